@@ -1,0 +1,29 @@
+// Images, colour keys, tiles and the dim panel.
+#ifndef GFX_IMAGE_H
+#define GFX_IMAGE_H
+
+#include <SDL.h>
+#include <stdint.h>
+
+enum { TILE_COUNT = 240, PHASED_PAIRS = 4 };
+
+extern SDL_Surface* tile_images[TILE_COUNT];
+extern SDL_Surface* phased_tiles[PHASED_PAIRS][2];
+extern SDL_Surface* dim_panel;
+
+SDL_Surface* load_image(const char* name, int keyed, int red, int green, int blue);
+// Decodes BMP bytes as load_image does (name is used in messages only).
+SDL_Surface* decode_image(const char* name, const uint8_t* bytes, uint32_t size, int keyed, int red, int green,
+                          int blue);
+void set_colour_key(SDL_Surface* surface, int red, int green, int blue);
+SDL_Surface* create_surface(int width, int height, int keyed);
+void fill_rect(SDL_Surface* surface, int x, int y, int width, int height, uint32_t colour);
+void blit_at(SDL_Surface* source, int x, int y, SDL_Surface* destination);
+void free_image(SDL_Surface* image);
+int tiles_init();
+void tiles_free();
+void draw_tile(int32_t x, int32_t y, int32_t n);
+void dim_panel_init();
+void draw_dim_panel();
+
+#endif

@@ -1,0 +1,30 @@
+// Frame pacing and the event pump.
+#ifndef SHELL_FRAME_H
+#define SHELL_FRAME_H
+
+#include <stdint.h>
+
+extern int32_t buttons_held;     // bit set of BTN_*
+extern int32_t button_released;  // the button released last in the current poll, 0 for none
+extern int32_t last_key;         // SDL key symbol of the last key-down, 0 after a pad button
+extern int32_t last_pad_button;  // index of the last pad button pressed, -1 after any key event
+extern int32_t skip_draw;        // 1 when this frame is updated but not drawn
+
+// Pacing state, exposed for tests.
+extern uint32_t last_time;
+extern uint32_t group_start;
+extern int32_t group_index;
+extern int32_t lag;
+extern int32_t consecutive_skips;
+
+void frame_timer_reset();
+void frame_wait();
+void poll_events();
+
+// The clock used by the pacing: by default SDL_GetTicks and a real sleep.
+// Tests and the replay driver install their own; null restores the defaults.
+typedef uint32_t (*TickFunction)();
+typedef void (*SleepFunction)(uint32_t microseconds);
+void set_frame_clock(TickFunction ticks, SleepFunction sleep);
+
+#endif

@@ -1,0 +1,23 @@
+// The master loop: title, levels, pause, quit question, lives and transitions.
+#ifndef SHELL_GAME_H
+#define SHELL_GAME_H
+
+#include "floob.h"
+
+typedef struct _ModPlugFile ModPlugFile;
+
+extern Hero game_hero;                // the one hero record of the loop
+extern ModPlugFile* current_module;   // the music module owned by the loop, or null
+
+void game_loop(int32_t test_mode_flag);
+
+// points 0, lives 6, level 0, menu 0, highlighted row, scroller restarted, message emptied.
+void reset_game(int32_t highlight);
+
+// 1 when the last released button is BTN_START, BTN_JUMP or BTN_PAUSE.
+int action_released();
+
+// While an action is released: read_controls (level -1, no pause) and sleep 100 ms.
+void wait_for_release();
+
+#endif

@@ -1,0 +1,18 @@
+// Start-up, command line and shutdown.
+#ifndef SHELL_STARTUP_H
+#define SHELL_STARTUP_H
+
+// Reads the arguments into the video settings and test_mode, left to right.
+// Returns 1 when "-h" was found (the help text has been printed), else 0.
+int parse_command_line(int argc, char** argv);
+
+// Prints the ten help lines to standard output.
+void print_help();
+
+// Runs the intro screens from the given table index to the end of the table.
+void run_intro_screens(int start_index);
+
+// The whole program: start-up, intro, game loop, shutdown. Returns the exit status.
+int run_game(int argc, char** argv);
+
+#endif

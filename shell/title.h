@@ -1,0 +1,31 @@
+// Title screen: main menu, high-score view, options screen and the scroller.
+#ifndef SHELL_TITLE_H
+#define SHELL_TITLE_H
+
+#include "floob.h"
+
+extern const char* scroller_text;
+extern int32_t scroller_length;
+extern int32_t scroller_offset;
+extern int32_t scroller_pixel;
+
+extern int32_t options_cursor;
+extern int32_t options_changed;
+extern int32_t repeat_delay;
+extern int32_t soundcheck_track;
+
+// Fetches the scroller text once and sets offset and pixel to 0.
+void reset_scroller();
+
+// One title frame's menu logic (after the world update). Returns 0, or the
+// main-menu entry chosen for the game loop's start game: 1 NEW GAME, 2 CONTINUE, 5 EXIT.
+int32_t title_menu_step(Hero* hero);
+
+// After draw_play_screen on the title: draws, presents and waits for the
+// high-score view (-3) and the options screen (-4); otherwise advances the scroller.
+void title_after_draw(Hero* hero);
+
+// The title elements drawn by draw_play_screen while menu_state >= 0.
+void draw_title_overlay(int32_t frame);
+
+#endif

@@ -1,0 +1,45 @@
+// Level format and loader.
+#ifndef WORLD_LEVEL_H
+#define WORLD_LEVEL_H
+
+#include <stdint.h>
+
+enum { MAX_PLATFORMS = 64, MIN_LEVEL_COLUMNS = 21, MAX_LEVEL_COLUMNS = 4096, LEVEL_COUNT = 11 };
+
+struct Platform {
+    int32_t x;
+    int32_t y;
+    int32_t dy;
+};
+
+extern int32_t* map_cells;  // map_columns x 12 cells, column-major
+extern int32_t map_columns;
+extern int32_t exit_cell;
+extern int32_t emeralds_left;
+extern Platform platforms[MAX_PLATFORMS];
+extern int32_t platform_count;
+
+// "floob200" .. "floob210" for levels 0..10.
+const char* level_map_name(int32_t level);
+
+// Loads the named level from the maps archive, or "maps/test.bin" for null.
+// A missing or malformed level ends through fatal_error("Can't load file", name).
+void load_level(const char* name);
+
+// Loads a level from bytes already in memory; returns 0 and changes nothing
+// when the bytes are not a valid level. Used by load_level and the tools.
+int load_level_bytes(const uint8_t* bytes, int32_t size);
+
+// Checks level bytes without loading them; returns 0 when the loader would refuse them.
+int level_bytes_valid(const uint8_t* bytes, int32_t size);
+
+// Drops the map reference without releasing it (the new-game reset).
+void drop_map();
+// Releases the map (shutdown).
+void free_map();
+
+// Places the hero at start_x, start_y and lowers it onto the ground.
+struct Hero;
+void place_hero(Hero* hero);
+
+#endif

@@ -1,0 +1,22 @@
+// Tile map queries, the tile property tables and the camera.
+#ifndef WORLD_MAP_H
+#define WORLD_MAP_H
+
+#include <stdint.h>
+
+struct Hero;
+
+enum { TILE_PASSABLE = 0, TILE_SOLID = 1, TILE_DEADLY = 2, TILE_CODES = 240 };
+
+extern const uint8_t tile_kind[TILE_CODES];
+extern const uint8_t tile_layer[TILE_CODES];
+
+int32_t tile_at(int32_t x, int32_t y);
+void set_tile(int32_t column, int32_t row, int32_t code);
+int32_t is_solid_at(int32_t x, int32_t y);
+int32_t is_deadly_at(int32_t x, int32_t y);
+int32_t is_water_code(int32_t code);
+int32_t hero_in_water(const Hero* hero);
+void scroll_camera(int32_t steps);
+
+#endif
