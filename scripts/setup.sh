@@ -7,7 +7,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$top/build}
 
 packages=(build-essential cmake pkg-config libsdl1.2-dev libsdl-mixer1.2-dev libmodplug-dev zlib1g-dev
-          libgtest-dev libbenchmark-dev xvfb xauth)
+          libgtest-dev libbenchmark-dev xvfb xauth x11-utils x11-apps xdotool)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -15,8 +15,4 @@ uint8_t* read_whole_file(const char* path, uint32_t* out_size);
 // "./name.extension" in one shared static buffer.
 const char* make_user_path(const char* name, const char* extension);
 
-// Writes a user file whole through a temporary file in the same directory and a
-// rename, so that the old file stays intact on any failure. Returns 1 on success.
-int write_user_file(const char* path, const void* data, uint32_t size);
-
 #endif
