@@ -1,6 +1,134 @@
 #include "gfx/intro.h"
 
-const IntroScreen intro_screens[] = {{nullptr, nullptr, nullptr, nullptr, nullptr}};
-int32_t intro_test_start_index = 2;
+#include <math.h>
+
+#include "audio/music.h"
+#include "floob.h"
+#include "gfx/font.h"
+#include "gfx/image.h"
+#include "gfx/video.h"
+#include "shell/frame.h"
+#include "storage/messages.h"
+
 int32_t cos_table[512];
 int32_t sin_table[512];
+int32_t intro_test_start_index = 2;
+
+static SDL_Surface* mascot_image = nullptr;
+static SDL_Surface* maker_logo_image = nullptr;
+static ModPlugFile* jingle = nullptr;
+static int32_t logo_x = 0;
+static int32_t frame_count = 0;
+static int32_t mascot_x = 0;
+static int32_t mascot_y = 0;
+static int32_t warning_blink = 0;
+static int32_t credits_blink = 0;
+
+struct IntroLine {
+    int32_t y;
+    int32_t message;
+};
+
+static const IntroLine WARNING_LINES[] = {{90, 98},   {110, 99},  {120, 100}, {130, 101},
+                                          {150, 102}, {160, 103}, {170, 104}, {200, 96}};
+static const IntroLine CREDITS_LINES[] = {{80, 87},  {90, 88},  {100, 89}, {120, 90}, {130, 91},
+                                          {150, 92}, {160, 93}, {170, 94}, {180, 95}, {210, 96}};
+
+// The mascot's circling path: 1024 x cos and sin of 2 pi i / 512, truncated.
+static void build_motion_tables() {
+    for (int32_t i = 0; i < 512; i++) {
+        double angle = 2.0 * M_PI * i / 512.0;
+        cos_table[i] = (int32_t)(1024.0 * cos(angle));
+        sin_table[i] = (int32_t)(1024.0 * sin(angle));
+    }
+}
+
+static int32_t logo_centre() { return (320 - maker_logo_image->w) / 2; }
+
+static int logo_init() {
+    build_motion_tables();
+    mascot_image = load_image("qv-zumo", 1, 255, 0, 255);
+    maker_logo_image = load_image("qv-logo", 1, 255, 0, 255);
+    jingle = music_load(SONG_JINGLE);
+    fill_rect(frame_surface, 0, 0, 320, 240, COLOUR_BLACK);
+    logo_x = 360;
+    frame_count = 0;
+    mascot_x = 0;
+    mascot_y = 0;
+    return 0;
+}
+
+static int logo_exit() {
+    free_image(mascot_image);
+    free_image(maker_logo_image);
+    mascot_image = nullptr;
+    maker_logo_image = nullptr;
+    if (jingle) music_free(jingle);
+    jingle = nullptr;
+    return 0;
+}
+
+static int logo_update() {
+    if (logo_centre() >= logo_x) {
+        if (button_released == BTN_JUMP || button_released == BTN_START) return 1;
+        if (jingle && !music_is_playing()) return 1;
+    }
+    frame_count++;
+    return 0;
+}
+
+static int logo_draw(SDL_Surface* surface) {
+    int32_t logo_y = 180 - maker_logo_image->h;
+    fill_rect(surface, mascot_x, mascot_y, mascot_image->w, mascot_image->h, COLOUR_BLACK);
+    fill_rect(surface, logo_x, logo_y, maker_logo_image->w, maker_logo_image->h, COLOUR_BLACK);
+    // The shifts are arithmetic, so each offset lies in -8..8.
+    mascot_x = 160 - mascot_image->w / 2 + (cos_table[frame_count % 512] >> 7);
+    mascot_y = 100 - mascot_image->h / 2 + (sin_table[(3 * frame_count) % 512] >> 7);
+    blit_at(mascot_image, mascot_x, mascot_y, surface);
+    int32_t centre = logo_centre();
+    if (centre < logo_x) {
+        // Two-pixel steps from 360 need not meet the centre exactly; the last
+        // step is shortened so that the logo always stops there and the
+        // jingle always starts.
+        logo_x -= 2;
+        if (logo_x < centre) logo_x = centre;
+        if (logo_x == centre && jingle) music_play(jingle, 1);
+    }
+    blit_at(maker_logo_image, logo_x, logo_y, surface);
+    return 0;
+}
+
+static int any_key_init() {
+    last_pad_button = -1;
+    last_key = 0;
+    return 0;
+}
+
+static int nothing_exit() { return 0; }
+
+static int any_key_update() { return last_key > 0 || last_pad_button >= 0; }
+
+static void draw_text_screen(SDL_Surface* surface, int32_t* blink, int32_t title, const IntroLine* lines,
+                             int32_t count) {
+    fill_rect(surface, 0, 0, 320, 240, COLOUR_BLACK);
+    (*blink)++;
+    if (!(*blink & 32)) draw_text_centred(surface, message_text(title), 40, font_big);
+    for (int32_t i = 0; i < count; i++) draw_text_centred(surface, message_text(lines[i].message), lines[i].y, font_small);
+}
+
+static int warning_draw(SDL_Surface* surface) {
+    draw_text_screen(surface, &warning_blink, 97, WARNING_LINES, sizeof WARNING_LINES / sizeof WARNING_LINES[0]);
+    return 0;
+}
+
+static int credits_draw(SDL_Surface* surface) {
+    draw_text_screen(surface, &credits_blink, 86, CREDITS_LINES, sizeof CREDITS_LINES / sizeof CREDITS_LINES[0]);
+    return 0;
+}
+
+const IntroScreen intro_screens[] = {
+    {"zumo", logo_init, logo_exit, logo_update, logo_draw},
+    {"warning", any_key_init, nothing_exit, any_key_update, warning_draw},
+    {"opensource", any_key_init, nothing_exit, any_key_update, credits_draw},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
