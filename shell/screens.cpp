@@ -1,6 +1,162 @@
 #include "shell/screens.h"
 
-void level_end_sequence(Hero*) {}
-void opening_story() {}
-void finale(Hero*) {}
-int32_t game_over(Hero*) { return 0; }
+#include <stdio.h>
+
+#include "audio/music.h"
+#include "audio/sound.h"
+#include "gfx/font.h"
+#include "gfx/image.h"
+#include "gfx/scale.h"
+#include "gfx/video.h"
+#include "shell/controls.h"
+#include "shell/frame.h"
+#include "shell/game.h"
+#include "storage/hiscore.h"
+#include "storage/messages.h"
+#include "world/actors.h"
+#include "world/hero.h"
+#include "world/playscreen.h"
+
+enum {
+    LEVEL_END_FIRST_FRAME = 192,
+    LEVEL_END_TIME_BONUS_FRAME = 282,
+    LEVEL_END_LIFE_BONUS_FRAME = 342,
+    LEVEL_END_LAST_FRAME = 552,
+    STORY_POLL_MS = 100
+};
+
+struct StoryLine {
+    int32_t y;
+    int32_t message;
+};
+
+static const StoryLine OPENING_LINES[] = {{40, 75},  {60, 76},  {80, 77},  {100, 78},
+                                          {120, 79}, {140, 80}, {160, 81}, {180, 82}};
+static const StoryLine FINALE_LINES[] = {{70, 71}, {90, 72}, {110, 73}, {150, 74}};
+
+static void show_story(const StoryLine* lines, int32_t count) {
+    fill_rect(frame_surface, 0, 0, 320, 240, COLOUR_BLACK);
+    for (int32_t i = 0; i < count; i++) draw_text_centred(frame_surface, message_text(lines[i].message), lines[i].y, font_big);
+    present_frame();
+}
+
+// Blocks until an action is released or a quit is requested, polling ten times a second.
+static void wait_for_action_or_quit(int32_t level) {
+    while (!action_released() && !quit_request) {
+        read_controls(level, 0);
+        SDL_Delay(STORY_POLL_MS);
+    }
+}
+
+void level_end_sequence(Hero* hero) {
+    sound_play(SND_JIPIE);
+    char time_text[64];
+    char life_text[64];
+    snprintf(time_text, sizeof time_text, "%s: %d", message_text(66), (int)(level_timer / 60));
+    snprintf(life_text, sizeof life_text, "%s: %d", message_text(67), (int)lives);
+    music_free(current_module);
+    current_module = music_load(SONG_LEVEL_COMPLETE);
+    music_play(current_module, 0);
+    hero->alive = 0;
+    frame_timer_reset();
+    for (int32_t t = LEVEL_END_FIRST_FRAME; t < LEVEL_END_LAST_FRAME; t++) {
+        // Input is thrown away; Escape only raises the quit signal for later.
+        poll_events();
+        buttons_held = 0;
+        button_released = 0;
+        if (t == LEVEL_END_TIME_BONUS_FRAME) add_points(level_timer / 60);
+        if (t == LEVEL_END_LIFE_BONUS_FRAME) add_points(lives);
+        draw_play_screen(t, hero, 0);
+        if (!skip_draw) {
+            draw_dim_panel();
+            draw_text_centred(frame_surface, message_text(68), 70, font_big);
+            if (t >= LEVEL_END_TIME_BONUS_FRAME) draw_text_centred(frame_surface, time_text, 110, font_big);
+            if (t >= LEVEL_END_LIFE_BONUS_FRAME) draw_text_centred(frame_surface, life_text, 130, font_big);
+            if (current_level <= 9 && !(t & 32)) {
+                draw_text_centred(frame_surface, message_text(69), 160, font_big);
+                draw_text_centred(frame_surface, message_text(70), 180, font_big);
+            }
+            present_frame();
+        }
+        frame_wait();
+    }
+    hero->alive = 1;
+}
+
+void opening_story() {
+    wait_for_release();
+    show_story(OPENING_LINES, sizeof OPENING_LINES / sizeof OPENING_LINES[0]);
+    wait_for_action_or_quit(current_level);
+    if (quit_request) {
+        quit_signal = 0;
+        quit_request = 0;
+        reset_game(-1);
+    }
+}
+
+void finale(Hero* hero) {
+    wait_for_release();
+    show_story(FINALE_LINES, sizeof FINALE_LINES / sizeof FINALE_LINES[0]);
+    wait_for_action_or_quit(-1);
+    wait_for_release();
+    if (quit_request) {
+        quit_request = 0;
+        quit_signal = 0;
+    }
+    int32_t row = name_entry(hero);
+    reset_game(row);
+    if (row >= 0) menu_state = -3;
+}
+
+int32_t game_over(Hero* hero) {
+    music_free(current_module);
+    current_module = music_load(SONG_TITLE);
+    music_play(current_module, -1);
+    wait_for_release();
+    char score_text[64];
+    snprintf(score_text, sizeof score_text, "%s: %d", message_text(83), (int)points);
+    frame_timer_reset();
+    while (!action_released()) {
+        read_controls(current_level, 0);
+        update_tile_effects();
+        update_enemies(hero, camera_x);
+        level_frame++;
+        draw_play_screen(level_frame, hero, 0);
+        if (!skip_draw) {
+            draw_text_centred(frame_surface, message_text(84), 96, font_big);
+            draw_text_centred(frame_surface, score_text, 136, font_big);
+            if (!(level_frame & 32) && death_message[0]) draw_text_centred(frame_surface, death_message, 116, font_big);
+            present_frame();
+        }
+        frame_wait();
+    }
+    wait_for_release();
+    death_message[0] = 0;
+    highlighted_entry = name_entry(hero);
+    frame_timer_reset();
+    do {
+        read_controls(current_level, 0);
+        update_tile_effects();
+        update_enemies(hero, camera_x);
+        draw_play_screen(level_frame, hero, 0);
+        if (!skip_draw) {
+            draw_dim_panel();
+            draw_text_centred(frame_surface, message_text(85), 96, font_big);
+            draw_text_centred(frame_surface, message_text(64), 128, font_small);
+            present_frame();
+        }
+        frame_wait();
+        level_frame++;
+    } while (button_released != BTN_LEFT && button_released != BTN_RIGHT);
+    int32_t yes = button_released == BTN_LEFT;
+    quit_request = 0;
+    quit_signal = 0;
+    int32_t level = current_level;
+    reset_game(highlighted_entry);
+    if (yes) {
+        current_level = level;
+        return 1;
+    }
+    if (highlighted_entry >= 0) menu_state = -3;
+    return 0;
+}
