@@ -17,8 +17,10 @@ extern int32_t soundcheck_track;
 // Fetches the scroller text once and sets offset and pixel to 0.
 void reset_scroller();
 
-// One title frame's menu logic (after the world update). Returns 0, or the
-// main-menu entry chosen for the game loop's start game: 1 NEW GAME, 2 CONTINUE, 5 EXIT.
+// One title frame's menu logic, run by the game loop after the world update and
+// one discarded rand() call. It moves the title camera one pixel itself (except
+// during key capture). Returns 0, or the main-menu entry chosen for the game
+// loop's start game: 1 NEW GAME, 2 CONTINUE, 5 EXIT.
 int32_t title_menu_step(Hero* hero);
 
 // After draw_play_screen on the title: draws, presents and waits for the
