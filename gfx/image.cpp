@@ -1,18 +1,204 @@
 #include "gfx/image.h"
 
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "floob.h"
+#include "gfx/video.h"
+#include "storage/archive.h"
+
+enum { TILE_SIZE = 16, TILE_SHEET_COLUMNS = 20, PHASED_STRIP_Y = 128, PHASED_STRIP_WIDTH = 32 };
+enum { KEY_RED = 255, KEY_GREEN = 0, KEY_BLUE = 255 };
+enum { DIM_WIDTH = 320, DIM_HEIGHT = 192, DIM_ALPHA = 128 };
+
 SDL_Surface* tile_images[TILE_COUNT];
 SDL_Surface* phased_tiles[PHASED_PAIRS][2];
 SDL_Surface* dim_panel = nullptr;
 
-SDL_Surface* load_image(const char*, int, int, int, int) { return nullptr; }
-SDL_Surface* decode_image(const char*, const uint8_t*, uint32_t, int, int, int, int) { return nullptr; }
-void set_colour_key(SDL_Surface*, int, int, int) {}
-SDL_Surface* create_surface(int, int, int) { return nullptr; }
-void fill_rect(SDL_Surface*, int, int, int, int, uint32_t) {}
-void blit_at(SDL_Surface*, int, int, SDL_Surface*) {}
-void free_image(SDL_Surface*) {}
-int tiles_init() { return 1; }
-void tiles_free() {}
-void draw_tile(int32_t, int32_t, int32_t) {}
-void dim_panel_init() {}
-void draw_dim_panel() {}
+static SDL_Rect shared_rect;
+
+// Writes the bytes that would not decode to "fuu.xxx" for inspection; skipped
+// when the file cannot be created (read-only directory).
+static void dump_undecodable(const uint8_t* bytes, uint32_t size) {
+    FILE* f = fopen("fuu.xxx", "wb");
+    if (!f) return;
+    if (size) fwrite(bytes, 1, size, f);
+    fclose(f);
+}
+
+static SDL_Surface* require_frame_surface(const char* what) {
+    if (!frame_surface) fatal_error(what, "no video mode");
+    return frame_surface;
+}
+
+SDL_Surface* load_image(const char* name, int keyed, int red, int green, int blue) {
+    uint32_t size = 0;
+    uint8_t* bytes = archive_load(ARCHIVE_GFX, name, "bmp", &size);
+    if (!bytes) fatal_error("Error loading gfx file", name);
+    SDL_Surface* image = decode_image(name, bytes, size, keyed, red, green, blue);
+    free(bytes);
+    return image;
+}
+
+SDL_Surface* decode_image(const char* name, const uint8_t* bytes, uint32_t size, int keyed, int red, int green,
+                          int blue) {
+    SDL_Surface* frame = require_frame_surface("Unable to convert bitmap");
+    SDL_RWops* stream = SDL_RWFromMem((void*)bytes, (int)size);
+    if (!stream) fatal_error("Unable to load bitmap", SDL_GetError());
+    SDL_Surface* decoded = SDL_LoadBMP_RW(stream, 0);
+    if (!decoded) {
+        dump_undecodable(bytes, size);
+        SDL_FreeRW(stream);
+        fatal_error("Unable to load bitmap", SDL_GetError());
+    }
+    Uint32 flags;
+    if (keyed) {
+        set_colour_key(decoded, red, green, blue);
+        flags = SDL_SRCCOLORKEY | SDL_HWSURFACE;
+    } else {
+        SDL_SetColorKey(decoded, 0, 0);
+        flags = SDL_HWSURFACE;
+    }
+    SDL_Surface* converted = SDL_ConvertSurface(decoded, frame->format, flags);
+    SDL_FreeSurface(decoded);
+    SDL_FreeRW(stream);
+    if (!converted) fatal_error("Unable to convert bitmap", name);
+    return converted;
+}
+
+void set_colour_key(SDL_Surface* surface, int red, int green, int blue) {
+    if (!surface) return;
+    SDL_Palette* palette = surface->format->palette;
+    if (palette && palette->ncolors > 0) {
+        Uint32 index = 0;
+        for (int i = 0; i < palette->ncolors; i++) {
+            const SDL_Color* c = &palette->colors[i];
+            if (c->r == red && c->g == green && c->b == blue) {
+                index = (Uint32)i;
+                break;
+            }
+        }
+        SDL_SetColorKey(surface, SDL_SRCCOLORKEY, index);
+        return;
+    }
+    Uint32 key = SDL_MapRGB(surface->format, (Uint8)red, (Uint8)green, (Uint8)blue);
+    if (surface->format->BytesPerPixel != 2) {
+        SDL_SetColorKey(surface, SDL_SRCCOLORKEY, key);
+        return;
+    }
+    // In 16-bit modes a surface without any key pixel is blitted as opaque,
+    // which is faster than a keyed blit that never skips a pixel.
+    int found = 0;
+    if (SDL_LockSurface(surface) == 0) {
+        for (int y = 0; y < surface->h && !found; y++) {
+            const Uint16* row = (const Uint16*)((const Uint8*)surface->pixels + y * surface->pitch);
+            for (int x = 0; x < surface->w; x++) {
+                if (row[x] == key) {
+                    found = 1;
+                    break;
+                }
+            }
+        }
+        SDL_UnlockSurface(surface);
+    }
+    if (found)
+        SDL_SetColorKey(surface, SDL_SRCCOLORKEY, key);
+    else
+        SDL_SetColorKey(surface, 0, 0);
+}
+
+SDL_Surface* create_surface(int width, int height, int keyed) {
+    SDL_PixelFormat* f = require_frame_surface("Unable to create surface")->format;
+    Uint32 flags = keyed ? (SDL_SRCCOLORKEY | SDL_HWSURFACE) : SDL_HWSURFACE;
+    SDL_Surface* surface =
+        SDL_CreateRGBSurface(flags, width, height, f->BitsPerPixel, f->Rmask, f->Gmask, f->Bmask, f->Amask);
+    if (!surface) fatal_error("Unable to create surface", SDL_GetError());
+    fill_rect(surface, 0, 0, width, height, COLOUR_BLACK);
+    return surface;
+}
+
+void fill_rect(SDL_Surface* surface, int x, int y, int width, int height, uint32_t colour) {
+    shared_rect.x = (Sint16)x;
+    shared_rect.y = (Sint16)y;
+    shared_rect.w = (Uint16)width;
+    shared_rect.h = (Uint16)height;
+    SDL_FillRect(surface, &shared_rect, colour);
+}
+
+void blit_at(SDL_Surface* source, int x, int y, SDL_Surface* destination) {
+    if (!source || !destination) return;
+    SDL_Rect from = {0, 0, (Uint16)source->w, (Uint16)source->h};
+    SDL_Rect to = {(Sint16)x, (Sint16)y, 0, 0};
+    SDL_BlitSurface(source, &from, destination, &to);
+}
+
+void free_image(SDL_Surface* image) {
+    if (image) SDL_FreeSurface(image);
+}
+
+// Copies a w x h block of the sheet at (sx, sy) to (dx, 0) of a tile.
+static void copy_block(SDL_Surface* sheet, int sx, int sy, int w, SDL_Surface* tile, int dx) {
+    if (w <= 0) return;
+    SDL_Rect from = {(Sint16)sx, (Sint16)sy, (Uint16)w, TILE_SIZE};
+    SDL_Rect to = {(Sint16)dx, 0, 0, 0};
+    SDL_BlitSurface(sheet, &from, tile, &to);
+}
+
+int tiles_init() {
+    SDL_Surface* sheet = load_image("blocks", 0, KEY_RED, KEY_GREEN, KEY_BLUE);
+    for (int n = 0; n < TILE_COUNT; n++) {
+        SDL_Surface* tile = create_surface(TILE_SIZE, TILE_SIZE, 1);
+        copy_block(sheet, (n % TILE_SHEET_COLUMNS) * TILE_SIZE, (n / TILE_SHEET_COLUMNS) * TILE_SIZE, TILE_SIZE, tile,
+                   0);
+        set_colour_key(tile, KEY_RED, KEY_GREEN, KEY_BLUE);
+        tile_images[n] = tile;
+    }
+    // Each pair shows the 32-pixel strip rotated left by a pixels, so that the
+    // two halves stay seamless across their common edge.
+    for (int i = 0; i < PHASED_PAIRS; i++) {
+        int a = rand() % 15;
+        SDL_Surface* first = create_surface(TILE_SIZE, TILE_SIZE, 1);
+        SDL_Surface* second = create_surface(TILE_SIZE, TILE_SIZE, 1);
+        copy_block(sheet, a, PHASED_STRIP_Y, TILE_SIZE, first, 0);
+        copy_block(sheet, a + TILE_SIZE, PHASED_STRIP_Y, PHASED_STRIP_WIDTH - a - TILE_SIZE, second, 0);
+        copy_block(sheet, 0, PHASED_STRIP_Y, a, second, TILE_SIZE - a);
+        set_colour_key(first, KEY_RED, KEY_GREEN, KEY_BLUE);
+        set_colour_key(second, KEY_RED, KEY_GREEN, KEY_BLUE);
+        phased_tiles[i][0] = first;
+        phased_tiles[i][1] = second;
+    }
+    free_image(sheet);
+    return 1;
+}
+
+void tiles_free() {
+    for (int n = 0; n < TILE_COUNT; n++) {
+        free_image(tile_images[n]);
+        tile_images[n] = nullptr;
+    }
+    for (int i = 0; i < PHASED_PAIRS; i++) {
+        for (int k = 0; k < 2; k++) {
+            free_image(phased_tiles[i][k]);
+            phased_tiles[i][k] = nullptr;
+        }
+    }
+}
+
+void draw_tile(int32_t x, int32_t y, int32_t n) {
+    int32_t c = camera_x;
+    if (x + TILE_SIZE < c || x > c + 320 || y < -15 || y > 192) return;
+    if (n < 0 || n >= TILE_COUNT) return;
+    blit_at(tile_images[n], x - c, y, frame_surface);
+}
+
+void dim_panel_init() {
+    SDL_PixelFormat* f = require_frame_surface("Unable to create surface")->format;
+    free_image(dim_panel);
+    dim_panel = SDL_CreateRGBSurface(SDL_HWSURFACE, DIM_WIDTH, DIM_HEIGHT, f->BitsPerPixel, f->Rmask, f->Gmask,
+                                     f->Bmask, f->Amask);
+    if (!dim_panel) fatal_error("Unable to create surface", SDL_GetError());
+    fill_rect(dim_panel, 0, 0, DIM_WIDTH, DIM_HEIGHT, COLOUR_BLACK);
+    SDL_SetAlpha(dim_panel, SDL_SRCALPHA, DIM_ALPHA);
+}
+
+void draw_dim_panel() { blit_at(dim_panel, 0, 0, frame_surface); }
