@@ -1,6 +1,336 @@
-#include "compile.h"
+// Sound effect compiler: a .sfx parameter set -> mono 16-bit WAV at 22050 Hz.
+//
+// A source is a list of voices mixed together. Lines are "key value..."; '#'
+// starts a comment. "level DB" (whole effect, default 0) shifts the loudness
+// from the common target. "voice" starts a voice; the keys after it set it up:
+//   wave sine|triangle|square|saw|pulse|noise   start SECONDS
+//   attack S  hold S  decay S  curve N          (envelope: linear rise, hold, fall as (1-x)^N)
+//   freq HZ [to HZ]  glide SECONDS              (exponential pitch slide over the glide time)
+//   vibrato RATE_HZ DEPTH_SEMITONES  tremolo RATE_HZ DEPTH(0..1)
+//   duty 0..1  fm RATIO INDEX  arp STEP_SECONDS SEMITONES...
+//   lowpass HZ  highpass HZ  volume 0..1  repeat COUNT GAP_SECONDS
+// Every effect is faded in over 1 ms and out over 4 ms so that it starts and
+// ends without a click, then scaled to the same loudness with its peak kept
+// below full scale.
+#include <math.h>
+#include <stdio.h>
 
-bool compile_sound(const char* path, Bytes&, std::string& error) {
-    error = std::string(path) + ":1: this kind of source is not supported yet";
+#include "compile.h"
+#include "synth_text.h"
+
+static const int32_t SFX_RATE = 22050;
+static const double SFX_MAX_SECONDS = 3.0;
+static const double SFX_TARGET_RMS_DB = -15.0;
+static const double SFX_PEAK_LIMIT = 0.89;  // -1 dBFS
+
+enum { WAVE_SINE, WAVE_TRIANGLE, WAVE_SQUARE, WAVE_SAW, WAVE_PULSE, WAVE_NOISE };
+
+struct SfxVoice {
+    int32_t wave = WAVE_SINE;
+    double start = 0, attack = 0.002, hold = 0, decay = 0.1, curve = 2;
+    double freq = 440, freq_to = -1, glide = -1;
+    double vib_rate = 0, vib_depth = 0, trem_rate = 0, trem_depth = 0;
+    double duty = 0.5, fm_ratio = 0, fm_index = 0;
+    double arp_step = 0;
+    std::vector<double> arp;
+    double lowpass = 0, highpass = 0, volume = 1;
+    int32_t repeat = 1;
+    double repeat_gap = 0;
+};
+
+static bool want_numbers(const SourceLine& line, size_t count, std::vector<double>& values, std::string& error) {
+    values.clear();
+    if (line.words.size() < count + 1) {
+        error = source_error(line, "'" + line.words[0] + "' needs " + std::to_string(count) + " number(s)");
+        return false;
+    }
+    for (size_t i = 1; i < line.words.size(); i++) {
+        double v;
+        if (!parse_double(line.words[i], v) || !isfinite(v)) {
+            error = source_error(line, "'" + line.words[i] + "' is not a number");
+            return false;
+        }
+        values.push_back(v);
+    }
+    return true;
+}
+
+static bool in_range(const SourceLine& line, double v, double low, double high, std::string& error) {
+    if (v >= low && v <= high) return true;
+    error =
+        source_error(line, "'" + line.words[0] + "' out of range " + std::to_string(low) + ".." + std::to_string(high));
     return false;
+}
+
+static bool parse_voice_key(const SourceLine& line, SfxVoice& v, std::string& error) {
+    const std::string& key = line.words[0];
+    std::vector<double> n;
+    if (key == "wave") {
+        static const char* const names[] = {"sine", "triangle", "square", "saw", "pulse", "noise"};
+        if (line.words.size() != 2) {
+            error = source_error(line, "'wave' needs one shape");
+            return false;
+        }
+        for (int32_t i = 0; i < 6; i++)
+            if (line.words[1] == names[i]) {
+                v.wave = i;
+                return true;
+            }
+        error = source_error(line, "unknown wave '" + line.words[1] + "'");
+        return false;
+    }
+    if (key == "freq") {
+        if (line.words.size() == 4 && line.words[2] == "to") {
+            double a, b;
+            if (!parse_double(line.words[1], a) || !parse_double(line.words[3], b)) {
+                error = source_error(line, "'freq' needs HZ [to HZ]");
+                return false;
+            }
+            if (!in_range(line, a, 20, 22050, error) || !in_range(line, b, 20, 22050, error)) return false;
+            v.freq = a;
+            v.freq_to = b;
+            return true;
+        }
+        if (!want_numbers(line, 1, n, error) || n.size() != 1) {
+            if (error.empty()) error = source_error(line, "'freq' needs HZ [to HZ]");
+            return false;
+        }
+        if (!in_range(line, n[0], 20, 22050, error)) return false;
+        v.freq = n[0];
+        return true;
+    }
+    if (!want_numbers(line, 1, n, error)) return false;
+    struct Single {
+        const char* name;
+        double* field;
+        double low, high;
+    };
+    const Single singles[] = {{"start", &v.start, 0, SFX_MAX_SECONDS},
+                              {"attack", &v.attack, 0, 2},
+                              {"hold", &v.hold, 0, 2},
+                              {"decay", &v.decay, 0.001, 3},
+                              {"curve", &v.curve, 0.2, 8},
+                              {"glide", &v.glide, 0.001, 3},
+                              {"duty", &v.duty, 0.05, 0.95},
+                              {"lowpass", &v.lowpass, 50, 11000},
+                              {"highpass", &v.highpass, 20, 11000},
+                              {"volume", &v.volume, 0, 1}};
+    for (const Single& s : singles) {
+        if (key != s.name) continue;
+        if (n.size() != 1) {
+            error = source_error(line, "'" + key + "' takes one number");
+            return false;
+        }
+        if (!in_range(line, n[0], s.low, s.high, error)) return false;
+        *s.field = n[0];
+        return true;
+    }
+    if (key == "vibrato" || key == "tremolo" || key == "fm" || key == "repeat") {
+        if (n.size() != 2) {
+            error = source_error(line, "'" + key + "' takes two numbers");
+            return false;
+        }
+        if (key == "vibrato") {
+            if (!in_range(line, n[0], 0, 60, error) || !in_range(line, n[1], 0, 12, error)) return false;
+            v.vib_rate = n[0];
+            v.vib_depth = n[1];
+        } else if (key == "tremolo") {
+            if (!in_range(line, n[0], 0, 200, error) || !in_range(line, n[1], 0, 1, error)) return false;
+            v.trem_rate = n[0];
+            v.trem_depth = n[1];
+        } else if (key == "fm") {
+            if (!in_range(line, n[0], 0, 16, error) || !in_range(line, n[1], 0, 20, error)) return false;
+            v.fm_ratio = n[0];
+            v.fm_index = n[1];
+        } else {
+            if (!in_range(line, n[0], 1, 32, error) || !in_range(line, n[1], 0.005, 1, error)) return false;
+            v.repeat = (int32_t)n[0];
+            v.repeat_gap = n[1];
+        }
+        return true;
+    }
+    if (key == "arp") {
+        if (n.size() < 2) {
+            error = source_error(line, "'arp' needs a step time and at least one semitone offset");
+            return false;
+        }
+        if (!in_range(line, n[0], 0.005, 1, error)) return false;
+        v.arp_step = n[0];
+        v.arp.assign(n.begin() + 1, n.end());
+        for (double s : v.arp)
+            if (!in_range(line, s, -36, 36, error)) return false;
+        return true;
+    }
+    error = source_error(line, "unknown key '" + key + "'");
+    return false;
+}
+
+static double voice_length(const SfxVoice& v) { return v.attack + v.hold + v.decay + (v.repeat - 1) * v.repeat_gap; }
+
+static double envelope_at(const SfxVoice& v, double t) {
+    double best = 0;
+    for (int32_t r = 0; r < v.repeat; r++) {
+        double u = t - r * v.repeat_gap;
+        double e = 0;
+        if (u < 0) continue;
+        if (u < v.attack)
+            e = u / v.attack;
+        else if (u < v.attack + v.hold)
+            e = 1;
+        else if (u < v.attack + v.hold + v.decay)
+            e = pow(1.0 - (u - v.attack - v.hold) / v.decay, v.curve);
+        if (e > best) best = e;
+    }
+    return best;
+}
+
+static void render_voice(const SfxVoice& v, uint32_t seed, std::vector<double>& mix) {
+    double length = voice_length(v);
+    int32_t first = (int32_t)(v.start * SFX_RATE);
+    int32_t count = (int32_t)(length * SFX_RATE);
+    double glide = v.glide > 0 ? v.glide : length;
+    double phase = 0, fm_phase = 0, low = 0, high_in = 0, high_out = 0;
+    double lp_a = v.lowpass > 0 ? 1.0 - exp(-2.0 * M_PI * v.lowpass / SFX_RATE) : 1.0;
+    double hp_a = v.highpass > 0 ? exp(-2.0 * M_PI * v.highpass / SFX_RATE) : 0.0;
+    uint32_t noise = seed;
+    double held_noise = 0, noise_phase = 1;
+    for (int32_t i = 0; i < count && first + i < (int32_t)mix.size(); i++) {
+        double t = (double)i / SFX_RATE;
+        double f = v.freq;
+        if (v.freq_to > 0) f = v.freq * pow(v.freq_to / v.freq, fmin(t / glide, 1.0));
+        if (!v.arp.empty()) {
+            size_t step = (size_t)(t / v.arp_step);
+            if (step >= v.arp.size()) step = v.arp.size() - 1;
+            f *= pow(2.0, v.arp[step] / 12.0);
+        }
+        if (v.vib_rate > 0) f *= pow(2.0, v.vib_depth / 12.0 * sin(2 * M_PI * v.vib_rate * t));
+        double inc = f / SFX_RATE;
+        double mod = 0;
+        if (v.fm_ratio > 0) {
+            fm_phase += inc * v.fm_ratio;
+            mod = v.fm_index * sin(2 * M_PI * fm_phase);
+        }
+        phase += inc;
+        phase -= floor(phase);
+        double p = phase + mod / (2 * M_PI);
+        p -= floor(p);
+        double s;
+        switch (v.wave) {
+            case WAVE_TRIANGLE:
+                s = p < 0.5 ? 4 * p - 1 : 3 - 4 * p;
+                break;
+            case WAVE_SQUARE:
+                s = p < 0.5 ? 0.8 : -0.8;
+                break;
+            case WAVE_SAW:
+                s = 1.6 * p - 0.8;
+                break;
+            case WAVE_PULSE:
+                s = p < v.duty ? 0.8 : -0.8;
+                break;
+            case WAVE_NOISE:
+                // Noise is sampled and held at the voice's frequency, so "freq" colours it.
+                noise_phase += inc;
+                if (noise_phase >= 1 || f >= SFX_RATE / 2.0) {
+                    noise_phase -= floor(noise_phase);
+                    held_noise = next_noise(noise);
+                }
+                s = held_noise;
+                break;
+            default:
+                s = sin(2 * M_PI * p);
+                break;
+        }
+        low += lp_a * (s - low);
+        s = low;
+        if (v.highpass > 0) {
+            high_out = hp_a * (high_out + s - high_in);
+            high_in = s;
+            s = high_out;
+        }
+        double amp = envelope_at(v, t) * v.volume;
+        if (v.trem_rate > 0) amp *= 1.0 - v.trem_depth * 0.5 * (1 + sin(2 * M_PI * v.trem_rate * t));
+        mix[first + i] += s * amp;
+    }
+}
+
+// RMS over the loud part only, so that a long quiet tail does not change the level.
+static double active_rms(const std::vector<double>& mix) {
+    const size_t window = SFX_RATE / 100;
+    std::vector<double> powers;
+    double loudest = 0;
+    for (size_t i = 0; i + window <= mix.size(); i += window) {
+        double sum = 0;
+        for (size_t j = 0; j < window; j++) sum += mix[i + j] * mix[i + j];
+        powers.push_back(sum / window);
+        if (sum / window > loudest) loudest = sum / window;
+    }
+    double total = 0;
+    int32_t count = 0;
+    for (double p : powers)
+        if (p >= loudest * 0.01) {
+            total += p;
+            count++;
+        }
+    return count ? sqrt(total / count) : 0;
+}
+
+bool compile_sound(const char* path, Bytes& out, std::string& error) {
+    std::string text;
+    if (!read_text_file(path, text, error)) return false;
+    std::vector<SourceLine> lines;
+    split_source(path, text, lines);
+    std::vector<SfxVoice> voices;
+    double level = 0;
+    for (const SourceLine& line : lines) {
+        const std::string& key = line.words[0];
+        if (key == "voice") {
+            if (line.words.size() != 1) {
+                error = source_error(line, "'voice' takes nothing");
+                return false;
+            }
+            if (voices.size() >= 16) {
+                error = source_error(line, "more than 16 voices");
+                return false;
+            }
+            voices.push_back(SfxVoice());
+        } else if (key == "level") {
+            std::vector<double> n;
+            if (!want_numbers(line, 1, n, error)) return false;
+            if (!in_range(line, n[0], -24, 12, error)) return false;
+            level = n[0];
+        } else if (voices.empty()) {
+            error = source_error(line, "'" + key + "' before the first 'voice'");
+            return false;
+        } else if (!parse_voice_key(line, voices.back(), error)) {
+            return false;
+        }
+    }
+    if (voices.empty()) {
+        error = std::string(path) + ":1: no voice";
+        return false;
+    }
+    double length = 0;
+    for (const SfxVoice& v : voices) length = fmax(length, v.start + voice_length(v));
+    if (length > SFX_MAX_SECONDS) {
+        error = std::string(path) + ":1: longer than " + std::to_string((int)SFX_MAX_SECONDS) + " seconds";
+        return false;
+    }
+    std::vector<double> mix((size_t)(length * SFX_RATE) + SFX_RATE / 100, 0.0);
+    for (size_t i = 0; i < voices.size(); i++) render_voice(voices[i], 12345u + 7919u * (uint32_t)i, mix);
+    size_t fade_in = SFX_RATE / 1000, fade_out = SFX_RATE / 250;
+    for (size_t i = 0; i < fade_in && i < mix.size(); i++) mix[i] *= (double)i / fade_in;
+    for (size_t i = 0; i < fade_out && i < mix.size(); i++) mix[mix.size() - 1 - i] *= (double)i / fade_out;
+    double rms = active_rms(mix), peak = 0;
+    for (double s : mix) peak = fmax(peak, fabs(s));
+    if (rms <= 0 || peak <= 0) {
+        error = std::string(path) + ":1: the effect is silent";
+        return false;
+    }
+    double gain = pow(10.0, (SFX_TARGET_RMS_DB + level) / 20.0) / rms;
+    if (peak * gain > SFX_PEAK_LIMIT) gain = SFX_PEAK_LIMIT / peak;
+    std::vector<int16_t> samples(mix.size());
+    for (size_t i = 0; i < mix.size(); i++) samples[i] = (int16_t)lrint(mix[i] * gain * 32767.0);
+    encode_wav16(SFX_RATE, samples, out);
+    return true;
 }
