@@ -1,6 +1,12 @@
 #include "shell/controls.h"
 
-int32_t k_up = 273, k_down = 274, k_right = 275, k_left = 276, k_jump = 32, k_pause = 9, k_start = 13;
+#include "floob.h"
+#include "shell/frame.h"
+
+enum { CONTROLS_KEY_STEPS = 7, CONTROLS_PAD_STEPS = 3, CONTROLS_RELEASE_POLL_MS = 10 };
+
+int32_t k_up = SDLK_UP, k_down = SDLK_DOWN, k_right = SDLK_RIGHT, k_left = SDLK_LEFT, k_jump = SDLK_SPACE,
+        k_pause = SDLK_TAB, k_start = SDLK_RETURN;
 int32_t j_jump = 0, j_pause = 3, j_start = 7, j_up = 1, j_down = 4, j_left = 8, j_right = 2;
 int32_t up2jump = 0;
 int32_t control_left = 0, control_right = 0, control_jump = 0, control_down = 0, control_start = 0;
@@ -8,9 +14,110 @@ int32_t config_mode = 0;
 int32_t config_step = 0;
 int32_t config_duplicate = 0;
 
-void apply_default_bindings() {}
-void read_controls(int32_t, int32_t) {}
-void wait_all_released() {}
-void capture_key(int32_t*) {}
-void capture_pad_button(int32_t*) {}
-void clear_controls() {}
+void apply_default_bindings() {
+    k_up = SDLK_UP;
+    k_down = SDLK_DOWN;
+    k_right = SDLK_RIGHT;
+    k_left = SDLK_LEFT;
+    k_jump = SDLK_SPACE;
+    k_pause = SDLK_TAB;
+    k_start = SDLK_RETURN;
+    j_jump = 0;
+    j_pause = 3;
+    j_start = 7;
+    j_up = SDL_HAT_UP;
+    j_down = SDL_HAT_DOWN;
+    j_left = SDL_HAT_LEFT;
+    j_right = SDL_HAT_RIGHT;
+}
+
+void clear_controls() {
+    control_left = 0;
+    control_right = 0;
+    control_jump = 0;
+    control_down = 0;
+    control_start = 0;
+}
+
+void read_controls(int32_t level, int32_t pause_allowed) {
+    poll_events();
+    int32_t held = buttons_held;
+    if (held & BTN_START) control_start = 1;
+    if (held & BTN_LEFT)
+        control_left = 1;
+    else if (held & BTN_RIGHT)
+        control_right = 1;
+    if ((held & BTN_JUMP) || ((held & BTN_UP) && up2jump == 1)) control_jump = 1;
+    if (held & BTN_DOWN) control_down = 1;
+    if (quit_signal) quit_request = 1;
+    if (pause_allowed && level > 0 && (button_released == BTN_PAUSE || button_released == BTN_START) && paused == 0) {
+        paused = 1;
+        menu_state = 2;
+        button_released = 0;
+    }
+    if (!(held & BTN_START)) control_start = 0;
+    if (!(held & BTN_LEFT)) control_left = 0;
+    if (!(held & BTN_RIGHT)) control_right = 0;
+    // A jump lasts while either jump or up is held, whatever up2jump says.
+    if (!(held & (BTN_JUMP | BTN_UP))) control_jump = 0;
+    if (!(held & BTN_DOWN)) control_down = 0;
+}
+
+// Sum of the keys that are down, leaving out the three lock keys, which read
+// as down for as long as their lock is on.
+static int32_t count_keys_down() {
+    int count = 0;
+    Uint8* keys = SDL_GetKeyState(&count);
+    int32_t sum = 0;
+    if (!keys) return 0;
+    for (int k = 0; k < count; k++) {
+        if (k == SDLK_NUMLOCK || k == SDLK_CAPSLOCK || k == SDLK_SCROLLOCK) continue;
+        sum += keys[k];
+    }
+    return sum;
+}
+
+void wait_all_released() {
+    int32_t pad_buttons = joystick ? SDL_JoystickNumButtons(joystick) : 0;
+    for (;;) {
+        SDL_Delay(CONTROLS_RELEASE_POLL_MS);
+        SDL_PumpEvents();
+        int32_t keys = count_keys_down();
+        int32_t pads = 0;
+        for (int32_t b = 0; b < pad_buttons; b++) pads += SDL_JoystickGetButton(joystick, b);
+        if (keys == 0 && pads == 0) break;
+    }
+    last_pad_button = -1;
+    last_key = 0;
+    button_released = 0;
+    buttons_held = 0;
+}
+
+void capture_key(int32_t* binding) {
+    if (last_key > 0) {
+        if (last_key == k_start || last_key == k_down || last_key == k_left || last_key == k_right ||
+            last_key == k_up || last_key == k_jump || last_key == k_pause) {
+            config_duplicate = 1;
+        } else {
+            if (binding) *binding = last_key;
+            config_step += 1;
+            if (config_step >= CONTROLS_KEY_STEPS) config_mode = 0;
+            config_duplicate = 0;
+        }
+    }
+    wait_all_released();
+}
+
+void capture_pad_button(int32_t* binding) {
+    config_duplicate = 0;
+    if (last_pad_button != -1) {
+        if (last_pad_button == j_start || last_pad_button == j_jump || last_pad_button == j_pause) {
+            config_duplicate = 1;
+        } else {
+            if (binding) *binding = last_pad_button;
+            config_step += 1;
+            if (config_step >= CONTROLS_PAD_STEPS) config_mode = 0;
+        }
+    }
+    wait_all_released();
+}

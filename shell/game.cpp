@@ -1,5 +1,61 @@
 #include "shell/game.h"
 
+#include <stdlib.h>
+#include <string.h>
+
+#include "audio/music.h"
+#include "audio/sound.h"
+#include "gfx/font.h"
+#include "gfx/image.h"
+#include "gfx/scale.h"
+#include "gfx/video.h"
+#include "shell/controls.h"
+#include "shell/frame.h"
+#include "shell/replay.h"
+#include "shell/screens.h"
+#include "shell/title.h"
+#include "storage/messages.h"
+#include "storage/savegame.h"
+#include "world/actors.h"
+#include "world/hero.h"
+#include "world/level.h"
+#include "world/map.h"
+#include "world/playscreen.h"
+
+enum {
+    GAME_LEVEL_TIME = 7600,
+    GAME_AIR = 500,
+    GAME_AIR_REFILL_LIMIT = 498,
+    GAME_READY_FRAMES = 180,
+    GAME_DEATH_COUNTDOWN = 180,
+    GAME_START_LIVES = 6,
+    GAME_START_X = 16,
+    GAME_START_Y = 100,
+    GAME_POLL_SLEEP_MS = 100,
+    GAME_HOP_END_Y = 2500,
+    GAME_FIRST_LEVEL = 1,
+    GAME_LAST_LEVEL = 10,
+    GAME_FINALE = 11,
+    GAME_TRACKS = 12,
+    GAME_HERO_START_FRAME = 24
+};
+
+enum { MSG_SUICIDE = 13, MSG_TIME_UP = 61, MSG_DROWNED = 62, MSG_SURE = 63, MSG_LEFT_RIGHT = 64, MSG_LOST = 65 };
+
+enum { MENU_NEW_GAME = 1, MENU_CONTINUE = 2, MENU_EXIT = 5 };
+
+// Where the loop goes next; each value is one of the named steps of the flow.
+enum {
+    FLOW_SETUP,
+    FLOW_QUIT,
+    FLOW_LIFE_OVER,
+    FLOW_LEVEL_DONE,
+    FLOW_START_GAME,
+    FLOW_LEVEL_ENTRY,
+    FLOW_NEXT_LEVEL,
+    FLOW_RETURN
+};
+
 int32_t current_level = 0;
 int32_t menu_state = 0;
 int32_t paused = 0;
@@ -9,8 +65,364 @@ int32_t saved_level = 0;
 int32_t level_frame = 0;
 Hero game_hero;
 ModPlugFile* current_module = nullptr;
+int32_t loop_end_reason = LOOP_END_QUIT;
+int32_t loop_lives_lost = 0;
 
-void game_loop(int32_t) {}
-void reset_game(int32_t) {}
-int action_released() { return 0; }
-void wait_for_release() {}
+static int32_t restart_music = 1;
+static int32_t water_sound_played = 0;
+static int32_t menu_choice = 0;
+
+static void set_death_message(const char* text) {
+    if (!text) text = "";
+    strncpy(death_message, text, sizeof death_message - 1);
+    death_message[sizeof death_message - 1] = 0;
+}
+
+// The blocking waits poll every 100 ms; a replay has its own clock and does not sleep.
+static void sleep_between_polls() {
+    if (!replay_active()) SDL_Delay(GAME_POLL_SLEEP_MS);
+}
+
+void reset_game(int32_t highlight) {
+    points = 0;
+    lives = GAME_START_LIVES;
+    current_level = 0;
+    menu_state = 0;
+    highlighted_entry = highlight;
+    reset_scroller();
+    death_message[0] = 0;
+}
+
+int action_released() {
+    return button_released == BTN_START || button_released == BTN_JUMP || button_released == BTN_PAUSE;
+}
+
+void wait_for_release() {
+    while (action_released()) {
+        read_controls(-1, 0);
+        sleep_between_polls();
+    }
+}
+
+static void free_current_module() {
+    if (current_module) music_free(current_module);
+    current_module = nullptr;
+}
+
+static void reset_world() {
+    clear_controls();
+    clear_hero_latches();
+    quit_request = 0;
+    paused = 0;
+    drop_map();
+    camera_x = 0;
+    emeralds_left = 0;
+    clear_tile_effects();
+    clear_enemies();
+    reset_game(-1);
+}
+
+static void start_hero() {
+    memset(&game_hero, 0, sizeof game_hero);
+    if (current_level == 0) {
+        game_hero.alive = 0;
+        game_hero.idle_counter = GAME_DEATH_COUNTDOWN;
+        game_hero.platform = -1;
+        death_message[0] = 0;
+        return;
+    }
+    game_hero.frame = GAME_HERO_START_FRAME;
+    game_hero.alive = 1;
+    game_hero.platform = -1;
+    place_hero(&game_hero);
+}
+
+static void setup_level(int32_t test) {
+    level_timer = GAME_LEVEL_TIME;
+    if (frame_surface) fill_rect(frame_surface, 0, 0, 320, 240, COLOUR_BLACK);
+    clear_enemies();
+    if (test)
+        load_level(nullptr);
+    else
+        load_level(level_map_name(current_level));
+    start_hero();
+    air = GAME_AIR;
+    if (restart_music) {
+        int32_t track = current_level <= 0 ? 0 : current_level % GAME_TRACKS;
+        current_module = music_load(track);
+        music_fade_in_and_play(current_module, -1);
+        restart_music = 0;
+    }
+    paused = 0;
+    frame_timer_reset();
+    level_frame = 0;
+    water_sound_played = 0;
+}
+
+// The timer and the air supply of a frame in which the hero is in play.
+static void step_timer_and_air() {
+    Hero* hero = &game_hero;
+    level_timer -= 1;
+    if (level_timer <= 0) {
+        hero->alive = 0;
+        hero->idle_counter = GAME_DEATH_COUNTDOWN;
+        set_death_message(message_text(MSG_TIME_UP));
+    }
+    if (hero_in_water(hero)) {
+        air -= 1;
+        if (air <= 0) {
+            hero->alive = 0;
+            hero->idle_counter = GAME_DEATH_COUNTDOWN;
+            set_death_message(message_text(MSG_DROWNED));
+        }
+        if (water_sound_played == 0 && hero->alive && !hero->dying) {
+            sound_play(SND_SPLASH);
+            water_sound_played = 1;
+        }
+    } else {
+        if (air <= GAME_AIR_REFILL_LIMIT) air += 2;
+        water_sound_played = 0;
+    }
+}
+
+// One frame of the pause menu; the cursor is menu_state 1 to 3. Where jump and
+// up are one key, the pump reports that key as BTN_JUMP, which then moves up.
+static void step_pause_menu() {
+    int32_t released = button_released;
+    int32_t jump_is_up = k_jump == k_up;
+    if (released == BTN_DOWN || released == BTN_RIGHT) {
+        menu_state = menu_state >= 3 ? 1 : menu_state + 1;
+        sound_play(SND_KLONK);
+    } else if (released == BTN_UP || released == BTN_LEFT || (released == BTN_JUMP && jump_is_up)) {
+        menu_state = menu_state <= 1 ? 3 : menu_state - 1;
+        sound_play(SND_KLONK);
+    } else if (released == BTN_START || (released == BTN_JUMP && !jump_is_up)) {
+        paused = 0;
+        if (menu_state == 1) {
+            kill_hero(&game_hero, message_text(MSG_SUICIDE));
+            sound_play(SND_AJ);
+        } else if (menu_state == 3) {
+            quit_request = 1;
+        } else {
+            sound_play(SND_JIPIE);
+        }
+        menu_state = 0;
+    }
+}
+
+static void ask_quit_question() {
+    skip_draw = 0;
+    draw_play_screen(32, &game_hero, 0);
+    if (frame_surface) {
+        draw_dim_panel();
+        draw_text_centred(frame_surface, message_text(MSG_SURE), 96, font_big);
+        draw_text_centred(frame_surface, message_text(MSG_LEFT_RIGHT), 128, font_small);
+        draw_text_centred(frame_surface, message_text(MSG_LOST), 140, font_small);
+        present_frame();
+    }
+    while (button_released != BTN_LEFT && button_released != BTN_RIGHT) {
+        poll_events();
+        sleep_between_polls();
+    }
+    if (button_released == BTN_RIGHT) {
+        frame_timer_reset();
+        quit_signal = 0;
+        quit_request = 0;
+        sound_play(SND_JIPIE);
+    } else {
+        sound_play(SND_AJ);
+    }
+}
+
+// The world update of a play frame: actors first, then the hero with its timer and air.
+static void update_world() {
+    update_tile_effects();
+    update_enemies(&game_hero, camera_x);
+    update_platforms(&game_hero);
+    if (game_hero.alive) {
+        update_hero(&game_hero, control_left, control_right, control_jump, control_down, camera_x);
+        step_timer_and_air();
+    }
+}
+
+// Runs frames of the current level until the flow leaves it; returns the next step.
+static int32_t run_frames() {
+    Hero* hero = &game_hero;
+    for (;;) {
+        if (replay_exhausted()) {
+            loop_end_reason = LOOP_END_INPUT_EXHAUSTED;
+            return FLOW_RETURN;
+        }
+        if (!hero->alive) {
+            hero->idle_counter -= 1;
+            if (hero->idle_counter <= 0 && current_level != 0) return quit_request ? FLOW_QUIT : FLOW_LIFE_OVER;
+        } else if (hero->exit_reached) {
+            return FLOW_LEVEL_DONE;
+        }
+        if (quit_request) return FLOW_QUIT;
+        if (level_frame <= GAME_READY_FRAMES && current_level != 0) {
+            // Get ready: the world stands still and input is thrown away.
+            poll_events();
+            if (current_level > 0 && button_released == BTN_START) level_frame = GAME_READY_FRAMES;
+            buttons_held = 0;
+            button_released = 0;
+        } else {
+            read_controls(current_level, hero->alive && !hero->dying);
+            if (current_level > 0 && button_released == BTN_START) {
+                if (hero->dying)
+                    hero->y = GAME_HOP_END_Y;
+                else if (!hero->alive)
+                    hero->idle_counter = 1;
+            }
+            if (paused) {
+                step_pause_menu();
+            } else {
+                update_world();
+                if (!hero->alive && current_level == 0) {
+                    // The title advances the random sequence once per frame.
+                    (void)rand();
+                    menu_choice = title_menu_step(hero);
+                    if (menu_choice != 0) return FLOW_START_GAME;
+                }
+            }
+        }
+        int32_t present = 1;
+        if (current_level <= 0 && menu_state < 0) present = 0;
+        draw_play_screen(level_frame, hero, present);
+        if (current_level != 0) {
+            if (quit_request) ask_quit_question();
+        } else {
+            title_after_draw(hero);
+        }
+        level_frame += 1;
+    }
+}
+
+static int32_t handle_quit() {
+    if (current_level > 0) {
+        reset_game(-1);
+        start_x = GAME_START_X;
+        start_y = GAME_START_Y;
+        checkpoint_reached = 0;
+        quit_signal = 0;
+        quit_request = 0;
+        return FLOW_NEXT_LEVEL;
+    }
+    wait_for_release();
+    loop_end_reason = LOOP_END_QUIT;
+    return FLOW_RETURN;
+}
+
+static int32_t handle_life_over() {
+    lives -= 1;
+    loop_lives_lost += 1;
+    if (lives <= 0) {
+        game_over(&game_hero);
+        return FLOW_NEXT_LEVEL;
+    }
+    death_message[0] = 0;
+    wait_for_release();
+    return FLOW_SETUP;
+}
+
+static int32_t handle_level_done(int32_t test) {
+    if (quit_request) return FLOW_QUIT;
+    if (test) {
+        loop_end_reason = LOOP_END_EXIT_REACHED;
+        return FLOW_RETURN;
+    }
+    level_end_sequence(&game_hero);
+    current_level += 1;
+    return FLOW_LEVEL_ENTRY;
+}
+
+static int32_t handle_start_game() {
+    if (quit_request) return FLOW_QUIT;
+    if (menu_choice == MENU_EXIT) {
+        quit_request = 1;
+        wait_for_release();
+        loop_end_reason = LOOP_END_QUIT;
+        return FLOW_RETURN;
+    }
+    current_level = menu_choice == MENU_CONTINUE ? saved_level + 1 : GAME_FIRST_LEVEL;
+    return FLOW_LEVEL_ENTRY;
+}
+
+static int32_t handle_level_entry() {
+    if (current_level >= GAME_FINALE) {
+        finale(&game_hero);
+        // The finale hands back to the title; never set up a level without a map.
+        if (current_level < 0 || current_level > GAME_LAST_LEVEL) current_level = 0;
+    } else if (current_level <= GAME_FIRST_LEVEL) {
+        opening_story();
+    } else {
+        save_game_write();
+    }
+    return FLOW_NEXT_LEVEL;
+}
+
+static void go_next_level() {
+    start_x = GAME_START_X;
+    start_y = GAME_START_Y;
+    checkpoint_reached = 0;
+    free_current_module();
+    restart_music = 1;
+    wait_for_release();
+}
+
+void game_loop(int32_t test_mode_flag) {
+    int32_t test = test_mode_flag ? 1 : 0;
+    reset_world();
+    // The tile sheet is cut once per run; a second loop (tests) keeps the cut tiles.
+    if (!tile_images[1]) tiles_init();
+    sound_load_all();
+    saved_level = 0;
+    if (test)
+        current_level = -1;
+    else
+        saved_level = save_game_read();
+    start_x = GAME_START_X;
+    start_y = GAME_START_Y;
+    checkpoint_reached = 0;
+    soundcheck_track = 0;
+    current_module = nullptr;
+    restart_music = 1;
+    loop_end_reason = LOOP_END_QUIT;
+    loop_lives_lost = 0;
+
+    int32_t step = FLOW_SETUP;
+    for (;;) {
+        switch (step) {
+            case FLOW_SETUP:
+                if (quit_request) {
+                    free_current_module();
+                    return;
+                }
+                setup_level(test);
+                step = run_frames();
+                break;
+            case FLOW_QUIT:
+                step = handle_quit();
+                break;
+            case FLOW_LIFE_OVER:
+                step = handle_life_over();
+                break;
+            case FLOW_LEVEL_DONE:
+                step = handle_level_done(test);
+                break;
+            case FLOW_START_GAME:
+                step = handle_start_game();
+                break;
+            case FLOW_LEVEL_ENTRY:
+                step = handle_level_entry();
+                break;
+            case FLOW_NEXT_LEVEL:
+                go_next_level();
+                step = FLOW_SETUP;
+                break;
+            default:
+                free_current_module();
+                return;
+        }
+    }
+}

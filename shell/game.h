@@ -6,10 +6,19 @@
 
 typedef struct _ModPlugFile ModPlugFile;
 
-extern Hero game_hero;                // the one hero record of the loop
-extern ModPlugFile* current_module;   // the music module owned by the loop, or null
+extern Hero game_hero;               // the one hero record of the loop
+extern ModPlugFile* current_module;  // the music module owned by the loop, or null
 
 void game_loop(int32_t test_mode_flag);
+
+// How the last game_loop run ended, for the replay driver and tests.
+enum {
+    LOOP_END_QUIT = 0,            // left from the title or the test map, or EXIT chosen
+    LOOP_END_EXIT_REACHED = 1,    // the hero entered the open exit of the test map
+    LOOP_END_INPUT_EXHAUSTED = 2  // an installed replay ran out of frames
+};
+extern int32_t loop_end_reason;
+extern int32_t loop_lives_lost;  // lives taken by "life over" during the last run
 
 // points 0, lives 6, level 0, menu 0, highlighted row, scroller restarted, message emptied.
 void reset_game(int32_t highlight);

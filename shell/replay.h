@@ -5,16 +5,26 @@
 
 #include <stdint.h>
 
+enum { REPLAY_MAX_FRAMES = 262144 };
+
 struct ReplayFrame {
-    uint8_t held;
-    uint8_t released;
+    uint8_t held;      // bit set of BTN_*
+    uint8_t released;  // one BTN_* value, or 0
+    uint8_t quit;      // 1: Escape pressed or the window closed in this poll
 };
 
-// Installs a replay of the given frames (copied); poll_events takes its input
-// from it, one frame per call, until it runs out (then no button is held).
+// Installs a replay of the given frames (copied, at most REPLAY_MAX_FRAMES)
+// together with a simulated frame clock, so that frame_wait and the game's
+// blocking waits never sleep. poll_events takes its input from it, one frame
+// per call. After the last frame the replay is exhausted: no button is held,
+// quit_signal is raised at every poll and the released button alternates
+// between BTN_START and BTN_RIGHT, so that every waiting screen lets go and
+// the game loop returns (it checks replay_exhausted at each frame).
 void replay_start(const ReplayFrame* frames, int32_t count);
+// Removes the replay and restores the real clock.
 void replay_stop();
 int replay_active();
+int replay_exhausted();
 int32_t replay_position();  // frames consumed so far
 
 // Called by poll_events: 1 and the next frame's input while a replay is
@@ -22,9 +32,38 @@ int32_t replay_position();  // frames consumed so far
 int replay_poll(int32_t* held, int32_t* released);
 
 // Text form (see the comment at the top of replay.cpp). Returns the number of
-// frames read into frames (at most capacity), or -1 on a malformed text.
+// frames read into frames, or -1 on a malformed text or when the text holds
+// more than capacity frames. With frames null it only counts the frames.
 int32_t replay_parse(const char* text, ReplayFrame* frames, int32_t capacity);
-// Writes the text form; returns 0 on failure.
+// Writes the text form (run-length lines) through a temporary file; returns 0 on failure.
 int replay_write(const char* path, const ReplayFrame* frames, int32_t count);
+
+// Headless start-up for tests and tools, the parts of the program's start-up
+// that the game loop needs: SDL video in the unscaled 320 x 240 16-bit mode,
+// colours, dim panel, audio device with 16 channels, the archives of ./data,
+// fonts, "logo", "back", default bindings and the built-in high-score table.
+// Archives are reopened at every call (the working directory may have changed).
+// Returns 0 when SDL, the video mode or the audio device cannot be opened.
+int replay_open_game();
+
+struct ReplayOutcome {
+    int32_t finished;       // 1 when the hero entered the open exit
+    int32_t end_reason;     // LOOP_END_* of shell/game.h
+    int32_t frames_used;    // replay frames consumed (one per poll)
+    int32_t level_frame;    // frames of the last life when the loop ended
+    int32_t emeralds_left;  // emeralds still in the map
+    int32_t lives_lost;     // lives taken on the way
+    int32_t points;
+    int32_t lives;
+    int32_t level_timer;
+};
+
+// Plays the level "maps/test.bin" of the working directory (which must also
+// hold the built data/) through the real game loop in test mode, from the
+// given replay at full speed, and reports how it ended. The level counts as
+// finished only when the loop ended because the hero reached the open exit.
+// Returns 0 when the game could not be started (see replay_open_game).
+// A level the loader refuses ends the process through fatal_error, as the game would.
+int replay_run_test_level(const ReplayFrame* frames, int32_t count, ReplayOutcome* outcome);
 
 #endif
