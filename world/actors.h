@@ -40,5 +40,7 @@ int32_t update_platform(struct Platform* p, Hero* hero);
 void update_platforms(Hero* hero);
 int32_t start_tile_effect(int32_t x, int32_t y, int32_t kind);
 void update_tile_effects();
+// 1 while an effect is running on the cell at pixel (x, y).
+int32_t tile_effect_at(int32_t x, int32_t y);
 
 #endif

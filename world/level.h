@@ -33,6 +33,20 @@ int load_level_bytes(const uint8_t* bytes, int32_t size);
 // Checks level bytes without loading them; returns 0 when the loader would refuse them.
 int level_bytes_valid(const uint8_t* bytes, int32_t size);
 
+// Why level bytes are refused: LEVEL_OK, or the first problem found.
+enum {
+    LEVEL_OK = 0,
+    LEVEL_SHORT = 1,         // fewer bytes than the header and its 12 W cells
+    LEVEL_TOO_NARROW = 2,    // under MIN_LEVEL_COLUMNS
+    LEVEL_TOO_WIDE = 3,      // over MAX_LEVEL_COLUMNS
+    LEVEL_EXIT_AT_EDGE = 4,  // an exit cell (27) in the last column or the bottom row
+    LEVEL_NO_EXIT = 5        // emeralds but no exit cell
+};
+int32_t check_level_bytes(const uint8_t* bytes, int32_t size);
+
+// 1 for the codes that mark the hero's start (1..8, 65, 68).
+int32_t is_start_marker(int32_t code);
+
 // Drops the map reference without releasing it (the new-game reset).
 void drop_map();
 // Releases the map (shutdown).

@@ -11,6 +11,8 @@ enum { TILE_PASSABLE = 0, TILE_SOLID = 1, TILE_DEADLY = 2, TILE_CODES = 240 };
 extern const uint8_t tile_kind[TILE_CODES];
 extern const uint8_t tile_layer[TILE_CODES];
 
+// Kind of a cell code: codes 240 and above are solid, the rest come from tile_kind.
+int32_t tile_kind_of(int32_t code);
 int32_t tile_at(int32_t x, int32_t y);
 void set_tile(int32_t column, int32_t row, int32_t code);
 int32_t is_solid_at(int32_t x, int32_t y);
