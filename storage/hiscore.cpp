@@ -1,9 +1,253 @@
 #include "storage/hiscore.h"
 
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "gfx/font.h"
+#include "gfx/image.h"
+#include "gfx/scale.h"
+#include "gfx/video.h"
+#include "shell/controls.h"
+#include "shell/frame.h"
+#include "storage/archive.h"
+#include "storage/messages.h"
+#include "storage/userfile.h"
+#include "world/playscreen.h"
+
 HiscoreEntry hiscore_table[HISCORE_ROWS];
 
-void hiscore_reset_table() {}
-void hiscore_load() {}
-void hiscore_save() {}
-int32_t hiscore_insert(int32_t, const char*) { return 0; }
-int32_t name_entry(Hero*) { return -1; }
+enum {
+    HISCORE_ENTRY_SIZE = 16,
+    HISCORE_FILE_SIZE = HISCORE_ROWS * HISCORE_ENTRY_SIZE,
+    HISCORE_NAME_SIZE = 8,
+    HISCORE_XOR_START = 0xB7,
+    HISCORE_MAX_SCORE = 50000,
+    HISCORE_DEFAULT_NAMES = 17,
+    HISCORE_ORIGIN_PLAYER = 0,
+    HISCORE_ORIGIN_GAME = 1,
+    HISCORE_ORIGIN_CHEAT = 2,
+    HISCORE_MESSAGE_ENTER_NAME = 60,
+    HISCORE_REPEAT_DELAY = 10,
+    HISCORE_WAIT_MS = 100
+};
+
+// Names for the entries the game makes up itself.
+static const char* const HISCORE_DEFAULT_NAME_LIST[HISCORE_DEFAULT_NAMES] = {
+    "ZOMPEL", "KRIBU",  "BLENKO", "MUFFO",  "TARVI",  "QUIBBO", "SNORGA", "PLIMM", "WUZZEL",
+    "DRONKA", "FENNUK", "GLOBBI", "HUMMEX", "JORPEL", "NUBBEL", "ROZZI",  "VENKA"};
+
+static int32_t default_name_taken[HISCORE_DEFAULT_NAMES];
+
+void hiscore_reset_table() {
+    memset(hiscore_table, 0, sizeof hiscore_table);
+    for (int32_t i = 0; i < HISCORE_ROWS; i++) {
+        hiscore_table[i].origin = HISCORE_ORIGIN_GAME;
+        hiscore_table[i].score = 1000 - 100 * i;
+    }
+}
+
+static void set_entry_name(HiscoreEntry* entry, const char* name) {
+    memset(entry->name, 0, sizeof entry->name);
+    entry->terminator = 0;
+    strncpy(entry->name, name, HISCORE_NAME_SIZE);
+}
+
+static const char* take_default_name() {
+    int32_t r = rand() % HISCORE_DEFAULT_NAMES;
+    // Ten entries never exhaust seventeen names, so a free one is always found.
+    for (int32_t tries = 0; tries < HISCORE_DEFAULT_NAMES && default_name_taken[r]; tries++) {
+        r = (r + 1) % HISCORE_DEFAULT_NAMES;
+    }
+    default_name_taken[r] = 1;
+    return HISCORE_DEFAULT_NAME_LIST[r];
+}
+
+static void entry_to_bytes(const HiscoreEntry* entry, uint8_t* bytes) {
+    memcpy(bytes, entry->name, HISCORE_NAME_SIZE);
+    bytes[8] = entry->terminator;
+    bytes[9] = entry->origin;
+    bytes[10] = entry->reserved[0];
+    bytes[11] = entry->reserved[1];
+    uint32_t score = (uint32_t)entry->score;
+    for (int32_t b = 0; b < 4; b++) bytes[12 + b] = (uint8_t)(score >> (8 * b));
+}
+
+static void bytes_to_entry(const uint8_t* bytes, HiscoreEntry* entry) {
+    memcpy(entry->name, bytes, HISCORE_NAME_SIZE);
+    entry->terminator = bytes[8];
+    entry->origin = bytes[9];
+    entry->reserved[0] = bytes[10];
+    entry->reserved[1] = bytes[11];
+    uint32_t score = 0;
+    for (int32_t b = 0; b < 4; b++) score |= (uint32_t)bytes[12 + b] << (8 * b);
+    entry->score = (int32_t)score;
+}
+
+void hiscore_save() {
+    uint8_t bytes[HISCORE_FILE_SIZE];
+    for (int32_t i = 0; i < HISCORE_ROWS; i++) entry_to_bytes(&hiscore_table[i], bytes + i * HISCORE_ENTRY_SIZE);
+    bytes[0] ^= HISCORE_XOR_START;
+    for (int32_t k = 1; k < HISCORE_FILE_SIZE; k++) bytes[k] ^= bytes[k - 1];
+    write_user_file(make_user_path("hiscores", "dat"), bytes, HISCORE_FILE_SIZE);
+}
+
+static void make_up_entry(int32_t i) {
+    set_entry_name(&hiscore_table[i], take_default_name());
+    hiscore_table[i].origin = HISCORE_ORIGIN_GAME;
+    int32_t score = 1000 - 100 * i + rand() % 100;
+    // Entries made up below kept ones must not climb above them.
+    if (i > 0 && score > hiscore_table[i - 1].score) score = hiscore_table[i - 1].score;
+    hiscore_table[i].score = score;
+}
+
+static void fill_cheater_table() {
+    memset(hiscore_table, 0, sizeof hiscore_table);
+    for (int32_t i = 0; i < HISCORE_ROWS; i++) {
+        set_entry_name(&hiscore_table[i], "CHEATER");
+        hiscore_table[i].origin = HISCORE_ORIGIN_CHEAT;
+        hiscore_table[i].score = HISCORE_MAX_SCORE;
+    }
+}
+
+static int32_t entry_is_possible(const HiscoreEntry* entry) {
+    return entry->terminator == 0 && (uint32_t)entry->score <= HISCORE_MAX_SCORE &&
+           entry->origin <= HISCORE_ORIGIN_CHEAT;
+}
+
+void hiscore_load() {
+    memset(default_name_taken, 0, sizeof default_name_taken);
+    // Seeded on every start so that the made-up names change from run to run.
+    srand(SDL_GetTicks());
+    FILE* file = fopen(make_user_path("hiscores", "dat"), "rb");
+    if (!file) {
+        hiscore_reset_table();
+        for (int32_t i = 0; i < HISCORE_ROWS; i++) make_up_entry(i);
+        hiscore_save();
+        return;
+    }
+    uint8_t bytes[HISCORE_FILE_SIZE];
+    size_t count = fread(bytes, 1, HISCORE_FILE_SIZE, file);
+    fclose(file);
+    // Undo the chain from the end so that each step still sees the stored byte before it.
+    for (size_t k = count; k-- > 1;) bytes[k] ^= bytes[k - 1];
+    if (count > 0) bytes[0] ^= HISCORE_XOR_START;
+
+    // A short file keeps the entries it holds whole; the missing places are made up.
+    int32_t complete = (int32_t)(count / HISCORE_ENTRY_SIZE);
+    HiscoreEntry read_table[HISCORE_ROWS];
+    for (int32_t i = 0; i < complete; i++) {
+        bytes_to_entry(bytes + i * HISCORE_ENTRY_SIZE, &read_table[i]);
+        if (!entry_is_possible(&read_table[i])) {
+            fill_cheater_table();
+            hiscore_save();
+            return;
+        }
+    }
+    for (int32_t i = 0; i < complete; i++) {
+        hiscore_table[i] = read_table[i];
+        if (hiscore_table[i].name[0] == 0 || hiscore_table[i].origin == HISCORE_ORIGIN_GAME) {
+            set_entry_name(&hiscore_table[i], take_default_name());
+        }
+    }
+    if (complete < HISCORE_ROWS) {
+        for (int32_t i = complete; i < HISCORE_ROWS; i++) {
+            memset(&hiscore_table[i], 0, sizeof hiscore_table[i]);
+            make_up_entry(i);
+        }
+        hiscore_save();
+    }
+}
+
+int32_t hiscore_insert(int32_t score, const char* name) {
+    // The caller makes sure the score beats the last entry; a lower one is never let in.
+    if (score <= hiscore_table[HISCORE_ROWS - 1].score) return -1;
+    int32_t position = 0;
+    for (int32_t k = HISCORE_ROWS - 2; k >= 0; k--) {
+        if (score > hiscore_table[k].score) {
+            hiscore_table[k + 1] = hiscore_table[k];
+        } else {
+            position = k + 1;
+            break;
+        }
+    }
+    HiscoreEntry* entry = &hiscore_table[position];
+    memset(entry, 0, sizeof *entry);
+    set_entry_name(entry, name ? name : "");
+    entry->origin = HISCORE_ORIGIN_PLAYER;
+    entry->score = score;
+    hiscore_save();
+    return position;
+}
+
+static char previous_letter(char c) {
+    if (c == 'A') return ' ';
+    if (c == ' ') return 'Z';
+    return (char)(c - 1);
+}
+
+static char next_letter(char c) {
+    if (c == 'Z') return ' ';
+    if (c == ' ') return 'A';
+    return (char)(c + 1);
+}
+
+static void draw_name_entry(const Hero* hero, const char* name, const char* cursor_line) {
+    draw_play_screen(-1, hero, 0);
+    if (!skip_draw) {
+        draw_dim_panel();
+        draw_text_centred(frame_surface, message_text(HISCORE_MESSAGE_ENTER_NAME), 96, font_big);
+        draw_text_centred(frame_surface, name, 136, font_big);
+        draw_text_centred(frame_surface, cursor_line, 148, font_big);
+        present_frame();
+    }
+    frame_wait();
+}
+
+int32_t name_entry(Hero* hero) {
+    if (hiscore_table[HISCORE_ROWS - 1].score >= points) return -1;
+    char name[HISCORE_NAME_SIZE + 1] = "A.......";
+    char cursor_line[HISCORE_NAME_SIZE + 1] = "-       ";
+    int32_t cursor = 0;
+    int32_t delay = 0;
+    frame_timer_reset();
+    if (!control_start) {
+        for (;;) {
+            if (delay > 0) {
+                delay--;
+            } else {
+                read_controls(current_level, 0);
+                int32_t accept =
+                    (buttons_held & (BTN_RIGHT | BTN_PAUSE)) || ((buttons_held & BTN_JUMP) && k_jump != k_up);
+                if (buttons_held & BTN_DOWN) {
+                    name[cursor] = previous_letter(name[cursor]);
+                    delay = HISCORE_REPEAT_DELAY;
+                } else if (buttons_held & BTN_UP) {
+                    name[cursor] = next_letter(name[cursor]);
+                    delay = HISCORE_REPEAT_DELAY;
+                } else if ((buttons_held & BTN_LEFT) && cursor > 0) {
+                    cursor_line[cursor] = ' ';
+                    cursor--;
+                    cursor_line[cursor] = '-';
+                    delay = HISCORE_REPEAT_DELAY;
+                } else if (accept) {
+                    if (cursor == HISCORE_NAME_SIZE - 1) return hiscore_insert(points, name);
+                    cursor_line[cursor] = ' ';
+                    cursor++;
+                    cursor_line[cursor] = '-';
+                    if (name[cursor] == '.') name[cursor] = 'A';
+                    delay = HISCORE_REPEAT_DELAY;
+                }
+            }
+            draw_name_entry(hero, name, cursor_line);
+            if (buttons_held & BTN_START) break;
+        }
+    }
+    // A closed window must not leave the player stuck here with start down.
+    while ((buttons_held & BTN_START) && !quit_signal) {
+        SDL_Delay(HISCORE_WAIT_MS);
+        read_controls(current_level, 0);
+    }
+    name[cursor + 1] = 0;
+    return hiscore_insert(points, name);
+}
