@@ -11,6 +11,7 @@
 #include "shell/controls.h"
 #include "shell/frame.h"
 #include "shell/game.h"
+#include "shell/replay.h"
 #include "storage/hiscore.h"
 #include "storage/messages.h"
 #include "world/actors.h"
@@ -40,11 +41,12 @@ static void show_story(const StoryLine* lines, int32_t count) {
     present_frame();
 }
 
-// Blocks until an action is released or a quit is requested, polling ten times a second.
+// Blocks until an action is released or a quit is requested, polling ten times
+// a second (a replay brings its own clock and does not sleep).
 static void wait_for_action_or_quit(int32_t level) {
     while (!action_released() && !quit_request) {
         read_controls(level, 0);
-        SDL_Delay(STORY_POLL_MS);
+        if (!replay_active()) SDL_Delay(STORY_POLL_MS);
     }
 }
 
