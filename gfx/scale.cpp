@@ -1,8 +1,468 @@
 #include "gfx/scale.h"
 
-void present_frame() {}
-void scale_simple() {}
-void scale_scale2x() {}
-void scale_scanline() {}
-void scale_bilinear() {}
-void scale_antialias() {}
+#include <string.h>
+
+#include "floob.h"
+#include "gfx/video.h"
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+// Every filter turns the 320 x 240 frame into the 640 x 480 display, one 2 x 2
+// output block per source pixel. The 16-bit filters work on the surfaces' own
+// rows; the 24-bit and 32-bit filters work on rows widened to one 32-bit word
+// per pixel (each byte an independent channel), so that both depths share one
+// set of loops and a 3-byte pixel is never read or written as 4 bytes outside
+// its row. The filters that look at neighbours read from a ring of three
+// copied source rows whose first and last pixels are repeated one place
+// outwards: a missing neighbour at the left or right edge is thus the pixel
+// itself without a test in the inner loop.
+
+enum {
+    SCALE_SRC_W = 320,
+    SCALE_SRC_H = 240,
+    SCALE_DST_W = 640,
+    SCALE_DST_H = 480,
+    SCALE_PAD = 8  // spare pixels on each side of a ring row, keeps rows 16-byte aligned
+};
+
+enum { FILTER_SIMPLE = 0, FILTER_SCALE2X = 1, FILTER_SCANLINE = 2, FILTER_BILINEAR = 3, FILTER_ANTIALIAS = 4 };
+
+#ifdef __SSE2__
+int32_t scale_use_sse2 = 1;
+#else
+int32_t scale_use_sse2 = 0;
+#endif
+
+alignas(16) static uint16_t ring16[3][SCALE_SRC_W + 2 * SCALE_PAD];
+alignas(16) static uint32_t ring32[3][SCALE_SRC_W + 2 * SCALE_PAD];
+alignas(16) static uint32_t out32[2][SCALE_DST_W];
+
+// Channel masks of the 16-bit format in use, taken from the frame's shifts.
+static uint16_t dark_mask16 = 0x8410;
+static uint16_t avg_mask16 = 0xF7DF;
+// Bits of a 32-bit pixel that scanline darkening leaves alone (alpha).
+static uint32_t keep_mask32 = 0;
+
+static inline uint8_t* surface_row(SDL_Surface* s, int32_t y) { return (uint8_t*)s->pixels + y * s->pitch; }
+
+static inline uint16_t avg16(uint32_t a, uint32_t b) { return (uint16_t)(((a & avg_mask16) + (b & avg_mask16)) >> 1); }
+static inline uint16_t avg4_16(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+    return avg16(avg16(a, b), avg16(c, d));
+}
+static inline uint16_t dark16(uint32_t p) { return (uint16_t)((p & dark_mask16) >> 2); }
+
+// Per-byte floor((a + b) / 2) without carries between bytes.
+static inline uint32_t avg32(uint32_t a, uint32_t b) { return (a & b) + (((a ^ b) & 0xFEFEFEFEu) >> 1); }
+// Per-byte floor((a + b + c + d) / 4): even and odd bytes summed in 16-bit lanes.
+static inline uint32_t avg4_32(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+    uint32_t even = (a & 0x00FF00FFu) + (b & 0x00FF00FFu) + (c & 0x00FF00FFu) + (d & 0x00FF00FFu);
+    uint32_t odd =
+        ((a >> 8) & 0x00FF00FFu) + ((b >> 8) & 0x00FF00FFu) + ((c >> 8) & 0x00FF00FFu) + ((d >> 8) & 0x00FF00FFu);
+    return ((even >> 2) & 0x00FF00FFu) | (((odd >> 2) & 0x00FF00FFu) << 8);
+}
+static inline uint32_t dark32(uint32_t p) { return ((p & (0x80808080u & ~keep_mask32)) >> 2) | (p & keep_mask32); }
+
+#ifdef __SSE2__
+static inline __m128i load128(const void* p) { return _mm_loadu_si128((const __m128i*)p); }
+static inline void store128(void* p, __m128i v) { _mm_storeu_si128((__m128i*)p, v); }
+static inline __m128i select128(__m128i mask, __m128i yes, __m128i no) {
+    return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
+}
+static inline __m128i avg16_sse(__m128i a, __m128i b, __m128i m) {
+    a = _mm_and_si128(a, m);
+    b = _mm_and_si128(b, m);
+    return _mm_add_epi16(_mm_and_si128(a, b), _mm_srli_epi16(_mm_xor_si128(a, b), 1));
+}
+static inline __m128i avg32_sse(__m128i a, __m128i b) {
+    return _mm_sub_epi8(_mm_avg_epu8(a, b), _mm_and_si128(_mm_xor_si128(a, b), _mm_set1_epi8(1)));
+}
+static inline __m128i avg4_32_sse(__m128i a, __m128i b, __m128i c, __m128i d) {
+    __m128i z = _mm_setzero_si128();
+    __m128i lo = _mm_add_epi16(_mm_add_epi16(_mm_unpacklo_epi8(a, z), _mm_unpacklo_epi8(b, z)),
+                               _mm_add_epi16(_mm_unpacklo_epi8(c, z), _mm_unpacklo_epi8(d, z)));
+    __m128i hi = _mm_add_epi16(_mm_add_epi16(_mm_unpackhi_epi8(a, z), _mm_unpackhi_epi8(b, z)),
+                               _mm_add_epi16(_mm_unpackhi_epi8(c, z), _mm_unpackhi_epi8(d, z)));
+    return _mm_packus_epi16(_mm_srli_epi16(lo, 2), _mm_srli_epi16(hi, 2));
+}
+#endif
+
+// 16-bit rows: p is the source row, o0 and o1 the two output rows.
+
+static void row16_double(const uint16_t* p, uint16_t* o0, uint16_t* o1, int32_t dark) {
+#ifdef __SSE2__
+    if (scale_use_sse2) {
+        __m128i m = _mm_set1_epi16((int16_t)dark_mask16);
+        for (int32_t x = 0; x < SCALE_SRC_W; x += 8) {
+            __m128i v = load128(p + x);
+            store128(o0 + 2 * x, _mm_unpacklo_epi16(v, v));
+            store128(o0 + 2 * x + 8, _mm_unpackhi_epi16(v, v));
+            if (dark) v = _mm_srli_epi16(_mm_and_si128(v, m), 2);
+            store128(o1 + 2 * x, _mm_unpacklo_epi16(v, v));
+            store128(o1 + 2 * x + 8, _mm_unpackhi_epi16(v, v));
+        }
+        return;
+    }
+#endif
+    for (int32_t x = 0; x < SCALE_SRC_W; x++) o0[2 * x] = o0[2 * x + 1] = p[x];
+    if (!dark) {
+        memcpy(o1, o0, SCALE_DST_W * 2);
+        return;
+    }
+    for (int32_t x = 0; x < SCALE_SRC_W; x++) o1[2 * x] = o1[2 * x + 1] = dark16(p[x]);
+}
+
+// Scale2X on one row; with blend set, the antialias rule (see scale_antialias).
+static void row16_scale2x(const uint16_t* a, const uint16_t* p, const uint16_t* d, uint16_t* o0, uint16_t* o1,
+                          int32_t blend) {
+#ifdef __SSE2__
+    if (scale_use_sse2) {
+        __m128i m = _mm_set1_epi16((int16_t)avg_mask16);
+        for (int32_t x = 0; x < SCALE_SRC_W; x += 8) {
+            __m128i vp = load128(p + x), va = load128(a + x), vd = load128(d + x);
+            __m128i vl = load128(p + x - 1), vr = load128(p + x + 1);
+            __m128i keep = _mm_or_si128(_mm_cmpeq_epi16(va, vd), _mm_cmpeq_epi16(vl, vr));
+            __m128i e0 = va, e1 = vr, e2 = vl, e3 = vd;
+            if (blend) {
+                e0 = avg16_sse(vp, va, m);
+                e1 = avg16_sse(vp, vr, m);
+                e2 = avg16_sse(vp, vl, m);
+                e3 = avg16_sse(vp, vd, m);
+            }
+            e0 = select128(_mm_andnot_si128(keep, _mm_cmpeq_epi16(vl, va)), e0, vp);
+            e1 = select128(_mm_andnot_si128(keep, _mm_cmpeq_epi16(va, vr)), e1, vp);
+            e2 = select128(_mm_andnot_si128(keep, _mm_cmpeq_epi16(vl, vd)), e2, vp);
+            e3 = select128(_mm_andnot_si128(keep, _mm_cmpeq_epi16(vr, vd)), e3, vp);
+            store128(o0 + 2 * x, _mm_unpacklo_epi16(e0, e1));
+            store128(o0 + 2 * x + 8, _mm_unpackhi_epi16(e0, e1));
+            store128(o1 + 2 * x, _mm_unpacklo_epi16(e2, e3));
+            store128(o1 + 2 * x + 8, _mm_unpackhi_epi16(e2, e3));
+        }
+        return;
+    }
+#endif
+    for (int32_t x = 0; x < SCALE_SRC_W; x++) {
+        uint16_t vp = p[x], va = a[x], vd = d[x], vl = p[x - 1], vr = p[x + 1];
+        int32_t change = !(va == vd || vl == vr);
+        uint16_t e0 = blend ? avg16(vp, va) : va, e1 = blend ? avg16(vp, vr) : vr;
+        uint16_t e2 = blend ? avg16(vp, vl) : vl, e3 = blend ? avg16(vp, vd) : vd;
+        o0[2 * x] = (change && vl == va) ? e0 : vp;
+        o0[2 * x + 1] = (change && va == vr) ? e1 : vp;
+        o1[2 * x] = (change && vl == vd) ? e2 : vp;
+        o1[2 * x + 1] = (change && vr == vd) ? e3 : vp;
+    }
+}
+
+// Bilinear on one row with d the row below; the caller mends column 319 and the last row.
+static void row16_bilinear(const uint16_t* p, const uint16_t* d, uint16_t* o0, uint16_t* o1) {
+#ifdef __SSE2__
+    if (scale_use_sse2) {
+        __m128i m = _mm_set1_epi16((int16_t)avg_mask16);
+        for (int32_t x = 0; x < SCALE_SRC_W; x += 8) {
+            __m128i vp = load128(p + x), vr = load128(p + x + 1), vd = load128(d + x), vdr = load128(d + x + 1);
+            __m128i e1 = avg16_sse(vp, vr, m);
+            __m128i e2 = avg16_sse(vp, vd, m);
+            __m128i e3 = avg16_sse(e1, avg16_sse(vd, vdr, m), m);
+            store128(o0 + 2 * x, _mm_unpacklo_epi16(vp, e1));
+            store128(o0 + 2 * x + 8, _mm_unpackhi_epi16(vp, e1));
+            store128(o1 + 2 * x, _mm_unpacklo_epi16(e2, e3));
+            store128(o1 + 2 * x + 8, _mm_unpackhi_epi16(e2, e3));
+        }
+        return;
+    }
+#endif
+    for (int32_t x = 0; x < SCALE_SRC_W; x++) {
+        o0[2 * x] = p[x];
+        o0[2 * x + 1] = avg16(p[x], p[x + 1]);
+        o1[2 * x] = avg16(p[x], d[x]);
+        o1[2 * x + 1] = avg4_16(p[x], p[x + 1], d[x], d[x + 1]);
+    }
+}
+
+// 32-bit rows (24-bit and 32-bit surfaces), the same rules per byte.
+
+static void row32_double(const uint32_t* p, uint32_t* o0, uint32_t* o1, int32_t dark) {
+#ifdef __SSE2__
+    if (scale_use_sse2) {
+        __m128i m = _mm_set1_epi32((int32_t)(0x80808080u & ~keep_mask32));
+        __m128i k = _mm_set1_epi32((int32_t)keep_mask32);
+        for (int32_t x = 0; x < SCALE_SRC_W; x += 4) {
+            __m128i v = load128(p + x);
+            store128(o0 + 2 * x, _mm_unpacklo_epi32(v, v));
+            store128(o0 + 2 * x + 4, _mm_unpackhi_epi32(v, v));
+            if (dark) v = _mm_or_si128(_mm_srli_epi32(_mm_and_si128(v, m), 2), _mm_and_si128(v, k));
+            store128(o1 + 2 * x, _mm_unpacklo_epi32(v, v));
+            store128(o1 + 2 * x + 4, _mm_unpackhi_epi32(v, v));
+        }
+        return;
+    }
+#endif
+    for (int32_t x = 0; x < SCALE_SRC_W; x++) {
+        uint32_t v = p[x];
+        o0[2 * x] = o0[2 * x + 1] = v;
+        if (dark) v = dark32(v);
+        o1[2 * x] = o1[2 * x + 1] = v;
+    }
+}
+
+static void row32_scale2x(const uint32_t* a, const uint32_t* p, const uint32_t* d, uint32_t* o0, uint32_t* o1,
+                          int32_t blend) {
+#ifdef __SSE2__
+    if (scale_use_sse2) {
+        for (int32_t x = 0; x < SCALE_SRC_W; x += 4) {
+            __m128i vp = load128(p + x), va = load128(a + x), vd = load128(d + x);
+            __m128i vl = load128(p + x - 1), vr = load128(p + x + 1);
+            __m128i keep = _mm_or_si128(_mm_cmpeq_epi32(va, vd), _mm_cmpeq_epi32(vl, vr));
+            __m128i e0 = va, e1 = vr, e2 = vl, e3 = vd;
+            if (blend) {
+                e0 = avg32_sse(vp, va);
+                e1 = avg32_sse(vp, vr);
+                e2 = avg32_sse(vp, vl);
+                e3 = avg32_sse(vp, vd);
+            }
+            e0 = select128(_mm_andnot_si128(keep, _mm_cmpeq_epi32(vl, va)), e0, vp);
+            e1 = select128(_mm_andnot_si128(keep, _mm_cmpeq_epi32(va, vr)), e1, vp);
+            e2 = select128(_mm_andnot_si128(keep, _mm_cmpeq_epi32(vl, vd)), e2, vp);
+            e3 = select128(_mm_andnot_si128(keep, _mm_cmpeq_epi32(vr, vd)), e3, vp);
+            store128(o0 + 2 * x, _mm_unpacklo_epi32(e0, e1));
+            store128(o0 + 2 * x + 4, _mm_unpackhi_epi32(e0, e1));
+            store128(o1 + 2 * x, _mm_unpacklo_epi32(e2, e3));
+            store128(o1 + 2 * x + 4, _mm_unpackhi_epi32(e2, e3));
+        }
+        return;
+    }
+#endif
+    for (int32_t x = 0; x < SCALE_SRC_W; x++) {
+        uint32_t vp = p[x], va = a[x], vd = d[x], vl = p[x - 1], vr = p[x + 1];
+        int32_t change = !(va == vd || vl == vr);
+        uint32_t e0 = blend ? avg32(vp, va) : va, e1 = blend ? avg32(vp, vr) : vr;
+        uint32_t e2 = blend ? avg32(vp, vl) : vl, e3 = blend ? avg32(vp, vd) : vd;
+        o0[2 * x] = (change && vl == va) ? e0 : vp;
+        o0[2 * x + 1] = (change && va == vr) ? e1 : vp;
+        o1[2 * x] = (change && vl == vd) ? e2 : vp;
+        o1[2 * x + 1] = (change && vr == vd) ? e3 : vp;
+    }
+}
+
+static void row32_bilinear(const uint32_t* p, const uint32_t* d, uint32_t* o0, uint32_t* o1) {
+#ifdef __SSE2__
+    if (scale_use_sse2) {
+        for (int32_t x = 0; x < SCALE_SRC_W; x += 4) {
+            __m128i vp = load128(p + x), vr = load128(p + x + 1), vd = load128(d + x), vdr = load128(d + x + 1);
+            __m128i e1 = avg32_sse(vp, vr);
+            __m128i e2 = avg32_sse(vp, vd);
+            __m128i e3 = avg4_32_sse(vp, vr, vd, vdr);
+            store128(o0 + 2 * x, _mm_unpacklo_epi32(vp, e1));
+            store128(o0 + 2 * x + 4, _mm_unpackhi_epi32(vp, e1));
+            store128(o1 + 2 * x, _mm_unpacklo_epi32(e2, e3));
+            store128(o1 + 2 * x + 4, _mm_unpackhi_epi32(e2, e3));
+        }
+        return;
+    }
+#endif
+    for (int32_t x = 0; x < SCALE_SRC_W; x++) {
+        o0[2 * x] = p[x];
+        o0[2 * x + 1] = avg32(p[x], p[x + 1]);
+        o1[2 * x] = avg32(p[x], d[x]);
+        o1[2 * x + 1] = avg4_32(p[x], p[x + 1], d[x], d[x + 1]);
+    }
+}
+
+// Moving rows between the surfaces and the 32-bit working rows.
+
+// Widens one 3-byte row into words whose fourth byte is 0.
+static void unpack_row24(const uint8_t* s, uint32_t* r) {
+#if SDL_BYTEORDER == SDL_LIL_ENDIAN
+    // Four-byte loads reach one byte into the next pixel, so the last pixel is read bytewise.
+    for (int32_t x = 0; x < SCALE_SRC_W - 1; x++) {
+        uint32_t v;
+        memcpy(&v, s + 3 * x, 4);
+        r[x] = v & 0x00FFFFFFu;
+    }
+    s += 3 * (SCALE_SRC_W - 1);
+    r[SCALE_SRC_W - 1] = (uint32_t)s[0] | ((uint32_t)s[1] << 8) | ((uint32_t)s[2] << 16);
+#else
+    for (int32_t x = 0; x < SCALE_SRC_W; x++, s += 3)
+        r[x] = (uint32_t)s[0] | ((uint32_t)s[1] << 8) | ((uint32_t)s[2] << 16);
+#endif
+}
+
+// Narrows words back into 3-byte pixels.
+static void pack_row24(const uint32_t* r, uint8_t* d) {
+#if SDL_BYTEORDER == SDL_LIL_ENDIAN
+    // Each four-byte store spills one byte that the next pixel overwrites; the last pixel is stored bytewise.
+    for (int32_t x = 0; x < SCALE_DST_W - 1; x++) memcpy(d + 3 * x, &r[x], 4);
+    d += 3 * (SCALE_DST_W - 1);
+    uint32_t v = r[SCALE_DST_W - 1];
+#else
+    for (int32_t x = 0; x < SCALE_DST_W - 1; x++, d += 3) {
+        uint32_t w = r[x];
+        d[0] = (uint8_t)w;
+        d[1] = (uint8_t)(w >> 8);
+        d[2] = (uint8_t)(w >> 16);
+    }
+    uint32_t v = r[SCALE_DST_W - 1];
+#endif
+    d[0] = (uint8_t)v;
+    d[1] = (uint8_t)(v >> 8);
+    d[2] = (uint8_t)(v >> 16);
+}
+
+static void load_ring16(int32_t y) {
+    uint16_t* r = ring16[y % 3] + SCALE_PAD;
+    memcpy(r, surface_row(frame_surface, y), SCALE_SRC_W * 2);
+    r[-1] = r[0];
+    r[SCALE_SRC_W] = r[SCALE_SRC_W - 1];
+}
+
+static void load_ring32(int32_t y, int32_t bpp) {
+    uint32_t* r = ring32[y % 3] + SCALE_PAD;
+    if (bpp == 3)
+        unpack_row24(surface_row(frame_surface, y), r);
+    else
+        memcpy(r, surface_row(frame_surface, y), SCALE_SRC_W * 4);
+    r[-1] = r[0];
+    r[SCALE_SRC_W] = r[SCALE_SRC_W - 1];
+}
+
+static void store_out32(int32_t y, int32_t bpp) {
+    for (int32_t i = 0; i < 2; i++) {
+        uint8_t* d = surface_row(display_surface, 2 * y + i);
+        if (bpp == 3)
+            pack_row24(out32[i], d);
+        else
+            memcpy(d, out32[i], SCALE_DST_W * 4);
+    }
+}
+
+// The filters over the whole frame, per depth.
+
+static void filter16(int32_t kind) {
+    SDL_PixelFormat* f = frame_surface->format;
+    dark_mask16 = (uint16_t)((0x20u << f->Gshift) | (0x10u << f->Rshift) | (0x10u << f->Bshift));
+    avg_mask16 = (uint16_t)(~((1u << f->Rshift) | (1u << f->Gshift) | (1u << f->Bshift)) | 1u);
+    if (kind == FILTER_SIMPLE || kind == FILTER_SCANLINE) {
+        for (int32_t y = 0; y < SCALE_SRC_H; y++)
+            row16_double((const uint16_t*)surface_row(frame_surface, y), (uint16_t*)surface_row(display_surface, 2 * y),
+                         (uint16_t*)surface_row(display_surface, 2 * y + 1), kind == FILTER_SCANLINE);
+        return;
+    }
+    load_ring16(0);
+    for (int32_t y = 0; y < SCALE_SRC_H; y++) {
+        int32_t last = y == SCALE_SRC_H - 1;
+        if (!last) load_ring16(y + 1);
+        const uint16_t* a = ring16[(y > 0 ? y - 1 : 0) % 3] + SCALE_PAD;
+        const uint16_t* p = ring16[y % 3] + SCALE_PAD;
+        const uint16_t* d = ring16[(last ? y : y + 1) % 3] + SCALE_PAD;
+        uint16_t* o0 = (uint16_t*)surface_row(display_surface, 2 * y);
+        uint16_t* o1 = (uint16_t*)surface_row(display_surface, 2 * y + 1);
+        if (kind != FILTER_BILINEAR) {
+            row16_scale2x(a, p, d, o0, o1, kind == FILTER_ANTIALIAS);
+            continue;
+        }
+        // Column 319 has no right neighbour and keeps P beside itself; the
+        // last row has none below and repeats its upper output row.
+        row16_bilinear(p, d, o0, o1);
+        o0[SCALE_DST_W - 1] = p[SCALE_SRC_W - 1];
+        if (last) memcpy(o1, o0, SCALE_DST_W * 2);
+    }
+}
+
+static void filter32(int32_t kind, int32_t bpp) {
+    keep_mask32 = bpp == 4 ? display_surface->format->Amask : 0;
+    load_ring32(0, bpp);
+    for (int32_t y = 0; y < SCALE_SRC_H; y++) {
+        int32_t last = y == SCALE_SRC_H - 1;
+        if (!last) load_ring32(y + 1, bpp);
+        const uint32_t* a = ring32[(y > 0 ? y - 1 : 0) % 3] + SCALE_PAD;
+        const uint32_t* p = ring32[y % 3] + SCALE_PAD;
+        const uint32_t* d = ring32[(last ? y : y + 1) % 3] + SCALE_PAD;
+        if (kind == FILTER_SIMPLE || kind == FILTER_SCANLINE) {
+            row32_double(p, out32[0], out32[1], kind == FILTER_SCANLINE);
+        } else if (kind != FILTER_BILINEAR) {
+            row32_scale2x(a, p, d, out32[0], out32[1], kind == FILTER_ANTIALIAS);
+        } else {
+            row32_bilinear(p, d, out32[0], out32[1]);
+            out32[0][SCALE_DST_W - 1] = p[SCALE_SRC_W - 1];
+            if (last) memcpy(out32[1], out32[0], sizeof out32[0]);
+        }
+        store_out32(y, bpp);
+    }
+}
+
+// Palette pixels cannot be blended: every filter doubles them.
+static void filter8() {
+    for (int32_t y = 0; y < SCALE_SRC_H; y++) {
+        const uint8_t* p = surface_row(frame_surface, y);
+        uint8_t* o0 = surface_row(display_surface, 2 * y);
+        for (int32_t x = 0; x < SCALE_SRC_W; x++) o0[2 * x] = o0[2 * x + 1] = p[x];
+        memcpy(surface_row(display_surface, 2 * y + 1), o0, SCALE_DST_W);
+    }
+}
+
+// Bytes per pixel of the two surfaces, or 0 when they cannot be filtered
+// safely (missing, too small, or of different pixel sizes).
+static int32_t usable_bytes_per_pixel() {
+    if (!frame_surface || !display_surface || frame_surface == display_surface) return 0;
+    int32_t bpp = frame_surface->format->BytesPerPixel;
+    if (bpp < 1 || bpp > 4 || display_surface->format->BytesPerPixel != bpp) return 0;
+    if (frame_surface->w < SCALE_SRC_W || frame_surface->h < SCALE_SRC_H) return 0;
+    if (display_surface->w < SCALE_DST_W || display_surface->h < SCALE_DST_H) return 0;
+    return bpp;
+}
+
+static void run_filter(int32_t kind) {
+    int32_t bpp = usable_bytes_per_pixel();
+    if (!bpp) return;
+    SDL_LockSurface(display_surface);
+    SDL_LockSurface(frame_surface);
+    if (frame_surface->pixels && display_surface->pixels) {
+        if (bpp == 2)
+            filter16(kind);
+        else if (bpp == 1)
+            filter8();
+        else
+            filter32(kind, bpp);
+    }
+    SDL_UnlockSurface(frame_surface);
+    SDL_UnlockSurface(display_surface);
+}
+
+void present_frame() {
+    if (!display_surface) {
+        if (frame_surface) SDL_Flip(frame_surface);
+        return;
+    }
+    switch (scale_mode) {
+        case SCALE_SCALE2X:
+            scale_scale2x();
+            break;
+        case SCALE_SCANLINE:
+            scale_scanline();
+            break;
+        case SCALE_BILINEAR:
+            scale_bilinear();
+            break;
+        case SCALE_ANTIALIAS:
+            scale_antialias();
+            break;
+        default:
+            scale_simple();
+            break;
+    }
+    SDL_Flip(display_surface);
+}
+
+void scale_simple() { run_filter(FILTER_SIMPLE); }
+void scale_scale2x() { run_filter(FILTER_SCALE2X); }
+void scale_scanline() { run_filter(FILTER_SCANLINE); }
+void scale_bilinear() { run_filter(FILTER_BILINEAR); }
+
+// Antialiasing: Scale2X finds the corners of a staircase edge (a pixel whose
+// neighbours on two adjacent sides share one colour, while the opposite sides
+// differ); instead of handing that output quarter wholly to the neighbours'
+// colour, this filter gives it the average of the pixel and that colour. A
+// diagonal edge thus gets an intermediate shade in its notches, while flat
+// areas, straight edges and isolated pixels come out as plain 2 x 2 blocks.
+void scale_antialias() { run_filter(FILTER_ANTIALIAS); }

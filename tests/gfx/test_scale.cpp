@@ -1,0 +1,428 @@
+// The scaling filters and present_frame: every filter in every pixel size
+// against a per-pixel model of its rule, the exact channel values, the SSE2
+// and portable loops against each other, and no write outside the surfaces.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <vector>
+
+#include "floob.h"
+#include "gfx/scale.h"
+#include "gfx/video.h"
+
+namespace {
+
+const int32_t GUARD = 64;      // sentinel bytes before and after each surface's memory
+const int32_t ROW_SPARE = 12;  // extra bytes at the end of each row (padded pitch)
+const uint8_t SENTINEL = 0xA5;
+
+// A surface over memory the test owns, with sentinels around it and in the row padding.
+struct TestSurface {
+    std::vector<uint8_t> mem;
+    SDL_Surface* s = nullptr;
+    int32_t w = 0, h = 0, bpp = 0, pitch = 0;
+};
+
+void make_surface(TestSurface* t, int32_t w, int32_t h, int32_t bpp) {
+    uint32_t r = 0xFF0000, g = 0xFF00, b = 0xFF;
+    if (bpp == 2) r = 0xF800, g = 0x07E0, b = 0x001F;
+    t->w = w, t->h = h, t->bpp = bpp, t->pitch = w * bpp + ROW_SPARE;
+    t->mem.assign(GUARD * 2 + t->pitch * h, SENTINEL);
+    t->s = SDL_CreateRGBSurfaceFrom(t->mem.data() + GUARD, w, h, bpp * 8, t->pitch, r, g, b, 0);
+}
+
+void free_surface(TestSurface* t) {
+    if (t->s) SDL_FreeSurface(t->s);
+    t->s = nullptr;
+}
+
+uint8_t* pixel_at(const TestSurface& t, int32_t x, int32_t y) {
+    return (uint8_t*)t.mem.data() + GUARD + y * t.pitch + x * t.bpp;
+}
+
+// Pixel value with byte k of memory as byte k of the value (native word for 16 bits).
+uint32_t get_px(const TestSurface& t, int32_t x, int32_t y) {
+    const uint8_t* p = pixel_at(t, x, y);
+    if (t.bpp == 2) {
+        uint16_t v;
+        memcpy(&v, p, 2);
+        return v;
+    }
+    uint32_t v = 0;
+    for (int32_t k = 0; k < t.bpp; k++) v |= (uint32_t)p[k] << (8 * k);
+    return v;
+}
+
+void set_px(TestSurface* t, int32_t x, int32_t y, uint32_t v) {
+    uint8_t* p = pixel_at(*t, x, y);
+    if (t->bpp == 2) {
+        uint16_t w = (uint16_t)v;
+        memcpy(p, &w, 2);
+        return;
+    }
+    for (int32_t k = 0; k < t->bpp; k++) p[k] = (uint8_t)(v >> (8 * k));
+}
+
+// The filters' channel rules, written per channel.
+uint32_t ref_avg(int32_t bpp, uint32_t a, uint32_t b) {
+    if (bpp == 2) return ((a & 0xF7DF) + (b & 0xF7DF)) >> 1;
+    uint32_t r = 0;
+    for (int32_t k = 0; k < bpp; k++) r |= ((((a >> (8 * k)) & 255) + ((b >> (8 * k)) & 255)) >> 1) << (8 * k);
+    return r;
+}
+
+uint32_t ref_avg4(int32_t bpp, uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+    if (bpp == 2) return ref_avg(2, ref_avg(2, a, b) & 0xF7DF, ref_avg(2, c, d) & 0xF7DF);
+    uint32_t r = 0;
+    for (int32_t k = 0; k < bpp; k++) {
+        uint32_t sum =
+            ((a >> (8 * k)) & 255) + ((b >> (8 * k)) & 255) + ((c >> (8 * k)) & 255) + ((d >> (8 * k)) & 255);
+        r |= (sum >> 2) << (8 * k);
+    }
+    return r;
+}
+
+uint32_t ref_dark(int32_t bpp, uint32_t p) {
+    if (bpp == 2) return (p & 0x8410) >> 2;
+    uint32_t r = 0;
+    for (int32_t k = 0; k < bpp; k++) r |= ((((p >> (8 * k)) & 255) & 0x80) >> 2) << (8 * k);
+    return r;
+}
+
+// The expected output block of source pixel (x, y): e[0..3] = E0, E1, E2, E3.
+void ref_block(const TestSurface& f, int32_t mode, int32_t x, int32_t y, uint32_t e[4]) {
+    int32_t bpp = f.bpp;
+    uint32_t p = get_px(f, x, y);
+    if (mode == SCALE_SIMPLE || mode == SCALE_SCANLINE) {
+        e[0] = e[1] = p;
+        e[2] = e[3] = mode == SCALE_SCANLINE ? ref_dark(bpp, p) : p;
+        return;
+    }
+    if (mode == SCALE_BILINEAR) {
+        int32_t right = x < 319, below = y < 239;
+        uint32_t r = right ? get_px(f, x + 1, y) : 0;
+        uint32_t d = below ? get_px(f, x, y + 1) : 0;
+        if (right && below) {
+            e[0] = p, e[1] = ref_avg(bpp, p, r), e[2] = ref_avg(bpp, p, d);
+            e[3] = ref_avg4(bpp, p, r, d, get_px(f, x + 1, y + 1));
+        } else if (below) {
+            e[0] = e[1] = p, e[2] = e[3] = ref_avg(bpp, p, d);
+        } else if (right) {
+            e[0] = e[2] = p, e[1] = e[3] = ref_avg(bpp, p, r);
+        } else {
+            e[0] = e[1] = e[2] = e[3] = p;
+        }
+        return;
+    }
+    uint32_t a = y > 0 ? get_px(f, x, y - 1) : p, d = y < 239 ? get_px(f, x, y + 1) : p;
+    uint32_t l = x > 0 ? get_px(f, x - 1, y) : p, r = x < 319 ? get_px(f, x + 1, y) : p;
+    e[0] = e[1] = e[2] = e[3] = p;
+    if (a == d || l == r) return;
+    int32_t aa = mode == SCALE_ANTIALIAS;
+    if (l == a) e[0] = aa ? ref_avg(bpp, p, a) : a;
+    if (a == r) e[1] = aa ? ref_avg(bpp, p, r) : r;
+    if (l == d) e[2] = aa ? ref_avg(bpp, p, l) : l;
+    if (r == d) e[3] = aa ? ref_avg(bpp, p, d) : d;
+}
+
+void run_mode(int32_t mode) {
+    switch (mode) {
+        case SCALE_SIMPLE:
+            scale_simple();
+            break;
+        case SCALE_SCALE2X:
+            scale_scale2x();
+            break;
+        case SCALE_SCANLINE:
+            scale_scanline();
+            break;
+        case SCALE_BILINEAR:
+            scale_bilinear();
+            break;
+        default:
+            scale_antialias();
+            break;
+    }
+}
+
+uint32_t lcg_state = 1;
+uint32_t next_random() {
+    lcg_state = lcg_state * 1103515245u + 12345u;
+    return lcg_state >> 8;
+}
+
+uint32_t value_mask(int32_t bpp) { return bpp == 4 ? 0xFFFFFFFFu : (1u << (8 * bpp)) - 1; }
+
+enum { FRAME_FLAT, FRAME_TILES, FRAME_FEW_COLOURS, FRAME_NOISE, FRAME_KINDS };
+
+// Flat colour; tile-like blocks with a staircase diagonal and lone pixels;
+// noise over three colours (every Scale2X case); full-range noise.
+void fill_frame(TestSurface* f, int32_t kind) {
+    lcg_state = 12345 + kind;
+    uint32_t m = value_mask(f->bpp);
+    uint32_t colours[4] = {0x12345678u & m, 0xFFFFFFFFu & m, 0, 0x9ABCDEF0u & m};
+    for (int32_t y = 0; y < 240; y++) {
+        for (int32_t x = 0; x < 320; x++) {
+            uint32_t v = colours[0];
+            if (kind == FRAME_TILES) {
+                v = colours[((x / 16) + (y / 16)) % 3];
+                if (x % 16 > y % 16) v = colours[3];
+                if (x % 37 == 5 && y % 29 == 7) v = colours[1];
+            } else if (kind == FRAME_FEW_COLOURS) {
+                v = colours[next_random() % 3];
+            } else if (kind == FRAME_NOISE) {
+                v = (next_random() ^ (next_random() << 16)) & m;
+            }
+            set_px(f, x, y, v);
+        }
+    }
+}
+
+bool sentinels_intact(const TestSurface& t) {
+    for (int32_t i = 0; i < GUARD; i++)
+        if (t.mem[i] != SENTINEL || t.mem[t.mem.size() - 1 - i] != SENTINEL) return false;
+    for (int32_t y = 0; y < t.h; y++)
+        for (int32_t i = t.w * t.bpp; i < t.pitch; i++)
+            if (t.mem[GUARD + y * t.pitch + i] != SENTINEL) return false;
+    return true;
+}
+
+class ScaleFilters : public ::testing::Test {
+   protected:
+    TestSurface frame, display;
+    int32_t saved_sse2 = scale_use_sse2;
+    void use(int32_t bpp) {
+        free_surface(&frame);
+        free_surface(&display);
+        make_surface(&frame, 320, 240, bpp);
+        make_surface(&display, 640, 480, bpp);
+        frame_surface = frame.s;
+        display_surface = display.s;
+    }
+    // Number of output pixels that differ from the model.
+    int32_t count_wrong(int32_t mode) {
+        int32_t wrong = 0;
+        for (int32_t y = 0; y < 240; y++)
+            for (int32_t x = 0; x < 320; x++) {
+                uint32_t e[4];
+                ref_block(frame, mode, x, y, e);
+                wrong += get_px(display, 2 * x, 2 * y) != e[0];
+                wrong += get_px(display, 2 * x + 1, 2 * y) != e[1];
+                wrong += get_px(display, 2 * x, 2 * y + 1) != e[2];
+                wrong += get_px(display, 2 * x + 1, 2 * y + 1) != e[3];
+            }
+        return wrong;
+    }
+    void TearDown() override {
+        frame_surface = nullptr;
+        display_surface = nullptr;
+        free_surface(&frame);
+        free_surface(&display);
+        scale_use_sse2 = saved_sse2;
+    }
+};
+
+TEST_F(ScaleFilters, EveryFilterMatchesItsRuleInEveryPixelSize) {
+    for (int32_t bpp = 2; bpp <= 4; bpp++) {
+        use(bpp);
+        for (int32_t kind = 0; kind < FRAME_KINDS; kind++) {
+            fill_frame(&frame, kind);
+            for (int32_t mode = SCALE_SIMPLE; mode <= SCALE_ANTIALIAS; mode++)
+                for (int32_t sse2 = 0; sse2 <= 1; sse2++) {
+                    scale_use_sse2 = sse2;
+                    memset(display.mem.data() + GUARD, 0x3C, display.pitch * 480);
+                    for (int32_t y = 0; y < 480; y++)
+                        memset(display.mem.data() + GUARD + y * display.pitch + 640 * bpp, SENTINEL, ROW_SPARE);
+                    run_mode(mode);
+                    EXPECT_EQ(count_wrong(mode), 0)
+                        << "bpp " << bpp << " frame " << kind << " mode " << mode << " sse2 " << sse2;
+                    EXPECT_TRUE(sentinels_intact(display)) << "bpp " << bpp << " mode " << mode;
+                    EXPECT_TRUE(sentinels_intact(frame));
+                }
+        }
+    }
+}
+
+TEST_F(ScaleFilters, Sse2AndPortableLoopsGiveTheSameBytes) {
+#ifndef __SSE2__
+    GTEST_SKIP() << "built without SSE2";
+#endif
+    for (int32_t bpp = 2; bpp <= 4; bpp++) {
+        use(bpp);
+        for (int32_t kind = FRAME_TILES; kind < FRAME_KINDS; kind++) {
+            fill_frame(&frame, kind);
+            for (int32_t mode = SCALE_SIMPLE; mode <= SCALE_ANTIALIAS; mode++) {
+                std::vector<uint8_t> before = display.mem;
+                scale_use_sse2 = 0;
+                run_mode(mode);
+                std::vector<uint8_t> portable = display.mem;
+                memcpy(display.mem.data(), before.data(), before.size());
+                scale_use_sse2 = 1;
+                run_mode(mode);
+                EXPECT_TRUE(portable == display.mem) << "bpp " << bpp << " frame " << kind << " mode " << mode;
+            }
+        }
+    }
+}
+
+TEST_F(ScaleFilters, ScanlineDarkValues) {
+    use(2);
+    fill_frame(&frame, FRAME_FLAT);
+    for (int32_t x = 0; x < 320; x++) set_px(&frame, x, 10, 0xFFFF);
+    for (int32_t x = 0; x < 320; x++) set_px(&frame, x, 11, 0x7BEF);  // every channel just below half
+    scale_scanline();
+    EXPECT_EQ(get_px(display, 7, 20), 0xFFFFu);
+    EXPECT_EQ(get_px(display, 7, 21), 0x2104u);
+    EXPECT_EQ(get_px(display, 639, 21), 0x2104u);
+    EXPECT_EQ(get_px(display, 7, 23), 0u);
+
+    use(3);
+    for (int32_t y = 0; y < 240; y++)
+        for (int32_t x = 0; x < 320; x++) set_px(&frame, x, y, 200 | (100 << 8) | (128 << 16));
+    scale_scanline();
+    const uint8_t* even = pixel_at(display, 639, 478);
+    const uint8_t* odd = pixel_at(display, 639, 479);
+    EXPECT_EQ(even[0], 200);
+    EXPECT_EQ(even[1], 100);
+    EXPECT_EQ(even[2], 128);
+    EXPECT_EQ(odd[0], 32);
+    EXPECT_EQ(odd[1], 0);
+    EXPECT_EQ(odd[2], 32);
+}
+
+TEST_F(ScaleFilters, BilinearAveragesAndFrameEdges) {
+    use(2);
+    // White left half, black right half, one red last column, a blue last row.
+    for (int32_t y = 0; y < 240; y++)
+        for (int32_t x = 0; x < 320; x++) set_px(&frame, x, y, x < 160 ? 0xFFFF : 0);
+    for (int32_t y = 0; y < 240; y++) set_px(&frame, 319, y, 0xF000);
+    for (int32_t x = 0; x < 320; x++) set_px(&frame, x, 239, 0x001F);
+    scale_bilinear();
+    EXPECT_EQ(get_px(display, 318, 0), 0xFFFFu);
+    EXPECT_EQ(get_px(display, 319, 0), 0x7BEFu);
+    EXPECT_EQ(get_px(display, 320, 0), 0u);
+    // The last column pair repeats the frame's last column; below it, the
+    // average with the row under it, never with anything beyond the frame.
+    for (int32_t y = 0; y < 476; y++) {
+        EXPECT_EQ(get_px(display, 638, y), 0xF000u) << y;
+        EXPECT_EQ(get_px(display, 639, y), 0xF000u) << y;
+    }
+    EXPECT_EQ(get_px(display, 638, 477), 0x780Fu);
+    EXPECT_EQ(get_px(display, 639, 477), 0x780Fu);
+    for (int32_t x = 0; x < 640; x++) {
+        EXPECT_EQ(get_px(display, x, 478), get_px(display, x, 479)) << x;
+        EXPECT_EQ(get_px(display, x, 478), 0x001Fu) << x;
+    }
+}
+
+TEST_F(ScaleFilters, Scale2xLonePixelsAndBorders) {
+    use(2);
+    fill_frame(&frame, FRAME_FLAT);
+    uint32_t bg = get_px(frame, 0, 0);
+    set_px(&frame, 100, 100, 0xFFFF);
+    set_px(&frame, 0, 0, 0xFFFF);
+    set_px(&frame, 319, 239, 0xFFFF);
+    scale_scale2x();
+    // A lone pixel stays a 2 x 2 block.
+    EXPECT_EQ(get_px(display, 200, 200), 0xFFFFu);
+    EXPECT_EQ(get_px(display, 201, 200), 0xFFFFu);
+    EXPECT_EQ(get_px(display, 200, 201), 0xFFFFu);
+    EXPECT_EQ(get_px(display, 201, 201), 0xFFFFu);
+    EXPECT_EQ(get_px(display, 202, 200), bg);
+    // In a corner the missing neighbours are the pixel itself: above and left
+    // match it, so only the quarter facing the background takes the background.
+    EXPECT_EQ(get_px(display, 0, 0), 0xFFFFu);
+    EXPECT_EQ(get_px(display, 1, 0), 0xFFFFu);
+    EXPECT_EQ(get_px(display, 0, 1), 0xFFFFu);
+    EXPECT_EQ(get_px(display, 1, 1), bg);
+    EXPECT_EQ(get_px(display, 638, 478), bg);
+    EXPECT_EQ(get_px(display, 639, 479), 0xFFFFu);
+}
+
+TEST_F(ScaleFilters, AntialiasShadesDiagonalsAndKeepsFlatAreas) {
+    use(2);
+    // White below a staircase diagonal, black above it.
+    for (int32_t y = 0; y < 240; y++)
+        for (int32_t x = 0; x < 320; x++) set_px(&frame, x, y, x <= y ? 0xFFFF : 0);
+    scale_antialias();
+    // Black pixel (11, 10): left and below are white, so its lower-left quarter is half-way.
+    EXPECT_EQ(get_px(display, 22, 21), 0x7BEFu);
+    EXPECT_EQ(get_px(display, 23, 20), 0u);
+    // Far from the edge nothing changes.
+    EXPECT_EQ(get_px(display, 40, 200), 0xFFFFu);
+    EXPECT_EQ(get_px(display, 400, 20), 0u);
+}
+
+TEST_F(ScaleFilters, UnusableSurfacesAreLeftAlone) {
+    use(2);
+    fill_frame(&frame, FRAME_NOISE);
+    TestSurface small, other;
+    make_surface(&small, 320, 240, 2);
+    make_surface(&other, 640, 480, 3);
+    std::vector<uint8_t> before = small.mem;
+    display_surface = small.s;  // too small to receive the enlargement
+    for (int32_t mode = SCALE_SIMPLE; mode <= SCALE_ANTIALIAS; mode++) run_mode(mode);
+    EXPECT_TRUE(before == small.mem);
+    before = other.mem;
+    display_surface = other.s;  // different pixel size
+    for (int32_t mode = SCALE_SIMPLE; mode <= SCALE_ANTIALIAS; mode++) run_mode(mode);
+    EXPECT_TRUE(before == other.mem);
+    frame_surface = nullptr;
+    display_surface = display.s;
+    scale_simple();
+    free_surface(&small);
+    free_surface(&other);
+}
+
+// present_frame on real video surfaces of the dummy driver.
+class PresentFrame : public ::testing::Test {
+   protected:
+    int32_t saved_mode = scale_mode;
+    void SetUp() override {
+        setenv("SDL_VIDEODRIVER", "dummy", 0);
+        ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0);
+    }
+    void TearDown() override {
+        if (display_surface && frame_surface) SDL_FreeSurface(frame_surface);
+        frame_surface = nullptr;
+        display_surface = nullptr;
+        scale_mode = saved_mode;
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+};
+
+TEST_F(PresentFrame, DispatchesOnScaleModeAndFlips) {
+    display_surface = SDL_SetVideoMode(640, 480, 16, SDL_DOUBLEBUF | SDL_HWSURFACE);
+    ASSERT_NE(display_surface, nullptr);
+    SDL_PixelFormat* f = display_surface->format;
+    frame_surface = SDL_CreateRGBSurface(SDL_SWSURFACE, 320, 240, f->BitsPerPixel, f->Rmask, f->Gmask, f->Bmask, 0);
+    ASSERT_NE(frame_surface, nullptr);
+    for (int32_t y = 0; y < 240; y++)
+        for (int32_t x = 0; x < 320; x++)
+            ((uint16_t*)((uint8_t*)frame_surface->pixels + y * frame_surface->pitch))[x] =
+                (x * 7 + y * 13) % 5 * 0x3333;
+    std::vector<uint8_t> direct(display_surface->pitch * 480);
+    int32_t modes[6] = {SCALE_SIMPLE, SCALE_SCALE2X, SCALE_SCANLINE, SCALE_BILINEAR, SCALE_ANTIALIAS, 9};
+    for (int32_t mode : modes) {
+        run_mode(mode == 9 ? SCALE_SIMPLE : mode);
+        memcpy(direct.data(), display_surface->pixels, direct.size());
+        memset(display_surface->pixels, 0, direct.size());
+        scale_mode = mode;
+        present_frame();
+        EXPECT_EQ(memcmp(direct.data(), display_surface->pixels, direct.size()), 0) << mode;
+    }
+}
+
+TEST_F(PresentFrame, UnscaledModeOnlyFlipsTheFrame) {
+    frame_surface = SDL_SetVideoMode(320, 240, 16, SDL_DOUBLEBUF);
+    ASSERT_NE(frame_surface, nullptr);
+    display_surface = nullptr;
+    scale_mode = SCALE_NONE;
+    memset(frame_surface->pixels, 0x5A, frame_surface->pitch * 240);
+    present_frame();
+    EXPECT_EQ(((uint8_t*)frame_surface->pixels)[frame_surface->pitch * 240 - 1], 0x5A);
+    EXPECT_EQ(display_surface, nullptr);
+}
+
+}  // namespace
