@@ -1,6 +1,649 @@
-#include "compile.h"
+// Song compiler: a .song text -> an XM tracker module with our own synthesised instruments.
+//
+// The song format. '#' starts a comment; blank lines are ignored. The file
+// "instruments.inc" beside the song, when present, is read first, so shared
+// instruments and drum letters live there.
+//
+//   title TEXT...              module name (at most 20 characters are kept)
+//   tempo BPM                  beats per minute, 32..255; a row is a sixteenth note
+//   speed TICKS                ticks per row, default 6
+//   gain FACTOR                scales every instrument's volume for this song (default 1)
+//   loop yes|no                yes (default): the last row jumps back to the restart entry,
+//                              so the song repeats seamlessly; no: the song ends
+//   restart N                  order entry the loop jumps back to (default 0)
+//   instrument NAME KIND       KIND: tone, kick, snare, hat, clap, tom, crash; followed by
+//                              its keys: wave SHAPE [HARMONICS], bright S, attack S, decay S,
+//                              sustain 0..1, release S, vibrato DEPTH RATE, volume 0..64,
+//                              pitch HZ, length S (shapes: sine saw square triangle pulse
+//                              organ soft hollow)
+//   drum LETTER INSTRUMENT     a letter of the drum step notation
+//   channel NAME KIND INSTRUMENT [voices=N] [vol=0..64] [pan=0..255]
+//                              KIND: melody (one voice, notes), chord (N voices, chord
+//                              symbols), arp (one voice playing chords as arpeggios),
+//                              drums (step notation; INSTRUMENT is "-")
+//   pattern NAME ROWS [from OTHER]
+//                              then lines "CHANNEL: ..." for that pattern; "from" copies
+//                              another pattern, and the lines given replace its channels
+//   order NAME[+N|-N] ...      the play order, each entry optionally transposed in semitones
+//
+// Melody lines (music-macro notation): c d e f g a b with + or # (sharp) or - (flat), then
+// an optional length (1 2 4 8 16, dotted with '.'); r rest (the note is released); ^ tie
+// (the note goes on); oN octave (o4 holds middle C); < and > octave down and up; lN default
+// length; vN volume 0..64; @NAME instrument; [ ... ]N repeat N times; | bar lines are ignored.
+// Chord and arp lines: chord symbols ROOT[#|b][QUALITY][,LENGTH] with QUALITY one of
+// m 7 m7 maj7 6 m6 sus2 sus4 dim aug add9; _ holds the chord for another length; r rests;
+// oN and lN as above. Drum lines: one character per row, '.' nothing, a drum letter plays
+// it, the upper-case letter plays it accented; a line shorter than the pattern repeats.
+#include <math.h>
+#include <stdio.h>
 
-bool compile_song(const char* path, Bytes&, std::string& error) {
-    error = std::string(path) + ":1: this kind of source is not supported yet";
+#include <algorithm>
+#include <map>
+
+#include "compile.h"
+#include "synth_instrument.h"
+#include "synth_text.h"
+#include "synth_xm.h"
+
+enum { CHANNEL_MELODY, CHANNEL_CHORD, CHANNEL_ARP, CHANNEL_DRUMS };
+
+static const int32_t SONG_MAX_CHANNELS = 32;
+static const int32_t SONG_MAX_PATTERNS = 250;
+
+struct SongChannel {
+    std::string name;
+    int32_t kind = CHANNEL_MELODY;
+    int32_t instrument = 0;  // 1-based XM instrument of the channel
+    int32_t voices = 1, volume = 64, pan = -1;
+    int32_t first = 0;  // first XM channel
+};
+
+struct SongPattern {
+    std::string name;
+    int32_t rows = 64;
+    std::map<std::string, std::vector<SourceLine>> lines;  // by channel name
+};
+
+struct SongState {
+    std::string title;
+    int32_t bpm = 125, speed = 6, loop = 1, restart = 0;
+    double gain = 1;
+    std::vector<InstrumentDef> instruments;
+    std::map<char, int32_t> drums;  // letter -> instrument index + 1
+    std::vector<SongChannel> channels;
+    std::vector<SongPattern> patterns;
+    std::vector<std::pair<int32_t, int32_t>> order;  // pattern index, transposition
+    SourceLine order_line;
+};
+
+static int32_t find_instrument(const SongState& s, const std::string& name) {
+    for (size_t i = 0; i < s.instruments.size(); i++)
+        if (s.instruments[i].name == name) return (int32_t)i + 1;
+    return 0;
+}
+
+static int32_t find_pattern(const SongState& s, const std::string& name) {
+    for (size_t i = 0; i < s.patterns.size(); i++)
+        if (s.patterns[i].name == name) return (int32_t)i;
+    return -1;
+}
+
+static bool number_word(const SourceLine& line, size_t index, int32_t low, int32_t high, int32_t& value,
+                        std::string& error) {
+    if (index < line.words.size() && parse_int(line.words[index], value) && value >= low && value <= high) return true;
+    char text[128];
+    snprintf(text, sizeof text, "'%s' needs a whole number from %d to %d", line.words[0].c_str(), low, high);
+    error = source_error(line, text);
     return false;
+}
+
+static bool parse_channel(SongState& s, const SourceLine& line, std::string& error) {
+    static const char* const kinds[] = {"melody", "chord", "arp", "drums"};
+    if (line.words.size() < 4) {
+        error = source_error(line, "'channel' needs NAME KIND INSTRUMENT");
+        return false;
+    }
+    SongChannel c;
+    c.name = line.words[1];
+    c.kind = -1;
+    for (int32_t i = 0; i < 4; i++)
+        if (line.words[2] == kinds[i]) c.kind = i;
+    if (c.kind < 0) {
+        error = source_error(line, "unknown channel kind '" + line.words[2] + "'");
+        return false;
+    }
+    for (const SongChannel& other : s.channels)
+        if (other.name == c.name) {
+            error = source_error(line, "channel '" + c.name + "' declared twice");
+            return false;
+        }
+    if (c.kind != CHANNEL_DRUMS) {
+        c.instrument = find_instrument(s, line.words[3]);
+        if (!c.instrument) {
+            error = source_error(line, "unknown instrument '" + line.words[3] + "'");
+            return false;
+        }
+    }
+    for (size_t i = 4; i < line.words.size(); i++) {
+        const std::string& w = line.words[i];
+        size_t eq = w.find('=');
+        int32_t v = 0;
+        std::string key = eq == std::string::npos ? w : w.substr(0, eq);
+        if (eq == std::string::npos || !parse_int(w.substr(eq + 1), v)) {
+            error = source_error(line, "'" + w + "' is not KEY=NUMBER");
+            return false;
+        }
+        if (key == "voices" && c.kind == CHANNEL_CHORD && v >= 1 && v <= 4)
+            c.voices = v;
+        else if (key == "vol" && v >= 0 && v <= 64)
+            c.volume = v;
+        else if (key == "pan" && v >= 0 && v <= 255)
+            c.pan = v;
+        else {
+            error = source_error(line, "'" + w + "' is not a valid channel option here");
+            return false;
+        }
+    }
+    int32_t used = 0;
+    for (const SongChannel& other : s.channels) used += other.voices;
+    c.first = used;
+    if (used + c.voices > SONG_MAX_CHANNELS - 2) {
+        error = source_error(line, "too many channels");
+        return false;
+    }
+    s.channels.push_back(c);
+    return true;
+}
+
+// Reads the lines of the instrument file and the song into the state.
+static bool parse_lines(SongState& s, const std::vector<SourceLine>& lines, std::string& error) {
+    InstrumentDef* instrument = nullptr;
+    SongPattern* pattern = nullptr;
+    for (const SourceLine& line : lines) {
+        const std::string& key = line.words[0];
+        if (key.size() > 1 && key.back() == ':') {
+            if (!pattern) {
+                error = source_error(line, "channel line outside a pattern");
+                return false;
+            }
+            std::string name = key.substr(0, key.size() - 1);
+            bool known = false;
+            for (const SongChannel& c : s.channels) known = known || c.name == name;
+            if (!known) {
+                error = source_error(line, "unknown channel '" + name + "'");
+                return false;
+            }
+            pattern->lines[name].push_back(line);
+            continue;
+        }
+        if (key != "instrument" && key != "drum" && key != "channel" && key != "pattern" && key != "order" &&
+            key != "title" && key != "tempo" && key != "speed" && key != "gain" && key != "loop" && key != "restart" &&
+            instrument) {
+            if (!parse_instrument_key(line, *instrument, error)) return false;
+            continue;
+        }
+        instrument = nullptr;
+        if (key != "pattern" && key != "order") pattern = nullptr;
+        if (key == "title") {
+            s.title.clear();
+            for (size_t i = 1; i < line.words.size(); i++) s.title += (i > 1 ? " " : "") + line.words[i];
+        } else if (key == "tempo") {
+            if (!number_word(line, 1, 32, 255, s.bpm, error)) return false;
+        } else if (key == "speed") {
+            if (!number_word(line, 1, 1, 31, s.speed, error)) return false;
+        } else if (key == "restart") {
+            if (!number_word(line, 1, 0, 255, s.restart, error)) return false;
+        } else if (key == "gain") {
+            if (line.words.size() != 2 || !parse_double(line.words[1], s.gain) || s.gain <= 0 || s.gain > 4) {
+                error = source_error(line, "'gain' needs a factor above 0 and at most 4");
+                return false;
+            }
+        } else if (key == "loop") {
+            if (line.words.size() != 2 || (line.words[1] != "yes" && line.words[1] != "no")) {
+                error = source_error(line, "'loop' is yes or no");
+                return false;
+            }
+            s.loop = line.words[1] == "yes";
+        } else if (key == "instrument") {
+            InstrumentDef def;
+            if (line.words.size() != 3 || !instrument_kind_from_word(line.words[2], def.kind)) {
+                error = source_error(line, "'instrument' needs NAME KIND (tone kick snare hat clap tom crash)");
+                return false;
+            }
+            def.name = line.words[1];
+            if (find_instrument(s, def.name)) {
+                error = source_error(line, "instrument '" + def.name + "' defined twice");
+                return false;
+            }
+            if (s.instruments.size() >= 100) {
+                error = source_error(line, "too many instruments");
+                return false;
+            }
+            s.instruments.push_back(def);
+            instrument = &s.instruments.back();
+        } else if (key == "drum") {
+            int32_t index = line.words.size() == 3 ? find_instrument(s, line.words[2]) : 0;
+            char letter = line.words.size() == 3 && line.words[1].size() == 1 ? line.words[1][0] : 0;
+            if (!index || letter < 'a' || letter > 'z') {
+                error = source_error(line, "'drum' needs a lower-case LETTER and a known INSTRUMENT");
+                return false;
+            }
+            s.drums[letter] = index;
+        } else if (key == "channel") {
+            if (!parse_channel(s, line, error)) return false;
+        } else if (key == "pattern") {
+            SongPattern p;
+            if (line.words.size() != 3 && !(line.words.size() == 5 && line.words[3] == "from")) {
+                error = source_error(line, "'pattern' needs NAME ROWS [from OTHER]");
+                return false;
+            }
+            if (find_pattern(s, line.words[1]) >= 0) {
+                error = source_error(line, "pattern '" + line.words[1] + "' defined twice");
+                return false;
+            }
+            if (line.words.size() == 5) {
+                int32_t from = find_pattern(s, line.words[4]);
+                if (from < 0) {
+                    error = source_error(line, "unknown pattern '" + line.words[4] + "'");
+                    return false;
+                }
+                p.lines = s.patterns[from].lines;
+            }
+            p.name = line.words[1];
+            if (!number_word(line, 2, 1, 256, p.rows, error)) return false;
+            if ((int32_t)s.patterns.size() >= SONG_MAX_PATTERNS) {
+                error = source_error(line, "too many patterns");
+                return false;
+            }
+            s.patterns.push_back(p);
+            pattern = &s.patterns.back();
+            // Lines given for a copied pattern replace the copied ones channel by channel.
+            pattern->lines.clear();
+            if (line.words.size() == 5) {
+                for (auto& entry : s.patterns[find_pattern(s, line.words[4])].lines)
+                    pattern->lines["=" + entry.first] = entry.second;
+            }
+        } else if (key == "order") {
+            s.order_line = line;
+            for (size_t i = 1; i < line.words.size(); i++) {
+                std::string w = line.words[i];
+                int32_t shift = 0;
+                size_t sign = w.find_first_of("+-");
+                if (sign != std::string::npos) {
+                    if (!parse_int(w.substr(sign), shift) || shift < -24 || shift > 24) {
+                        error = source_error(line, "bad transposition in '" + w + "'");
+                        return false;
+                    }
+                    w = w.substr(0, sign);
+                }
+                int32_t index = find_pattern(s, w);
+                if (index < 0) {
+                    error = source_error(line, "unknown pattern '" + w + "'");
+                    return false;
+                }
+                s.order.push_back({index, shift});
+            }
+        } else {
+            error = source_error(line, "unknown keyword '" + key + "'");
+            return false;
+        }
+    }
+    return true;
+}
+
+// The lines of one channel in a pattern: its own, or those it copied.
+static const std::vector<SourceLine>* channel_lines(const SongPattern& p, const std::string& name) {
+    auto own = p.lines.find(name);
+    if (own != p.lines.end()) return &own->second;
+    auto copied = p.lines.find("=" + name);
+    if (copied != p.lines.end()) return &copied->second;
+    return nullptr;
+}
+
+struct Writer {
+    const SongState* song;
+    const SongChannel* channel;
+    XmPattern* pattern;
+    int32_t channels, transpose;
+    int32_t row = 0, octave = 4, length = 4, volume = 64, instrument = 0;
+    const SourceLine* line;
+    std::string* error;
+};
+
+static XmCell& cell_at(Writer& w, int32_t row, int32_t voice) {
+    return w.pattern->cells[(size_t)row * w.channels + w.channel->first + voice];
+}
+
+static bool fail(Writer& w, const std::string& what) {
+    *w.error = source_error(*w.line, what);
+    return false;
+}
+
+// Length digits and dots at text[pos]; rows of a sixteenth.
+static bool read_length(Writer& w, const std::string& text, size_t& pos, int32_t& rows) {
+    int32_t value = 0;
+    size_t start = pos;
+    while (pos < text.size() && isdigit((unsigned char)text[pos])) value = value * 10 + (text[pos++] - '0');
+    if (pos == start) {
+        rows = w.length;
+    } else {
+        if (value != 1 && value != 2 && value != 4 && value != 8 && value != 16) return fail(w, "bad length");
+        rows = 16 / value;
+    }
+    int32_t add = rows;
+    while (pos < text.size() && text[pos] == '.') {
+        pos++;
+        if (add % 2) return fail(w, "a dotted length that is not a whole number of rows");
+        add /= 2;
+        rows += add;
+    }
+    return true;
+}
+
+static bool place_note(Writer& w, int32_t note, int32_t rows, int32_t voice, uint8_t effect, uint8_t param) {
+    if (w.row + rows > w.pattern->rows) return fail(w, "the line runs past the end of the pattern");
+    XmCell& c = cell_at(w, w.row, voice);
+    if (note == 97) {
+        c.note = 97;
+    } else {
+        note += w.transpose;
+        if (note < 1 || note > 96) return fail(w, "note out of range");
+        c.note = (uint8_t)note;
+        c.instrument = (uint8_t)w.instrument;
+        c.volume = (uint8_t)(0x10 + w.volume * w.channel->volume / 64);
+        if (w.channel->pan >= 0 && !effect) {
+            c.effect = 8;
+            c.param = (uint8_t)w.channel->pan;
+        }
+    }
+    if (effect || param) {
+        for (int32_t r = 0; r < rows; r++) {
+            cell_at(w, w.row + r, voice).effect = effect;
+            cell_at(w, w.row + r, voice).param = param;
+        }
+    }
+    return true;
+}
+
+static bool write_melody(Writer& w, const std::string& text, size_t& pos, int32_t depth) {
+    static const int32_t steps[7] = {9, 11, 0, 2, 4, 5, 7};  // a b c d e f g
+    while (pos < text.size()) {
+        char ch = text[pos++];
+        if (ch == ' ' || ch == '|') continue;
+        if (ch >= 'a' && ch <= 'g') {
+            int32_t semitone = steps[ch - 'a'];
+            if (pos < text.size() && (text[pos] == '+' || text[pos] == '#'))
+                semitone++, pos++;
+            else if (pos < text.size() && text[pos] == '-')
+                semitone--, pos++;
+            int32_t rows;
+            if (!read_length(w, text, pos, rows)) return false;
+            if (!place_note(w, 12 * w.octave + semitone + 1, rows, 0, 0, 0)) return false;
+            w.row += rows;
+        } else if (ch == 'r' || ch == '^') {
+            int32_t rows;
+            if (!read_length(w, text, pos, rows)) return false;
+            if (w.row + rows > w.pattern->rows) return fail(w, "the line runs past the end of the pattern");
+            if (ch == 'r') cell_at(w, w.row, 0).note = 97;
+            w.row += rows;
+        } else if (ch == 'o' || ch == 'l' || ch == 'v') {
+            int32_t value = 0;
+            size_t start = pos;
+            while (pos < text.size() && isdigit((unsigned char)text[pos])) value = value * 10 + (text[pos++] - '0');
+            if (pos == start) return fail(w, std::string("'") + ch + "' needs a number");
+            if (ch == 'o') {
+                if (value > 7) return fail(w, "octave out of range 0..7");
+                w.octave = value;
+            } else if (ch == 'v') {
+                if (value > 64) return fail(w, "volume out of range 0..64");
+                w.volume = value;
+            } else {
+                pos = start;
+                int32_t rows;
+                if (!read_length(w, text, pos, rows)) return false;
+                w.length = rows;
+            }
+        } else if (ch == '<' || ch == '>') {
+            w.octave += ch == '>' ? 1 : -1;
+            if (w.octave < 0 || w.octave > 7) return fail(w, "octave out of range 0..7");
+        } else if (ch == '@') {
+            size_t start = pos;
+            while (pos < text.size() && text[pos] != ' ') pos++;
+            w.instrument = find_instrument(*w.song, text.substr(start, pos - start));
+            if (!w.instrument) return fail(w, "unknown instrument '" + text.substr(start, pos - start) + "'");
+        } else if (ch == '[') {
+            if (depth > 4) return fail(w, "repeats nested too deep");
+            size_t body = pos;
+            size_t end = pos;
+            if (!write_melody(w, text, end, depth + 1)) return false;
+            int32_t times = 0;
+            while (end < text.size() && isdigit((unsigned char)text[end])) times = times * 10 + (text[end++] - '0');
+            if (times < 1 || times > 64) return fail(w, "a repeat needs a count from 1 to 64 after ']'");
+            for (int32_t i = 1; i < times; i++) {
+                size_t again = body;
+                if (!write_melody(w, text, again, depth + 1)) return false;
+            }
+            pos = end;
+        } else if (ch == ']') {
+            if (depth == 0) return fail(w, "']' without '['");
+            return true;
+        } else {
+            return fail(w, std::string("unexpected '") + ch + "'");
+        }
+    }
+    if (depth > 0) return fail(w, "'[' without ']'");
+    return true;
+}
+
+struct ChordQuality {
+    const char* name;
+    int32_t count;
+    int32_t tones[4];
+};
+
+static const ChordQuality CHORD_QUALITIES[] = {
+    {"", 3, {0, 4, 7}},         {"m", 3, {0, 3, 7}},    {"7", 4, {0, 4, 10, 7}}, {"m7", 4, {0, 3, 10, 7}},
+    {"maj7", 4, {0, 4, 11, 7}}, {"6", 4, {0, 4, 9, 7}}, {"m6", 4, {0, 3, 9, 7}}, {"sus2", 3, {0, 2, 7}},
+    {"sus4", 3, {0, 5, 7}},     {"dim", 3, {0, 3, 6}},  {"aug", 3, {0, 4, 8}},   {"add9", 4, {0, 4, 14, 7}}};
+
+static bool write_chords(Writer& w, const std::string& word) {
+    static const int32_t steps[7] = {9, 11, 0, 2, 4, 5, 7};
+    if (word == "|") return true;
+    if (word[0] == 'o' || word[0] == 'l') {
+        size_t pos = 0;
+        return write_melody(w, word, pos, 0);
+    }
+    std::string symbol = word;
+    int32_t rows = w.length;
+    size_t comma = word.find(',');
+    if (comma != std::string::npos) {
+        symbol = word.substr(0, comma);
+        std::string len = word.substr(comma + 1);
+        size_t pos = 0;
+        if (!read_length(w, len, pos, rows)) return false;
+        if (pos != len.size()) return fail(w, "bad length in '" + word + "'");
+    }
+    if (w.row + rows > w.pattern->rows) return fail(w, "the line runs past the end of the pattern");
+    if (symbol == "_") {
+        w.row += rows;
+        return true;
+    }
+    if (symbol == "r") {
+        for (int32_t v = 0; v < w.channel->voices; v++) cell_at(w, w.row, v).note = 97;
+        w.row += rows;
+        return true;
+    }
+    if (symbol[0] < 'A' || symbol[0] > 'G') return fail(w, "unknown chord '" + word + "'");
+    int32_t root = steps[symbol[0] - 'A'];
+    size_t at = 1;
+    if (at < symbol.size() && symbol[at] == '#')
+        root++, at++;
+    else if (at < symbol.size() && symbol[at] == 'b')
+        root--, at++;
+    std::string quality = symbol.substr(at);
+    const ChordQuality* q = nullptr;
+    for (const ChordQuality& candidate : CHORD_QUALITIES)
+        if (quality == candidate.name) q = &candidate;
+    if (!q) return fail(w, "unknown chord quality in '" + word + "'");
+    root = (root + 12) % 12;
+    if (w.channel->kind == CHANNEL_ARP) {
+        int32_t x = q->tones[1] % 12, y = q->tones[2] > 11 ? q->tones[3] : q->tones[2];
+        if (q->count == 4 && q->tones[2] <= 11) y = q->tones[2];
+        if (!place_note(w, 12 * w.octave + root + 1, rows, 0, 0, (uint8_t)(x << 4 | (y & 15)))) return false;
+        w.row += rows;
+        return true;
+    }
+    // Each voice takes one chord tone, folded into the octave from a fifth below the root
+    // octave's C, so the pad moves little from chord to chord.
+    int32_t base = 12 * w.octave - 5 + 1;
+    std::vector<int32_t> notes;
+    for (int32_t i = 0; i < q->count && (int32_t)notes.size() < w.channel->voices; i++) {
+        int32_t n = base + ((root + q->tones[i] - (base - 1)) % 12 + 12) % 12;
+        notes.push_back(n);
+    }
+    std::sort(notes.begin(), notes.end());
+    for (size_t v = 0; v < notes.size(); v++)
+        if (!place_note(w, notes[v], rows, (int32_t)v, 0, 0)) return false;
+    w.row += rows;
+    return true;
+}
+
+static bool write_drums(Writer& w, const std::string& steps) {
+    if (steps.empty()) return true;
+    for (int32_t r = 0; r < w.pattern->rows; r++) {
+        char ch = steps[r % steps.size()];
+        if (ch == '.') continue;
+        char lower = (char)tolower((unsigned char)ch);
+        auto found = w.song->drums.find(lower);
+        if (found == w.song->drums.end()) return fail(w, std::string("unknown drum letter '") + ch + "'");
+        XmCell& c = cell_at(w, r, 0);
+        c.note = 49;
+        c.instrument = (uint8_t)found->second;
+        int32_t v = ch == lower ? 44 : 64;
+        c.volume = (uint8_t)(0x10 + v * w.channel->volume / 64);
+        if (w.channel->pan >= 0) {
+            c.effect = 8;
+            c.param = (uint8_t)w.channel->pan;
+        }
+    }
+    return true;
+}
+
+static bool build_pattern(const SongState& s, int32_t index, int32_t transpose, int32_t jump, int32_t first,
+                          int32_t channels, XmPattern& out, std::string& error) {
+    const SongPattern& p = s.patterns[index];
+    out.rows = p.rows;
+    out.cells.assign((size_t)p.rows * channels, XmCell());
+    for (const SongChannel& c : s.channels) {
+        const std::vector<SourceLine>* lines = channel_lines(p, c.name);
+        if (!lines) continue;
+        Writer w{&s, &c, &out, channels, c.kind == CHANNEL_DRUMS ? 0 : transpose};
+        w.instrument = c.instrument;
+        w.error = &error;
+        std::string steps;
+        for (const SourceLine& line : *lines) {
+            w.line = &line;
+            std::string joined;
+            for (size_t i = 1; i < line.words.size(); i++) {
+                if (c.kind == CHANNEL_DRUMS)
+                    steps += line.words[i];
+                else if (c.kind == CHANNEL_MELODY)
+                    joined += line.words[i] + " ";
+                else if (!write_chords(w, line.words[i]))
+                    return false;
+            }
+            size_t pos = 0;
+            if (c.kind == CHANNEL_MELODY && !write_melody(w, joined, pos, 0)) return false;
+        }
+        if (c.kind == CHANNEL_DRUMS && !write_drums(w, steps)) return false;
+        // A line that stops short of the pattern's end is almost always a miscounted bar.
+        if (c.kind != CHANNEL_DRUMS && w.row != p.rows) {
+            w.line = &lines->back();
+            return fail(w, "channel '" + c.name + "' fills " + std::to_string(w.row) + " of " + std::to_string(p.rows) +
+                               " rows");
+        }
+    }
+    if (jump >= 0) {
+        // The player restarts an ended song from its beginning; letting the last row fade
+        // the whole mix out keeps the cut at the join free of a click.
+        XmCell& fade = out.cells[(size_t)(p.rows - 1) * channels + channels - 2];
+        XmCell& control = out.cells[(size_t)(p.rows - 1) * channels + channels - 1];
+        fade.effect = 0x11;
+        fade.param = (uint8_t)(64 / (s.speed > 1 ? s.speed - 1 : 1) + 1);
+        control.effect = 0x0b;
+        control.param = (uint8_t)jump;
+    }
+    if (first) {
+        XmCell& control = out.cells[channels - 1];
+        control.effect = 0x10;
+        control.param = 64;
+    }
+    return true;
+}
+
+bool compile_song(const char* path, Bytes& out, std::string& error) {
+    std::string text, shared;
+    if (!read_text_file(path, text, error)) return false;
+    std::string folder = path;
+    size_t slash = folder.rfind('/');
+    folder = slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
+    std::string inc_path = folder + "instruments.inc";
+    std::vector<SourceLine> lines;
+    FILE* probe = fopen(inc_path.c_str(), "rb");
+    if (probe) {
+        fclose(probe);
+        if (!read_text_file(inc_path.c_str(), shared, error)) return false;
+        split_source(inc_path, shared, lines);
+    }
+    split_source(path, text, lines);
+    SongState s;
+    if (!parse_lines(s, lines, error)) return false;
+    if (s.channels.empty()) {
+        error = std::string(path) + ":1: no channel";
+        return false;
+    }
+    if (s.order.empty()) {
+        error = std::string(path) + ":1: no order";
+        return false;
+    }
+    if (s.restart >= (int32_t)s.order.size()) {
+        error = source_error(s.order_line, "the restart entry lies past the end of the order");
+        return false;
+    }
+    XmSong xm;
+    xm.name = s.title;
+    xm.bpm = s.bpm;
+    xm.speed = s.speed;
+    xm.restart = s.restart;
+    int32_t used = s.channels.back().first + s.channels.back().voices + 2;  // + two control channels
+    xm.channels = used + (used % 2);
+    // One module pattern per distinct (pattern, transposition); the last entry of a looping
+    // song gets its own copy carrying the jump back.
+    std::map<std::pair<int32_t, int32_t>, int32_t> made;
+    for (size_t i = 0; i < s.order.size(); i++) {
+        bool last = s.loop && i + 1 == s.order.size();
+        std::pair<int32_t, int32_t> key = s.order[i];
+        auto found = made.find(key);
+        if (!last && found != made.end()) {
+            xm.order.push_back((uint8_t)found->second);
+            continue;
+        }
+        XmPattern pattern;
+        if (!build_pattern(s, key.first, key.second, last ? s.restart : -1, i == 0, xm.channels, pattern, error))
+            return false;
+        if (xm.patterns.size() >= (size_t)SONG_MAX_PATTERNS) {
+            error = source_error(s.order_line, "too many distinct patterns");
+            return false;
+        }
+        if (!last) made[key] = (int32_t)xm.patterns.size();
+        xm.order.push_back((uint8_t)xm.patterns.size());
+        xm.patterns.push_back(pattern);
+    }
+    for (const InstrumentDef& def : s.instruments) {
+        XmInstrument ins;
+        build_instrument(def, s.bpm, s.gain, ins);
+        xm.instruments.push_back(ins);
+    }
+    encode_xm(xm, out);
+    return true;
 }
