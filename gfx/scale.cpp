@@ -38,6 +38,7 @@ int32_t scale_use_sse2 = 0;
 alignas(16) static uint16_t ring16[3][SCALE_SRC_W + 2 * SCALE_PAD];
 alignas(16) static uint32_t ring32[3][SCALE_SRC_W + 2 * SCALE_PAD];
 alignas(16) static uint32_t out32[2][SCALE_DST_W];
+alignas(16) static uint8_t out24[SCALE_DST_W * 3];
 
 // Channel masks of the 16-bit format in use, taken from the frame's shifts.
 static uint16_t dark_mask16 = 0x8410;
@@ -273,40 +274,69 @@ static void row32_bilinear(const uint32_t* p, const uint32_t* d, uint32_t* o0, u
 
 // Widens one 3-byte row into words whose fourth byte is 0.
 static void unpack_row24(const uint8_t* s, uint32_t* r) {
-#if SDL_BYTEORDER == SDL_LIL_ENDIAN
-    // Four-byte loads reach one byte into the next pixel, so the last pixel is read bytewise.
-    for (int32_t x = 0; x < SCALE_SRC_W - 1; x++) {
-        uint32_t v;
-        memcpy(&v, s + 3 * x, 4);
-        r[x] = v & 0x00FFFFFFu;
+#ifdef __SSE2__
+    if (scale_use_sse2) {
+        // 48 bytes (16 pixels) at a time: 960 bytes a row, no read past it.
+        __m128i m0 = _mm_set_epi32(0, 0x00FFFFFF, 0, 0x00FFFFFF), m1 = _mm_slli_epi64(m0, 32);
+        for (int32_t x = 0; x < SCALE_SRC_W; x += 16, s += 48, r += 16) {
+            __m128i b0 = load128(s), b1 = load128(s + 16), b2 = load128(s + 32);
+            __m128i c[4] = {b0, _mm_or_si128(_mm_srli_si128(b0, 12), _mm_slli_si128(b1, 4)),
+                            _mm_or_si128(_mm_srli_si128(b1, 8), _mm_slli_si128(b2, 8)), _mm_srli_si128(b2, 4)};
+            for (int32_t i = 0; i < 4; i++) {
+                __m128i t = _mm_unpacklo_epi64(c[i], _mm_srli_si128(c[i], 6));
+                store128(r + 4 * i, _mm_or_si128(_mm_and_si128(t, m0), _mm_and_si128(_mm_slli_epi64(t, 8), m1)));
+            }
+        }
+        return;
     }
-    s += 3 * (SCALE_SRC_W - 1);
-    r[SCALE_SRC_W - 1] = (uint32_t)s[0] | ((uint32_t)s[1] << 8) | ((uint32_t)s[2] << 16);
+#endif
+#if SDL_BYTEORDER == SDL_LIL_ENDIAN
+    for (int32_t x = 0; x < SCALE_SRC_W; x += 4, s += 12) {
+        uint32_t w[3];
+        memcpy(w, s, 12);
+        r[x] = w[0] & 0x00FFFFFFu;
+        r[x + 1] = ((w[0] >> 24) | (w[1] << 8)) & 0x00FFFFFFu;
+        r[x + 2] = ((w[1] >> 16) | (w[2] << 16)) & 0x00FFFFFFu;
+        r[x + 3] = w[2] >> 8;
+    }
 #else
     for (int32_t x = 0; x < SCALE_SRC_W; x++, s += 3)
         r[x] = (uint32_t)s[0] | ((uint32_t)s[1] << 8) | ((uint32_t)s[2] << 16);
 #endif
 }
 
-// Narrows words back into 3-byte pixels.
+// Narrows words whose fourth byte is 0 back into 3-byte pixels.
 static void pack_row24(const uint32_t* r, uint8_t* d) {
-#if SDL_BYTEORDER == SDL_LIL_ENDIAN
-    // Each four-byte store spills one byte that the next pixel overwrites; the last pixel is stored bytewise.
-    for (int32_t x = 0; x < SCALE_DST_W - 1; x++) memcpy(d + 3 * x, &r[x], 4);
-    d += 3 * (SCALE_DST_W - 1);
-    uint32_t v = r[SCALE_DST_W - 1];
-#else
-    for (int32_t x = 0; x < SCALE_DST_W - 1; x++, d += 3) {
-        uint32_t w = r[x];
-        d[0] = (uint8_t)w;
-        d[1] = (uint8_t)(w >> 8);
-        d[2] = (uint8_t)(w >> 16);
+#ifdef __SSE2__
+    if (scale_use_sse2) {
+        __m128i m0 = _mm_set_epi32(0, 0x00FFFFFF, 0, 0x00FFFFFF), m1 = _mm_slli_epi64(m0, 32);
+        for (int32_t x = 0; x < SCALE_DST_W; x += 16, r += 16, d += 48) {
+            __m128i c[4];
+            for (int32_t i = 0; i < 4; i++) {
+                __m128i v = load128(r + 4 * i);
+                __m128i q = _mm_or_si128(_mm_and_si128(v, m0), _mm_srli_epi64(_mm_and_si128(v, m1), 8));
+                c[i] = _mm_or_si128(_mm_move_epi64(q), _mm_slli_si128(_mm_srli_si128(q, 8), 6));
+            }
+            store128(d, _mm_or_si128(c[0], _mm_slli_si128(c[1], 12)));
+            store128(d + 16, _mm_or_si128(_mm_srli_si128(c[1], 4), _mm_slli_si128(c[2], 8)));
+            store128(d + 32, _mm_or_si128(_mm_srli_si128(c[2], 8), _mm_slli_si128(c[3], 4)));
+        }
+        return;
     }
-    uint32_t v = r[SCALE_DST_W - 1];
 #endif
-    d[0] = (uint8_t)v;
-    d[1] = (uint8_t)(v >> 8);
-    d[2] = (uint8_t)(v >> 16);
+#if SDL_BYTEORDER == SDL_LIL_ENDIAN
+    for (int32_t x = 0; x < SCALE_DST_W; x += 4, d += 12) {
+        uint32_t w[3] = {r[x] | (r[x + 1] << 24), (r[x + 1] >> 8) | (r[x + 2] << 16),
+                         (r[x + 2] >> 16) | (r[x + 3] << 8)};
+        memcpy(d, w, 12);
+    }
+#else
+    for (int32_t x = 0; x < SCALE_DST_W; x++, d += 3) {
+        d[0] = (uint8_t)r[x];
+        d[1] = (uint8_t)(r[x] >> 8);
+        d[2] = (uint8_t)(r[x] >> 16);
+    }
+#endif
 }
 
 static void load_ring16(int32_t y) {
@@ -326,14 +356,44 @@ static void load_ring32(int32_t y, int32_t bpp) {
     r[SCALE_SRC_W] = r[SCALE_SRC_W - 1];
 }
 
-static void store_out32(int32_t y, int32_t bpp) {
-    for (int32_t i = 0; i < 2; i++) {
-        uint8_t* d = surface_row(display_surface, 2 * y + i);
-        if (bpp == 3)
-            pack_row24(out32[i], d);
-        else
-            memcpy(d, out32[i], SCALE_DST_W * 4);
+// Darkens a packed 3-byte row in place, every byte on its own.
+static void darken_row24(uint8_t* row) {
+#ifdef __SSE2__
+    if (scale_use_sse2) {
+        __m128i m = _mm_set1_epi8((char)0x80);
+        for (int32_t i = 0; i < SCALE_DST_W * 3; i += 16)
+            store128(row + i, _mm_srli_epi16(_mm_and_si128(load128(row + i), m), 2));
+        return;
     }
+#endif
+    for (int32_t i = 0; i < SCALE_DST_W * 3; i += 8) {
+        uint64_t w;
+        memcpy(&w, row + i, 8);
+        w = (w & 0x8080808080808080ull) >> 2;
+        memcpy(row + i, &w, 8);
+    }
+}
+
+// Writes the working rows to output rows 2y and 2y+1. A 3-byte row is packed
+// into a small staging row and block-copied: the copy fills the display
+// faster than packing straight into it, as the display does not fit the cache.
+static void store_out32(int32_t y, int32_t bpp, int32_t kind) {
+    uint8_t* d0 = surface_row(display_surface, 2 * y);
+    uint8_t* d1 = surface_row(display_surface, 2 * y + 1);
+    if (bpp == 4) {
+        memcpy(d0, out32[0], SCALE_DST_W * 4);
+        memcpy(d1, out32[1], SCALE_DST_W * 4);
+        return;
+    }
+    pack_row24(out32[0], out24);
+    memcpy(d0, out24, sizeof out24);
+    // Doubling filters: the lower row is the upper one, darkened per byte for scanlines.
+    if (kind == FILTER_SIMPLE || kind == FILTER_SCANLINE) {
+        if (kind == FILTER_SCANLINE) darken_row24(out24);
+    } else {
+        pack_row24(out32[1], out24);
+    }
+    memcpy(d1, out24, sizeof out24);
 }
 
 // The filters over the whole frame, per depth.
@@ -387,7 +447,7 @@ static void filter32(int32_t kind, int32_t bpp) {
             out32[0][SCALE_DST_W - 1] = p[SCALE_SRC_W - 1];
             if (last) memcpy(out32[1], out32[0], sizeof out32[0]);
         }
-        store_out32(y, bpp);
+        store_out32(y, bpp, kind);
     }
 }
 
