@@ -114,32 +114,43 @@ static void row16_double(const uint16_t* p, uint16_t* o0, uint16_t* o1, int32_t 
     for (int32_t x = 0; x < SCALE_SRC_W; x++) o1[2 * x] = o1[2 * x + 1] = dark16(p[x]);
 }
 
+#ifdef __SSE2__
+// Inlined twice, with blend a constant, so the loop carries no test of it.
+static inline __attribute__((always_inline)) void scale2x16_sse(const uint16_t* a, const uint16_t* p, const uint16_t* d,
+                                                                uint16_t* o0, uint16_t* o1, int32_t blend) {
+    __m128i m = _mm_set1_epi16((int16_t)avg_mask16);
+    for (int32_t x = 0; x < SCALE_SRC_W; x += 8) {
+        __m128i vp = load128(p + x), va = load128(a + x), vd = load128(d + x);
+        __m128i vl = load128(p + x - 1), vr = load128(p + x + 1);
+        __m128i keep = _mm_or_si128(_mm_cmpeq_epi16(va, vd), _mm_cmpeq_epi16(vl, vr));
+        __m128i e0 = va, e1 = vr, e2 = vl, e3 = vd;
+        if (blend) {
+            e0 = avg16_sse(vp, va, m);
+            e1 = avg16_sse(vp, vr, m);
+            e2 = avg16_sse(vp, vl, m);
+            e3 = avg16_sse(vp, vd, m);
+        }
+        e0 = select128(_mm_andnot_si128(keep, _mm_cmpeq_epi16(vl, va)), e0, vp);
+        e1 = select128(_mm_andnot_si128(keep, _mm_cmpeq_epi16(va, vr)), e1, vp);
+        e2 = select128(_mm_andnot_si128(keep, _mm_cmpeq_epi16(vl, vd)), e2, vp);
+        e3 = select128(_mm_andnot_si128(keep, _mm_cmpeq_epi16(vr, vd)), e3, vp);
+        store128(o0 + 2 * x, _mm_unpacklo_epi16(e0, e1));
+        store128(o0 + 2 * x + 8, _mm_unpackhi_epi16(e0, e1));
+        store128(o1 + 2 * x, _mm_unpacklo_epi16(e2, e3));
+        store128(o1 + 2 * x + 8, _mm_unpackhi_epi16(e2, e3));
+    }
+}
+#endif
+
 // Scale2X on one row; with blend set, the antialias rule (see scale_antialias).
 static void row16_scale2x(const uint16_t* a, const uint16_t* p, const uint16_t* d, uint16_t* o0, uint16_t* o1,
                           int32_t blend) {
 #ifdef __SSE2__
     if (scale_use_sse2) {
-        __m128i m = _mm_set1_epi16((int16_t)avg_mask16);
-        for (int32_t x = 0; x < SCALE_SRC_W; x += 8) {
-            __m128i vp = load128(p + x), va = load128(a + x), vd = load128(d + x);
-            __m128i vl = load128(p + x - 1), vr = load128(p + x + 1);
-            __m128i keep = _mm_or_si128(_mm_cmpeq_epi16(va, vd), _mm_cmpeq_epi16(vl, vr));
-            __m128i e0 = va, e1 = vr, e2 = vl, e3 = vd;
-            if (blend) {
-                e0 = avg16_sse(vp, va, m);
-                e1 = avg16_sse(vp, vr, m);
-                e2 = avg16_sse(vp, vl, m);
-                e3 = avg16_sse(vp, vd, m);
-            }
-            e0 = select128(_mm_andnot_si128(keep, _mm_cmpeq_epi16(vl, va)), e0, vp);
-            e1 = select128(_mm_andnot_si128(keep, _mm_cmpeq_epi16(va, vr)), e1, vp);
-            e2 = select128(_mm_andnot_si128(keep, _mm_cmpeq_epi16(vl, vd)), e2, vp);
-            e3 = select128(_mm_andnot_si128(keep, _mm_cmpeq_epi16(vr, vd)), e3, vp);
-            store128(o0 + 2 * x, _mm_unpacklo_epi16(e0, e1));
-            store128(o0 + 2 * x + 8, _mm_unpackhi_epi16(e0, e1));
-            store128(o1 + 2 * x, _mm_unpacklo_epi16(e2, e3));
-            store128(o1 + 2 * x + 8, _mm_unpackhi_epi16(e2, e3));
-        }
+        if (blend)
+            scale2x16_sse(a, p, d, o0, o1, 1);
+        else
+            scale2x16_sse(a, p, d, o0, o1, 0);
         return;
     }
 #endif
@@ -207,30 +218,41 @@ static void row32_double(const uint32_t* p, uint32_t* o0, uint32_t* o1, int32_t 
     }
 }
 
+#ifdef __SSE2__
+// Inlined twice, with blend a constant, so the loop carries no test of it.
+static inline __attribute__((always_inline)) void scale2x32_sse(const uint32_t* a, const uint32_t* p, const uint32_t* d,
+                                                                uint32_t* o0, uint32_t* o1, int32_t blend) {
+    for (int32_t x = 0; x < SCALE_SRC_W; x += 4) {
+        __m128i vp = load128(p + x), va = load128(a + x), vd = load128(d + x);
+        __m128i vl = load128(p + x - 1), vr = load128(p + x + 1);
+        __m128i keep = _mm_or_si128(_mm_cmpeq_epi32(va, vd), _mm_cmpeq_epi32(vl, vr));
+        __m128i e0 = va, e1 = vr, e2 = vl, e3 = vd;
+        if (blend) {
+            e0 = avg32_sse(vp, va);
+            e1 = avg32_sse(vp, vr);
+            e2 = avg32_sse(vp, vl);
+            e3 = avg32_sse(vp, vd);
+        }
+        e0 = select128(_mm_andnot_si128(keep, _mm_cmpeq_epi32(vl, va)), e0, vp);
+        e1 = select128(_mm_andnot_si128(keep, _mm_cmpeq_epi32(va, vr)), e1, vp);
+        e2 = select128(_mm_andnot_si128(keep, _mm_cmpeq_epi32(vl, vd)), e2, vp);
+        e3 = select128(_mm_andnot_si128(keep, _mm_cmpeq_epi32(vr, vd)), e3, vp);
+        store128(o0 + 2 * x, _mm_unpacklo_epi32(e0, e1));
+        store128(o0 + 2 * x + 4, _mm_unpackhi_epi32(e0, e1));
+        store128(o1 + 2 * x, _mm_unpacklo_epi32(e2, e3));
+        store128(o1 + 2 * x + 4, _mm_unpackhi_epi32(e2, e3));
+    }
+}
+#endif
+
 static void row32_scale2x(const uint32_t* a, const uint32_t* p, const uint32_t* d, uint32_t* o0, uint32_t* o1,
                           int32_t blend) {
 #ifdef __SSE2__
     if (scale_use_sse2) {
-        for (int32_t x = 0; x < SCALE_SRC_W; x += 4) {
-            __m128i vp = load128(p + x), va = load128(a + x), vd = load128(d + x);
-            __m128i vl = load128(p + x - 1), vr = load128(p + x + 1);
-            __m128i keep = _mm_or_si128(_mm_cmpeq_epi32(va, vd), _mm_cmpeq_epi32(vl, vr));
-            __m128i e0 = va, e1 = vr, e2 = vl, e3 = vd;
-            if (blend) {
-                e0 = avg32_sse(vp, va);
-                e1 = avg32_sse(vp, vr);
-                e2 = avg32_sse(vp, vl);
-                e3 = avg32_sse(vp, vd);
-            }
-            e0 = select128(_mm_andnot_si128(keep, _mm_cmpeq_epi32(vl, va)), e0, vp);
-            e1 = select128(_mm_andnot_si128(keep, _mm_cmpeq_epi32(va, vr)), e1, vp);
-            e2 = select128(_mm_andnot_si128(keep, _mm_cmpeq_epi32(vl, vd)), e2, vp);
-            e3 = select128(_mm_andnot_si128(keep, _mm_cmpeq_epi32(vr, vd)), e3, vp);
-            store128(o0 + 2 * x, _mm_unpacklo_epi32(e0, e1));
-            store128(o0 + 2 * x + 4, _mm_unpackhi_epi32(e0, e1));
-            store128(o1 + 2 * x, _mm_unpacklo_epi32(e2, e3));
-            store128(o1 + 2 * x + 4, _mm_unpackhi_epi32(e2, e3));
-        }
+        if (blend)
+            scale2x32_sse(a, p, d, o0, o1, 1);
+        else
+            scale2x32_sse(a, p, d, o0, o1, 0);
         return;
     }
 #endif
