@@ -26,6 +26,10 @@ bool compile_image(const char* path, Bytes& out, std::string& error);
 // both to the pixel grid that encode_bmp24 takes.
 bool compile_sheet(const char* path, Bytes& out, std::string& error);
 bool compile_generated(const char* path, Bytes& out, std::string& error);
+// The palette.inc beside an image source: names and 0xRRGGBB colours in file
+// order ("key" is magenta). Defined in sheet.cpp.
+bool read_palette_file(const char* source_path, std::vector<std::string>& names, std::vector<uint32_t>& colours,
+                       std::string& error);
 
 // Levels: .lvl ASCII map -> level format.
 bool compile_level(const char* path, Bytes& out, std::string& error);
