@@ -1,6 +1,10 @@
 #include "shell/frame.h"
 
+#include <unistd.h>
+
 #include "floob.h"
+#include "shell/controls.h"
+#include "shell/replay.h"
 
 int32_t buttons_held = 0;
 int32_t button_released = 0;
@@ -14,7 +18,262 @@ int32_t group_index = 0;
 int32_t lag = 0;
 int32_t consecutive_skips = 0;
 
-void frame_timer_reset() {}
-void frame_wait() {}
-void poll_events() {}
-void set_frame_clock(TickFunction, SleepFunction) {}
+enum {
+    FRAME_TARGET = 17,        // ms for the first and second frame of a group
+    FRAME_GROUP_TARGET = 50,  // ms for a whole group of three frames
+    FRAME_FINE_STEP_US = 250,
+    FRAME_MAX_SLEEPS = 64,
+    STICK_DEAD_ZONE = 31000
+};
+
+static uint32_t default_ticks() { return SDL_GetTicks(); }
+static void default_sleep(uint32_t microseconds) { usleep(microseconds); }
+
+static TickFunction clock_ticks = default_ticks;
+static SleepFunction clock_sleep = default_sleep;
+
+void set_frame_clock(TickFunction ticks, SleepFunction sleep) {
+    clock_ticks = ticks ? ticks : default_ticks;
+    clock_sleep = sleep ? sleep : default_sleep;
+}
+
+void frame_timer_reset() {
+    last_time = clock_ticks();
+    group_start = last_time;
+    skip_draw = 0;
+    group_index = 0;
+    lag = 0;
+    consecutive_skips = 0;
+}
+
+// Sleeps until the tick counter reaches last_time + remaining.
+//
+// The sleep here is precise to well under a millisecond, so sleeping until ten
+// milliseconds before the deadline and counting on the scheduler to overshoot
+// would end every group of three frames after about 40 ms. Instead the wait
+// aims at the deadline itself: one long sleep ends within the last millisecond
+// before it, then short sleeps of a quarter of a millisecond each poll the
+// tick counter until it shows the deadline. The wait thus ends just after the
+// deadline's tick begins, well before the next one, so the next frame measures
+// from exactly that tick: groups are exactly 50 ticks apart, 60.0 frames per
+// second over any stretch, with no drift from the millisecond rounding of the
+// counter. The process sleeps all the time; at most a handful of wake-ups per
+// frame read the counter. Elapsed time is taken as an unsigned difference, so
+// a counter that wraps during the wait still ends it at the right tick, and
+// one that goes backwards ends it at once. The sleep count is bounded so that
+// a stopped clock cannot hold the game.
+static void sleep_until(uint32_t remaining) {
+    for (int32_t i = 0; i < FRAME_MAX_SLEEPS; i++) {
+        uint32_t elapsed = clock_ticks() - last_time;
+        if (elapsed >= remaining) return;
+        uint32_t left = remaining - elapsed;
+        clock_sleep(left > 1 ? (left - 1) * 1000 : (uint32_t)FRAME_FINE_STEP_US);
+    }
+}
+
+void frame_wait() {
+    uint32_t prev = last_time;
+    uint32_t now = clock_ticks();
+    last_time = now;
+    uint32_t base;
+    int32_t target;
+    if (group_index == 2) {
+        base = group_start;
+        target = FRAME_GROUP_TARGET;
+        if (now < base) {
+            now = base + FRAME_GROUP_TARGET;
+            last_time = now;
+        }
+    } else {
+        base = prev;
+        target = FRAME_TARGET;
+        if (now < prev) {
+            now = prev + FRAME_TARGET;
+            last_time = now;
+        }
+    }
+    lag += (int32_t)(now - base);
+
+    if (lag > target && consecutive_skips <= 1) {
+        lag -= target;
+        skip_draw = 1;
+        consecutive_skips += 1;
+    } else {
+        int32_t remaining = target - lag;
+        if (remaining > 0) sleep_until((uint32_t)remaining);
+        lag = 0;
+        skip_draw = 0;
+        consecutive_skips = 0;
+    }
+
+    last_time = clock_ticks();
+    if (group_index == 2) {
+        group_start = last_time;
+        group_index = 0;
+    } else {
+        group_index += 1;
+    }
+}
+
+static void press(int32_t set, int32_t clear) { buttons_held = (buttons_held & ~clear) | set; }
+
+static void release(int32_t button) {
+    buttons_held &= ~button;
+    button_released = button;
+}
+
+// Releases the first held button of the pair, the first one checked first.
+static void release_held(int32_t first, int32_t second) {
+    if (buttons_held & first) {
+        release(first);
+    } else if (buttons_held & second) {
+        release(second);
+    }
+}
+
+static void handle_key_down(int32_t key) {
+    last_key = key;
+    last_pad_button = -1;
+    if (key == k_up) {
+        press(BTN_UP, BTN_DOWN);
+    } else if (key == k_down) {
+        press(BTN_DOWN, BTN_UP);
+    } else if (key == k_right) {
+        press(BTN_RIGHT, BTN_LEFT);
+    } else if (key == k_left) {
+        press(BTN_LEFT, BTN_RIGHT);
+    }
+    if (key == k_jump) {
+        press(BTN_JUMP, 0);
+    } else if (key == k_pause) {
+        press(BTN_PAUSE, 0);
+    } else if (key == k_start) {
+        press(BTN_START, 0);
+    } else if (key == SDLK_ESCAPE) {
+        quit_signal = 1;
+    }
+}
+
+static void handle_key_up(int32_t key) {
+    last_pad_button = -1;
+    if (key == k_up) {
+        release(BTN_UP);
+    } else if (key == k_down) {
+        release(BTN_DOWN);
+    } else if (key == k_right) {
+        release(BTN_RIGHT);
+    } else if (key == k_left) {
+        release(BTN_LEFT);
+    }
+    if (key == k_jump) {
+        release(BTN_JUMP);
+    } else if (key == k_pause) {
+        release(BTN_PAUSE);
+    } else if (key == k_start) {
+        release(BTN_START);
+    }
+}
+
+static void handle_pad_button_down(int32_t button) {
+    last_key = 0;
+    last_pad_button = button;
+    if (button == j_jump) {
+        press(BTN_JUMP, 0);
+    } else if (button == j_pause) {
+        press(BTN_PAUSE, 0);
+    } else if (button == j_start) {
+        press(BTN_START, 0);
+    }
+}
+
+static void handle_pad_button_up(int32_t button) {
+    last_key = 0;
+    if (button == j_jump) {
+        release(BTN_JUMP);
+    } else if (button == j_pause) {
+        release(BTN_PAUSE);
+    } else if (button == j_start) {
+        release(BTN_START);
+    }
+}
+
+static void handle_stick(int32_t axis, int32_t value) {
+    if (axis == 0) {
+        if (value > STICK_DEAD_ZONE) {
+            press(BTN_RIGHT, BTN_LEFT);
+        } else if (value < -STICK_DEAD_ZONE) {
+            press(BTN_LEFT, BTN_RIGHT);
+        } else {
+            release_held(BTN_RIGHT, BTN_LEFT);
+        }
+    } else if (axis == 1) {
+        // With no jump button bound, pushing the stick up also jumps.
+        if (value > STICK_DEAD_ZONE) {
+            press(BTN_DOWN, BTN_UP);
+        } else if (value < -STICK_DEAD_ZONE) {
+            press(BTN_UP, BTN_DOWN);
+            if (j_jump == -1) press(BTN_JUMP, 0);
+        } else {
+            release_held(BTN_DOWN, BTN_UP);
+            if (j_jump == -1 && (buttons_held & BTN_JUMP)) release(BTN_JUMP);
+        }
+    }
+}
+
+// Hat directions are released only when the hat comes back to the centre.
+static void handle_hat(int32_t hat) {
+    if (hat & j_up) {
+        press(BTN_UP, BTN_DOWN);
+    } else if (hat & j_down) {
+        press(BTN_DOWN, BTN_UP);
+    }
+    if (hat & j_left) {
+        press(BTN_LEFT, BTN_RIGHT);
+    } else if (hat & j_right) {
+        press(BTN_RIGHT, BTN_LEFT);
+    } else if (hat == 0) {
+        release_held(BTN_DOWN, BTN_UP);
+        release_held(BTN_RIGHT, BTN_LEFT);
+    }
+}
+
+void poll_events() {
+    button_released = 0;
+    SDL_Event event;
+    if (replay_poll(&buttons_held, &button_released)) {
+        // The recorded input stands for this frame; the queue is still
+        // drained so that the player can leave.
+        while (SDL_PollEvent(&event)) {
+            if (event.type == SDL_QUIT) quit_signal = 1;
+            if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) quit_signal = 1;
+        }
+        return;
+    }
+    while (SDL_PollEvent(&event)) {
+        switch (event.type) {
+            case SDL_KEYDOWN:
+                handle_key_down((int32_t)event.key.keysym.sym);
+                break;
+            case SDL_KEYUP:
+                handle_key_up((int32_t)event.key.keysym.sym);
+                break;
+            case SDL_JOYBUTTONDOWN:
+                handle_pad_button_down(event.jbutton.button);
+                break;
+            case SDL_JOYBUTTONUP:
+                handle_pad_button_up(event.jbutton.button);
+                break;
+            case SDL_JOYAXISMOTION:
+                handle_stick(event.jaxis.axis, event.jaxis.value);
+                break;
+            case SDL_JOYHATMOTION:
+                handle_hat(event.jhat.value);
+                break;
+            case SDL_QUIT:
+                quit_signal = 1;
+                break;
+            default:
+                break;
+        }
+    }
+}

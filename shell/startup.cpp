@@ -1,9 +1,25 @@
 #include "shell/startup.h"
 
+#include <SDL_mixer.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
+#include "audio/music.h"
+#include "audio/sound.h"
 #include "floob.h"
+#include "gfx/font.h"
+#include "gfx/image.h"
+#include "gfx/intro.h"
+#include "gfx/scale.h"
+#include "gfx/video.h"
+#include "shell/controls.h"
+#include "shell/frame.h"
+#include "shell/game.h"
+#include "storage/archive.h"
+#include "storage/config.h"
+#include "storage/hiscore.h"
+#include "world/level.h"
 
 SDL_Joystick* joystick = nullptr;
 SDL_Surface* logo_image = nullptr;
@@ -12,13 +28,153 @@ int32_t test_mode = 0;
 int32_t music_volume_scaled = 128;
 int32_t sfx_volume_scaled = 19;
 
+enum {
+    STARTUP_AUDIO_FREQUENCY = 22050,
+    STARTUP_AUDIO_CHANNELS = 2,
+    STARTUP_AUDIO_CHUNK = 1024,
+    STARTUP_MIX_CHANNELS = 16
+};
+
+static const char* const WINDOW_CAPTION = "FLOOB 2 V1.10";
+
+static const char* const HELP_LINES[] = {
+    "-w : window mode (not fullscreen)",
+    "-fs : fullscreen (-x2 automatically added)",
+    "-x2 : zoom with no antialiasing",
+    "-s2x: zoom with Scale2X algorithm",
+    "-sl2: zoom with Scanline algorithm",
+    "-bl2: zoom with Bilinear algorithm",
+    "-aa : zoom with antialiasing",
+    "-b16 : 16 bits video mode",
+    "-b24 : 24 bits video mode (may be useful if fade in/fade out looks crappy)",
+    "-h : help",
+};
+
 void fatal_error(const char* message, const char* detail) {
     printf("%s: %s\n", message, detail ? detail : "unknown");
     fflush(stdout);
     exit(1);
 }
 
-int parse_command_line(int, char**) { return 0; }
-void print_help() {}
-void run_intro_screens(int) {}
-int run_game(int, char**) { return 0; }
+void print_help() {
+    for (const char* line : HELP_LINES) puts(line);
+    fflush(stdout);
+}
+
+int parse_command_line(int argc, char** argv) {
+    for (int i = 1; i < argc; i++) {
+        const char* arg = argv[i];
+        if (!arg) continue;
+        if (strcmp(arg, "-fs") == 0) {
+            fullscreen = 1;
+        } else if (strcmp(arg, "-w") == 0) {
+            fullscreen = 0;
+        } else if (strcmp(arg, "-x2") == 0) {
+            scale_mode = SCALE_SIMPLE;
+        } else if (strcmp(arg, "-s2x") == 0) {
+            scale_mode = SCALE_SCALE2X;
+        } else if (strcmp(arg, "-sl2") == 0) {
+            scale_mode = SCALE_SCANLINE;
+        } else if (strcmp(arg, "-bl2") == 0) {
+            scale_mode = SCALE_BILINEAR;
+        } else if (strcmp(arg, "-aa") == 0) {
+            scale_mode = SCALE_ANTIALIAS;
+        } else if (strcmp(arg, "-b16") == 0) {
+            colour_depth = 16;
+        } else if (strcmp(arg, "-b24") == 0) {
+            colour_depth = 24;
+        } else if (strcmp(arg, "-t") == 0) {
+            scale_mode = SCALE_NONE;
+            fullscreen = 0;
+            colour_depth = 16;
+            test_mode = 1;
+        } else if (strcmp(arg, "-h") == 0) {
+            print_help();
+            return 1;
+        }
+    }
+    // Full screen always enlarges.
+    if (fullscreen && scale_mode == SCALE_NONE) scale_mode = SCALE_SIMPLE;
+    return 0;
+}
+
+void run_intro_screens(int start_index) {
+    for (int i = start_index; intro_screens[i].name; i++) {
+        const IntroScreen* screen = &intro_screens[i];
+        button_released = 0;
+        screen->init();
+        frame_timer_reset();
+        while (!screen->update()) {
+            if (!skip_draw) {
+                screen->draw(frame_surface);
+                present_frame();
+            }
+            frame_wait();
+            poll_events();
+        }
+        screen->exit();
+    }
+}
+
+static void open_joystick() {
+    joystick = nullptr;
+    if (SDL_Init(SDL_INIT_JOYSTICK) < 0) return;
+    if (SDL_NumJoysticks() > 0) joystick = SDL_JoystickOpen(0);
+    SDL_JoystickEventState(SDL_ENABLE);
+}
+
+static void apply_volumes() {
+    music_volume_scaled = mus_volume * 128 / 100;
+    sfx_volume_scaled = sfx_volume * 128 / 100;
+    Mix_Volume(-1, sfx_volume_scaled);
+    music_set_volume(music_volume_scaled);
+}
+
+static void shut_down() {
+    if (joystick) SDL_JoystickClose(joystick);
+    joystick = nullptr;
+    free_image(logo_image);
+    logo_image = nullptr;
+    if (back_image) free_image(back_image);
+    back_image = nullptr;
+    tiles_free();
+    fonts_free();
+    for (int32_t id = 0; id < SND_COUNT; id++) sound_free(id);
+    free_map();
+    archive_close_all();
+    Mix_CloseAudio();
+    SDL_Quit();
+}
+
+int run_game(int argc, char** argv) {
+    if (parse_command_line(argc, argv)) return 0;
+
+    if (SDL_Init(SDL_INIT_VIDEO) < 0) fatal_error("Unable to init SDL", SDL_GetError());
+    if (!video_init()) fatal_error("Unable to set video mode", SDL_GetError());
+    colours_init();
+    dim_panel_init();
+    open_joystick();
+    if (SDL_Init(SDL_INIT_AUDIO) == -1) fatal_error("SDL_Init", SDL_GetError());
+    if (audio_open(STARTUP_AUDIO_FREQUENCY, AUDIO_S16LSB, STARTUP_AUDIO_CHANNELS, STARTUP_AUDIO_CHUNK) == -1) {
+        fatal_error("Mix_OpenAudio", SDL_GetError());
+    }
+    Mix_AllocateChannels(STARTUP_MIX_CHANNELS);
+    SDL_WM_SetCaption(WINDOW_CAPTION, nullptr);
+    SDL_ShowCursor(SDL_DISABLE);
+
+    archive_open_all();
+    fonts_load();
+    logo_image = load_image("logo", 1, 255, 0, 255);
+    apply_default_bindings();
+    config_load();
+    apply_volumes();
+
+    quit_signal = 0;
+    run_intro_screens(test_mode ? intro_test_start_index : 0);
+    back_image = load_image("back", 0, 0, 0, 0);
+    hiscore_load();
+    if (!quit_signal) game_loop(test_mode);
+
+    shut_down();
+    return 0;
+}
