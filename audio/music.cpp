@@ -3,6 +3,7 @@
 #include <SDL_mixer.h>
 #include <libmodplug/modplug.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "audio/sound.h"
 #include "floob.h"
@@ -104,6 +105,8 @@ void music_mix(void* user_data, uint8_t* stream, int length) {
         ModPlug_SetMasterVolume(module, (unsigned int)music_current_volume);
     }
     int produced = ModPlug_Read(module, stream, length);
+    // libmodplug never goes below volume 1, so a volume of 0 is made silent here.
+    if (music_current_volume <= 0 && produced > 0) memset(stream, 0, (size_t)produced);
     if (produced >= length) return;
     if (music_repeat > 0) music_repeat--;
     if (music_repeat != 0) {

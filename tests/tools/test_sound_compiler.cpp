@@ -1,0 +1,53 @@
+// The effect synthesiser: what it produces and what it refuses.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "compile.h"
+#include "support/support.h"
+
+static bool compile_text(const std::string& text, Bytes& out, std::string& error) {
+    write_file("fx.sfx", text);
+    return compile_sound("fx.sfx", out, error);
+}
+
+static int32_t sample_at(const Bytes& wav, size_t i) { return (int16_t)(wav[44 + 2 * i] | wav[45 + 2 * i] << 8); }
+
+TEST(SoundCompiler, WritesQuietEdgedMono16BitWav) {
+    TempDir dir;
+    Bytes out;
+    std::string error;
+    ASSERT_TRUE(compile_text("voice\nwave square\nfreq 440\nattack 0\nhold 0.1\ndecay 0.001\n", out, error)) << error;
+    ASSERT_GT(out.size(), 44u);
+    EXPECT_EQ(0, memcmp(out.data(), "RIFF", 4));
+    EXPECT_EQ(1, out[22]);                     // mono
+    EXPECT_EQ(22050, out[24] | out[25] << 8);  // rate
+    EXPECT_EQ(16, out[34]);                    // bits
+    size_t count = (out.size() - 44) / 2;
+    EXPECT_EQ(0, sample_at(out, 0));                 // faded in
+    EXPECT_LT(abs(sample_at(out, count - 1)), 200);  // faded out
+    int32_t peak = 0;
+    for (size_t i = 0; i < count; i++) peak = std::max(peak, abs(sample_at(out, i)));
+    EXPECT_LT(peak, 29500);  // below full scale even for a full square wave
+    EXPECT_GT(peak, 10000);
+}
+
+TEST(SoundCompiler, RefusesMalformedSourcesWithFileAndLine) {
+    TempDir dir;
+    Bytes out;
+    std::string error;
+    EXPECT_FALSE(compile_text("# nothing\n", out, error));
+    EXPECT_NE(std::string::npos, error.find("fx.sfx:1:"));
+    EXPECT_FALSE(compile_text("freq 300\n", out, error));
+    EXPECT_NE(std::string::npos, error.find("fx.sfx:1:"));
+    EXPECT_FALSE(compile_text("voice\n\nwave wobble\n", out, error));
+    EXPECT_NE(std::string::npos, error.find("fx.sfx:3: unknown wave"));
+    EXPECT_FALSE(compile_text("voice\nfreq 1e9\n", out, error));
+    EXPECT_NE(std::string::npos, error.find("fx.sfx:2:"));
+    EXPECT_FALSE(compile_text("voice\ndecay abc\n", out, error));
+    EXPECT_NE(std::string::npos, error.find("fx.sfx:2:"));
+    EXPECT_FALSE(compile_text("voice\nvolume 0\n", out, error));
+    EXPECT_NE(std::string::npos, error.find("silent"));
+    EXPECT_FALSE(compile_text("voice\nstart 2.9\ndecay 1\n", out, error));
+    EXPECT_FALSE(compile_sound("missing.sfx", out, error));
+}
