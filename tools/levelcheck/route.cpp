@@ -15,7 +15,14 @@
 #include "world/level.h"
 #include "world/map.h"
 
-enum { STEP_FRAMES = 6, JUMP_HOLD_FRAMES = 2, BUCKET_KEEP = 3 };
+enum {
+    STEP_FRAMES = 6,
+    JUMP_HOLD_FRAMES = 2,
+    BUCKET_KEEP = 3,
+    TIMING_MARGIN = 2,  // an input change must also work this many frames earlier and later
+    HORIZON_MIN = 12,   // frames a changed input is followed before it counts as safe
+    HORIZON_MAX = 48
+};
 
 static const char* const MECHANIC_NAMES[MET_COUNT] = {
     "bump block", "breakable block", "crumbling floor", "trapdoor", "spike trap", "checkpoint", "extra life",
@@ -255,7 +262,8 @@ static uint8_t action_held(int32_t action, int32_t frame) {
 struct SearchNode {
     int32_t parent;
     int8_t action;
-    int8_t frames;  // frames of the action that were played (less than a step at the finish)
+    int8_t delay;   // frames of the previous direction played before the action starts
+    int8_t frames;  // frames of the step that were played (less than a step at the finish)
 };
 
 struct Candidate {
@@ -306,22 +314,60 @@ static uint64_t bucket_key(const Hero& hero) {
     return k;
 }
 
+static uint8_t direction_of(int32_t action) { return action_held(action, JUMP_HOLD_FRAMES); }
+
+static uint8_t step_held(const SearchNode& node, uint8_t previous_direction, int32_t f) {
+    return f < node.delay ? previous_direction : action_held(node.action, f - node.delay);
+}
+
 static std::vector<uint8_t> route_from_nodes(const std::vector<SearchNode>& nodes, int32_t last) {
     std::vector<int32_t> chain;
     for (int32_t n = last; n > 0; n = nodes[n].parent) chain.push_back(n);
     std::vector<uint8_t> held;
+    uint8_t previous = 0;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
         const SearchNode& node = nodes[*it];
-        for (int32_t f = 0; f < node.frames; f++) held.push_back(action_held(node.action, f));
+        for (int32_t f = 0; f < node.frames; f++) held.push_back(step_held(node, previous, f));
+        previous = direction_of(node.action);
     }
     return held;
+}
+
+static int on_ground(const Hero& hero) {
+    return hero.platform >= 0 || is_solid_at(hero.x, hero.y + 16) || is_solid_at(hero.x + 15, hero.y + 16);
+}
+
+// Plays one step: delay frames of the previous direction, then the action.
+// Returns the frames played (fewer when the hero finishes or is lost).
+static int32_t play_step(Hero& hero, const SearchNode& node, uint8_t previous_direction, SearchStats& stats) {
+    int32_t played = 0;
+    for (int32_t f = 0; f < STEP_FRAMES; f++) {
+        play_frame(hero, step_held(node, previous_direction, f));
+        stats.frames_simulated++;
+        played++;
+        if (hero_finished(hero) || hero_lost(hero)) break;
+    }
+    return played;
+}
+
+// After a changed input, keeps the new direction for a while: the change is
+// safe when the hero survives that and has landed.
+static int survives_horizon(Hero& hero, uint8_t direction, SearchStats& stats) {
+    for (int32_t f = 0; f < HORIZON_MAX; f++) {
+        if (hero_finished(hero)) return 1;
+        if (hero_lost(hero)) return 0;
+        if (f >= HORIZON_MIN && on_ground(hero)) return 1;
+        play_frame(hero, direction);
+        stats.frames_simulated++;
+    }
+    return !hero_lost(hero);
 }
 
 std::vector<uint8_t> route_search(int32_t beam_width, SearchStats* stats) {
     SearchStats local;
     memset(&local, 0, sizeof local);
     std::vector<SearchNode> nodes;
-    nodes.push_back({-1, ACTION_IDLE, 0});
+    nodes.push_back({-1, ACTION_IDLE, 0, 0});
     std::vector<Candidate> frontier(1);
     frontier[0].world = level_start;
     frontier[0].score = 0;
@@ -335,25 +381,37 @@ std::vector<uint8_t> route_search(int32_t beam_width, SearchStats* stats) {
         next.reserve(frontier.size() * ACTION_COUNT);
         std::unordered_map<uint64_t, size_t> seen;
         for (const Candidate& c : frontier) {
+            uint8_t previous = direction_of(nodes[c.node].action);
             for (int32_t a = 0; a < ACTION_COUNT && found.empty(); a++) {
-                restore_world(c.world, hero);
-                int32_t played = 0;
-                int lost = 0;
-                for (int32_t f = 0; f < STEP_FRAMES; f++) {
-                    play_frame(hero, action_held(a, f));
-                    local.frames_simulated++;
-                    played++;
-                    if (hero_finished(hero) || hero_lost(hero)) break;
+                int changes = (action_held(a, 0) & BTN_JUMP) || direction_of(a) != previous;
+                SearchNode node = {c.node, (int8_t)a, 0, 0};
+                if (changes) {
+                    // A person cannot hit a change to the frame: it must also
+                    // work a little earlier and later, and the route takes it
+                    // in the middle of that window.
+                    int robust = 1;
+                    for (int32_t delay = 0; delay <= 2 * TIMING_MARGIN && robust; delay += 2 * TIMING_MARGIN) {
+                        restore_world(c.world, hero);
+                        SearchNode variant = {c.node, (int8_t)a, (int8_t)delay, 0};
+                        play_step(hero, variant, previous, local);
+                        robust = !hero_lost(hero) && survives_horizon(hero, direction_of(a), local);
+                    }
+                    if (!robust) {
+                        local.deaths_avoided++;
+                        continue;
+                    }
+                    node.delay = TIMING_MARGIN;
                 }
+                restore_world(c.world, hero);
+                node.frames = (int8_t)play_step(hero, node, previous, local);
                 if (hero_lost(hero)) {
                     local.deaths_avoided++;
-                    lost = 1;
+                    continue;
                 }
-                if (lost) continue;
-                nodes.push_back({c.node, (int8_t)a, (int8_t)played});
-                int32_t node = (int32_t)nodes.size() - 1;
+                nodes.push_back(node);
+                int32_t index = (int32_t)nodes.size() - 1;
                 if (hero_finished(hero)) {
-                    found = route_from_nodes(nodes, node);
+                    found = route_from_nodes(nodes, index);
                     break;
                 }
                 uint64_t key = state_key(hero);
@@ -362,7 +420,7 @@ std::vector<uint8_t> route_search(int32_t beam_width, SearchStats* stats) {
                 if (it != seen.end()) {
                     if (next[it->second].score >= score) continue;
                     next[it->second].score = score;
-                    next[it->second].node = node;
+                    next[it->second].node = index;
                     save_world(hero, next[it->second].world);
                     continue;
                 }
@@ -370,7 +428,7 @@ std::vector<uint8_t> route_search(int32_t beam_width, SearchStats* stats) {
                 next.emplace_back();
                 save_world(hero, next.back().world);
                 next.back().score = score;
-                next.back().node = node;
+                next.back().node = index;
             }
             if (!found.empty()) break;
         }
@@ -424,11 +482,11 @@ static std::vector<uint8_t> shifted(const std::vector<uint8_t>& held, const Inpu
         while (end < n && (held[end] & BTN_JUMP)) end++;
         int32_t from = e.frame + shift;
         int32_t to = end + shift;
-        if (from < 1 || to >= n) return std::vector<uint8_t>();
+        if (from < 0 || to > n) return std::vector<uint8_t>();
         // The press must stay clear of the presses before and after it.
-        int32_t lo = std::min(from, e.frame) - 1;
-        int32_t hi = std::max(to, end);
-        for (int32_t f = lo; f <= hi && f < n; f++) {
+        int32_t lo = std::max(0, std::min(from, e.frame) - 1);
+        int32_t hi = std::min(n - 1, std::max(to, end));
+        for (int32_t f = lo; f <= hi; f++) {
             if (f >= e.frame && f < end) continue;
             if (held[f] & BTN_JUMP) return std::vector<uint8_t>();
         }
@@ -440,7 +498,7 @@ static std::vector<uint8_t> shifted(const std::vector<uint8_t>& held, const Inpu
     uint8_t new_dir = held[e.frame] & ~BTN_JUMP;
     if (shift < 0) {
         for (int32_t f = e.frame + shift; f < e.frame; f++) {
-            if (f < 1 || (held[f] & ~BTN_JUMP) != old_dir) return std::vector<uint8_t>();
+            if (f < 0 || (held[f] & ~BTN_JUMP) != old_dir) return std::vector<uint8_t>();
             moved[f] = (uint8_t)(new_dir | (held[f] & BTN_JUMP));
         }
     } else {
