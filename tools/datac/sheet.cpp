@@ -55,6 +55,7 @@ static void split_lines(const std::string& text, std::vector<std::string>& lines
         if (end == std::string::npos) end = text.size();
         std::string line = text.substr(start, end - start);
         while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.pop_back();
+        if (end == text.size() && line.empty()) break;  // nothing after the last newline
         lines.push_back(line);
         if (end == text.size()) break;
         start = end + 1;

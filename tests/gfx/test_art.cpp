@@ -1,0 +1,240 @@
+// The built pictures: sizes and formats, which tiles of "blocks" hold art,
+// the water strip, the hero frames, and the images of the title and logo screens.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "floob.h"
+#include "storage/archive.h"
+#include "support/support.h"
+
+namespace {
+
+const uint32_t MAGENTA = 0xFF00FF;
+
+struct Picture {
+    int width = 0;
+    int height = 0;
+    int bits = 0;
+    std::vector<uint32_t> rgb;
+    uint32_t at(int x, int y) const { return rgb[(size_t)y * width + x]; }
+};
+
+// Decodes an uncompressed 24-bit Windows BMP; width 0 when it is anything else.
+Picture decode(const std::string& bytes) {
+    Picture p;
+    const unsigned char* b = (const unsigned char*)bytes.data();
+    if (bytes.size() < 54 || b[0] != 'B' || b[1] != 'M') return p;
+    auto u32 = [&](size_t i) {
+        return (uint32_t)b[i] | (uint32_t)b[i + 1] << 8 | (uint32_t)b[i + 2] << 16 | (uint32_t)b[i + 3] << 24;
+    };
+    uint32_t offset = u32(10);
+    int width = (int)u32(18), height = (int)u32(22);
+    p.bits = b[28] | b[29] << 8;
+    if (p.bits != 24 || u32(30) != 0 || width <= 0 || height <= 0) return p;
+    size_t row = ((size_t)width * 3 + 3) & ~(size_t)3;
+    if (offset + row * height > bytes.size()) return p;
+    p.width = width;
+    p.height = height;
+    p.rgb.resize((size_t)width * height);
+    for (int y = 0; y < height; y++)
+        for (int x = 0; x < width; x++) {
+            size_t i = offset + row * (height - 1 - y) + (size_t)x * 3;
+            p.rgb[(size_t)y * width + x] = (uint32_t)b[i] | (uint32_t)b[i + 1] << 8 | (uint32_t)b[i + 2] << 16;
+        }
+    return p;
+}
+
+Picture entry(const char* name) {
+    return decode(read_file(std::string(FLOOB_BINARY_DIR) + "/entries/gfx/" + name + ".bmp"));
+}
+
+// Opaque pixels of tile n.
+int opaque_in_tile(const Picture& sheet, int n) {
+    int count = 0;
+    for (int y = 0; y < 16; y++)
+        for (int x = 0; x < 16; x++)
+            if (sheet.at((n % 20) * 16 + x, (n / 20) * 16 + y) != MAGENTA) count++;
+    return count;
+}
+
+uint32_t tile_pixel(const Picture& sheet, int n, int x, int y) {
+    return sheet.at((n % 20) * 16 + x, (n / 20) * 16 + y);
+}
+
+// Every code the game gives a role (hero, enemies and spawn markers, items, exits,
+// special blocks, traps, water, solid terrain, front layer) and the scenery that
+// level designers are given; every other code stays empty.
+const int CODES_WITH_ART[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 26,
+                              27, 28, 30, 31, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 47, 48, 53, 54, 55, 56,
+                              57, 58, 59, 63, 64, 65, 66, 67, 68, 69, 80, 81, 82, 83, 84, 85, 86, 87, 88, 89, 92, 93,
+                              95, 96, 97, 98, 99, 100, 101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 111, 112, 113,
+                              114, 115, 116, 117, 118, 119, 120, 121, 122, 123, 124, 125, 126, 129, 130, 131, 132, 133,
+                              134, 140, 141, 142, 143, 144, 145, 146, 149, 150, 151, 152, 153, 154, 160, 161, 162, 163,
+                              164, 165, 166, 170, 171, 172, 180, 181, 182, 183, 200, 201, 202, 203,
+                              // scenery
+                              25, 45, 46, 49, 50, 51, 52, 60, 70, 72, 73, 74, 127, 128, 135, 136, 137, 138, 147, 148,
+                              155, 156, 157, 158, 167, 168, 173, 175, 176, 177, 178, 190, 191, 192, 193};
+
+const int FRONT_LAYER[] = {81,  82,  83,  84,  92,  93,  95,  96,  97,  98,  99,  101, 102, 103,
+                           104, 106, 107, 108, 109, 112, 113, 114, 117, 118, 119, 129, 149};
+
+}  // namespace
+
+TEST(Art, ImagesHaveTheirSizesAndFormat) {
+    Picture blocks = entry("blocks");
+    ASSERT_EQ(blocks.bits, 24);
+    EXPECT_EQ(blocks.width, 320);
+    EXPECT_EQ(blocks.height, 192);
+
+    Picture back = entry("back");
+    ASSERT_GT(back.width, 0);
+    EXPECT_LE(back.height, 192);
+    EXPECT_EQ(back.width % 16, 0);
+
+    Picture logo = entry("logo");
+    ASSERT_GT(logo.width, 0);
+    EXPECT_LE(logo.width, 320);
+    EXPECT_LT(logo.height, 104) << "the logo must end above the first menu line";
+
+    Picture zumo = entry("qv-zumo");
+    ASSERT_GT(zumo.width, 0);
+    EXPECT_GE(zumo.width, 48);
+    EXPECT_LE(zumo.width, 96);
+    EXPECT_GE(zumo.height, 48);
+    EXPECT_LE(zumo.height, 96);
+
+    Picture maker = entry("qv-logo");
+    ASSERT_GT(maker.width, 0);
+    EXPECT_LT(maker.width, 320);
+    EXPECT_LE(maker.height, 180);
+    // The logo slides in from x 360 two pixels a frame; it stops exactly centred
+    // (and the jingle starts) only when (320 - width) / 2 is even.
+    EXPECT_EQ(((320 - maker.width) / 2) % 2, 0);
+}
+
+TEST(Art, KeyedImagesAreTransparentAroundTheirShapes) {
+    for (const char* name : {"logo", "qv-zumo", "qv-logo"}) {
+        Picture p = entry(name);
+        ASSERT_GT(p.width, 0) << name;
+        EXPECT_EQ(p.at(0, p.height - 1), MAGENTA) << name;
+        EXPECT_EQ(p.at(p.width - 1, 0), MAGENTA) << name;
+        int opaque = 0;
+        for (uint32_t c : p.rgb) opaque += c != MAGENTA;
+        EXPECT_GT(opaque, (int)p.rgb.size() / 5) << name;
+    }
+}
+
+TEST(Art, EveryCodeWithARoleHasArtAndTheOthersAreEmpty) {
+    Picture blocks = entry("blocks");
+    ASSERT_EQ(blocks.width, 320);
+    std::set<int> art(std::begin(CODES_WITH_ART), std::end(CODES_WITH_ART));
+    for (int n = 0; n < 240; n++) {
+        if (art.count(n))
+            EXPECT_GT(opaque_in_tile(blocks, n), 8) << "tile " << n << " has no art";
+        else
+            EXPECT_EQ(opaque_in_tile(blocks, n), 0) << "tile " << n << " has no role but is not empty";
+    }
+}
+
+TEST(Art, HeroFramesStandOnTheBottomRowAndFaceBothWays) {
+    Picture blocks = entry("blocks");
+    ASSERT_EQ(blocks.width, 320);
+    for (int n : {1, 2, 3, 4, 5, 6, 7, 8, 24, 65, 68}) {
+        int feet = 0, widest = 0;
+        for (int x = 0; x < 16; x++) feet += tile_pixel(blocks, n, x, 15) != MAGENTA;
+        for (int y = 0; y < 16; y++) {
+            int row = 0;
+            for (int x = 0; x < 16; x++) row += tile_pixel(blocks, n, x, y) != MAGENTA;
+            if (row > widest) widest = row;
+        }
+        EXPECT_GT(feet, 0) << "frame " << n << " floats above the ground";
+        EXPECT_GE(widest, 12) << "frame " << n << " does not fill its box";
+    }
+    // left-walking frames are the right-walking ones mirrored, step for step
+    const int pairs[][2] = {{1, 5}, {2, 6}, {3, 7}, {4, 8}, {65, 68}, {13, 15}, {14, 16}, {121, 144}, {124, 141}};
+    for (const auto& p : pairs)
+        for (int y = 0; y < 16; y++)
+            for (int x = 0; x < 16; x++)
+                ASSERT_EQ(tile_pixel(blocks, p[0], x, y), tile_pixel(blocks, p[1], 15 - x, y))
+                    << p[0] << " and " << p[1] << " at " << x << "," << y;
+    // the walk cycle really moves
+    int changed = 0;
+    for (int y = 0; y < 16; y++)
+        for (int x = 0; x < 16; x++) changed += tile_pixel(blocks, 1, x, y) != tile_pixel(blocks, 2, x, y);
+    EXPECT_GT(changed, 10);
+}
+
+TEST(Art, WaterStripJoinsSeamlesslyAcrossItsWidth) {
+    Picture blocks = entry("blocks");
+    ASSERT_EQ(blocks.width, 320);
+    // strip = tiles 160 and 161: x 0..31, y 128..143; it is shown rotated by any amount
+    auto surface = [&](int x) {
+        for (int y = 0; y < 16; y++)
+            if (blocks.at(x, 128 + y) != MAGENTA) return y;
+        return 16;
+    };
+    for (int x = 0; x < 32; x++) {
+        int next = (x + 1) % 32;
+        EXPECT_LE(abs(surface(x) - surface(next)), 1) << "surface jumps between columns " << x << " and " << next;
+        EXPECT_LT(surface(x), 8) << "column " << x << " has no water";
+        for (int y = surface(x); y < 16; y++) EXPECT_NE(blocks.at(x, 128 + y), MAGENTA) << "hole at " << x << "," << y;
+    }
+    // below the waves the strip continues into the plain water tile 85
+    for (int x = 0; x < 16; x++) EXPECT_EQ(tile_pixel(blocks, 160, x, 15), tile_pixel(blocks, 85, x, 15));
+}
+
+TEST(Art, TrapsAndLayersLookAsTheyBehave) {
+    Picture blocks = entry("blocks");
+    ASSERT_EQ(blocks.width, 320);
+    // the hidden spike trap is the harmless pebbles, pixel for pixel
+    for (int y = 0; y < 16; y++)
+        for (int x = 0; x < 16; x++) ASSERT_EQ(tile_pixel(blocks, 86, x, y), tile_pixel(blocks, 25, x, y));
+    // deadly tiles never share a picture with a passable one
+    for (int deadly : {87, 105, 140})
+        for (int n = 1; n < 240; n++) {
+            if (n == 87 || n == 105 || n == 140) continue;
+            int same = 1;
+            for (int i = 0; i < 256 && same; i++)
+                same = tile_pixel(blocks, deadly, i % 16, i / 16) == tile_pixel(blocks, n, i % 16, i / 16);
+            EXPECT_FALSE(same) << "tile " << n << " looks like deadly tile " << deadly;
+        }
+    // things drawn in front of the sprites leave the sprites partly visible
+    for (int n : FRONT_LAYER) {
+        int opaque = opaque_in_tile(blocks, n);
+        EXPECT_LT(opaque, 256 * 3 / 4) << "front tile " << n << " would hide the hero";
+    }
+    // terrain fills are opaque so that they join without holes
+    for (int n : {151, 134, 116, 31, 43, 44, 63, 64, 21}) EXPECT_EQ(opaque_in_tile(blocks, n), 256) << "tile " << n;
+}
+
+TEST(Art, BackdropFadesToBlackAndWrapsAround) {
+    Picture back = entry("back");
+    ASSERT_GT(back.width, 0);
+    for (int x = 0; x < back.width; x++) ASSERT_EQ(back.at(x, 0), 0u) << "top row must be black at " << x;
+    int different = 0;
+    for (int y = 0; y < back.height; y++) {
+        ASSERT_NE(back.at(0, y), MAGENTA);
+        different += back.at(0, y) != back.at(back.width - 1, y);
+    }
+    // the dither and the skyline continue from the last column into the first
+    EXPECT_LT(different, back.height / 4);
+}
+
+TEST(Art, ArchiveHoldsTheSameImages) {
+    TempDir dir(true);
+    archive_open_all();
+    for (const char* name : {"blocks", "back", "logo", "qv-zumo", "qv-logo"}) {
+        uint32_t size = 0;
+        uint8_t* bytes = archive_load(ARCHIVE_GFX, name, "bmp", &size);
+        ASSERT_NE(bytes, nullptr) << name;
+        std::string packed((const char*)bytes, size);
+        free(bytes);
+        EXPECT_EQ(packed, read_file(std::string(FLOOB_BINARY_DIR) + "/entries/gfx/" + name + ".bmp")) << name;
+    }
+    archive_close_all();
+}
