@@ -10,8 +10,12 @@ void split_source(const std::string& file, const std::string& text, std::vector<
         if (end == std::string::npos) end = text.size();
         std::string row = text.substr(pos, end - pos);
         number++;
-        size_t hash = row.find('#');
-        if (hash != std::string::npos) row.erase(hash);
+        // '#' starts a comment at the start of a word; inside one it is a sharp (F#m).
+        for (size_t i = 0; i < row.size(); i++)
+            if (row[i] == '#' && (i == 0 || row[i - 1] == ' ' || row[i - 1] == '\t')) {
+                row.erase(i);
+                break;
+            }
         SourceLine line;
         line.file = file;
         line.number = number;

@@ -13,7 +13,8 @@ struct SourceLine {
     std::vector<std::string> words;
 };
 
-// Splits text into lines of blank-separated words; '#' starts a comment; empty lines are dropped.
+// Splits text into lines of blank-separated words; a word starting with '#' starts a comment;
+// empty lines are dropped.
 void split_source(const std::string& file, const std::string& text, std::vector<SourceLine>& lines);
 
 // "file:line: what"
