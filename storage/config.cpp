@@ -65,15 +65,11 @@ static const ConfigKey CONFIG_KEYS[] = {
     {"up2jump=", CONFIG_RULE_POSITIVE, &up2jump, 0, 0, 1},
 };
 
-static int32_t* keyboard_binding(int32_t action) {
-    int32_t* const bindings[CONFIG_ACTIONS] = {&k_jump, &k_pause, &k_start, &k_up, &k_down, &k_left, &k_right};
-    return bindings[action];
-}
-
-static int32_t* joystick_binding(int32_t action) {
-    int32_t* const bindings[CONFIG_ACTIONS] = {&j_jump, &j_pause, &j_start, &j_up, &j_down, &j_left, &j_right};
-    return bindings[action];
-}
+// The live bindings in action order.
+static int32_t* const CONFIG_KEYBOARD_BINDINGS[CONFIG_ACTIONS] = {&k_jump, &k_pause, &k_start, &k_up,
+                                                                  &k_down, &k_left,  &k_right};
+static int32_t* const CONFIG_JOYSTICK_BINDINGS[CONFIG_ACTIONS] = {&j_jump, &j_pause, &j_start, &j_up,
+                                                                  &j_down, &j_left,  &j_right};
 
 void config_defaults() {
     mus_volume = 100;
@@ -102,10 +98,10 @@ void config_save() {
     append_line(text, &length, "mus_volume=%d\n", nullptr, mus_volume);
     append_line(text, &length, "sfx_volume=%d\n", nullptr, sfx_volume);
     for (int32_t a = 0; a < CONFIG_ACTIONS; a++) {
-        append_line(text, &length, "j_%s=%d\n", CONFIG_ACTION_NAMES[a], *joystick_binding(a));
+        append_line(text, &length, "j_%s=%d\n", CONFIG_ACTION_NAMES[a], *CONFIG_JOYSTICK_BINDINGS[a]);
     }
     for (int32_t a = 0; a < CONFIG_ACTIONS; a++) {
-        int32_t code = *keyboard_binding(a);
+        int32_t code = *CONFIG_KEYBOARD_BINDINGS[a];
         const char* format = code >= 'a' && code <= 'z' ? "k_%s=%c\n" : "k_%s=%d\n";
         append_line(text, &length, format, CONFIG_ACTION_NAMES[a], code);
     }
@@ -170,8 +166,8 @@ static void load_bindings(const uint8_t* text, uint32_t size) {
                 j_value = read_number(text, size, p + length);
             }
         }
-        *keyboard_binding(a) = keyboard_code(k_value);
-        if (j_value >= 0) *joystick_binding(a) = j_value;
+        *CONFIG_KEYBOARD_BINDINGS[a] = keyboard_code(k_value);
+        if (j_value >= 0) *CONFIG_JOYSTICK_BINDINGS[a] = j_value;
     }
 }
 

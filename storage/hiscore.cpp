@@ -204,44 +204,52 @@ static void draw_name_entry(const Hero* hero, const char* name, const char* curs
     frame_wait();
 }
 
+// Letter stepping until start is held (returns -1) or the eighth letter is
+// accepted (returns the new entry's position).
+static int32_t enter_letters(const Hero* hero, char* name, int32_t* cursor) {
+    char cursor_line[HISCORE_NAME_SIZE + 1] = "-       ";
+    int32_t delay = 0;
+    for (;;) {
+        if (delay > 0) {
+            delay--;
+        } else {
+            read_controls(current_level, 0);
+            int32_t accept = (buttons_held & (BTN_RIGHT | BTN_PAUSE)) || ((buttons_held & BTN_JUMP) && k_jump != k_up);
+            char* letter = &name[*cursor];
+            if (buttons_held & BTN_DOWN) {
+                *letter = previous_letter(*letter);
+                delay = HISCORE_REPEAT_DELAY;
+            } else if (buttons_held & BTN_UP) {
+                *letter = next_letter(*letter);
+                delay = HISCORE_REPEAT_DELAY;
+            } else if ((buttons_held & BTN_LEFT) && *cursor > 0) {
+                cursor_line[*cursor] = ' ';
+                (*cursor)--;
+                cursor_line[*cursor] = '-';
+                delay = HISCORE_REPEAT_DELAY;
+            } else if (accept) {
+                if (*cursor == HISCORE_NAME_SIZE - 1) return hiscore_insert(points, name);
+                cursor_line[*cursor] = ' ';
+                (*cursor)++;
+                cursor_line[*cursor] = '-';
+                if (name[*cursor] == '.') name[*cursor] = 'A';
+                delay = HISCORE_REPEAT_DELAY;
+            }
+        }
+        draw_name_entry(hero, name, cursor_line);
+        if (buttons_held & BTN_START) return -1;
+    }
+}
+
 int32_t name_entry(Hero* hero) {
     if (hiscore_table[HISCORE_ROWS - 1].score >= points) return -1;
+    // The dots mark places not visited yet.
     char name[HISCORE_NAME_SIZE + 1] = "A.......";
-    char cursor_line[HISCORE_NAME_SIZE + 1] = "-       ";
     int32_t cursor = 0;
-    int32_t delay = 0;
     frame_timer_reset();
     if (!control_start) {
-        for (;;) {
-            if (delay > 0) {
-                delay--;
-            } else {
-                read_controls(current_level, 0);
-                int32_t accept =
-                    (buttons_held & (BTN_RIGHT | BTN_PAUSE)) || ((buttons_held & BTN_JUMP) && k_jump != k_up);
-                if (buttons_held & BTN_DOWN) {
-                    name[cursor] = previous_letter(name[cursor]);
-                    delay = HISCORE_REPEAT_DELAY;
-                } else if (buttons_held & BTN_UP) {
-                    name[cursor] = next_letter(name[cursor]);
-                    delay = HISCORE_REPEAT_DELAY;
-                } else if ((buttons_held & BTN_LEFT) && cursor > 0) {
-                    cursor_line[cursor] = ' ';
-                    cursor--;
-                    cursor_line[cursor] = '-';
-                    delay = HISCORE_REPEAT_DELAY;
-                } else if (accept) {
-                    if (cursor == HISCORE_NAME_SIZE - 1) return hiscore_insert(points, name);
-                    cursor_line[cursor] = ' ';
-                    cursor++;
-                    cursor_line[cursor] = '-';
-                    if (name[cursor] == '.') name[cursor] = 'A';
-                    delay = HISCORE_REPEAT_DELAY;
-                }
-            }
-            draw_name_entry(hero, name, cursor_line);
-            if (buttons_held & BTN_START) break;
-        }
+        int32_t position = enter_letters(hero, name, &cursor);
+        if (position >= 0) return position;
     }
     // A closed window must not leave the player stuck here with start down.
     while ((buttons_held & BTN_START) && !quit_signal) {

@@ -55,7 +55,7 @@ int write_user_file(const char* path, const void* data, uint32_t size) {
 
     int fd = open(temp, O_WRONLY | O_CREAT | O_TRUNC, mode);
     if (fd < 0) return 0;
-    int ok = write_all(fd, (const uint8_t*)data, size);
+    int ok = write_all(fd, static_cast<const uint8_t*>(data), size);
     if (ok && had_old) fchmod(fd, mode);
     if (ok && fsync(fd) != 0) ok = 0;
     if (close(fd) != 0) ok = 0;
