@@ -53,6 +53,7 @@ static int32_t replay_installed = 0;
 static int32_t replay_tail_polls = 0;
 static uint32_t replay_clock_ms = 0;
 static int32_t replay_game_open = 0;
+static ReplayObserver replay_observer = nullptr;
 
 // The simulated clock: time passes only by sleeping, so every frame is on time
 // and nothing is skipped, however fast the machine runs the frames.
@@ -85,8 +86,11 @@ int replay_exhausted() { return replay_installed && replay_next >= replay_count;
 
 int32_t replay_position() { return replay_next; }
 
+void replay_set_observer(ReplayObserver observer) { replay_observer = observer; }
+
 int replay_poll(int32_t* held, int32_t* released) {
     if (!replay_installed) return 0;
+    if (replay_observer) replay_observer(replay_next);
     int32_t h = 0;
     int32_t r = 0;
     if (replay_next < replay_count) {

@@ -27,6 +27,12 @@ int replay_active();
 int replay_exhausted();
 int32_t replay_position();  // frames consumed so far
 
+// Tests look at the game between polls: the observer, when set, is called by
+// replay_poll with the number of the frame about to be handed out (the count
+// of frames consumed so far), before the frame takes effect. Null removes it.
+typedef void (*ReplayObserver)(int32_t position);
+void replay_set_observer(ReplayObserver observer);
+
 // Called by poll_events: 1 and the next frame's input while a replay is
 // installed, 0 otherwise.
 int replay_poll(int32_t* held, int32_t* released);
