@@ -36,8 +36,8 @@ enum { CONFIG_RULE_VOLUME, CONFIG_RULE_FLAG, CONFIG_RULE_RESAMPLING, CONFIG_RULE
 
 struct ConfigKey {
     const char* key;
-    int32_t rule;
     int32_t* value;
+    int32_t rule;
     int32_t flag_bit;
     int32_t low;
     int32_t high;
@@ -48,21 +48,21 @@ static const char* const CONFIG_ACTION_NAMES[CONFIG_ACTIONS] = {"jump", "pause",
 
 // The non-binding keys in the order they are checked at each position.
 static const ConfigKey CONFIG_KEYS[] = {
-    {"mus_volume=", CONFIG_RULE_VOLUME, &mus_volume, 0, 0, 100},
-    {"sfx_volume=", CONFIG_RULE_VOLUME, &sfx_volume, 0, 0, 100},
-    {"mpFlagsOVERSAMPLING=", CONFIG_RULE_FLAG, &mp_flags, CONFIG_FLAG_OVERSAMPLING, 0, 0},
-    {"mpFlagsNOISE_REDUCTION=", CONFIG_RULE_FLAG, &mp_flags, CONFIG_FLAG_NOISE_REDUCTION, 0, 0},
-    {"mpFlagsREVERB=", CONFIG_RULE_FLAG, &mp_flags, CONFIG_FLAG_REVERB, 0, 0},
-    {"mpFlagsMEGABASS=", CONFIG_RULE_FLAG, &mp_flags, CONFIG_FLAG_MEGABASS, 0, 0},
-    {"mpFlagsSURROUND=", CONFIG_RULE_FLAG, &mp_flags, CONFIG_FLAG_SURROUND, 0, 0},
-    {"mpResamplingMode=", CONFIG_RULE_RESAMPLING, &mp_resampling_mode, 0, 0, 3},
-    {"mpReverbDepth=", CONFIG_RULE_CLAMP, &mp_reverb_depth, 0, 0, 100},
-    {"mpReverbDelay=", CONFIG_RULE_CLAMP, &mp_reverb_delay, 0, 40, 200},
-    {"mpBassAmount=", CONFIG_RULE_CLAMP, &mp_bass_amount, 0, 0, 100},
-    {"mpBassRange=", CONFIG_RULE_CLAMP, &mp_bass_range, 0, 10, 100},
-    {"mpSurroundDepth=", CONFIG_RULE_CLAMP, &mp_surround_depth, 0, 0, 100},
-    {"mpSurroundDelay=", CONFIG_RULE_CLAMP, &mp_surround_delay, 0, 5, 40},
-    {"up2jump=", CONFIG_RULE_POSITIVE, &up2jump, 0, 0, 1},
+    {"mus_volume=", &mus_volume, CONFIG_RULE_VOLUME, 0, 0, 100},
+    {"sfx_volume=", &sfx_volume, CONFIG_RULE_VOLUME, 0, 0, 100},
+    {"mpFlagsOVERSAMPLING=", &mp_flags, CONFIG_RULE_FLAG, CONFIG_FLAG_OVERSAMPLING, 0, 0},
+    {"mpFlagsNOISE_REDUCTION=", &mp_flags, CONFIG_RULE_FLAG, CONFIG_FLAG_NOISE_REDUCTION, 0, 0},
+    {"mpFlagsREVERB=", &mp_flags, CONFIG_RULE_FLAG, CONFIG_FLAG_REVERB, 0, 0},
+    {"mpFlagsMEGABASS=", &mp_flags, CONFIG_RULE_FLAG, CONFIG_FLAG_MEGABASS, 0, 0},
+    {"mpFlagsSURROUND=", &mp_flags, CONFIG_RULE_FLAG, CONFIG_FLAG_SURROUND, 0, 0},
+    {"mpResamplingMode=", &mp_resampling_mode, CONFIG_RULE_RESAMPLING, 0, 0, 3},
+    {"mpReverbDepth=", &mp_reverb_depth, CONFIG_RULE_CLAMP, 0, 0, 100},
+    {"mpReverbDelay=", &mp_reverb_delay, CONFIG_RULE_CLAMP, 0, 40, 200},
+    {"mpBassAmount=", &mp_bass_amount, CONFIG_RULE_CLAMP, 0, 0, 100},
+    {"mpBassRange=", &mp_bass_range, CONFIG_RULE_CLAMP, 0, 10, 100},
+    {"mpSurroundDepth=", &mp_surround_depth, CONFIG_RULE_CLAMP, 0, 0, 100},
+    {"mpSurroundDelay=", &mp_surround_delay, CONFIG_RULE_CLAMP, 0, 5, 40},
+    {"up2jump=", &up2jump, CONFIG_RULE_POSITIVE, 0, 0, 1},
 };
 
 // The live bindings in action order.
