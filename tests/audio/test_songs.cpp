@@ -72,7 +72,7 @@ TEST(Songs, LoopingSongsLastAMinuteAndStayBelowFullScale) {
         loudest = fmax(loudest, r.rms_db);
         softest = fmin(softest, r.rms_db);
     }
-    EXPECT_LT(loudest - softest, 3.5);
+    EXPECT_LT(loudest - softest, 3.0);
 }
 
 TEST(Songs, FanfareAndJingleFitTheirScreens) {

@@ -340,6 +340,12 @@ static bool read_length(Writer& w, const std::string& text, size_t& pos, int32_t
     return true;
 }
 
+// Volume column for a note: its own volume, the channel's and the song's gain.
+static uint8_t note_volume(const Writer& w, int32_t volume) {
+    long v = lround(volume * w.channel->volume / 64.0 * w.song->gain);
+    return (uint8_t)(0x10 + (v > 64 ? 64 : v));
+}
+
 static bool place_note(Writer& w, int32_t note, int32_t rows, int32_t voice, uint8_t effect, uint8_t param) {
     if (w.row + rows > w.pattern->rows) return fail(w, "the line runs past the end of the pattern");
     XmCell& c = cell_at(w, w.row, voice);
@@ -350,7 +356,7 @@ static bool place_note(Writer& w, int32_t note, int32_t rows, int32_t voice, uin
         if (note < 1 || note > 96) return fail(w, "note out of range");
         c.note = (uint8_t)note;
         c.instrument = (uint8_t)w.instrument;
-        c.volume = (uint8_t)(0x10 + w.volume * w.channel->volume / 64);
+        c.volume = note_volume(w, w.volume);
         if (w.channel->pan >= 0 && !effect) {
             c.effect = 8;
             c.param = (uint8_t)w.channel->pan;
@@ -519,8 +525,7 @@ static bool write_drums(Writer& w, const std::string& steps) {
         XmCell& c = cell_at(w, r, 0);
         c.note = 49;
         c.instrument = (uint8_t)found->second;
-        int32_t v = ch == lower ? 44 : 64;
-        c.volume = (uint8_t)(0x10 + v * w.channel->volume / 64);
+        c.volume = note_volume(w, ch == lower ? 44 : 64);
         if (w.channel->pan >= 0) {
             c.effect = 8;
             c.param = (uint8_t)w.channel->pan;
