@@ -375,6 +375,9 @@ void game_loop(int32_t test_mode_flag) {
     reset_world();
     // The tile sheet is cut once per run; a second loop (tests) keeps the cut tiles.
     if (!tile_images[1]) tiles_init();
+    // Sounds loaded by an earlier loop in the same process (tests, tools) are
+    // released first, so that loading them again does not leak the old chunks.
+    for (int32_t id = 0; id < SND_COUNT; id++) sound_free(id);
     sound_load_all();
     saved_level = 0;
     if (test)
