@@ -14,7 +14,7 @@
 #include "gfx/image.h"
 #include "gfx/video.h"
 #include "storage/archive.h"
-#include "support.h"
+#include "support/support.h"
 
 namespace {
 

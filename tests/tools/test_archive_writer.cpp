@@ -12,7 +12,7 @@
 
 #include "compile.h"
 #include "storage/archive.h"
-#include "support.h"
+#include "support/support.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "compile.h"
-#include "support.h"
+#include "support/support.h"
 
 namespace {
 
