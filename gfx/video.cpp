@@ -28,6 +28,12 @@ static void register_sdl_quit() {
     atexit(quit_sdl_at_exit);
 }
 
+void reset_video_settings() {
+    scale_mode = SCALE_SIMPLE;
+    colour_depth = 16;
+    fullscreen = 0;
+}
+
 SDL_Surface* video_init() {
     register_sdl_quit();
     if (!fullscreen && scale_mode == SCALE_NONE) {

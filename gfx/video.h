@@ -18,6 +18,9 @@ extern uint32_t COLOUR_DARK_RED;
 extern uint32_t COLOUR_BLUE;
 extern uint32_t COLOUR_DARK_BLUE;
 
+// Puts back the settings of a command line without options.
+void reset_video_settings();
+
 SDL_Surface* video_init();
 void colours_init();
 

@@ -1,0 +1,162 @@
+// The command line: options read left to right into the video settings and
+// test mode, the help text of the real binary, and fatal_error's message.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "floob.h"
+#include "gfx/video.h"
+#include "shell/startup.h"
+#include "support/support.h"
+
+namespace {
+
+const char* const EXPECTED_HELP =
+    "-w : window mode (not fullscreen)\n"
+    "-fs : fullscreen (-x2 automatically added)\n"
+    "-x2 : zoom with no antialiasing\n"
+    "-s2x: zoom with Scale2X algorithm\n"
+    "-sl2: zoom with Scanline algorithm\n"
+    "-bl2: zoom with Bilinear algorithm\n"
+    "-aa : zoom with antialiasing\n"
+    "-b16 : 16 bits video mode\n"
+    "-b24 : 24 bits video mode (may be useful if fade in/fade out looks crappy)\n"
+    "-h : help\n";
+
+struct Settings {
+    int32_t scale;
+    int32_t depth;
+    int32_t full;
+    int32_t test;
+};
+
+// Parses the given arguments from the defaults; help is set when "-h" ended it.
+Settings parse(std::vector<std::string> args, int* help = nullptr) {
+    reset_video_settings();
+    test_mode = 0;
+    std::vector<char*> argv;
+    std::string program = "floob2";
+    argv.push_back(&program[0]);
+    for (std::string& arg : args) argv.push_back(&arg[0]);
+    argv.push_back(nullptr);
+    testing::internal::CaptureStdout();
+    int result = parse_command_line((int)args.size() + 1, argv.data());
+    std::string printed = testing::internal::GetCapturedStdout();
+    if (help) *help = result;
+    EXPECT_EQ(result ? std::string(EXPECTED_HELP) : std::string(), printed);
+    return Settings{scale_mode, colour_depth, fullscreen, test_mode};
+}
+
+void expect_settings(const Settings& got, int32_t scale, int32_t depth, int32_t full, int32_t test) {
+    EXPECT_EQ(scale, got.scale);
+    EXPECT_EQ(depth, got.depth);
+    EXPECT_EQ(full, got.full);
+    EXPECT_EQ(test, got.test);
+}
+
+TEST(CommandLine, EachOptionOnItsOwn) {
+    expect_settings(parse({}), SCALE_SIMPLE, 16, 0, 0);
+    expect_settings(parse({"-fs"}), SCALE_SIMPLE, 16, 1, 0);
+    expect_settings(parse({"-w"}), SCALE_SIMPLE, 16, 0, 0);
+    expect_settings(parse({"-x2"}), SCALE_SIMPLE, 16, 0, 0);
+    expect_settings(parse({"-s2x"}), SCALE_SCALE2X, 16, 0, 0);
+    expect_settings(parse({"-sl2"}), SCALE_SCANLINE, 16, 0, 0);
+    expect_settings(parse({"-bl2"}), SCALE_BILINEAR, 16, 0, 0);
+    expect_settings(parse({"-aa"}), SCALE_ANTIALIAS, 16, 0, 0);
+    expect_settings(parse({"-b24"}), SCALE_SIMPLE, 24, 0, 0);
+    expect_settings(parse({"-b24", "-b16"}), SCALE_SIMPLE, 16, 0, 0);
+    expect_settings(parse({"-t"}), SCALE_NONE, 16, 0, 1);
+}
+
+TEST(CommandLine, LaterOptionsOverrideEarlierOnes) {
+    // "-t" clears full screen and the depth when it comes later...
+    expect_settings(parse({"-fs", "-b24", "-t"}), SCALE_NONE, 16, 0, 1);
+    // ...and full screen read after it still enlarges, test mode staying on.
+    expect_settings(parse({"-t", "-fs"}), SCALE_SIMPLE, 16, 1, 1);
+    expect_settings(parse({"-t", "-s2x"}), SCALE_SCALE2X, 16, 0, 1);
+    expect_settings(parse({"-t", "-b24"}), SCALE_NONE, 24, 0, 1);
+    // Window after full screen keeps the chosen filter.
+    expect_settings(parse({"-fs", "-sl2", "-w"}), SCALE_SCANLINE, 16, 0, 0);
+    expect_settings(parse({"-aa", "-bl2", "-x2"}), SCALE_SIMPLE, 16, 0, 0);
+    expect_settings(parse({"-fs", "-t", "-fs", "-aa", "-w"}), SCALE_ANTIALIAS, 16, 0, 1);
+}
+
+TEST(CommandLine, LookAlikeAndUnknownArgumentsAreIgnored) {
+    expect_settings(parse({"-FS", "-fs2", "fs", "-x3", "-B24", "-b24 ", " -t", "-T", "--fs", "", "-"}), SCALE_SIMPLE,
+                    16, 0, 0);
+    expect_settings(parse({"-bl2x", "-s2x", "-aaa"}), SCALE_SCALE2X, 16, 0, 0);
+    int help = 1;
+    parse({"-H", "-help", "--help", "-hh", "h"}, &help);
+    EXPECT_EQ(0, help);
+}
+
+TEST(CommandLine, HelpEndsTheParseWhereverItComes) {
+    int help = 0;
+    Settings got = parse({"-x2", "-h"}, &help);
+    EXPECT_EQ(1, help);
+    // Arguments after "-h" are never read.
+    got = parse({"-b16", "-h", "-b24", "-t"}, &help);
+    EXPECT_EQ(1, help);
+    EXPECT_EQ(16, got.depth);
+    EXPECT_EQ(0, got.test);
+}
+
+TEST(CommandLine, TheTestSwitchIsNotInTheHelp) {
+    EXPECT_EQ(std::string::npos, std::string(EXPECTED_HELP).find("-t"));
+    testing::internal::CaptureStdout();
+    print_help();
+    EXPECT_EQ(std::string(EXPECTED_HELP), testing::internal::GetCapturedStdout());
+}
+
+TEST(CommandLine, TheBinaryPrintsTheHelpAndEndsWithStatusZero) {
+    // No window may open: a video driver that cannot work proves it.
+    const char* runs[] = {"-h", "-x2 -h", "-fs -b24 -h -t", "-H -h"};
+    for (const char* args : runs) {
+        std::string output;
+        int status =
+            run_command(std::string("SDL_VIDEODRIVER=none_such_driver ") + FLOOB_GAME_BINARY + " " + args, &output);
+        EXPECT_EQ(0, status) << args;
+        EXPECT_EQ(std::string(EXPECTED_HELP), output) << args;
+    }
+}
+
+TEST(CommandLine, ALookAlikeOfHelpStartsTheGame) {
+    std::string output;
+    int status =
+        run_command(std::string("SDL_VIDEODRIVER=none_such_driver ") + FLOOB_GAME_BINARY + " -help -H", &output);
+    EXPECT_EQ(1, status);
+    EXPECT_EQ(0u, output.find("Unable to init SDL: ")) << output;
+}
+
+TEST(FatalError, PrintsMessageAndDetailAndEndsWithStatusOne) {
+    TempDir dir;
+    EXPECT_EXIT(
+        {
+            if (!freopen("out.txt", "w", stdout)) _exit(3);
+            fatal_error("Unable to load bitmap", "logo");
+        },
+        ::testing::ExitedWithCode(1), "");
+    EXPECT_EQ("Unable to load bitmap: logo\n", read_file("out.txt"));
+    EXPECT_EXIT(
+        {
+            if (!freopen("out.txt", "w", stdout)) _exit(3);
+            fatal_error("Can't load file", nullptr);
+        },
+        ::testing::ExitedWithCode(1), "");
+    EXPECT_EQ("Can't load file: unknown\n", read_file("out.txt"));
+}
+
+TEST(FatalError, AnUnknownVideoDriverEndsStartUpWithSdlsText) {
+    std::string output;
+    int status = run_command(std::string("SDL_VIDEODRIVER=none_such_driver ") + FLOOB_GAME_BINARY, &output);
+    EXPECT_EQ(1, status);
+    const std::string prefix = "Unable to init SDL: ";
+    ASSERT_EQ(0u, output.find(prefix)) << output;
+    // The detail is SDL's own text: present, on one line.
+    EXPECT_GT(output.size(), prefix.size() + 1);
+    EXPECT_EQ('\n', output.back());
+    EXPECT_EQ(output.size() - 1, output.find('\n'));
+}
+
+}  // namespace
