@@ -249,29 +249,50 @@ int replay_write(const char* path, const ReplayFrame* frames, int32_t count) {
     return ok ? 1 : 0;
 }
 
+// 1 while the video mode opened by replay_open_game is still the live one
+// (another part of the same process may have shut SDL down since).
+static int video_still_open() {
+    SDL_Surface* screen = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetVideoSurface() : nullptr;
+    return screen && frame_surface && (screen == frame_surface || screen == display_surface);
+}
+
+// Drops what an earlier replay_open_game loaded, after SDL was shut down under it.
+static void release_game() {
+    tiles_free();
+    fonts_free();
+    free_image(logo_image);
+    free_image(back_image);
+    logo_image = nullptr;
+    back_image = nullptr;
+    archive_close_all();
+    while (Mix_QuerySpec(nullptr, nullptr, nullptr)) Mix_CloseAudio();
+    replay_game_open = 0;
+}
+
 int replay_open_game() {
-    if (!replay_game_open) {
-        if (SDL_Init(SDL_INIT_VIDEO) < 0) return 0;
-        scale_mode = SCALE_NONE;
-        colour_depth = 16;
-        fullscreen = 0;
-        if (!video_init()) return 0;
-        colours_init();
-        dim_panel_init();
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) < 0) return 0;
-        if (audio_open(22050, AUDIO_S16LSB, 2, 1024) == -1) return 0;
-        Mix_AllocateChannels(16);
-        replay_game_open = 1;
+    if (replay_game_open && video_still_open()) {
+        archive_close_all();
         archive_open_all();
-        fonts_load();
-        logo_image = load_image("logo", 1, 255, 0, 255);
-        back_image = load_image("back", 0, 0, 0, 0);
-        apply_default_bindings();
-        hiscore_reset_table();
         return 1;
     }
-    archive_close_all();
+    if (replay_game_open) release_game();
+    if (SDL_Init(SDL_INIT_VIDEO) < 0) return 0;
+    scale_mode = SCALE_NONE;
+    colour_depth = 16;
+    fullscreen = 0;
+    if (!video_init()) return 0;
+    colours_init();
+    dim_panel_init();
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) < 0) return 0;
+    if (audio_open(22050, AUDIO_S16LSB, 2, 1024) == -1) return 0;
+    Mix_AllocateChannels(16);
+    replay_game_open = 1;
     archive_open_all();
+    fonts_load();
+    logo_image = load_image("logo", 1, 255, 0, 255);
+    back_image = load_image("back", 0, 0, 0, 0);
+    apply_default_bindings();
+    hiscore_reset_table();
     return 1;
 }
 

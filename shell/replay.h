@@ -48,7 +48,8 @@ int replay_write(const char* path, const ReplayFrame* frames, int32_t count);
 // that the game loop needs: SDL video in the unscaled 320 x 240 16-bit mode,
 // colours, dim panel, audio device with 16 channels, the archives of ./data,
 // fonts, "logo", "back", default bindings and the built-in high-score table.
-// Archives are reopened at every call (the working directory may have changed).
+// Archives are reopened at every call (the working directory may have changed),
+// and everything is opened afresh when SDL was shut down since the last call.
 // Returns 0 when SDL, the video mode or the audio device cannot be opened.
 int replay_open_game();
 
