@@ -9,6 +9,7 @@
 
 enum { TILE_SIZE = 16, TILE_SHEET_COLUMNS = 20, PHASED_STRIP_Y = 128, PHASED_STRIP_WIDTH = 32 };
 enum { KEY_RED = 255, KEY_GREEN = 0, KEY_BLUE = 255 };
+enum { BMP_MAX_SIDE = 8192 };
 enum { DIM_WIDTH = 320, DIM_HEIGHT = 192, DIM_ALPHA = 128 };
 
 SDL_Surface* tile_images[TILE_COUNT];
@@ -24,6 +25,29 @@ static void dump_undecodable(const uint8_t* bytes, uint32_t size) {
     if (!f) return;
     if (size) fwrite(bytes, 1, size, f);
     fclose(f);
+}
+
+static uint32_t read_le(const uint8_t* b, int n) {
+    uint32_t v = 0;
+    for (int k = n - 1; k >= 0; k--) v = (v << 8) | b[k];
+    return v;
+}
+
+// The BMP decoder trusts the header's palette size and picture size; a header
+// outside what a real bitmap can hold is refused before it gets there.
+static int bmp_header_sane(const uint8_t* bytes, uint32_t size) {
+    if (size < 26 || bytes[0] != 'B' || bytes[1] != 'M') return 0;
+    uint32_t header = read_le(bytes + 14, 4);
+    if (header == 12) return 1;
+    if (header < 40 || size < 14 + 40) return 0;
+    int32_t width = (int32_t)read_le(bytes + 18, 4);
+    int32_t height = (int32_t)read_le(bytes + 22, 4);
+    uint32_t bits = read_le(bytes + 28, 2);
+    uint32_t colours = read_le(bytes + 46, 4);
+    if (width < 1 || width > BMP_MAX_SIDE || height == 0 || height > BMP_MAX_SIDE || height < -BMP_MAX_SIDE) return 0;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return 0;
+    if (bits <= 8 && colours > 256) return 0;
+    return 1;
 }
 
 static SDL_Surface* require_frame_surface(const char* what) {
@@ -45,7 +69,11 @@ SDL_Surface* decode_image(const char* name, const uint8_t* bytes, uint32_t size,
     SDL_Surface* frame = require_frame_surface("Unable to convert bitmap");
     SDL_RWops* stream = SDL_RWFromMem((void*)bytes, (int)size);
     if (!stream) fatal_error("Unable to load bitmap", SDL_GetError());
-    SDL_Surface* decoded = SDL_LoadBMP_RW(stream, 0);
+    SDL_Surface* decoded = nullptr;
+    if (bmp_header_sane(bytes, size))
+        decoded = SDL_LoadBMP_RW(stream, 0);
+    else
+        SDL_SetError("Malformed BMP header");
     if (!decoded) {
         dump_undecodable(bytes, size);
         SDL_FreeRW(stream);

@@ -285,6 +285,12 @@ TEST_F(FrameTest, FailuresEndWithTheirMessages) {
     EXPECT_EXIT(decode_to_stderr(junk), ::testing::ExitedWithCode(1), "Unable to load bitmap: ");
     EXPECT_EQ(junk, read_file("fuu.xxx")) << "the undecodable bytes are kept for inspection";
 
+    // A header promising more palette entries than a bitmap can have.
+    std::string greedy = bmp8(2, 1, {0xFFFFFF, 0x000000}, {0, 1});
+    greedy[46] = (char)0xE8;
+    greedy[47] = 0x03;
+    EXPECT_EXIT(decode_to_stderr(greedy), ::testing::ExitedWithCode(1), "Unable to load bitmap: Malformed BMP header");
+
     // When the dump cannot be written the message still comes, without a crash.
     remove("fuu.xxx");
     mkdir("fuu.xxx", 0755);
