@@ -98,9 +98,13 @@ int parse_command_line(int argc, char** argv) {
     return 0;
 }
 
-void run_intro_screens(int start_index) {
-    for (int i = start_index; intro_screens[i].name; i++) {
-        const IntroScreen* screen = &intro_screens[i];
+void run_screen_table(const IntroScreen* table, int start_index) {
+    // A start index outside the table shows no screen rather than reading past its end.
+    int count = 0;
+    while (table[count].name) count++;
+    if (start_index < 0 || start_index > count) return;
+    for (int i = start_index; i < count; i++) {
+        const IntroScreen* screen = &table[i];
         button_released = 0;
         screen->init();
         frame_timer_reset();
@@ -115,6 +119,8 @@ void run_intro_screens(int start_index) {
         screen->exit();
     }
 }
+
+void run_intro_screens(int start_index) { run_screen_table(intro_screens, start_index); }
 
 static void open_joystick() {
     joystick = nullptr;

@@ -9,8 +9,13 @@ int parse_command_line(int argc, char** argv);
 // Prints the ten help lines to standard output.
 void print_help();
 
+struct IntroScreen;
+
 // Runs the intro screens from the given table index to the end of the table.
 void run_intro_screens(int start_index);
+
+// The same frame loop over any table of screens ended by a record without a name.
+void run_screen_table(const IntroScreen* table, int start_index);
 
 // The whole program: start-up, intro, game loop, shutdown. Returns the exit status.
 int run_game(int argc, char** argv);

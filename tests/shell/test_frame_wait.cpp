@@ -3,7 +3,14 @@
 // advances it by the time asked plus a small oversleep.
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "floob.h"
+#include "gfx/intro.h"
+#include "gfx/video.h"
 #include "shell/frame.h"
+#include "shell/replay.h"
+#include "shell/startup.h"
 
 namespace {
 
@@ -236,6 +243,125 @@ TEST_F(FrameWait, TheCounterWrappingAroundNeitherSkipsNorStalls) {
     uint32_t start = last_time;
     for (int32_t frame = 0; frame < 30; frame++) frame_wait();
     EXPECT_EQ(500u, last_time - start);
+}
+
+// The intro runner: a table of screens of the test's own, run frame by frame
+// on the test clock.
+std::string runner_log;
+int32_t updates_a = 0, draws_a = 0, updates_b = 0, draws_b = 0;
+int32_t released_at_init = -1;
+int32_t drawn_while_skipping = 0;
+int32_t key_seen_after_poll = 0;
+
+int init_a() {
+    runner_log += "A.init ";
+    released_at_init = button_released;
+    work_ms(500);  // loading time must not count as lag
+    return 0;
+}
+int exit_a() {
+    runner_log += "A.exit ";
+    return 0;
+}
+int update_a() {
+    updates_a += 1;
+    if (updates_a == 2) {
+        SDL_Event event = {};
+        event.type = SDL_QUIT;
+        SDL_PushEvent(&event);
+        event.type = SDL_KEYDOWN;
+        event.key.keysym.sym = SDLK_x;
+        SDL_PushEvent(&event);
+    }
+    if (updates_a == 3 && last_key == SDLK_x) key_seen_after_poll = 1;
+    return updates_a >= 5;
+}
+int draw_a(SDL_Surface* surface) {
+    if (surface == frame_surface) draws_a += 1;
+    if (skip_draw) drawn_while_skipping += 1;
+    return 0;
+}
+int init_b() {
+    runner_log += "B.init ";
+    return 0;
+}
+int exit_b() {
+    runner_log += "B.exit ";
+    return 0;
+}
+int update_b() {
+    updates_b += 1;
+    return updates_b >= 9;
+}
+int draw_b(SDL_Surface*) {
+    draws_b += 1;
+    if (skip_draw) drawn_while_skipping += 1;
+    work_ms(30);  // a slow drawing: the frame after it is not drawn
+    return 0;
+}
+
+const IntroScreen RUNNER_TABLE[] = {
+    {"a", init_a, exit_a, update_a, draw_a},
+    {"b", init_b, exit_b, update_b, draw_b},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+class IntroRunner : public FrameWait {
+   protected:
+    void SetUp() override {
+        // Stopping a replay puts back the real clock: do it before installing the test's.
+        replay_stop();
+        FrameWait::SetUp();
+        ASSERT_EQ(0, SDL_Init(SDL_INIT_VIDEO));
+        reset_video_settings();
+        scale_mode = SCALE_NONE;
+        ASSERT_NE(nullptr, video_init());
+        runner_log.clear();
+        updates_a = draws_a = updates_b = draws_b = 0;
+        released_at_init = -1;
+        drawn_while_skipping = 0;
+        key_seen_after_poll = 0;
+        quit_signal = 0;
+        buttons_held = 0;
+        button_released = BTN_START;
+    }
+    void TearDown() override {
+        frame_surface = nullptr;
+        display_surface = nullptr;
+        reset_video_settings();
+        quit_signal = 0;
+        SDL_Quit();
+        FrameWait::TearDown();
+    }
+};
+
+TEST_F(IntroRunner, RunsEachScreenToItsOwnEndInTableOrder) {
+    run_screen_table(RUNNER_TABLE, 0);
+    EXPECT_EQ("A.init A.exit B.init B.exit ", runner_log);
+    EXPECT_EQ(0, released_at_init);
+    // The frame that finishes a screen is not drawn; the loading time in
+    // init is not counted against the first frames.
+    EXPECT_EQ(5, updates_a);
+    EXPECT_EQ(4, draws_a);
+    // Events are polled after each frame, and the quit request did not
+    // shorten either screen.
+    EXPECT_EQ(1, key_seen_after_poll);
+    EXPECT_EQ(1, quit_signal);
+    EXPECT_EQ(9, updates_b);
+    // Each slow drawing makes the next frame skip its drawing.
+    EXPECT_EQ(4, draws_b);
+    EXPECT_EQ(0, drawn_while_skipping);
+}
+
+TEST_F(IntroRunner, StartsAtTheGivenIndexAndIgnoresOneOutsideTheTable) {
+    run_screen_table(RUNNER_TABLE, 1);
+    EXPECT_EQ("B.init B.exit ", runner_log);
+    EXPECT_EQ(0, updates_a);
+    runner_log.clear();
+    run_screen_table(RUNNER_TABLE, 2);
+    run_screen_table(RUNNER_TABLE, 3);
+    run_screen_table(RUNNER_TABLE, -1);
+    EXPECT_EQ("", runner_log);
 }
 
 }  // namespace
