@@ -237,10 +237,28 @@ static void handle_hat(int32_t hat) {
     }
 }
 
+// The bound key of the first button in a recorded press (start for none),
+// as the key a player would have pressed.
+static int32_t replay_key_for(int32_t pressed) {
+    const int32_t buttons[7] = {BTN_UP, BTN_DOWN, BTN_RIGHT, BTN_LEFT, BTN_JUMP, BTN_PAUSE, BTN_START};
+    const int32_t keys[7] = {k_up, k_down, k_right, k_left, k_jump, k_pause, k_start};
+    for (int32_t i = 0; i < 7; i++)
+        if ((pressed & buttons[i]) && keys[i] > 0) return keys[i];
+    return k_start > 0 ? k_start : SDLK_RETURN;
+}
+
 void poll_events() {
     button_released = 0;
     SDL_Event event;
+    int32_t held_before = buttons_held;
     if (replay_poll(&buttons_held, &button_released)) {
+        // A recorded press counts as a key going down, so that the screens
+        // waiting for any key go on; a spent replay keeps pressing start.
+        int32_t pressed = buttons_held & ~held_before;
+        if (pressed || replay_exhausted()) {
+            last_key = replay_key_for(pressed);
+            last_pad_button = -1;
+        }
         // The recorded input stands for this frame; the queue is still
         // drained so that the player can leave.
         while (SDL_PollEvent(&event)) {

@@ -80,6 +80,25 @@ void replay_stop() {
     set_frame_clock(nullptr, nullptr);
 }
 
+int replay_start_file(const char* path) {
+    uint32_t size = 0;
+    uint8_t* bytes = read_whole_file(path, &size);
+    if (!bytes) return 0;
+    char* text = (char*)realloc(bytes, size + 1);
+    if (!text) {
+        free(bytes);
+        return 0;
+    }
+    text[size] = 0;
+    int32_t count = replay_parse(text, nullptr, 0);
+    ReplayFrame* frames = count > 0 ? (ReplayFrame*)malloc(sizeof(ReplayFrame) * (size_t)count) : nullptr;
+    int ok = frames && replay_parse(text, frames, count) == count;
+    if (ok) replay_start(frames, count);
+    free(frames);
+    free(text);
+    return ok;
+}
+
 int replay_active() { return replay_installed; }
 
 int replay_exhausted() { return replay_installed && replay_next >= replay_count; }

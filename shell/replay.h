@@ -21,6 +21,9 @@ struct ReplayFrame {
 // between BTN_START and BTN_RIGHT, so that every waiting screen lets go and
 // the game loop returns (it checks replay_exhausted at each frame).
 void replay_start(const ReplayFrame* frames, int32_t count);
+// Installs the replay stored in a text file; returns 0 when it cannot be read
+// or is malformed.
+int replay_start_file(const char* path);
 // Removes the replay and restores the real clock.
 void replay_stop();
 int replay_active();

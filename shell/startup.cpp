@@ -16,6 +16,7 @@
 #include "shell/controls.h"
 #include "shell/frame.h"
 #include "shell/game.h"
+#include "shell/replay.h"
 #include "storage/archive.h"
 #include "storage/config.h"
 #include "storage/hiscore.h"
@@ -154,6 +155,10 @@ static void shut_down() {
 
 int run_game(int argc, char** argv) {
     if (parse_command_line(argc, argv)) return 0;
+    // Scripted sessions (tests, memory checks): the input comes from a replay
+    // file, on a simulated clock, and the game is asked to quit when it ends.
+    const char* replay_path = getenv("FLOOB2_REPLAY");
+    if (replay_path && !replay_start_file(replay_path)) fatal_error("Can't load file", replay_path);
 
     if (SDL_Init(SDL_INIT_VIDEO) < 0) fatal_error("Unable to init SDL", SDL_GetError());
     if (!video_init()) fatal_error("Unable to set video mode", SDL_GetError());
