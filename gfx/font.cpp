@@ -40,7 +40,7 @@ void fonts_free() {
 Font cut_glyphs(SDL_Surface* sheet, int w, int h) {
     int columns = (sheet && w > 0) ? sheet->w / w : 0;
     int rows = (sheet && h > 0) ? sheet->h / h : 0;
-    Font font = (Font)calloc((size_t)columns * rows + 1, sizeof(SDL_Surface*));
+    Font font = static_cast<Font>(calloc((size_t)columns * rows + 1, sizeof(SDL_Surface*)));
     if (!font) fatal_error("Unable to create surface", "font");
     for (int i = 0; i < rows; i++) {
         for (int j = 0; j < columns; j++) {

@@ -67,7 +67,7 @@ SDL_Surface* load_image(const char* name, int keyed, int red, int green, int blu
 SDL_Surface* decode_image(const char* name, const uint8_t* bytes, uint32_t size, int keyed, int red, int green,
                           int blue) {
     SDL_Surface* frame = require_frame_surface("Unable to convert bitmap");
-    SDL_RWops* stream = SDL_RWFromMem((void*)bytes, (int)size);
+    SDL_RWops* stream = SDL_RWFromMem(const_cast<uint8_t*>(bytes), (int)size);
     if (!stream) fatal_error("Unable to load bitmap", SDL_GetError());
     SDL_Surface* decoded = nullptr;
     if (bmp_header_sane(bytes, size))
@@ -119,7 +119,8 @@ void set_colour_key(SDL_Surface* surface, int red, int green, int blue) {
     int found = 0;
     if (SDL_LockSurface(surface) == 0) {
         for (int y = 0; y < surface->h && !found; y++) {
-            const Uint16* row = (const Uint16*)((const Uint8*)surface->pixels + y * surface->pitch);
+            const Uint16* row =
+                reinterpret_cast<const Uint16*>(static_cast<const Uint8*>(surface->pixels) + y * surface->pitch);
             for (int x = 0; x < surface->w; x++) {
                 if (row[x] == key) {
                     found = 1;

@@ -76,7 +76,7 @@ static int read_index(int32_t id) {
         return 0;
     }
     slot->file_size = (uint32_t)size;
-    ArchiveEntry* index = (ArchiveEntry*)malloc(count * sizeof(ArchiveEntry));
+    ArchiveEntry* index = static_cast<ArchiveEntry*>(malloc(count * sizeof(ArchiveEntry)));
     if (!index) return 0;
     for (uint32_t i = 0; i < count; i++) {
         uint8_t record[ARCHIVE_RECORD_BYTES];
@@ -130,8 +130,8 @@ uint8_t* archive_load(int32_t archive, const char* name, const char* extension, 
     }
     if (!entry || !record_fits(slot, entry)) return nullptr;
     if (fseek(slot->file, (long)entry->offset, SEEK_SET) != 0) return nullptr;
-    uint8_t* packed = (uint8_t*)malloc(entry->packed_size ? entry->packed_size : 1);
-    uint8_t* unpacked = (uint8_t*)malloc(entry->unpacked_size ? entry->unpacked_size : 1);
+    uint8_t* packed = static_cast<uint8_t*>(malloc(entry->packed_size ? entry->packed_size : 1));
+    uint8_t* unpacked = static_cast<uint8_t*>(malloc(entry->unpacked_size ? entry->unpacked_size : 1));
     if (!packed || !unpacked) {
         free(packed);
         free(unpacked);
@@ -172,7 +172,7 @@ uint8_t* read_whole_file(const char* path, uint32_t* out_size) {
         fclose(f);
         return nullptr;
     }
-    uint8_t* buffer = (uint8_t*)malloc((size_t)size);
+    uint8_t* buffer = static_cast<uint8_t*>(malloc((size_t)size));
     if (!buffer) {
         fclose(f);
         return nullptr;

@@ -8,6 +8,8 @@
 
 enum { WRITER_MAX_ENTRIES = 256, WRITER_MAX_NAME = 31, WRITER_RECORD_BYTES = 44, WRITER_HEADER_BYTES = 4 };
 
+static const Bytef WRITER_NOTHING[1] = {0};
+
 static void put_u32_le(uint8_t* at, uint32_t v) {
     at[0] = v & 0xFF;
     at[1] = (v >> 8) & 0xFF;
@@ -61,8 +63,8 @@ bool write_archive(const std::vector<ArchiveInput>& entries, Bytes& out, std::st
         const Bytes& data = entries[i].data;
         uLongf packed_size = compressBound(data.size());
         packed[i].resize(packed_size);
-        int status = compress2(packed[i].data(), &packed_size, data.empty() ? (const Bytef*)"" : data.data(),
-                               data.size(), Z_BEST_COMPRESSION);
+        int status = compress2(packed[i].data(), &packed_size, data.empty() ? WRITER_NOTHING : data.data(), data.size(),
+                               Z_BEST_COMPRESSION);
         if (status != Z_OK) {
             error = "cannot pack entry \"" + entries[i].name + "\" (zlib status " + std::to_string(status) + ")";
             return false;
