@@ -175,6 +175,8 @@ TEST_F(GameFlow, PauseMenuMovesChoosesAndFreezesTheWorld) {
 }
 
 TEST_F(GameFlow, JumpOnTheUpKeyMovesThePauseCursorAndExitAsksToQuit) {
+    // The first start-up of the process puts the default bindings in place.
+    ASSERT_TRUE(replay_open_game());
     k_jump = k_up;
     run_script(std::string(TITLE_TO_LEVEL1) + "1 - S\n2 - -\n1 - P\n1 - J\n1 - J\n1 - S\n2 - -\n1 - R\n3 - -\n", 0);
     int32_t p = find_snap(0, [](const Snap& s) { return s.level == 1 && s.paused == 1; });
