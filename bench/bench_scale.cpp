@@ -73,18 +73,18 @@ void tear_down() {
     display_surface = nullptr;
 }
 
-// Args: bits per pixel, frame kind, 1 = SSE2 loops.
+// Args: bits per pixel, frame kind, loops (SCALE_PATH_: 0 portable, 1 SSE2, 2 AVX2).
 template <void (*FILTER)()>
 void bench_filter(benchmark::State& state) {
     set_up((int32_t)state.range(0), (int32_t)state.range(1));
-    int32_t saved = scale_use_sse2;
-    scale_use_sse2 = (int32_t)state.range(2);
+    int32_t saved = scale_path;
+    scale_path = (int32_t)state.range(2);
     FILTER();  // warm: the benchmark measures the hot case
     for (auto _ : state) {
         FILTER();
         benchmark::ClobberMemory();
     }
-    scale_use_sse2 = saved;
+    scale_path = saved;
     tear_down();
 }
 
@@ -102,10 +102,10 @@ void bench_memcpy(benchmark::State& state) {
 }
 
 void filter_args(benchmark::internal::Benchmark* b) {
-    b->ArgNames({"bits", "noise", "sse2"});
+    b->ArgNames({"bits", "noise", "path"});
     for (int32_t bits : {16, 24})
         for (int32_t kind : {FRAME_TILES, FRAME_NOISE})
-            for (int32_t sse2 : {1, 0}) b->Args({bits, kind, sse2});
+            for (int32_t path = best_scale_path(); path >= SCALE_PATH_PORTABLE; path--) b->Args({bits, kind, path});
     b->Unit(benchmark::kMicrosecond)->MinTime(0.05);
 }
 

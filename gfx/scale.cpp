@@ -7,6 +7,10 @@
 
 #ifdef __SSE2__
 #include <emmintrin.h>
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <immintrin.h>
+#define SCALE_HAVE_AVX2 1
+#endif
 #endif
 
 // Every filter turns the 320 x 240 frame into the 640 x 480 display, one 2 x 2
@@ -24,20 +28,18 @@ enum {
     SCALE_SRC_H = 240,
     SCALE_DST_W = 640,
     SCALE_DST_H = 480,
-    SCALE_PAD = 8  // spare pixels on each side of a ring row, keeps rows 16-byte aligned
+    SCALE_PAD = 16  // spare pixels on each side of a ring row, keeps rows 32-byte aligned
 };
 
 enum { FILTER_SIMPLE = 0, FILTER_SCALE2X = 1, FILTER_SCANLINE = 2, FILTER_BILINEAR = 3, FILTER_ANTIALIAS = 4 };
 
-#ifdef __SSE2__
-int32_t scale_use_sse2 = 1;
-#else
-int32_t scale_use_sse2 = 0;
-#endif
+int32_t scale_path = SCALE_PATH_AUTO;
+// The path of the filter that is running, resolved from scale_path.
+static int32_t active_path = SCALE_PATH_PORTABLE;
 
-alignas(16) static uint16_t ring16[3][SCALE_SRC_W + 2 * SCALE_PAD];
-alignas(16) static uint32_t ring32[3][SCALE_SRC_W + 2 * SCALE_PAD];
-alignas(16) static uint32_t out32[2][SCALE_DST_W];
+alignas(32) static uint16_t ring16[3][SCALE_SRC_W + 2 * SCALE_PAD];
+alignas(32) static uint32_t ring32[3][SCALE_SRC_W + 2 * SCALE_PAD];
+alignas(32) static uint32_t out32[2][SCALE_DST_W];
 alignas(16) static uint8_t out24[SCALE_DST_W * 3];
 
 // Channel masks of the 16-bit format in use, taken from the frame's shifts.
@@ -89,11 +91,212 @@ static inline __m128i avg4_32_sse(__m128i a, __m128i b, __m128i c, __m128i d) {
 }
 #endif
 
+#ifdef SCALE_HAVE_AVX2
+// The AVX2 loops: 16 pixels of 16 bits or 8 pixels of 32 bits per step, and
+// byte shuffles that move 3-byte pixels without widening them one by one.
+// They are compiled for AVX2 alone and run only where the processor has it.
+#define AVX2_INLINE static inline __attribute__((target("avx2"), always_inline))
+#define AVX2_ROW static __attribute__((target("avx2")))
+
+AVX2_INLINE __m256i load256(const void* p) { return _mm256_loadu_si256((const __m256i*)p); }
+AVX2_INLINE void store256(void* p, __m256i v) { _mm256_storeu_si256((__m256i*)p, v); }
+AVX2_INLINE __m256i select256(__m256i mask, __m256i yes, __m256i no) { return _mm256_blendv_epi8(no, yes, mask); }
+
+// Writes x0 y0 x1 y1 ... x15 y15 (16-bit values) to o.
+AVX2_INLINE void store_pairs16(uint16_t* o, __m256i x, __m256i y) {
+    x = _mm256_permute4x64_epi64(x, 0xD8);
+    y = _mm256_permute4x64_epi64(y, 0xD8);
+    store256(o, _mm256_unpacklo_epi16(x, y));
+    store256(o + 16, _mm256_unpackhi_epi16(x, y));
+}
+
+// Writes x0 y0 x1 y1 ... x7 y7 (32-bit values) to o.
+AVX2_INLINE void store_pairs32(uint32_t* o, __m256i x, __m256i y) {
+    x = _mm256_permute4x64_epi64(x, 0xD8);
+    y = _mm256_permute4x64_epi64(y, 0xD8);
+    store256(o, _mm256_unpacklo_epi32(x, y));
+    store256(o + 8, _mm256_unpackhi_epi32(x, y));
+}
+
+AVX2_INLINE __m256i avg16_avx2(__m256i a, __m256i b, __m256i m) {
+    a = _mm256_and_si256(a, m);
+    b = _mm256_and_si256(b, m);
+    return _mm256_add_epi16(_mm256_and_si256(a, b), _mm256_srli_epi16(_mm256_xor_si256(a, b), 1));
+}
+
+// Per byte floor((a + b) / 2), and in *odd the bit lost to the rounding.
+AVX2_INLINE __m256i avg8_avx2(__m256i a, __m256i b, __m256i* odd) {
+    *odd = _mm256_and_si256(_mm256_xor_si256(a, b), _mm256_set1_epi8(1));
+    return _mm256_sub_epi8(_mm256_avg_epu8(a, b), *odd);
+}
+
+AVX2_ROW void row16_double_avx2(const uint16_t* p, uint16_t* o0, uint16_t* o1, int32_t dark) {
+    __m256i m = _mm256_set1_epi16((int16_t)dark_mask16);
+    for (int32_t x = 0; x < SCALE_SRC_W; x += 16) {
+        __m256i v = load256(p + x);
+        store_pairs16(o0 + 2 * x, v, v);
+        if (dark) v = _mm256_srli_epi16(_mm256_and_si256(v, m), 2);
+        store_pairs16(o1 + 2 * x, v, v);
+    }
+}
+
+AVX2_INLINE void scale2x16_avx2(const uint16_t* a, const uint16_t* p, const uint16_t* d, uint16_t* o0, uint16_t* o1,
+                                int32_t blend) {
+    __m256i m = _mm256_set1_epi16((int16_t)avg_mask16);
+    for (int32_t x = 0; x < SCALE_SRC_W; x += 16) {
+        __m256i vp = load256(p + x), va = load256(a + x), vd = load256(d + x);
+        __m256i vl = load256(p + x - 1), vr = load256(p + x + 1);
+        __m256i keep = _mm256_or_si256(_mm256_cmpeq_epi16(va, vd), _mm256_cmpeq_epi16(vl, vr));
+        __m256i e0 = va, e1 = vr, e2 = vl, e3 = vd;
+        if (blend) {
+            e0 = avg16_avx2(vp, va, m);
+            e1 = avg16_avx2(vp, vr, m);
+            e2 = avg16_avx2(vp, vl, m);
+            e3 = avg16_avx2(vp, vd, m);
+        }
+        e0 = select256(_mm256_andnot_si256(keep, _mm256_cmpeq_epi16(vl, va)), e0, vp);
+        e1 = select256(_mm256_andnot_si256(keep, _mm256_cmpeq_epi16(va, vr)), e1, vp);
+        e2 = select256(_mm256_andnot_si256(keep, _mm256_cmpeq_epi16(vl, vd)), e2, vp);
+        e3 = select256(_mm256_andnot_si256(keep, _mm256_cmpeq_epi16(vr, vd)), e3, vp);
+        store_pairs16(o0 + 2 * x, e0, e1);
+        store_pairs16(o1 + 2 * x, e2, e3);
+    }
+}
+
+AVX2_ROW void row16_scale2x_avx2(const uint16_t* a, const uint16_t* p, const uint16_t* d, uint16_t* o0, uint16_t* o1,
+                                 int32_t blend) {
+    if (blend)
+        scale2x16_avx2(a, p, d, o0, o1, 1);
+    else
+        scale2x16_avx2(a, p, d, o0, o1, 0);
+}
+
+AVX2_ROW void row16_bilinear_avx2(const uint16_t* p, const uint16_t* d, uint16_t* o0, uint16_t* o1) {
+    __m256i m = _mm256_set1_epi16((int16_t)avg_mask16);
+    for (int32_t x = 0; x < SCALE_SRC_W; x += 16) {
+        __m256i vp = load256(p + x), vr = load256(p + x + 1), vd = load256(d + x), vdr = load256(d + x + 1);
+        __m256i e1 = avg16_avx2(vp, vr, m);
+        __m256i e2 = avg16_avx2(vp, vd, m);
+        __m256i e3 = avg16_avx2(e1, avg16_avx2(vd, vdr, m), m);
+        store_pairs16(o0 + 2 * x, vp, e1);
+        store_pairs16(o1 + 2 * x, e2, e3);
+    }
+}
+
+// Doubles a 3-byte row straight from the frame into two display rows: the 48
+// output bytes of 8 source pixels are three byte shuffles of three overlapping
+// loads, which end exactly at the row's last byte.
+AVX2_ROW void row24_double_avx2(const uint8_t* s, uint8_t* o0, uint8_t* o1, int32_t dark) {
+    const __m128i k0 = _mm_setr_epi8(0, 1, 2, 0, 1, 2, 3, 4, 5, 3, 4, 5, 6, 7, 8, 6);
+    const __m128i k1 = _mm_setr_epi8(3, 4, 5, 6, 7, 5, 6, 7, 8, 9, 10, 8, 9, 10, 11, 12);
+    const __m128i k2 = _mm_setr_epi8(9, 7, 8, 9, 10, 11, 12, 10, 11, 12, 13, 14, 15, 13, 14, 15);
+    const __m128i m = _mm_set1_epi8((char)0x80);
+    for (int32_t x = 0; x < SCALE_SRC_W; x += 8, s += 24, o0 += 48, o1 += 48) {
+        __m128i v0 = _mm_shuffle_epi8(load128(s), k0);
+        __m128i v1 = _mm_shuffle_epi8(load128(s + 4), k1);
+        __m128i v2 = _mm_shuffle_epi8(load128(s + 8), k2);
+        store128(o0, v0);
+        store128(o0 + 16, v1);
+        store128(o0 + 32, v2);
+        if (dark) {
+            v0 = _mm_srli_epi16(_mm_and_si128(v0, m), 2);
+            v1 = _mm_srli_epi16(_mm_and_si128(v1, m), 2);
+            v2 = _mm_srli_epi16(_mm_and_si128(v2, m), 2);
+        }
+        store128(o1, v0);
+        store128(o1 + 16, v1);
+        store128(o1 + 32, v2);
+    }
+}
+
+// Widens one 3-byte row into words whose fourth byte is 0, 8 pixels a step;
+// the last step loads 8 bytes earlier so that no load passes the row's end.
+AVX2_ROW void unpack_row24_avx2(const uint8_t* s, uint32_t* r) {
+    const __m256i k = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0, 1, 2, -1, 3, 4, 5, -1,
+                                       6, 7, 8, -1, 9, 10, 11, -1);
+    const __m256i spread = _mm256_setr_epi32(0, 1, 2, 2, 3, 4, 5, 5);
+    int32_t x = 0;
+    for (; x < SCALE_SRC_W - 8; x += 8)
+        store256(r + x, _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(load256(s + 3 * x), spread), k));
+    const __m256i spread_last = _mm256_setr_epi32(2, 3, 4, 4, 5, 6, 7, 7);
+    store256(r + x, _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(load256(s + 3 * x - 8), spread_last), k));
+}
+
+// Narrows words back into 3-byte pixels, 8 pixels a step. Each step stores 32
+// bytes of which the next step overwrites the last 8; the last step stores
+// exactly its 24 bytes.
+AVX2_ROW void pack_row24_avx2(const uint32_t* r, uint8_t* d) {
+    const __m256i k = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5, 6, 8, 9,
+                                       10, 12, 13, 14, -1, -1, -1, -1);
+    const __m256i join = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
+    int32_t x = 0;
+    for (; x < SCALE_DST_W - 8; x += 8)
+        store256(d + 3 * x, _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(load256(r + x), k), join));
+    __m256i v = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(load256(r + x), k), join);
+    store128(d + 3 * x, _mm256_castsi256_si128(v));
+    _mm_storel_epi64((__m128i*)(d + 3 * x + 16), _mm256_extracti128_si256(v, 1));
+}
+
+AVX2_INLINE void scale2x32_avx2(const uint32_t* a, const uint32_t* p, const uint32_t* d, uint32_t* o0, uint32_t* o1,
+                                int32_t blend) {
+    __m256i odd;
+    for (int32_t x = 0; x < SCALE_SRC_W; x += 8) {
+        __m256i vp = load256(p + x), va = load256(a + x), vd = load256(d + x);
+        __m256i vl = load256(p + x - 1), vr = load256(p + x + 1);
+        __m256i keep = _mm256_or_si256(_mm256_cmpeq_epi32(va, vd), _mm256_cmpeq_epi32(vl, vr));
+        __m256i e0 = va, e1 = vr, e2 = vl, e3 = vd;
+        if (blend) {
+            e0 = avg8_avx2(vp, va, &odd);
+            e1 = avg8_avx2(vp, vr, &odd);
+            e2 = avg8_avx2(vp, vl, &odd);
+            e3 = avg8_avx2(vp, vd, &odd);
+        }
+        e0 = select256(_mm256_andnot_si256(keep, _mm256_cmpeq_epi32(vl, va)), e0, vp);
+        e1 = select256(_mm256_andnot_si256(keep, _mm256_cmpeq_epi32(va, vr)), e1, vp);
+        e2 = select256(_mm256_andnot_si256(keep, _mm256_cmpeq_epi32(vl, vd)), e2, vp);
+        e3 = select256(_mm256_andnot_si256(keep, _mm256_cmpeq_epi32(vr, vd)), e3, vp);
+        store_pairs32(o0 + 2 * x, e0, e1);
+        store_pairs32(o1 + 2 * x, e2, e3);
+    }
+}
+
+AVX2_ROW void row32_scale2x_avx2(const uint32_t* a, const uint32_t* p, const uint32_t* d, uint32_t* o0, uint32_t* o1,
+                                 int32_t blend) {
+    if (blend)
+        scale2x32_avx2(a, p, d, o0, o1, 1);
+    else
+        scale2x32_avx2(a, p, d, o0, o1, 0);
+}
+
+// The four-pixel average per byte from two pair averages: with f = floor of a
+// pair's mean and o its lost bit, floor((a + b + c + d) / 4) is
+// floor((f_ab + f_cd + (o_ab AND o_cd)) / 2), which stays within 8 bits.
+AVX2_ROW void row32_bilinear_avx2(const uint32_t* p, const uint32_t* d, uint32_t* o0, uint32_t* o1) {
+    __m256i odd_pr, odd_ddr, odd_pd, odd_sum;
+    for (int32_t x = 0; x < SCALE_SRC_W; x += 8) {
+        __m256i vp = load256(p + x), vr = load256(p + x + 1), vd = load256(d + x), vdr = load256(d + x + 1);
+        __m256i e1 = avg8_avx2(vp, vr, &odd_pr);
+        __m256i e2 = avg8_avx2(vp, vd, &odd_pd);
+        __m256i below = avg8_avx2(vd, vdr, &odd_ddr);
+        __m256i e3 = avg8_avx2(e1, below, &odd_sum);
+        e3 = _mm256_add_epi8(e3, _mm256_and_si256(_mm256_and_si256(odd_sum, odd_pr), odd_ddr));
+        store_pairs32(o0 + 2 * x, vp, e1);
+        store_pairs32(o1 + 2 * x, e2, e3);
+    }
+}
+#endif
+
 // 16-bit rows: p is the source row, o0 and o1 the two output rows.
 
 static void row16_double(const uint16_t* p, uint16_t* o0, uint16_t* o1, int32_t dark) {
+#ifdef SCALE_HAVE_AVX2
+    if (active_path == SCALE_PATH_AVX2) {
+        row16_double_avx2(p, o0, o1, dark);
+        return;
+    }
+#endif
 #ifdef __SSE2__
-    if (scale_use_sse2) {
+    if (active_path >= SCALE_PATH_SSE2) {
         __m128i m = _mm_set1_epi16((int16_t)dark_mask16);
         for (int32_t x = 0; x < SCALE_SRC_W; x += 8) {
             __m128i v = load128(p + x);
@@ -145,8 +348,14 @@ static inline __attribute__((always_inline)) void scale2x16_sse(const uint16_t* 
 // Scale2X on one row; with blend set, the antialias rule (see scale_antialias).
 static void row16_scale2x(const uint16_t* a, const uint16_t* p, const uint16_t* d, uint16_t* o0, uint16_t* o1,
                           int32_t blend) {
+#ifdef SCALE_HAVE_AVX2
+    if (active_path == SCALE_PATH_AVX2) {
+        row16_scale2x_avx2(a, p, d, o0, o1, blend);
+        return;
+    }
+#endif
 #ifdef __SSE2__
-    if (scale_use_sse2) {
+    if (active_path >= SCALE_PATH_SSE2) {
         if (blend)
             scale2x16_sse(a, p, d, o0, o1, 1);
         else
@@ -168,8 +377,14 @@ static void row16_scale2x(const uint16_t* a, const uint16_t* p, const uint16_t* 
 
 // Bilinear on one row with d the row below; the caller mends column 319 and the last row.
 static void row16_bilinear(const uint16_t* p, const uint16_t* d, uint16_t* o0, uint16_t* o1) {
+#ifdef SCALE_HAVE_AVX2
+    if (active_path == SCALE_PATH_AVX2) {
+        row16_bilinear_avx2(p, d, o0, o1);
+        return;
+    }
+#endif
 #ifdef __SSE2__
-    if (scale_use_sse2) {
+    if (active_path >= SCALE_PATH_SSE2) {
         __m128i m = _mm_set1_epi16((int16_t)avg_mask16);
         for (int32_t x = 0; x < SCALE_SRC_W; x += 8) {
             __m128i vp = load128(p + x), vr = load128(p + x + 1), vd = load128(d + x), vdr = load128(d + x + 1);
@@ -196,7 +411,7 @@ static void row16_bilinear(const uint16_t* p, const uint16_t* d, uint16_t* o0, u
 
 static void row32_double(const uint32_t* p, uint32_t* o0, uint32_t* o1, int32_t dark) {
 #ifdef __SSE2__
-    if (scale_use_sse2) {
+    if (active_path >= SCALE_PATH_SSE2) {
         __m128i m = _mm_set1_epi32((int32_t)(0x80808080u & ~keep_mask32));
         __m128i k = _mm_set1_epi32((int32_t)keep_mask32);
         for (int32_t x = 0; x < SCALE_SRC_W; x += 4) {
@@ -247,8 +462,14 @@ static inline __attribute__((always_inline)) void scale2x32_sse(const uint32_t* 
 
 static void row32_scale2x(const uint32_t* a, const uint32_t* p, const uint32_t* d, uint32_t* o0, uint32_t* o1,
                           int32_t blend) {
+#ifdef SCALE_HAVE_AVX2
+    if (active_path == SCALE_PATH_AVX2) {
+        row32_scale2x_avx2(a, p, d, o0, o1, blend);
+        return;
+    }
+#endif
 #ifdef __SSE2__
-    if (scale_use_sse2) {
+    if (active_path >= SCALE_PATH_SSE2) {
         if (blend)
             scale2x32_sse(a, p, d, o0, o1, 1);
         else
@@ -269,8 +490,14 @@ static void row32_scale2x(const uint32_t* a, const uint32_t* p, const uint32_t* 
 }
 
 static void row32_bilinear(const uint32_t* p, const uint32_t* d, uint32_t* o0, uint32_t* o1) {
+#ifdef SCALE_HAVE_AVX2
+    if (active_path == SCALE_PATH_AVX2) {
+        row32_bilinear_avx2(p, d, o0, o1);
+        return;
+    }
+#endif
 #ifdef __SSE2__
-    if (scale_use_sse2) {
+    if (active_path >= SCALE_PATH_SSE2) {
         for (int32_t x = 0; x < SCALE_SRC_W; x += 4) {
             __m128i vp = load128(p + x), vr = load128(p + x + 1), vd = load128(d + x), vdr = load128(d + x + 1);
             __m128i e1 = avg32_sse(vp, vr);
@@ -296,8 +523,14 @@ static void row32_bilinear(const uint32_t* p, const uint32_t* d, uint32_t* o0, u
 
 // Widens one 3-byte row into words whose fourth byte is 0.
 static void unpack_row24(const uint8_t* s, uint32_t* r) {
+#ifdef SCALE_HAVE_AVX2
+    if (active_path == SCALE_PATH_AVX2) {
+        unpack_row24_avx2(s, r);
+        return;
+    }
+#endif
 #ifdef __SSE2__
-    if (scale_use_sse2) {
+    if (active_path >= SCALE_PATH_SSE2) {
         // 48 bytes (16 pixels) at a time: 960 bytes a row, no read past it.
         __m128i m0 = _mm_set_epi32(0, 0x00FFFFFF, 0, 0x00FFFFFF), m1 = _mm_slli_epi64(m0, 32);
         for (int32_t x = 0; x < SCALE_SRC_W; x += 16, s += 48, r += 16) {
@@ -329,8 +562,14 @@ static void unpack_row24(const uint8_t* s, uint32_t* r) {
 
 // Narrows words whose fourth byte is 0 back into 3-byte pixels.
 static void pack_row24(const uint32_t* r, uint8_t* d) {
+#ifdef SCALE_HAVE_AVX2
+    if (active_path == SCALE_PATH_AVX2) {
+        pack_row24_avx2(r, d);
+        return;
+    }
+#endif
 #ifdef __SSE2__
-    if (scale_use_sse2) {
+    if (active_path >= SCALE_PATH_SSE2) {
         __m128i m0 = _mm_set_epi32(0, 0x00FFFFFF, 0, 0x00FFFFFF), m1 = _mm_slli_epi64(m0, 32);
         for (int32_t x = 0; x < SCALE_DST_W; x += 16, r += 16, d += 48) {
             __m128i c[4];
@@ -381,7 +620,7 @@ static void load_ring32(int32_t y, int32_t bpp) {
 // Darkens a packed 3-byte row in place, every byte on its own.
 static void darken_row24(uint8_t* row) {
 #ifdef __SSE2__
-    if (scale_use_sse2) {
+    if (active_path >= SCALE_PATH_SSE2) {
         __m128i m = _mm_set1_epi8((char)0x80);
         for (int32_t i = 0; i < SCALE_DST_W * 3; i += 16)
             store128(row + i, _mm_srli_epi16(_mm_and_si128(load128(row + i), m), 2));
@@ -407,6 +646,14 @@ static void store_out32(int32_t y, int32_t bpp, int32_t kind) {
         memcpy(d1, out32[1], SCALE_DST_W * 4);
         return;
     }
+#ifdef SCALE_HAVE_AVX2
+    // These loops pack straight into the display: the staging row costs more than it saves.
+    if (active_path == SCALE_PATH_AVX2) {
+        pack_row24_avx2(out32[0], d0);
+        pack_row24_avx2(out32[1], d1);
+        return;
+    }
+#endif
     pack_row24(out32[0], out24);
     memcpy(d0, out24, sizeof out24);
     // Doubling filters: the lower row is the upper one, darkened per byte for scanlines.
@@ -453,6 +700,14 @@ static void filter16(int32_t kind) {
 
 static void filter32(int32_t kind, int32_t bpp) {
     keep_mask32 = bpp == 4 ? display_surface->format->Amask : 0;
+#ifdef SCALE_HAVE_AVX2
+    if (bpp == 3 && active_path == SCALE_PATH_AVX2 && (kind == FILTER_SIMPLE || kind == FILTER_SCANLINE)) {
+        for (int32_t y = 0; y < SCALE_SRC_H; y++)
+            row24_double_avx2(surface_row(frame_surface, y), surface_row(display_surface, 2 * y),
+                              surface_row(display_surface, 2 * y + 1), kind == FILTER_SCANLINE);
+        return;
+    }
+#endif
     load_ring32(0, bpp);
     for (int32_t y = 0; y < SCALE_SRC_H; y++) {
         int32_t last = y == SCALE_SRC_H - 1;
@@ -494,9 +749,25 @@ static int32_t usable_bytes_per_pixel() {
     return bpp;
 }
 
+int32_t best_scale_path() {
+    static int32_t best = SCALE_PATH_AUTO;
+    if (best != SCALE_PATH_AUTO) return best;
+    best = SCALE_PATH_PORTABLE;
+#ifdef __SSE2__
+    best = SCALE_PATH_SSE2;
+#endif
+#ifdef SCALE_HAVE_AVX2
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2")) best = SCALE_PATH_AVX2;
+#endif
+    return best;
+}
+
 static void run_filter(int32_t kind) {
     int32_t bpp = usable_bytes_per_pixel();
     if (!bpp) return;
+    int32_t best = best_scale_path();
+    active_path = scale_path < SCALE_PATH_PORTABLE || scale_path > best ? best : scale_path;
     SDL_LockSurface(display_surface);
     SDL_LockSurface(frame_surface);
     if (frame_surface->pixels && display_surface->pixels) {

@@ -11,8 +11,14 @@ void scale_scanline();
 void scale_bilinear();
 void scale_antialias();
 
-// 1: the filters use their SSE2 loops where the build has them; 0: the portable
-// loops. Both give the identical picture; tests and benchmarks switch it.
-extern int32_t scale_use_sse2;
+// Which loops the filters run. Every path gives the identical picture; the
+// game leaves the choice to the filters (SCALE_PATH_AUTO: the fastest one this
+// processor has), tests and benchmarks ask for each path in turn. A path the
+// build or the processor lacks falls back to the best one available.
+enum { SCALE_PATH_AUTO = -1, SCALE_PATH_PORTABLE = 0, SCALE_PATH_SSE2 = 1, SCALE_PATH_AVX2 = 2 };
+extern int32_t scale_path;
+
+// The fastest path the build and this processor support.
+int32_t best_scale_path();
 
 #endif
