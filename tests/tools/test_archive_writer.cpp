@@ -67,14 +67,16 @@ TEST(ArchiveWriter, LayoutIsHeaderIndexThenZlibStreams) {
 }
 
 TEST(ArchiveWriter, RefusesWhatTheReaderCannotHold) {
-    EXPECT_NE(std::string::npos, refusal({}).find("no entries"));
+    Bytes out;
+    std::string error;
+    out.push_back(1);
+    EXPECT_TRUE(write_archive({}, out, error));
+    EXPECT_TRUE(out.empty()) << "no entries make an empty file, which the game reads as no archive";
 
     std::vector<ArchiveInput> many;
     for (int i = 0; i < 257; i++) many.push_back(entry("e" + std::to_string(i), "x"));
     EXPECT_NE(std::string::npos, refusal(many).find("257"));
     many.pop_back();
-    Bytes out;
-    std::string error;
     EXPECT_TRUE(write_archive(many, out, error)) << error;
     EXPECT_EQ(255, out[3]);
 
@@ -95,10 +97,6 @@ TEST(ArchiveWriter, PackCommandFailsClearly) {
     TempDir dir;
     std::string tool = std::string(FLOOB_BINARY_DIR) + "/tools/floobdata";
     std::string output;
-    EXPECT_NE(0, run_command(tool + " pack empty.qva 2>&1", &output));
-    EXPECT_NE(std::string::npos, output.find("no entries")) << output;
-    EXPECT_NE(std::string::npos, output.find("empty.qva")) << output;
-
     ASSERT_TRUE(write_file("this-entry-name-is-far-too-long.bmp", "x"));
     EXPECT_NE(0, run_command(tool + " pack long.qva this-entry-name-is-far-too-long.bmp 2>&1", &output));
     EXPECT_NE(std::string::npos, output.find("at most 31")) << output;

@@ -18,10 +18,6 @@ static void put_u32_le(uint8_t* at, uint32_t v) {
 }
 
 static bool check_entries(const std::vector<ArchiveInput>& entries, std::string& error) {
-    if (entries.empty()) {
-        error = "no entries to pack (an archive holds 1 to 256 entries)";
-        return false;
-    }
     if (entries.size() > WRITER_MAX_ENTRIES) {
         error = std::to_string(entries.size()) + " entries to pack, at most 256 fit in an archive";
         return false;
@@ -56,6 +52,9 @@ static bool check_entries(const std::vector<ArchiveInput>& entries, std::string&
 
 bool write_archive(const std::vector<ArchiveInput>& entries, Bytes& out, std::string& error) {
     out.clear();
+    // The index cannot describe an archive of no entries. An asset folder whose
+    // sources have not arrived yet packs to an empty file instead, which the
+    // game's reader treats exactly like a missing archive.
     if (entries.empty()) return true;
     if (!check_entries(entries, error)) return false;
     std::vector<Bytes> packed(entries.size());
