@@ -17,12 +17,12 @@ int32_t intro_test_start_index = 2;
 static SDL_Surface* mascot_image = nullptr;
 static SDL_Surface* maker_logo_image = nullptr;
 static ModPlugFile* jingle = nullptr;
-static int32_t logo_x = 0;
-static int32_t frame_count = 0;
-static int32_t mascot_x = 0;
-static int32_t mascot_y = 0;
-static int32_t warning_blink = 0;
-static int32_t credits_blink = 0;
+int32_t logo_x = 0;
+int32_t logo_frame_count = 0;
+int32_t mascot_x = 0;
+int32_t mascot_y = 0;
+int32_t warning_blink = 0;
+int32_t credits_blink = 0;
 
 struct IntroLine {
     int32_t y;
@@ -52,7 +52,7 @@ static int logo_init() {
     jingle = music_load(SONG_JINGLE);
     fill_rect(frame_surface, 0, 0, 320, 240, COLOUR_BLACK);
     logo_x = 360;
-    frame_count = 0;
+    logo_frame_count = 0;
     mascot_x = 0;
     mascot_y = 0;
     return 0;
@@ -73,7 +73,7 @@ static int logo_update() {
         if (button_released == BTN_JUMP || button_released == BTN_START) return 1;
         if (jingle && !music_is_playing()) return 1;
     }
-    frame_count++;
+    logo_frame_count++;
     return 0;
 }
 
@@ -82,8 +82,8 @@ static int logo_draw(SDL_Surface* surface) {
     fill_rect(surface, mascot_x, mascot_y, mascot_image->w, mascot_image->h, COLOUR_BLACK);
     fill_rect(surface, logo_x, logo_y, maker_logo_image->w, maker_logo_image->h, COLOUR_BLACK);
     // The shifts are arithmetic, so each offset lies in -8..8.
-    mascot_x = 160 - mascot_image->w / 2 + (cos_table[frame_count % 512] >> 7);
-    mascot_y = 100 - mascot_image->h / 2 + (sin_table[(3 * frame_count) % 512] >> 7);
+    mascot_x = 160 - mascot_image->w / 2 + (cos_table[logo_frame_count % 512] >> 7);
+    mascot_y = 100 - mascot_image->h / 2 + (sin_table[(3 * logo_frame_count) % 512] >> 7);
     blit_at(mascot_image, mascot_x, mascot_y, surface);
     int32_t centre = logo_centre();
     if (centre < logo_x) {
@@ -113,7 +113,8 @@ static void draw_text_screen(SDL_Surface* surface, int32_t* blink, int32_t title
     fill_rect(surface, 0, 0, 320, 240, COLOUR_BLACK);
     (*blink)++;
     if (!(*blink & 32)) draw_text_centred(surface, message_text(title), 40, font_big);
-    for (int32_t i = 0; i < count; i++) draw_text_centred(surface, message_text(lines[i].message), lines[i].y, font_small);
+    for (int32_t i = 0; i < count; i++)
+        draw_text_centred(surface, message_text(lines[i].message), lines[i].y, font_small);
 }
 
 static int warning_draw(SDL_Surface* surface) {

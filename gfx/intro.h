@@ -19,4 +19,12 @@ extern int32_t intro_test_start_index;  // 2: test mode shows only the credits
 extern int32_t cos_table[512];
 extern int32_t sin_table[512];
 
+// The logo screen's state and the two blink counters, exposed for tests.
+extern int32_t logo_x;            // the logo's left edge
+extern int32_t logo_frame_count;  // frames updated since the logo screen started
+extern int32_t mascot_x;          // where the mascot was drawn last
+extern int32_t mascot_y;
+extern int32_t warning_blink;  // drawn frames of the warning screen, never reset
+extern int32_t credits_blink;  // drawn frames of the credits screen, never reset
+
 #endif

@@ -265,6 +265,9 @@ static void step_capture() {
         return;
     }
     if (last_pad_button == -1 && last_key == 0) return;
+    // Escape (or closing the window) ends the program at the next frame; it
+    // is never taken as a binding.
+    if (quit_request || last_key == SDLK_ESCAPE) return;
     if (options_cursor == 0) {
         int32_t* binding = key_binding_for_step(config_step);
         if (binding) capture_key(binding);
