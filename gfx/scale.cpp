@@ -222,67 +222,105 @@ AVX2_ROW void unpack_row24_avx2(const uint8_t* s, uint32_t* r) {
     store256(r + x, _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(load256(s + 3 * x - 8), spread_last), k));
 }
 
-// Narrows words back into 3-byte pixels, 8 pixels a step. Each step stores 32
-// bytes of which the next step overwrites the last 8; the last step stores
-// exactly its 24 bytes.
-AVX2_ROW void pack_row24_avx2(const uint32_t* r, uint8_t* d) {
+// Writes x0 y0 x1 y1 ... x7 y7 to o: as 32-bit words, or with packed set as
+// 3-byte pixels. Packed, each 32-byte store leaves 8 bytes that the next one
+// overwrites, and the row's last step (last set) stores exactly its 48 bytes.
+AVX2_INLINE void store_pairs_out(uint8_t* o, __m256i x, __m256i y, int32_t packed, int32_t last) {
+    if (!packed) {
+        store_pairs32((uint32_t*)o, x, y);
+        return;
+    }
     const __m256i k = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5, 6, 8, 9,
                                        10, 12, 13, 14, -1, -1, -1, -1);
     const __m256i join = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
-    int32_t x = 0;
-    for (; x < SCALE_DST_W - 8; x += 8)
-        store256(d + 3 * x, _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(load256(r + x), k), join));
-    __m256i v = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(load256(r + x), k), join);
-    store128(d + 3 * x, _mm256_castsi256_si128(v));
-    _mm_storel_epi64((__m128i*)(d + 3 * x + 16), _mm256_extracti128_si256(v, 1));
+    x = _mm256_permute4x64_epi64(x, 0xD8);
+    y = _mm256_permute4x64_epi64(y, 0xD8);
+    __m256i lo = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(_mm256_unpacklo_epi32(x, y), k), join);
+    __m256i hi = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(_mm256_unpackhi_epi32(x, y), k), join);
+    store256(o, lo);
+    if (!last) {
+        store256(o + 24, hi);
+        return;
+    }
+    store128(o + 24, _mm256_castsi256_si128(hi));
+    _mm_storel_epi64((__m128i*)(o + 40), _mm256_extracti128_si256(hi, 1));
 }
 
-AVX2_INLINE void scale2x32_avx2(const uint32_t* a, const uint32_t* p, const uint32_t* d, uint32_t* o0, uint32_t* o1,
-                                int32_t blend) {
+// One step of Scale2X (blend set: antialias) on 8 pixels from column x.
+AVX2_INLINE void scale2x32_step(const uint32_t* a, const uint32_t* p, const uint32_t* d, uint8_t* o0, uint8_t* o1,
+                                int32_t blend, int32_t packed, int32_t last) {
     __m256i odd;
-    for (int32_t x = 0; x < SCALE_SRC_W; x += 8) {
-        __m256i vp = load256(p + x), va = load256(a + x), vd = load256(d + x);
-        __m256i vl = load256(p + x - 1), vr = load256(p + x + 1);
-        __m256i keep = _mm256_or_si256(_mm256_cmpeq_epi32(va, vd), _mm256_cmpeq_epi32(vl, vr));
-        __m256i e0 = va, e1 = vr, e2 = vl, e3 = vd;
-        if (blend) {
-            e0 = avg8_avx2(vp, va, &odd);
-            e1 = avg8_avx2(vp, vr, &odd);
-            e2 = avg8_avx2(vp, vl, &odd);
-            e3 = avg8_avx2(vp, vd, &odd);
-        }
-        e0 = select256(_mm256_andnot_si256(keep, _mm256_cmpeq_epi32(vl, va)), e0, vp);
-        e1 = select256(_mm256_andnot_si256(keep, _mm256_cmpeq_epi32(va, vr)), e1, vp);
-        e2 = select256(_mm256_andnot_si256(keep, _mm256_cmpeq_epi32(vl, vd)), e2, vp);
-        e3 = select256(_mm256_andnot_si256(keep, _mm256_cmpeq_epi32(vr, vd)), e3, vp);
-        store_pairs32(o0 + 2 * x, e0, e1);
-        store_pairs32(o1 + 2 * x, e2, e3);
+    __m256i vp = load256(p), va = load256(a), vd = load256(d);
+    __m256i vl = load256(p - 1), vr = load256(p + 1);
+    __m256i keep = _mm256_or_si256(_mm256_cmpeq_epi32(va, vd), _mm256_cmpeq_epi32(vl, vr));
+    __m256i e0 = va, e1 = vr, e2 = vl, e3 = vd;
+    if (blend) {
+        e0 = avg8_avx2(vp, va, &odd);
+        e1 = avg8_avx2(vp, vr, &odd);
+        e2 = avg8_avx2(vp, vl, &odd);
+        e3 = avg8_avx2(vp, vd, &odd);
+    }
+    e0 = select256(_mm256_andnot_si256(keep, _mm256_cmpeq_epi32(vl, va)), e0, vp);
+    e1 = select256(_mm256_andnot_si256(keep, _mm256_cmpeq_epi32(va, vr)), e1, vp);
+    e2 = select256(_mm256_andnot_si256(keep, _mm256_cmpeq_epi32(vl, vd)), e2, vp);
+    e3 = select256(_mm256_andnot_si256(keep, _mm256_cmpeq_epi32(vr, vd)), e3, vp);
+    store_pairs_out(o0, e0, e1, packed, last);
+    store_pairs_out(o1, e2, e3, packed, last);
+}
+
+// The four-pixel average per byte from two pair averages: with f = floor of a
+// pair's mean and o its lost bit, floor((a + b + c + d) / 4) is
+// floor((f_ab + f_cd + (o_ab AND o_cd)) / 2), which stays within 8 bits.
+AVX2_INLINE void bilinear32_step(const uint32_t* p, const uint32_t* d, uint8_t* o0, uint8_t* o1, int32_t packed,
+                                 int32_t last) {
+    __m256i odd_pr, odd_ddr, odd_pd, odd_sum;
+    __m256i vp = load256(p), vr = load256(p + 1), vd = load256(d), vdr = load256(d + 1);
+    __m256i e1 = avg8_avx2(vp, vr, &odd_pr);
+    __m256i e2 = avg8_avx2(vp, vd, &odd_pd);
+    __m256i below = avg8_avx2(vd, vdr, &odd_ddr);
+    __m256i e3 = avg8_avx2(e1, below, &odd_sum);
+    e3 = _mm256_add_epi8(e3, _mm256_and_si256(_mm256_and_si256(odd_sum, odd_pr), odd_ddr));
+    store_pairs_out(o0, vp, e1, packed, last);
+    store_pairs_out(o1, e2, e3, packed, last);
+}
+
+// Whole rows of the 32-bit rules into 32-bit (packed 0) or 3-byte (packed 1)
+// output rows; kind is FILTER_SCALE2X, FILTER_ANTIALIAS or FILTER_BILINEAR.
+AVX2_INLINE void rows32_avx2(const uint32_t* a, const uint32_t* p, const uint32_t* d, uint8_t* o0, uint8_t* o1,
+                             int32_t kind, int32_t packed) {
+    int32_t out_step = packed ? 48 : 64;  // output bytes of 8 source pixels
+    for (int32_t x = 0; x < SCALE_SRC_W; x += 8, o0 += out_step, o1 += out_step) {
+        int32_t last = x == SCALE_SRC_W - 8;
+        if (kind == FILTER_BILINEAR)
+            bilinear32_step(p + x, d + x, o0, o1, packed, last);
+        else
+            scale2x32_step(a + x, p + x, d + x, o0, o1, kind == FILTER_ANTIALIAS, packed, last);
     }
 }
 
 AVX2_ROW void row32_scale2x_avx2(const uint32_t* a, const uint32_t* p, const uint32_t* d, uint32_t* o0, uint32_t* o1,
                                  int32_t blend) {
     if (blend)
-        scale2x32_avx2(a, p, d, o0, o1, 1);
+        rows32_avx2(a, p, d, (uint8_t*)o0, (uint8_t*)o1, FILTER_ANTIALIAS, 0);
     else
-        scale2x32_avx2(a, p, d, o0, o1, 0);
+        rows32_avx2(a, p, d, (uint8_t*)o0, (uint8_t*)o1, FILTER_SCALE2X, 0);
 }
 
-// The four-pixel average per byte from two pair averages: with f = floor of a
-// pair's mean and o its lost bit, floor((a + b + c + d) / 4) is
-// floor((f_ab + f_cd + (o_ab AND o_cd)) / 2), which stays within 8 bits.
 AVX2_ROW void row32_bilinear_avx2(const uint32_t* p, const uint32_t* d, uint32_t* o0, uint32_t* o1) {
-    __m256i odd_pr, odd_ddr, odd_pd, odd_sum;
-    for (int32_t x = 0; x < SCALE_SRC_W; x += 8) {
-        __m256i vp = load256(p + x), vr = load256(p + x + 1), vd = load256(d + x), vdr = load256(d + x + 1);
-        __m256i e1 = avg8_avx2(vp, vr, &odd_pr);
-        __m256i e2 = avg8_avx2(vp, vd, &odd_pd);
-        __m256i below = avg8_avx2(vd, vdr, &odd_ddr);
-        __m256i e3 = avg8_avx2(e1, below, &odd_sum);
-        e3 = _mm256_add_epi8(e3, _mm256_and_si256(_mm256_and_si256(odd_sum, odd_pr), odd_ddr));
-        store_pairs32(o0 + 2 * x, vp, e1);
-        store_pairs32(o1 + 2 * x, e2, e3);
-    }
+    rows32_avx2(p, p, d, (uint8_t*)o0, (uint8_t*)o1, FILTER_BILINEAR, 0);
+}
+
+// The neighbour filters on widened rows, packed straight into two 3-byte
+// display rows. No edge mending is needed: the ring rows repeat their end
+// pixels and the last row is its own row below, and per byte avg(P, P) = P.
+AVX2_ROW void row24_neighbours_avx2(const uint32_t* a, const uint32_t* p, const uint32_t* d, uint8_t* o0, uint8_t* o1,
+                                    int32_t kind) {
+    if (kind == FILTER_BILINEAR)
+        rows32_avx2(a, p, d, o0, o1, FILTER_BILINEAR, 1);
+    else if (kind == FILTER_ANTIALIAS)
+        rows32_avx2(a, p, d, o0, o1, FILTER_ANTIALIAS, 1);
+    else
+        rows32_avx2(a, p, d, o0, o1, FILTER_SCALE2X, 1);
 }
 #endif
 
@@ -562,12 +600,6 @@ static void unpack_row24(const uint8_t* s, uint32_t* r) {
 
 // Narrows words whose fourth byte is 0 back into 3-byte pixels.
 static void pack_row24(const uint32_t* r, uint8_t* d) {
-#ifdef SCALE_HAVE_AVX2
-    if (active_path == SCALE_PATH_AVX2) {
-        pack_row24_avx2(r, d);
-        return;
-    }
-#endif
 #ifdef __SSE2__
     if (active_path >= SCALE_PATH_SSE2) {
         __m128i m0 = _mm_set_epi32(0, 0x00FFFFFF, 0, 0x00FFFFFF), m1 = _mm_slli_epi64(m0, 32);
@@ -646,14 +678,6 @@ static void store_out32(int32_t y, int32_t bpp, int32_t kind) {
         memcpy(d1, out32[1], SCALE_DST_W * 4);
         return;
     }
-#ifdef SCALE_HAVE_AVX2
-    // These loops pack straight into the display: the staging row costs more than it saves.
-    if (active_path == SCALE_PATH_AVX2) {
-        pack_row24_avx2(out32[0], d0);
-        pack_row24_avx2(out32[1], d1);
-        return;
-    }
-#endif
     pack_row24(out32[0], out24);
     memcpy(d0, out24, sizeof out24);
     // Doubling filters: the lower row is the upper one, darkened per byte for scanlines.
@@ -715,6 +739,13 @@ static void filter32(int32_t kind, int32_t bpp) {
         const uint32_t* a = ring32[(y > 0 ? y - 1 : 0) % 3] + SCALE_PAD;
         const uint32_t* p = ring32[y % 3] + SCALE_PAD;
         const uint32_t* d = ring32[(last ? y : y + 1) % 3] + SCALE_PAD;
+#ifdef SCALE_HAVE_AVX2
+        if (bpp == 3 && active_path == SCALE_PATH_AVX2) {
+            row24_neighbours_avx2(a, p, d, surface_row(display_surface, 2 * y), surface_row(display_surface, 2 * y + 1),
+                                  kind);
+            continue;
+        }
+#endif
         if (kind == FILTER_SIMPLE || kind == FILTER_SCANLINE) {
             row32_double(p, out32[0], out32[1], kind == FILTER_SCANLINE);
         } else if (kind != FILTER_BILINEAR) {
