@@ -267,9 +267,9 @@ TEST_F(FrameTest, LoadImageReadsTheGraphicsArchive) {
 }
 
 // fatal_error prints to standard output; death tests read standard error.
-void load_to_stderr(const char* name) {
+void tiles_to_stderr() {
     dup2(2, 1);
-    load_image(name, 0, 255, 0, 255);
+    tiles_init();
 }
 
 void decode_to_stderr(const std::string& bytes) {
@@ -279,7 +279,7 @@ void decode_to_stderr(const std::string& bytes) {
 
 TEST_F(FrameTest, FailuresEndWithTheirMessages) {
     use_frame(16);
-    EXPECT_EXIT(load_to_stderr("blocks"), ::testing::ExitedWithCode(1), "Error loading gfx file: blocks");
+    EXPECT_EXIT(tiles_to_stderr(), ::testing::ExitedWithCode(1), "Error loading gfx file: blocks");
 
     std::string junk = "BM this is not a bitmap at all";
     EXPECT_EXIT(decode_to_stderr(junk), ::testing::ExitedWithCode(1), "Unable to load bitmap: ");
