@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <vector>
 
@@ -376,6 +378,60 @@ TEST_F(ScaleFilters, UnusableSurfacesAreLeftAlone) {
     scale_simple();
     free_surface(&small);
     free_surface(&other);
+}
+
+// A surface with tight rows whose memory ends exactly where an inaccessible
+// page begins, with another such page before it: any read or write outside
+// the pixels kills the test program instead of passing unnoticed.
+struct FencedSurface {
+    uint8_t* map = nullptr;
+    size_t map_bytes = 0;
+    SDL_Surface* s = nullptr;
+};
+
+void make_fenced(FencedSurface* f, int32_t w, int32_t h, int32_t bpp) {
+    size_t page = (size_t)sysconf(_SC_PAGESIZE), bytes = (size_t)w * bpp * h;
+    size_t body = (bytes + page - 1) / page * page;
+    f->map_bytes = body + 2 * page;
+    f->map = (uint8_t*)mmap(nullptr, f->map_bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(f->map, MAP_FAILED);
+    mprotect(f->map, page, PROT_NONE);
+    mprotect(f->map + page + body, page, PROT_NONE);
+    uint8_t* pixels = f->map + page + body - bytes;
+    uint32_t r = bpp == 2 ? 0xF800 : 0xFF0000, g = bpp == 2 ? 0x07E0 : 0xFF00, b = bpp == 2 ? 0x001F : 0xFF;
+    f->s = SDL_CreateRGBSurfaceFrom(pixels, w, h, bpp * 8, w * bpp, r, g, b, 0);
+    for (size_t i = 0; i < bytes; i++) pixels[i] = (uint8_t)(i * 131 + (i >> 9));
+}
+
+void free_fenced(FencedSurface* f) {
+    if (f->s) SDL_FreeSurface(f->s);
+    if (f->map) munmap(f->map, f->map_bytes);
+    *f = FencedSurface();
+}
+
+TEST(ScaleFences, NoFilterReachesOutsideTightSurfaces) {
+    int32_t saved = scale_path;
+    for (int32_t bpp = 2; bpp <= 4; bpp++) {
+        FencedSurface frame, display;
+        make_fenced(&frame, 320, 240, bpp);
+        make_fenced(&display, 640, 480, bpp);
+        frame_surface = frame.s;
+        display_surface = display.s;
+        for (int32_t path = SCALE_PATH_PORTABLE; path <= best_scale_path(); path++) {
+            scale_path = path;
+            for (int32_t mode = SCALE_SIMPLE; mode <= SCALE_ANTIALIAS; mode++) run_mode(mode);
+            // The last pixel of the display is the frame's last pixel in every filter but scanline.
+            scale_simple();
+            const uint8_t* src = (const uint8_t*)frame.s->pixels + 240 * 320 * bpp - bpp;
+            const uint8_t* dst = (const uint8_t*)display.s->pixels + 480 * 640 * bpp - bpp;
+            EXPECT_EQ(memcmp(src, dst, bpp), 0) << "bpp " << bpp << " path " << path;
+        }
+        frame_surface = nullptr;
+        display_surface = nullptr;
+        free_fenced(&frame);
+        free_fenced(&display);
+    }
+    scale_path = saved;
 }
 
 // present_frame on real video surfaces of the dummy driver.
