@@ -40,7 +40,6 @@ static int32_t active_path = SCALE_PATH_PORTABLE;
 alignas(32) static uint16_t ring16[3][SCALE_SRC_W + 2 * SCALE_PAD];
 alignas(32) static uint32_t ring32[3][SCALE_SRC_W + 2 * SCALE_PAD];
 alignas(32) static uint32_t out32[2][SCALE_DST_W];
-alignas(16) static uint8_t out24[SCALE_DST_W * 3];
 
 // Channel masks of the 16-bit format in use, taken from the frame's shifts.
 static uint16_t dark_mask16 = 0x8410;
@@ -649,28 +648,9 @@ static void load_ring32(int32_t y, int32_t bpp) {
     r[SCALE_SRC_W] = r[SCALE_SRC_W - 1];
 }
 
-// Darkens a packed 3-byte row in place, every byte on its own.
-static void darken_row24(uint8_t* row) {
-#ifdef __SSE2__
-    if (active_path >= SCALE_PATH_SSE2) {
-        __m128i m = _mm_set1_epi8((char)0x80);
-        for (int32_t i = 0; i < SCALE_DST_W * 3; i += 16)
-            store128(row + i, _mm_srli_epi16(_mm_and_si128(load128(row + i), m), 2));
-        return;
-    }
-#endif
-    for (int32_t i = 0; i < SCALE_DST_W * 3; i += 8) {
-        uint64_t w;
-        memcpy(&w, row + i, 8);
-        w = (w & 0x8080808080808080ull) >> 2;
-        memcpy(row + i, &w, 8);
-    }
-}
-
-// Writes the working rows to output rows 2y and 2y+1. A 3-byte row is packed
-// into a small staging row and block-copied: the copy fills the display
-// faster than packing straight into it, as the display does not fit the cache.
-static void store_out32(int32_t y, int32_t bpp, int32_t kind) {
+// Writes the working rows to output rows 2y and 2y+1, packing 3-byte pixels
+// straight into the display: a staging row and a block copy cost more.
+static void store_out32(int32_t y, int32_t bpp) {
     uint8_t* d0 = surface_row(display_surface, 2 * y);
     uint8_t* d1 = surface_row(display_surface, 2 * y + 1);
     if (bpp == 4) {
@@ -678,15 +658,8 @@ static void store_out32(int32_t y, int32_t bpp, int32_t kind) {
         memcpy(d1, out32[1], SCALE_DST_W * 4);
         return;
     }
-    pack_row24(out32[0], out24);
-    memcpy(d0, out24, sizeof out24);
-    // Doubling filters: the lower row is the upper one, darkened per byte for scanlines.
-    if (kind == FILTER_SIMPLE || kind == FILTER_SCANLINE) {
-        if (kind == FILTER_SCANLINE) darken_row24(out24);
-    } else {
-        pack_row24(out32[1], out24);
-    }
-    memcpy(d1, out24, sizeof out24);
+    pack_row24(out32[0], d0);
+    pack_row24(out32[1], d1);
 }
 
 // The filters over the whole frame, per depth.
@@ -755,7 +728,7 @@ static void filter32(int32_t kind, int32_t bpp) {
             out32[0][SCALE_DST_W - 1] = p[SCALE_SRC_W - 1];
             if (last) memcpy(out32[1], out32[0], sizeof out32[0]);
         }
-        store_out32(y, bpp, kind);
+        store_out32(y, bpp);
     }
 }
 
