@@ -17,11 +17,17 @@
 // output block per source pixel. The 16-bit filters work on the surfaces' own
 // rows; the 24-bit and 32-bit filters work on rows widened to one 32-bit word
 // per pixel (each byte an independent channel), so that both depths share one
-// set of loops and a 3-byte pixel is never read or written as 4 bytes outside
+// set of rules and a 3-byte pixel is never read or written as 4 bytes outside
 // its row. The filters that look at neighbours read from a ring of three
 // copied source rows whose first and last pixels are repeated one place
 // outwards: a missing neighbour at the left or right edge is thus the pixel
 // itself without a test in the inner loop.
+//
+// Each rule has three sets of loops giving the same bytes: portable C, SSE2
+// (the x86-64 baseline) and AVX2, which run_filter picks when the processor
+// has it. On AVX2 the 3-byte filters move pixels with byte shuffles: the
+// doubling filters go straight from the frame's bytes to the display's, and
+// the others pack their 32-bit results straight into the display rows.
 
 enum {
     SCALE_SRC_W = 320,

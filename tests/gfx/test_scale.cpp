@@ -266,6 +266,11 @@ TEST_F(ScaleFilters, EveryPathGivesThePortableBytes) {
                     EXPECT_TRUE(portable == display.mem)
                         << "bpp " << bpp << " frame " << kind << " mode " << mode << " path " << path;
                 }
+                // A path asked for that the processor lacks falls back to one it has.
+                memcpy(display.mem.data(), before.data(), before.size());
+                scale_path = SCALE_PATH_AVX2 + 1;
+                run_mode(mode);
+                EXPECT_TRUE(portable == display.mem) << "bpp " << bpp << " mode " << mode << " unknown path";
             }
         }
     }
