@@ -110,6 +110,19 @@ static void fill_cheater_table() {
     }
 }
 
+// Puts the first n entries in descending score order, equal scores keeping
+// their order. The game only ever writes sorted tables, but an edited or
+// damaged file must not leave the table out of order: insertion and the
+// qualifying check against entry 9 both rely on it.
+static void sort_entries(int32_t n) {
+    for (int32_t i = 1; i < n; i++) {
+        HiscoreEntry moving = hiscore_table[i];
+        int32_t k = i;
+        for (; k > 0 && hiscore_table[k - 1].score < moving.score; k--) hiscore_table[k] = hiscore_table[k - 1];
+        hiscore_table[k] = moving;
+    }
+}
+
 static int32_t entry_is_possible(const HiscoreEntry* entry) {
     return entry->terminator == 0 && (uint32_t)entry->score <= HISCORE_MAX_SCORE &&
            entry->origin <= HISCORE_ORIGIN_CHEAT;
@@ -150,6 +163,7 @@ void hiscore_load() {
             set_entry_name(&hiscore_table[i], take_default_name());
         }
     }
+    sort_entries(complete);
     if (complete < HISCORE_ROWS) {
         for (int32_t i = complete; i < HISCORE_ROWS; i++) {
             memset(&hiscore_table[i], 0, sizeof hiscore_table[i]);
