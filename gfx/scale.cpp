@@ -86,13 +86,14 @@ static inline __m128i avg16_sse(__m128i a, __m128i b, __m128i m) {
 static inline __m128i avg32_sse(__m128i a, __m128i b) {
     return _mm_sub_epi8(_mm_avg_epu8(a, b), _mm_and_si128(_mm_xor_si128(a, b), _mm_set1_epi8(1)));
 }
+// Per byte floor((a + b + c + d) / 4) from the pair means: with f = floor of
+// a pair's mean and o its lost bit, it is floor((f_ab + f_cd + (o_ab AND
+// o_cd)) / 2), which stays within 8 bits.
 static inline __m128i avg4_32_sse(__m128i a, __m128i b, __m128i c, __m128i d) {
-    __m128i z = _mm_setzero_si128();
-    __m128i lo = _mm_add_epi16(_mm_add_epi16(_mm_unpacklo_epi8(a, z), _mm_unpacklo_epi8(b, z)),
-                               _mm_add_epi16(_mm_unpacklo_epi8(c, z), _mm_unpacklo_epi8(d, z)));
-    __m128i hi = _mm_add_epi16(_mm_add_epi16(_mm_unpackhi_epi8(a, z), _mm_unpackhi_epi8(b, z)),
-                               _mm_add_epi16(_mm_unpackhi_epi8(c, z), _mm_unpackhi_epi8(d, z)));
-    return _mm_packus_epi16(_mm_srli_epi16(lo, 2), _mm_srli_epi16(hi, 2));
+    __m128i one = _mm_set1_epi8(1);
+    __m128i ab = avg32_sse(a, b), cd = avg32_sse(c, d);
+    __m128i lost = _mm_and_si128(_mm_and_si128(_mm_xor_si128(a, b), _mm_xor_si128(c, d)), one);
+    return _mm_add_epi8(avg32_sse(ab, cd), _mm_and_si128(_mm_xor_si128(ab, cd), lost));
 }
 #endif
 
@@ -273,9 +274,7 @@ AVX2_INLINE void scale2x32_step(const uint32_t* a, const uint32_t* p, const uint
     store_pairs_out(o1, e2, e3, packed, last);
 }
 
-// The four-pixel average per byte from two pair averages: with f = floor of a
-// pair's mean and o its lost bit, floor((a + b + c + d) / 4) is
-// floor((f_ab + f_cd + (o_ab AND o_cd)) / 2), which stays within 8 bits.
+// The four-pixel average per byte from two pair averages, as in avg4_32_sse.
 AVX2_INLINE void bilinear32_step(const uint32_t* p, const uint32_t* d, uint8_t* o0, uint8_t* o1, int32_t packed,
                                  int32_t last) {
     __m256i odd_pr, odd_ddr, odd_pd, odd_sum;
