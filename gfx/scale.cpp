@@ -653,9 +653,32 @@ static void load_ring32(int32_t y, int32_t bpp) {
     r[SCALE_SRC_W] = r[SCALE_SRC_W - 1];
 }
 
+// Copies a 3-byte output row, with dark set darkening every byte on its own.
+static void copy_row24(const uint8_t* row, uint8_t* to, int32_t dark) {
+    if (!dark) {
+        memcpy(to, row, SCALE_DST_W * 3);
+        return;
+    }
+#ifdef __SSE2__
+    if (active_path >= SCALE_PATH_SSE2) {
+        __m128i m = _mm_set1_epi8((char)0x80);
+        for (int32_t i = 0; i < SCALE_DST_W * 3; i += 16)
+            store128(to + i, _mm_srli_epi16(_mm_and_si128(load128(row + i), m), 2));
+        return;
+    }
+#endif
+    for (int32_t i = 0; i < SCALE_DST_W * 3; i += 8) {
+        uint64_t w;
+        memcpy(&w, row + i, 8);
+        w = (w & 0x8080808080808080ull) >> 2;
+        memcpy(to + i, &w, 8);
+    }
+}
+
 // Writes the working rows to output rows 2y and 2y+1, packing 3-byte pixels
-// straight into the display: a staging row and a block copy cost more.
-static void store_out32(int32_t y, int32_t bpp) {
+// straight into the display. Packing is the costly part, so the doubling
+// filters pack their upper row only and derive the lower one from it.
+static void store_out32(int32_t y, int32_t bpp, int32_t kind) {
     uint8_t* d0 = surface_row(display_surface, 2 * y);
     uint8_t* d1 = surface_row(display_surface, 2 * y + 1);
     if (bpp == 4) {
@@ -664,7 +687,10 @@ static void store_out32(int32_t y, int32_t bpp) {
         return;
     }
     pack_row24(out32[0], d0);
-    pack_row24(out32[1], d1);
+    if (kind == FILTER_SIMPLE || kind == FILTER_SCANLINE)
+        copy_row24(d0, d1, kind == FILTER_SCANLINE);
+    else
+        pack_row24(out32[1], d1);
 }
 
 // The filters over the whole frame, per depth.
@@ -733,7 +759,7 @@ static void filter32(int32_t kind, int32_t bpp) {
             out32[0][SCALE_DST_W - 1] = p[SCALE_SRC_W - 1];
             if (last) memcpy(out32[1], out32[0], sizeof out32[0]);
         }
-        store_out32(y, bpp);
+        store_out32(y, bpp, kind);
     }
 }
 
