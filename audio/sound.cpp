@@ -2,6 +2,7 @@
 
 #include <SDL_mixer.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "floob.h"
 #include "storage/archive.h"
@@ -27,14 +28,42 @@ const char* sound_entry_name(int32_t id) {
     return SOUND_NAMES[id];
 }
 
+static uint32_t read_u32_le(const uint8_t* b) {
+    return (uint32_t)b[0] | ((uint32_t)b[1] << 8) | ((uint32_t)b[2] << 16) | ((uint32_t)b[3] << 24);
+}
+
+// The WAV decoder allocates whatever a chunk header claims before it finds
+// that the bytes are not there (up to 4 GiB for a damaged length), so a RIFF
+// file whose chunks do not fit in its bytes is refused before it gets there.
+// The walk is the decoder's own: chunk after chunk, without RIFF's pad bytes.
+static int riff_chunks_fit(const uint8_t* bytes, uint32_t size) {
+    if (size < 12 || memcmp(bytes, "RIFF", 4) != 0) return 1;
+    uint32_t p = 12;
+    while (size - p >= 8) {
+        uint32_t length = read_u32_le(bytes + p + 4);
+        if (length > size - p - 8) return 0;
+        p += 8 + length;
+    }
+    return 1;
+}
+
+Mix_Chunk* decode_sound(const uint8_t* bytes, uint32_t size) {
+    if (!bytes || size > 0x7fffffffu || !riff_chunks_fit(bytes, size)) {
+        SDL_SetError("Malformed WAV chunk");
+        return nullptr;
+    }
+    SDL_RWops* stream = SDL_RWFromMem(const_cast<uint8_t*>(bytes), (int)size);
+    Mix_Chunk* chunk = stream ? Mix_LoadWAV_RW(stream, 0) : nullptr;
+    if (stream) SDL_FreeRW(stream);
+    return chunk;
+}
+
 void sound_load_all() {
     for (int32_t id = 0; id < SND_COUNT; id++) {
         uint32_t size = 0;
         uint8_t* data = archive_load(ARCHIVE_SOUND, SOUND_NAMES[id], "wav", &size);
         if (!data) fatal_error("Can't load sound file", SOUND_NAMES[id]);
-        SDL_RWops* stream = SDL_RWFromMem(data, (int)size);
-        Mix_Chunk* chunk = stream ? Mix_LoadWAV_RW(stream, 0) : nullptr;
-        if (stream) SDL_FreeRW(stream);
+        Mix_Chunk* chunk = decode_sound(data, size);
         free(data);
         if (!chunk) fatal_error("Unable to load sound", SDL_GetError());
         sound_chunks[id] = chunk;

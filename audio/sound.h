@@ -10,6 +10,9 @@ extern int32_t audio_channels;
 int audio_open(int frequency, uint16_t format, int channels, int chunk_size);
 const char* sound_entry_name(int32_t id);
 void sound_load_all();
+// Decodes WAV bytes into a chunk as sound_load_all does, or null (SDL_GetError says why).
+struct Mix_Chunk;
+Mix_Chunk* decode_sound(const uint8_t* bytes, uint32_t size);
 void sound_play(int32_t id);
 void sound_free(int32_t id);
 // sfx_volume_scaled from sfx_volume, applied to all channels.

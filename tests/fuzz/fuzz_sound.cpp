@@ -1,10 +1,11 @@
-// Sound effect entries: the bytes go through a memory stream and
-// Mix_LoadWAV_RW exactly as sound_load_all hands them over, and a decoded
-// chunk is played and freed.
+// Sound effect entries: decode_sound, the step of sound_load_all after the
+// archive (the chunk check, a memory stream and Mix_LoadWAV_RW), on arbitrary
+// bytes; a decoded chunk is played and freed.
 #include <SDL_mixer.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include "audio/sound.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -14,9 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // bytes in their own allocation lets the sanitizer see reads past its end.
     uint8_t* bytes = static_cast<uint8_t*>(malloc(size ? size : 1));
     if (size) memcpy(bytes, data, size);
-    SDL_RWops* stream = SDL_RWFromMem(bytes, (int)size);
-    Mix_Chunk* chunk = stream ? Mix_LoadWAV_RW(stream, 0) : nullptr;
-    if (stream) SDL_FreeRW(stream);
+    Mix_Chunk* chunk = decode_sound(bytes, (uint32_t)size);
     free(bytes);
     if (chunk) {
         int channel = Mix_PlayChannel(-1, chunk, 0);
