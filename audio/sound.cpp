@@ -32,24 +32,46 @@ static uint32_t read_u32_le(const uint8_t* b) {
     return (uint32_t)b[0] | ((uint32_t)b[1] << 8) | ((uint32_t)b[2] << 16) | ((uint32_t)b[3] << 24);
 }
 
-// The WAV decoder allocates whatever a chunk header claims before it finds
-// that the bytes are not there (up to 4 GiB for a damaged length), so a RIFF
-// file whose chunks do not fit in its bytes is refused before it gets there.
-// The walk is the decoder's own: chunk after chunk, without RIFF's pad bytes.
-static int riff_chunks_fit(const uint8_t* bytes, uint32_t size) {
-    if (size < 12 || memcmp(bytes, "RIFF", 4) != 0) return 1;
+// The library's WAV decoder trusts what it reads: it allocates whatever a
+// chunk header claims before it finds that the bytes are not there (up to
+// 4 GiB for a damaged length), and its compressed-format decoders overrun
+// their buffers on crafted headers. Our effects are plain PCM WAV files, so
+// only those go to the decoder: a RIFF/WAVE file, every chunk inside the
+// bytes (walked as the decoder walks them, without pad bytes), a format chunk
+// of uncompressed 8- or 16-bit samples in one or two channels at a sane rate,
+// and a data chunk.
+static int wav_is_plain_pcm(const uint8_t* bytes, uint32_t size) {
+    if (size < 12 || memcmp(bytes, "RIFF", 4) != 0 || memcmp(bytes + 8, "WAVE", 4) != 0) return 0;
+    int format_ok = 0;
+    int data_found = 0;
     uint32_t p = 12;
     while (size - p >= 8) {
         uint32_t length = read_u32_le(bytes + p + 4);
         if (length > size - p - 8) return 0;
+        const uint8_t* body = bytes + p + 8;
+        if (memcmp(bytes + p, "fmt ", 4) == 0 && !format_ok) {
+            if (length < 16) return 0;
+            uint32_t tag = body[0] | (body[1] << 8);
+            uint32_t channels = body[2] | (body[3] << 8);
+            uint32_t rate = read_u32_le(body + 4);
+            uint32_t align = body[12] | (body[13] << 8);
+            uint32_t bits = body[14] | (body[15] << 8);
+            if (tag != 1 || channels < 1 || channels > 2 || (bits != 8 && bits != 16)) return 0;
+            if (rate < 1000 || rate > 192000 || align != channels * bits / 8) return 0;
+            format_ok = 1;
+        } else if (memcmp(bytes + p, "data", 4) == 0) {
+            // The decoder stops at the data chunk.
+            data_found = 1;
+            break;
+        }
         p += 8 + length;
     }
-    return 1;
+    return format_ok && data_found;
 }
 
 Mix_Chunk* decode_sound(const uint8_t* bytes, uint32_t size) {
-    if (!bytes || size > 0x7fffffffu || !riff_chunks_fit(bytes, size)) {
-        SDL_SetError("Malformed WAV chunk");
+    if (!bytes || size > 0x7fffffffu || !wav_is_plain_pcm(bytes, size)) {
+        SDL_SetError("Not a plain PCM WAV file");
         return nullptr;
     }
     SDL_RWops* stream = SDL_RWFromMem(const_cast<uint8_t*>(bytes), (int)size);

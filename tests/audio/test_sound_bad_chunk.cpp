@@ -1,6 +1,7 @@
-// Damaged sound entries: a WAV whose chunk claims more bytes than the entry
-// holds is refused before the decoder allocates what the damaged length says;
-// sound files whose chunks fit, an extra chunk included, still decode.
+// Damaged or foreign sound entries: only plain PCM WAV files reach the
+// library's decoder. A chunk that claims more bytes than the entry holds, a
+// compressed sample format, or a file that is not RIFF/WAVE at all is refused
+// with a message; PCM files whose chunks fit, an extra chunk included, decode.
 #include <SDL.h>
 #include <SDL_mixer.h>
 #include <gtest/gtest.h>
@@ -23,11 +24,11 @@ void put_u16(std::string& s, uint32_t v) {
 // A mono 16-bit 22050 Hz WAV holding the given samples, with an optional
 // odd-sized extra chunk before the data (the decoder walks chunks without pad
 // bytes), and a data length that may claim more than is there.
-std::string make_wav(int samples, int odd_chunk, uint32_t claimed_data) {
+std::string make_wav(int samples, int odd_chunk, uint32_t claimed_data, uint32_t tag = 1) {
     std::string body = "WAVE";
     body += "fmt ";
     put_u32(body, 16);
-    put_u16(body, 1);
+    put_u16(body, tag);
     put_u16(body, 1);
     put_u32(body, 22050);
     put_u32(body, 44100);
@@ -66,12 +67,27 @@ TEST_F(BadSoundChunk, LengthsBeyondTheEntryAreRefusedWithAMessage) {
     // The data chunk claims 4 GiB - 1 where 400 bytes are present.
     Mix_Chunk* chunk = decode(make_wav(200, 0, 0xFFFFFFFFu));
     EXPECT_EQ(nullptr, chunk);
-    EXPECT_STREQ("Malformed WAV chunk", SDL_GetError());
+    EXPECT_STREQ("Not a plain PCM WAV file", SDL_GetError());
     // One byte too many claimed is just as wrong.
     EXPECT_EQ(nullptr, decode(make_wav(200, 0, 401)));
     // The format chunk itself overrunning a cut-off entry.
     std::string cut = make_wav(200, 0, 0).substr(0, 30);
     EXPECT_EQ(nullptr, decode(cut));
+}
+
+TEST_F(BadSoundChunk, CompressedAndForeignFormatsAreRefused) {
+    // Microsoft and IMA ADPCM: the library's decoders of these overrun on crafted headers.
+    EXPECT_EQ(nullptr, decode(make_wav(200, 0, 0, 2)));
+    EXPECT_EQ(nullptr, decode(make_wav(200, 0, 0, 0x11)));
+    // Not RIFF/WAVE: the mixer would try its other decoders on these.
+    std::string aiff = make_wav(200, 0, 0);
+    memcpy(&aiff[0], "FORM", 4);
+    EXPECT_EQ(nullptr, decode(aiff));
+    std::string not_wave = make_wav(200, 0, 0);
+    memcpy(&not_wave[8], "AVI ", 4);
+    EXPECT_EQ(nullptr, decode(not_wave));
+    // No data chunk at all.
+    EXPECT_EQ(nullptr, decode(make_wav(200, 0, 0).substr(0, 36)));
 }
 
 TEST_F(BadSoundChunk, ChunksThatFitStillDecode) {
