@@ -1,0 +1,86 @@
+#!/bin/bash
+# End-to-end session of the real binary under SDL's dummy drivers, driven by
+# the scripted input of e2e_session.replay: intro, title, NEW GAME, opening
+# story, level 1, pause, EXIT, the quit question (yes), the title, a trip to
+# the options that lowers the music volume, EXIT. Checks the exit status and
+# the files the session leaves behind, which tell the path it took.
+# Called as: bash e2e_session.sh <path-to-floob2> <build-dir>
+set -u
+game=$(readlink -f "$1")
+build=$(readlink -f "$2")
+here=$(dirname "$(readlink -f "$0")")
+replay="$here/e2e_session.replay"
+legend="$here/../../assets/maps/legend.inc"
+
+work=$(mktemp -d /tmp/floob2-e2e-XXXXXX)
+logs=$(mktemp -d /tmp/floob2-e2e-log-XXXXXX)
+trap 'rm -rf "$work" "$logs"' EXIT
+
+fail() {
+    echo "e2e: FAILED: $1"
+    if [ -s "$logs/game.log" ]; then
+        echo "--- game output ---"
+        cat "$logs/game.log"
+    fi
+    exit 1
+}
+
+[ -x "$game" ] || fail "no game binary at $1"
+[ -f "$replay" ] || fail "no replay at $replay"
+for archive in gfx maps music sound; do
+    [ -f "$build/data/$archive.qva" ] || fail "no built data/$archive.qva in $build"
+done
+
+# The session needs the title map and level 1. While the built maps archive
+# lacks either, it plays on two plain stand-in levels of its own.
+cd "$work" || fail "cannot enter $work"
+has_map() { grep -a -q "$1.bin" "$build/data/maps.qva"; }
+if has_map floob200 && has_map floob201; then
+    ln -s "$build/data" data || fail "cannot link the data"
+else
+    echo "e2e: the built maps lack floob200 or floob201; using stand-in levels"
+    floobdata="$build/tools/floobdata"
+    [ -x "$floobdata" ] || fail "no level compiler at $floobdata"
+    [ -f "$legend" ] || fail "no level legend at $legend"
+    mkdir -p data "$logs/maps" || fail "cannot make the data directory"
+    for archive in gfx music sound; do
+        ln -s "$build/data/$archive.qva" "data/$archive.qva" || fail "cannot link data/$archive.qva"
+    done
+    cp "$legend" "$logs/maps/legend.inc"
+    for name in floob200 floob201; do
+        {
+            echo "; stand-in level of the end-to-end session"
+            echo "map"
+            for _ in $(seq 1 9); do printf '%40s\n' '' | tr ' ' '.'; done
+            echo "..............................EE........"
+            echo "..@...........................EE........"
+            printf '%40s\n' '' | tr ' ' '#'
+        } >"$logs/maps/$name.lvl"
+        "$floobdata" compile "$logs/maps/$name.lvl" "$logs/maps/$name.bin" >>"$logs/game.log" 2>&1 ||
+            fail "the stand-in $name does not compile"
+    done
+    "$floobdata" pack data/maps.qva "$logs/maps/floob200.bin" "$logs/maps/floob201.bin" >>"$logs/game.log" 2>&1 ||
+        fail "cannot pack the stand-in maps"
+fi
+
+SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy FLOOB2_REPLAY="$replay" timeout 120 "$game" >>"$logs/game.log" 2>&1
+status=$?
+[ "$status" -ne 124 ] || fail "the session did not end within 120 s"
+[ "$status" -eq 0 ] || fail "the game ended with status $status, expected 0"
+
+# The options were left once, after one step down: the volume is 95. A run that
+# lost its way would have written nothing, or 90 if EXIT did not end it.
+[ -f floob2.cfg ] || fail "no floob2.cfg: the session never got back to the title's options"
+grep -q '^mus_volume=95$' floob2.cfg || fail "floob2.cfg holds $(grep mus_volume floob2.cfg), expected mus_volume=95"
+grep -q '^sfx_volume=15$' floob2.cfg || fail "floob2.cfg changed the sound volume: $(grep sfx_volume floob2.cfg)"
+# A new game quit on level 1 saves no progress and enters no score; the fresh
+# high-score table written at start-up is all there is.
+[ ! -e savegame.dat ] || fail "savegame.dat was written, but no level was completed"
+[ -f hiscores.dat ] || fail "no hiscores.dat: start-up writes the fresh table"
+size=$(stat -c %s hiscores.dat)
+[ "$size" -eq 160 ] || fail "hiscores.dat has $size bytes, expected 160"
+# Every user file was written whole and renamed into place: nothing else is left.
+left=$(ls -A | grep -v -x -e data -e floob2.cfg -e hiscores.dat)
+[ -z "$left" ] || fail "unexpected files left in the run directory: $left"
+echo "e2e: session ended with status 0 on the expected path"
+exit 0
