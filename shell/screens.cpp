@@ -37,7 +37,8 @@ static const StoryLine FINALE_LINES[] = {{70, 71}, {90, 72}, {110, 73}, {150, 74
 
 static void show_story(const StoryLine* lines, int32_t count) {
     fill_rect(frame_surface, 0, 0, 320, 240, COLOUR_BLACK);
-    for (int32_t i = 0; i < count; i++) draw_text_centred(frame_surface, message_text(lines[i].message), lines[i].y, font_big);
+    for (int32_t i = 0; i < count; i++)
+        draw_text_centred(frame_surface, message_text(lines[i].message), lines[i].y, font_big);
     present_frame();
 }
 
