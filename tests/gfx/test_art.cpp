@@ -212,6 +212,79 @@ TEST(Art, TrapsAndLayersLookAsTheyBehave) {
     for (int n : {151, 134, 116, 31, 43, 44, 63, 64, 21}) EXPECT_EQ(opaque_in_tile(blocks, n), 256) << "tile " << n;
 }
 
+// Pixel column x of tile a equals pixel column y of tile b (y as a column index too).
+bool columns_match(const Picture& sheet, int a, int xa, int b, int xb) {
+    for (int y = 0; y < 16; y++)
+        if (tile_pixel(sheet, a, xa, y) != tile_pixel(sheet, b, xb, y)) return false;
+    return true;
+}
+
+bool rows_match(const Picture& sheet, int a, int ya, int b, int yb) {
+    for (int x = 0; x < 16; x++)
+        if (tile_pixel(sheet, a, x, ya) != tile_pixel(sheet, b, x, yb)) return false;
+    return true;
+}
+
+bool same_picture(const Picture& sheet, int a, int b) {
+    for (int i = 0; i < 256; i++)
+        if (tile_pixel(sheet, a, i % 16, i / 16) != tile_pixel(sheet, b, i % 16, i / 16)) return false;
+    return true;
+}
+
+TEST(Art, PipesAndRailingsJoinWhereTheyMeet) {
+    Picture blocks = entry("blocks");
+    ASSERT_EQ(blocks.width, 320);
+    // the elbows take the straight pipe in from the side and hand it on downwards
+    EXPECT_TRUE(columns_match(blocks, 117, 0, 97, 0)) << "117 does not continue the pipe 97 on its left";
+    EXPECT_TRUE(columns_match(blocks, 118, 15, 97, 15)) << "118 does not continue the pipe 97 on its right";
+    EXPECT_TRUE(rows_match(blocks, 117, 15, 99, 0)) << "117 does not lead into the upright pipe 99 below";
+    EXPECT_TRUE(rows_match(blocks, 118, 15, 99, 0)) << "118 does not lead into the upright pipe 99 below";
+    EXPECT_TRUE(rows_match(blocks, 99, 15, 99, 0)) << "the upright pipe does not stack";
+    EXPECT_TRUE(columns_match(blocks, 97, 15, 97, 0)) << "the straight pipe does not repeat";
+    // a railing is built as 112, any number of 113, 114: each seam continues the next tile
+    EXPECT_TRUE(columns_match(blocks, 112, 15, 113, 15)) << "left end does not meet the middle";
+    EXPECT_TRUE(columns_match(blocks, 114, 0, 113, 0)) << "right end does not meet the middle";
+    for (int y = 0; y < 16; y++) {
+        // the handrail runs unbroken from one middle piece into the next
+        bool rail_right = tile_pixel(blocks, 113, 15, y) != MAGENTA, rail_left = tile_pixel(blocks, 113, 0, y) != MAGENTA;
+        EXPECT_EQ(rail_right, rail_left) << "railing middle breaks at row " << y;
+    }
+    // the ends are not the middle piece
+    EXPECT_FALSE(same_picture(blocks, 112, 113));
+    EXPECT_FALSE(same_picture(blocks, 114, 113));
+}
+
+TEST(Art, CrumblingFloorAndClosedExitAreTheirOwnPictures) {
+    Picture blocks = entry("blocks");
+    ASSERT_EQ(blocks.width, 320);
+    // the crumbling floor is recognisable: no other solid tile looks like it
+    for (int n : {20, 21, 23, 30, 31, 40, 43, 44, 63, 64, 66, 69, 110, 111, 115, 116, 130, 131, 132, 133, 134, 150,
+                  151, 152, 153, 154, 170, 171, 172})
+        EXPECT_FALSE(same_picture(blocks, 22, n)) << "solid tile " << n << " looks like the crumbling floor";
+    // each stage of the crumble keeps less of the slab (the top 12 rows; crumbs fall below it) than the one
+    // before, and the last one still shows dust
+    auto slab = [&](int n) {
+        int count = 0;
+        for (int i = 0; i < 16 * 12; i++) count += tile_pixel(blocks, n, i % 16, i / 16) != MAGENTA;
+        return count;
+    };
+    const int stages[] = {22, 180, 181, 182, 183};
+    for (int i = 1; i < 5; i++) {
+        EXPECT_FALSE(same_picture(blocks, stages[i - 1], stages[i])) << "stage " << stages[i] << " shows no change";
+        if (i > 1) {
+            EXPECT_LT(slab(stages[i]), slab(stages[i - 1])) << "stage " << stages[i] << " keeps as much slab";
+        }
+    }
+    EXPECT_EQ(slab(180), slab(22)) << "the first stage cracks the slab but holds it whole";
+    EXPECT_GT(opaque_in_tile(blocks, 183), 0);
+    // the closed exit never looks like the open one, cell for cell
+    const int closed[] = {38, 39, 58, 59}, open[] = {27, 28, 47, 48};
+    for (int i = 0; i < 4; i++) EXPECT_FALSE(same_picture(blocks, closed[i], open[i])) << closed[i];
+    // both doors sit in the same stone frame, so opening the exit only changes what is inside it
+    EXPECT_TRUE(columns_match(blocks, 58, 0, 47, 0));
+    EXPECT_TRUE(columns_match(blocks, 59, 15, 48, 15));
+}
+
 TEST(Art, BackdropFadesToBlackAndWrapsAround) {
     Picture back = entry("back");
     ASSERT_GT(back.width, 0);
