@@ -38,7 +38,14 @@ static uint32_t read_le(const uint8_t* b, int n) {
 static int bmp_header_sane(const uint8_t* bytes, uint32_t size) {
     if (size < 26 || bytes[0] != 'B' || bytes[1] != 'M') return 0;
     uint32_t header = read_le(bytes + 14, 4);
-    if (header == 12) return 1;
+    if (header == 12) {
+        // The old core header: 16-bit sizes, no compression.
+        uint32_t core_width = read_le(bytes + 18, 2);
+        uint32_t core_height = read_le(bytes + 20, 2);
+        uint32_t core_bits = read_le(bytes + 24, 2);
+        if (core_width < 1 || core_width > BMP_MAX_SIDE || core_height < 1 || core_height > BMP_MAX_SIDE) return 0;
+        return core_bits == 1 || core_bits == 4 || core_bits == 8 || core_bits == 24;
+    }
     if (header < 40 || size < 14 + 40) return 0;
     int32_t width = (int32_t)read_le(bytes + 18, 4);
     int32_t height = (int32_t)read_le(bytes + 22, 4);
