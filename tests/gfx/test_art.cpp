@@ -246,7 +246,8 @@ TEST(Art, PipesAndRailingsJoinWhereTheyMeet) {
     EXPECT_TRUE(columns_match(blocks, 114, 0, 113, 0)) << "right end does not meet the middle";
     for (int y = 0; y < 16; y++) {
         // the handrail runs unbroken from one middle piece into the next
-        bool rail_right = tile_pixel(blocks, 113, 15, y) != MAGENTA, rail_left = tile_pixel(blocks, 113, 0, y) != MAGENTA;
+        bool rail_right = tile_pixel(blocks, 113, 15, y) != MAGENTA,
+             rail_left = tile_pixel(blocks, 113, 0, y) != MAGENTA;
         EXPECT_EQ(rail_right, rail_left) << "railing middle breaks at row " << y;
     }
     // the ends are not the middle piece
@@ -258,8 +259,8 @@ TEST(Art, CrumblingFloorAndClosedExitAreTheirOwnPictures) {
     Picture blocks = entry("blocks");
     ASSERT_EQ(blocks.width, 320);
     // the crumbling floor is recognisable: no other solid tile looks like it
-    for (int n : {20, 21, 23, 30, 31, 40, 43, 44, 63, 64, 66, 69, 110, 111, 115, 116, 130, 131, 132, 133, 134, 150,
-                  151, 152, 153, 154, 170, 171, 172})
+    for (int n : {20,  21,  23,  30,  31,  40,  43,  44,  63,  64,  66,  69,  110, 111, 115,
+                  116, 130, 131, 132, 133, 134, 150, 151, 152, 153, 154, 170, 171, 172})
         EXPECT_FALSE(same_picture(blocks, 22, n)) << "solid tile " << n << " looks like the crumbling floor";
     // each stage of the crumble keeps less of the slab (the top 12 rows; crumbs fall below it) than the one
     // before, and the last one still shows dust

@@ -1,8 +1,9 @@
 // floobcontact SOURCE_DIR OUT_DIR: compiles every image source of SOURCE_DIR
 // and writes review pictures into OUT_DIR: blocks-contact.bmp (every tile
 // enlarged three times, numbered, on a checkerboard so that magenta shows as
-// transparent), <image>-contact.bmp for each other image, and mockup.bmp, a
-// play screen composed from the backdrop and a few tiles.
+// transparent), <image>-contact.bmp for each other image, and mockup.bmp,
+// mockup-cave.bmp and mockup-base.bmp, play screens of the meadow, cave and
+// base themes composed from the backdrop and the tiles.
 #include <dirent.h>
 #include <stdint.h>
 #include <stdio.h>
@@ -25,20 +26,57 @@ static const char* CONTACT_DIGITS[10] = {"111101101101111", "010110010010111", "
                                          "101101111001001", "111100111001111", "111100111101111", "111001001001001",
                                          "111101111101111", "111101111001111"};
 
-// The play-screen mock-up: 20 columns by 12 rows of tile codes, 0 = empty.
-static const uint8_t CONTACT_SCENE[12][20] = {
-    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 33, 0, 0, 0},
-    {0, 0, 0, 0, 0, 0, 0, 0, 20, 40, 20, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 41, 41, 0, 0, 0, 0},
-    {0, 137, 138, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 130, 131, 131, 132, 0, 0, 0},
-    {0, 157, 158, 0, 0, 0, 26, 0, 0, 0, 0, 0, 0, 170, 171, 171, 172, 0, 27, 28},
-    {0, 177, 178, 0, 0, 22, 22, 22, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 47, 48},
-    {130, 131, 131, 131, 132, 0, 0, 0, 0, 0, 0, 65, 82, 9, 0, 25, 105, 0, 130, 131},
-    {150, 151, 151, 151, 152, 160, 161, 160, 161, 130, 131, 131, 131, 131, 131, 131, 131, 131, 151, 151},
-    {150, 151, 151, 151, 152, 85, 53, 85, 85, 150, 151, 151, 151, 151, 151, 151, 151, 151, 151, 151},
-    {150, 151, 151, 151, 152, 145, 145, 145, 145, 150, 151, 151, 151, 151, 151, 151, 151, 151, 151, 151},
+// Play-screen mock-ups of the three themes: 20 columns by 12 rows of tile codes, 0 = empty. The
+// scene's back wall code (0 for none) is drawn under every cell first, as a level dresses its rooms.
+struct Scene {
+    const char* file;
+    uint8_t back_wall;
+    uint8_t cells[12][20];
+};
+
+static const Scene CONTACT_SCENES[] = {
+    {"mockup.bmp",
+     0,
+     {{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+      {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+      {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 33, 0, 0, 0},
+      {0, 0, 0, 0, 0, 0, 0, 0, 20, 40, 20, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+      {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 41, 41, 0, 0, 0, 0},
+      {0, 137, 138, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 130, 131, 131, 132, 0, 0, 0},
+      {0, 157, 158, 0, 0, 0, 26, 0, 0, 0, 0, 0, 0, 170, 171, 171, 172, 0, 27, 28},
+      {0, 177, 178, 0, 0, 22, 22, 22, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 47, 48},
+      {130, 131, 131, 131, 132, 0, 0, 0, 0, 0, 0, 65, 82, 9, 0, 25, 105, 0, 130, 131},
+      {150, 151, 151, 151, 152, 160, 161, 160, 161, 130, 131, 131, 131, 131, 131, 131, 131, 131, 151, 151},
+      {150, 151, 151, 151, 152, 85, 53, 85, 85, 150, 151, 151, 151, 151, 151, 151, 151, 151, 151, 151},
+      {150, 151, 151, 151, 152, 145, 145, 145, 145, 150, 151, 151, 151, 151, 151, 151, 151, 151, 151, 151}}},
+    {"mockup-cave.bmp",
+     70,
+     {{134, 134, 134, 134, 134, 134, 134, 134, 134, 134, 134, 134, 134, 134, 134, 134, 134, 134, 134, 134},
+      {154, 154, 154, 154, 154, 154, 140, 140, 154, 154, 154, 154, 154, 154, 154, 154, 154, 154, 154, 154},
+      {0, 72, 0, 0, 93, 0, 0, 0, 0, 0, 72, 0, 0, 93, 0, 0, 0, 0, 0, 0},
+      {0, 0, 0, 0, 0, 0, 0, 0, 33, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+      {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 41, 41, 0, 0, 0, 0},
+      {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 110, 111, 111, 115, 0, 0, 0},
+      {0, 0, 74, 0, 0, 0, 0, 40, 40, 0, 0, 0, 0, 133, 134, 116, 153, 0, 74, 0},
+      {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 154, 116, 154, 154, 0, 0, 0},
+      {0, 0, 0, 0, 0, 92, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+      {0, 73, 24, 25, 0, 0, 25, 86, 25, 105, 105, 0, 22, 180, 181, 182, 0, 0, 25, 73},
+      {110, 111, 111, 111, 111, 111, 111, 111, 111, 111, 111, 115, 0, 0, 0, 0, 0, 110, 111, 111},
+      {133, 134, 116, 134, 134, 116, 134, 134, 116, 134, 134, 153, 162, 162, 162, 162, 162, 133, 134, 116}}},
+    {"mockup-base.bmp",
+     190,
+     {{31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31},
+      {97, 97, 97, 97, 97, 97, 97, 117, 0, 0, 0, 140, 140, 0, 0, 0, 0, 118, 97, 97},
+      {0, 0, 0, 0, 0, 0, 0, 99, 0, 0, 0, 0, 0, 0, 0, 0, 0, 99, 0, 0},
+      {0, 191, 0, 0, 192, 0, 0, 119, 0, 0, 0, 0, 0, 0, 0, 0, 0, 119, 0, 191},
+      {0, 0, 0, 0, 0, 0, 0, 99, 0, 0, 0, 0, 41, 41, 0, 0, 0, 99, 0, 0},
+      {0, 0, 0, 0, 0, 0, 0, 99, 0, 0, 0, 23, 23, 23, 23, 0, 0, 99, 0, 0},
+      {0, 0, 193, 0, 0, 0, 0, 99, 0, 0, 0, 0, 0, 0, 0, 0, 0, 99, 38, 39},
+      {0, 0, 0, 0, 0, 0, 0, 99, 0, 0, 0, 0, 0, 0, 0, 0, 0, 99, 58, 59},
+      {0, 65, 112, 113, 113, 114, 0, 99, 0, 0, 0, 0, 121, 0, 0, 0, 173, 43, 30, 30},
+      {30, 30, 30, 30, 30, 30, 30, 30, 30, 0, 0, 105, 105, 0, 30, 30, 30, 63, 64, 31},
+      {31, 31, 31, 31, 31, 31, 31, 31, 31, 30, 30, 30, 30, 30, 30, 31, 31, 31, 31, 31},
+      {31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31}}},
 };
 
 static bool decode_bmp24(const Bytes& b, Picture& p) {
@@ -107,7 +145,7 @@ static void blit_tile(Picture& c, const Picture& sheet, int32_t n, int32_t x, in
         }
 }
 
-static void write_mockup(const std::string& path, const Picture& sheet, const Picture* back) {
+static void write_mockup(const std::string& path, const Scene& scene, const Picture& sheet, const Picture* back) {
     Picture c;
     make_canvas(c, 320, 240);
     for (uint32_t& p : c.rgb) p = 0;
@@ -117,8 +155,10 @@ static void write_mockup(const std::string& path, const Picture& sheet, const Pi
             for (int32_t x = 0; x < 320; x++) put(c, x, top + y, back->rgb[(size_t)y * back->width + x % back->width]);
     }
     for (int32_t r = 0; r < 12; r++)
-        for (int32_t col = 0; col < 20; col++)
-            if (CONTACT_SCENE[r][col]) blit_tile(c, sheet, CONTACT_SCENE[r][col], col * 16, r * 16);
+        for (int32_t col = 0; col < 20; col++) {
+            if (scene.back_wall) blit_tile(c, sheet, scene.back_wall, col * 16, r * 16);
+            if (scene.cells[r][col]) blit_tile(c, sheet, scene.cells[r][col], col * 16, r * 16);
+        }
     blit_tile(c, sheet, 24, 16, 220);
     blit_tile(c, sheet, 42, 104, 220);
     blit_tile(c, sheet, 41, 196, 220);
@@ -184,6 +224,7 @@ int main(int argc, char** argv) {
         write_picture(out + "/" + base + "-contact.bmp", c);
     }
     if (have_sheet && sheet.width >= 320 && sheet.height >= 192)
-        write_mockup(out + "/mockup.bmp", sheet, have_back ? &back : nullptr);
+        for (const Scene& scene : CONTACT_SCENES)
+            write_mockup(out + "/" + scene.file, scene, sheet, have_back ? &back : nullptr);
     return status;
 }
