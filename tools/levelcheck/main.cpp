@@ -105,8 +105,8 @@ int main(int argc, char** argv) {
 
     RouteResult r = route_play(held);
     printf("finished: %s\n", r.finished ? "yes" : "no");
-    printf("frames: %d of %d (%.1f %% of the time limit), plus %d get-ready frames\n", (int)r.frames,
-           LEVEL_TIME_LIMIT, 100.0 * r.frames / LEVEL_TIME_LIMIT, GET_READY_FRAMES);
+    printf("frames: %d of %d (%.1f %% of the time limit), plus %d get-ready frames\n", (int)r.frames, LEVEL_TIME_LIMIT,
+           100.0 * r.frames / LEVEL_TIME_LIMIT, GET_READY_FRAMES);
     printf("emeralds: %d collected of %d\n", (int)(r.emeralds_total - r.emeralds_left), (int)r.emeralds_total);
     if (!route_path)
         printf("search: %lld frames simulated, %lld deaths avoided\n", (long long)stats.frames_simulated,
@@ -123,12 +123,19 @@ int main(int argc, char** argv) {
         min_late = std::min(min_late, s.slack_late);
         if (s.slack_early < 2 || s.slack_late < 2) tight++;
     }
-    printf("timing slack over %d input changes: at least %d frames earlier and %d later (limit %d); %d tighter than 2\n",
-           (int)slack.size(), (int)min_early, (int)min_late, (int)slack_limit, (int)tight);
-    for (const ChangeSlack& s : slack)
-        if (s.slack_early < 2 || s.slack_late < 2)
-            printf("  tight: play frame %d: %d earlier, %d later\n", (int)s.frame, (int)s.slack_early,
-                   (int)s.slack_late);
+    printf(
+        "timing slack over %d input changes: at least %d frames earlier and %d later (limit %d); %d tighter than 2\n",
+        (int)slack.size(), (int)min_early, (int)min_late, (int)slack_limit, (int)tight);
+    for (const ChangeSlack& s : slack) {
+        if (s.slack_early >= 2 && s.slack_late >= 2) continue;
+        printf("  tight: play frame %d (%s): %d earlier, %d later", (int)s.frame, s.jump ? "jump" : "direction",
+               (int)s.slack_early, (int)s.slack_late);
+        if (s.slack_early < 2 && s.early_fail_frame >= 0)
+            printf("; earlier fails at play frame %d, column %d", (int)s.early_fail_frame, (int)(s.early_fail_x / 16));
+        if (s.slack_late < 2 && s.late_fail_frame >= 0)
+            printf("; later fails at play frame %d, column %d", (int)s.late_fail_frame, (int)(s.late_fail_x / 16));
+        printf("\n");
+    }
 
     if (out_path && r.finished) {
         std::vector<ReplayFrame> replay = route_to_replay(held);

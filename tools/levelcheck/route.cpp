@@ -21,12 +21,14 @@ enum {
     BUCKET_KEEP = 3,
     TIMING_MARGIN = 2,  // an input change must also work this many frames earlier and later
     HORIZON_MIN = 12,   // frames a changed input is followed before it counts as safe
-    HORIZON_MAX = 48
+    HORIZON_MAX = 48,
+    ROUTE_TAIL_FRAMES = 60
 };
 
 static const char* const MECHANIC_NAMES[MET_COUNT] = {
-    "bump block", "breakable block", "crumbling floor", "trapdoor", "spike trap", "checkpoint", "extra life",
-    "elevator",   "water",           "UFO stomped",     "stonebat stomped", "android stomped", "enemy bounce"};
+    "bump block",       "breakable block", "crumbling floor", "trapdoor", "spike trap",
+    "checkpoint",       "extra life",      "elevator",        "water",    "UFO stomped",
+    "stonebat stomped", "android stomped", "enemy bounce"};
 
 const char* mechanic_name(int32_t bit_index) {
     return bit_index >= 0 && bit_index < MET_COUNT ? MECHANIC_NAMES[bit_index] : "";
@@ -203,13 +205,26 @@ static int32_t watch_after(const FrameWatch& w, const Hero& hero) {
     for (int32_t i = 0; i < MAX_TILE_EFFECTS; i++) {
         if (!tile_effects[i].active || tile_effects[i].counter != 0) continue;
         switch (tile_effects[i].kind) {
-            case EFFECT_BREAK: met |= MET_BREAK_BLOCK; break;
-            case EFFECT_CRUMBLE: met |= MET_CRUMBLE; break;
-            case EFFECT_SPIKES: met |= MET_SPIKE_TRAP; break;
-            case EFFECT_BUMP: met |= MET_BUMP_BLOCK; break;
-            case EFFECT_TRAPDOOR: met |= MET_TRAPDOOR; break;
-            case EFFECT_CHECKPOINT: met |= MET_CHECKPOINT; break;
-            default: break;
+            case EFFECT_BREAK:
+                met |= MET_BREAK_BLOCK;
+                break;
+            case EFFECT_CRUMBLE:
+                met |= MET_CRUMBLE;
+                break;
+            case EFFECT_SPIKES:
+                met |= MET_SPIKE_TRAP;
+                break;
+            case EFFECT_BUMP:
+                met |= MET_BUMP_BLOCK;
+                break;
+            case EFFECT_TRAPDOOR:
+                met |= MET_TRAPDOOR;
+                break;
+            case EFFECT_CHECKPOINT:
+                met |= MET_CHECKPOINT;
+                break;
+            default:
+                break;
         }
     }
     if (lives > w.lives_before) met |= MET_EXTRA_LIFE;
@@ -242,6 +257,8 @@ RouteResult route_play(const std::vector<uint8_t>& held) {
         }
     }
     r.emeralds_left = emeralds_left;
+    r.hero_x = hero.x;
+    r.hero_y = hero.y;
     return r;
 }
 
@@ -250,12 +267,18 @@ enum { ACTION_RIGHT, ACTION_RIGHT_JUMP, ACTION_IDLE, ACTION_LEFT, ACTION_LEFT_JU
 static uint8_t action_held(int32_t action, int32_t frame) {
     uint8_t jump = frame < JUMP_HOLD_FRAMES ? BTN_JUMP : 0;
     switch (action) {
-        case ACTION_RIGHT: return BTN_RIGHT;
-        case ACTION_RIGHT_JUMP: return BTN_RIGHT | jump;
-        case ACTION_LEFT: return BTN_LEFT;
-        case ACTION_LEFT_JUMP: return BTN_LEFT | jump;
-        case ACTION_JUMP: return jump;
-        default: return 0;
+        case ACTION_RIGHT:
+            return BTN_RIGHT;
+        case ACTION_RIGHT_JUMP:
+            return BTN_RIGHT | jump;
+        case ACTION_LEFT:
+            return BTN_LEFT;
+        case ACTION_LEFT_JUMP:
+            return BTN_LEFT | jump;
+        case ACTION_JUMP:
+            return jump;
+        default:
+            return 0;
     }
 }
 
@@ -482,7 +505,12 @@ static std::vector<uint8_t> shifted(const std::vector<uint8_t>& held, const Inpu
         while (end < n && (held[end] & BTN_JUMP)) end++;
         int32_t from = e.frame + shift;
         int32_t to = end + shift;
-        if (from < 0 || to > n) return std::vector<uint8_t>();
+        // A press made during the get-ready phase and still held counts from frame 0.
+        if (from < 0) {
+            from = 0;
+            to = std::max(to, 1);
+        }
+        if (to > n) return std::vector<uint8_t>();
         // The press must stay clear of the presses before and after it.
         int32_t lo = std::max(0, std::min(from, e.frame) - 1);
         int32_t hi = std::min(n - 1, std::max(to, end));
@@ -497,41 +525,80 @@ static std::vector<uint8_t> shifted(const std::vector<uint8_t>& held, const Inpu
     uint8_t old_dir = held[e.frame - 1] & ~BTN_JUMP;
     uint8_t new_dir = held[e.frame] & ~BTN_JUMP;
     if (shift < 0) {
-        for (int32_t f = e.frame + shift; f < e.frame; f++) {
-            if (f < 0 || (held[f] & ~BTN_JUMP) != old_dir) return std::vector<uint8_t>();
+        // Before the first play frame the button is simply held through the
+        // get-ready phase, which is the same as holding it from frame 0.
+        for (int32_t f = std::max(0, e.frame + shift); f < e.frame; f++) {
+            if ((held[f] & ~BTN_JUMP) != old_dir) return std::vector<uint8_t>();
             moved[f] = (uint8_t)(new_dir | (held[f] & BTN_JUMP));
         }
     } else {
-        for (int32_t f = e.frame; f < e.frame + shift; f++) {
-            if (f >= n || (held[f] & ~BTN_JUMP) != new_dir) return std::vector<uint8_t>();
+        // Past the end of the route the change simply never comes.
+        for (int32_t f = e.frame; f < std::min(n, e.frame + shift); f++) {
+            if ((held[f] & ~BTN_JUMP) != new_dir) return std::vector<uint8_t>();
             moved[f] = (uint8_t)(old_dir | (held[f] & BTN_JUMP));
         }
     }
     return moved;
 }
 
+// Moves the event further and further in one direction until the level is no
+// longer finished; notes where the first failing variant ended.
+static int32_t measure_direction(const std::vector<uint8_t>& held, const InputEvent& e, int32_t limit, int32_t sign,
+                                 RouteResult* failure) {
+    for (int32_t k = 1; k <= limit; k++) {
+        std::vector<uint8_t> moved = shifted(held, e, sign * k);
+        if (moved.empty()) return k - 1;
+        RouteResult r = route_play(moved);
+        if (!r.finished) {
+            *failure = r;
+            return k - 1;
+        }
+    }
+    return limit;
+}
+
 static ChangeSlack measure_event(const std::vector<uint8_t>& held, const InputEvent& e, int32_t limit) {
-    ChangeSlack s = {e.frame, 0, 0};
-    for (int32_t k = 1; k <= limit; k++) {
-        std::vector<uint8_t> moved = shifted(held, e, -k);
-        if (moved.empty() || !finishes(moved)) break;
-        s.slack_early = k;
-    }
-    for (int32_t k = 1; k <= limit; k++) {
-        std::vector<uint8_t> moved = shifted(held, e, k);
-        if (moved.empty() || !finishes(moved)) break;
-        s.slack_late = k;
-    }
+    ChangeSlack s;
+    memset(&s, 0, sizeof s);
+    s.frame = e.frame;
+    s.jump = e.jump;
+    RouteResult early;
+    RouteResult late;
+    memset(&early, 0, sizeof early);
+    memset(&late, 0, sizeof late);
+    early.frames = -1;
+    late.frames = -1;
+    s.slack_early = measure_direction(held, e, limit, -1, &early);
+    s.slack_late = measure_direction(held, e, limit, 1, &late);
+    s.early_fail_frame = early.frames;
+    s.early_fail_x = early.hero_x;
+    s.late_fail_frame = late.frames;
+    s.late_fail_x = late.hero_x;
     return s;
 }
 
-std::vector<ChangeSlack> route_slack(const std::vector<uint8_t>& held, int32_t limit) {
+// The frames up to the one in which the hero entered the exit (what a stored
+// replay holds after that, the final release, is not part of the route), then
+// the last direction held on for a while: a player who is a little late keeps
+// walking into the exit rather than letting go on a fixed frame.
+static std::vector<uint8_t> played_part(const std::vector<uint8_t>& held) {
+    RouteResult r = route_play(held);
+    if (!r.finished || r.frames < 1) return held;
+    std::vector<uint8_t> part(held.begin(), held.begin() + r.frames);
+    uint8_t last = (uint8_t)(part.back() & ~BTN_JUMP);
+    part.insert(part.end(), ROUTE_TAIL_FRAMES, last);
+    return part;
+}
+
+std::vector<ChangeSlack> route_slack(const std::vector<uint8_t>& route, int32_t limit) {
     std::vector<ChangeSlack> result;
+    std::vector<uint8_t> held = played_part(route);
     for (const InputEvent& e : input_events(held)) result.push_back(measure_event(held, e, limit));
     return result;
 }
 
-void route_relax(std::vector<uint8_t>& held, int32_t limit) {
+void route_relax(std::vector<uint8_t>& route, int32_t limit) {
+    std::vector<uint8_t> held = played_part(route);
     std::vector<InputEvent> events = input_events(held);
     for (size_t i = 0; i < events.size(); i++) {
         ChangeSlack s = measure_event(held, events[i], limit);
@@ -542,6 +609,9 @@ void route_relax(std::vector<uint8_t>& held, int32_t limit) {
         held.swap(moved);
         events = input_events(held);
     }
+    RouteResult r = route_play(held);
+    if (r.finished) held.resize((size_t)r.frames);
+    route.swap(held);
 }
 
 std::vector<ReplayFrame> route_to_replay(const std::vector<uint8_t>& held) {

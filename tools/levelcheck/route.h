@@ -32,13 +32,15 @@ enum {
 const char* mechanic_name(int32_t bit_index);
 
 struct RouteResult {
-    int32_t finished;       // 1 when the hero entered the open exit
-    int32_t frames;         // play frames after the get-ready phase
-    int32_t emeralds_total; // emeralds the level counts at its start
-    int32_t emeralds_left;  // at the end
-    int32_t died;           // 1 when the hero died on the way
-    int32_t mechanics;      // MET_* bits met on the way
-    int32_t min_air;        // lowest air supply on the way
+    int32_t finished;        // 1 when the hero entered the open exit
+    int32_t frames;          // play frames after the get-ready phase
+    int32_t emeralds_total;  // emeralds the level counts at its start
+    int32_t emeralds_left;   // at the end
+    int32_t died;            // 1 when the hero died on the way
+    int32_t mechanics;       // MET_* bits met on the way
+    int32_t min_air;         // lowest air supply on the way
+    int32_t hero_x;          // where the hero was when the run ended
+    int32_t hero_y;
 };
 
 // Loads level bytes the way a new level starts (start 16, 100, no checkpoint,
@@ -63,8 +65,15 @@ std::vector<uint8_t> route_search(int32_t beam_width, SearchStats* stats);
 // and later (slack_late), up to limit, with the level still finished.
 struct ChangeSlack {
     int32_t frame;
+    int32_t jump;  // 1 for a jump press, 0 for a change of direction
     int32_t slack_early;
     int32_t slack_late;
+    // Where the first failing variant ended (play frame -1 when none failed
+    // within the limit): the spot that makes this change tight.
+    int32_t early_fail_frame;
+    int32_t early_fail_x;
+    int32_t late_fail_frame;
+    int32_t late_fail_x;
 };
 std::vector<ChangeSlack> route_slack(const std::vector<uint8_t>& held, int32_t limit);
 
