@@ -8,7 +8,7 @@
 # Environment: FUZZ_SECONDS (per target, default 30), JOBS (default 2).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$top/build-fuzz}
+build=$(realpath -m "${1:-$top/build-fuzz}")
 seconds=${FUZZ_SECONDS:-30}
 jobs=${JOBS:-2}
 

@@ -9,7 +9,7 @@
 # Usage: scripts/check_memory.sh [BUILD_DIR]   (default: build; built if needed)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$top/build}
+build=$(realpath -m "${1:-$top/build}")
 jobs=${JOBS:-2}
 
 if [ ! -f "$build/CMakeCache.txt" ]; then

@@ -8,7 +8,7 @@
 # Environment: JOBS (parallel build and test jobs, default 2).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$top/build-sanitize}
+build=$(realpath -m "${1:-$top/build-sanitize}")
 jobs=${JOBS:-2}
 
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFLOOB_SANITIZE=ON -DFLOOB_BENCH=OFF \
