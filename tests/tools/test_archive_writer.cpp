@@ -2,6 +2,7 @@
 // round trip of every built entry through the built archives.
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -69,9 +70,8 @@ TEST(ArchiveWriter, LayoutIsHeaderIndexThenZlibStreams) {
 TEST(ArchiveWriter, RefusesWhatTheReaderCannotHold) {
     Bytes out;
     std::string error;
-    out.push_back(1);
-    EXPECT_TRUE(write_archive({}, out, error));
-    EXPECT_TRUE(out.empty()) << "no entries make an empty file, which the game reads as no archive";
+    EXPECT_FALSE(write_archive({}, out, error));
+    EXPECT_NE(std::string::npos, error.find("no entries")) << error;
 
     std::vector<ArchiveInput> many;
     for (int i = 0; i < 257; i++) many.push_back(entry("e" + std::to_string(i), "x"));
@@ -103,6 +103,10 @@ TEST(ArchiveWriter, PackCommandFailsClearly) {
 
     EXPECT_NE(0, run_command(tool + " pack missing.qva nothing-here.bin 2>&1", &output));
     EXPECT_NE(std::string::npos, output.find("nothing-here.bin")) << output;
+
+    EXPECT_NE(0, run_command(tool + " pack empty.qva 2>&1", &output));
+    EXPECT_NE(std::string::npos, output.find("no entries")) << output;
+    EXPECT_NE(0, access("empty.qva", F_OK)) << "a refused archive is not written";
 }
 
 // Every compiled entry of the build comes back byte for byte from its archive.

@@ -52,10 +52,12 @@ static bool check_entries(const std::vector<ArchiveInput>& entries, std::string&
 
 bool write_archive(const std::vector<ArchiveInput>& entries, Bytes& out, std::string& error) {
     out.clear();
-    // The index cannot describe an archive of no entries. An asset folder whose
-    // sources have not arrived yet packs to an empty file instead, which the
-    // game's reader treats exactly like a missing archive.
-    if (entries.empty()) return true;
+    // The index's count byte holds the number of entries minus one, so an
+    // archive needs at least one entry.
+    if (entries.empty()) {
+        error = "no entries to pack: an archive holds 1 to 256 entries";
+        return false;
+    }
     if (!check_entries(entries, error)) return false;
     std::vector<Bytes> packed(entries.size());
     for (size_t i = 0; i < entries.size(); i++) {
