@@ -48,9 +48,11 @@ void hiscore_reset_table() {
 }
 
 static void set_entry_name(HiscoreEntry* entry, const char* name) {
+    // Up to eight characters; the field needs no terminator of its own when full.
     memset(entry->name, 0, sizeof entry->name);
     entry->terminator = 0;
-    strncpy(entry->name, name, HISCORE_NAME_SIZE);
+    size_t length = strnlen(name, HISCORE_NAME_SIZE);
+    memcpy(entry->name, name, length);
 }
 
 static const char* take_default_name() {
