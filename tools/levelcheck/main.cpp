@@ -49,6 +49,15 @@ static void print_mechanics(int32_t mechanics) {
     printf("%s\n", any ? "" : " none");
 }
 
+// Says how a variant of the route that moved one input went wrong.
+static void print_failure(const char* which, const RouteResult& r) {
+    if (r.frames < 0) return;
+    printf("    %s: at play frame %d, column %d, row %d: %s", which, (int)r.frames, (int)(r.hero_x / 16),
+           (int)((r.hero_y + 8) / 16), r.died ? "the hero died" : "not in the exit");
+    if (r.emeralds_left > 0) printf(", %d emerald%s left", (int)r.emeralds_left, r.emeralds_left == 1 ? "" : "s");
+    printf("\n");
+}
+
 int main(int argc, char** argv) {
     const char* level_path = nullptr;
     const char* out_path = nullptr;
@@ -98,6 +107,9 @@ int main(int argc, char** argv) {
         if (held.empty()) {
             printf("no route found (beam %d, %lld frames simulated, %lld deaths avoided)\n", (int)beam,
                    (long long)stats.frames_simulated, (long long)stats.deaths_avoided);
+            printf("farthest: %d of %d emeralds, hero at column %d, row %d after %d play frames\n",
+                   (int)stats.best_emeralds, (int)emeralds_left, (int)(stats.best_x / 16),
+                   (int)((stats.best_y + 8) / 16), (int)(stats.steps * 6));
             return 1;
         }
         route_relax(held, slack_limit);
@@ -128,13 +140,10 @@ int main(int argc, char** argv) {
         (int)slack.size(), (int)min_early, (int)min_late, (int)slack_limit, (int)tight);
     for (const ChangeSlack& s : slack) {
         if (s.slack_early >= 2 && s.slack_late >= 2) continue;
-        printf("  tight: play frame %d (%s): %d earlier, %d later", (int)s.frame, s.jump ? "jump" : "direction",
+        printf("  tight: play frame %d (%s): %d earlier, %d later\n", (int)s.frame, s.jump ? "jump" : "direction",
                (int)s.slack_early, (int)s.slack_late);
-        if (s.slack_early < 2 && s.early_fail_frame >= 0)
-            printf("; earlier fails at play frame %d, column %d", (int)s.early_fail_frame, (int)(s.early_fail_x / 16));
-        if (s.slack_late < 2 && s.late_fail_frame >= 0)
-            printf("; later fails at play frame %d, column %d", (int)s.late_fail_frame, (int)(s.late_fail_x / 16));
-        printf("\n");
+        if (s.slack_early < 2) print_failure("earlier", s.early_fail);
+        if (s.slack_late < 2) print_failure("later", s.late_fail);
     }
 
     if (out_path && r.finished) {

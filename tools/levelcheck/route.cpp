@@ -20,8 +20,6 @@ enum {
     JUMP_HOLD_FRAMES = 2,
     BUCKET_KEEP = 3,
     TIMING_MARGIN = 2,  // an input change must also work this many frames earlier and later
-    HORIZON_MIN = 12,   // frames a changed input is followed before it counts as safe
-    HORIZON_MAX = 48,
     ROUTE_TAIL_FRAMES = 60
 };
 
@@ -55,6 +53,8 @@ struct WorldSnapshot {
     Platform platform_table[MAX_PLATFORMS];
     Enemy enemy_table[MAX_ENEMIES];
     TileEffect effect_table[MAX_TILE_EFFECTS];
+    int32_t exit_codes[4];  // the exit's cells, which the last emerald opens wherever they are
+    int32_t cells_first;    // first cell index held in cells
     std::vector<int32_t> cells;
 };
 
@@ -67,7 +67,7 @@ static WorldSnapshot level_start;
 static std::vector<Emerald> level_emeralds;
 static int32_t level_emerald_total = 0;
 
-static void save_world(const Hero& hero, WorldSnapshot& s) {
+static void save_world_state(const Hero& hero, WorldSnapshot& s) {
     s.hero = hero;
     s.camera = camera_x;
     s.emeralds = emeralds_left;
@@ -90,7 +90,30 @@ static void save_world(const Hero& hero, WorldSnapshot& s) {
     memcpy(s.platform_table, platforms, sizeof platforms);
     memcpy(s.enemy_table, enemies, sizeof enemies);
     memcpy(s.effect_table, tile_effects, sizeof tile_effects);
+}
+
+static void save_world(const Hero& hero, WorldSnapshot& s) {
+    save_world_state(hero, s);
+    s.cells_first = 0;
     s.cells.assign(map_cells, map_cells + (size_t)map_columns * 12);
+}
+
+enum { WINDOW_LEFT = 18, WINDOW_RIGHT = 24 };
+
+// A search branch keeps only the columns around the view: nothing further
+// right has changed yet, and nothing further left can reach the hero again
+// (enemies there are removed 250 pixels left of the camera).
+static const int32_t EXIT_OFFSETS[4] = {0, 12, 1, 13};
+static int32_t window_reach = 0;  // end of the cells any branch may have changed
+
+static void save_world_window(const Hero& hero, WorldSnapshot& s) {
+    save_world_state(hero, s);
+    int32_t first = std::max(0, camera_x / 16 - WINDOW_LEFT);
+    int32_t last = std::min(map_columns, camera_x / 16 + WINDOW_RIGHT);
+    window_reach = std::max(window_reach, last * 12);
+    for (int32_t i = 0; i < 4; i++) s.exit_codes[i] = map_cells[exit_cell + EXIT_OFFSETS[i]];
+    s.cells_first = first * 12;
+    s.cells.assign(map_cells + (size_t)first * 12, map_cells + (size_t)last * 12);
 }
 
 static void restore_world(const WorldSnapshot& s, Hero& hero) {
@@ -116,7 +139,14 @@ static void restore_world(const WorldSnapshot& s, Hero& hero) {
     memcpy(platforms, s.platform_table, sizeof platforms);
     memcpy(enemies, s.enemy_table, sizeof enemies);
     memcpy(tile_effects, s.effect_table, sizeof tile_effects);
-    memcpy(map_cells, s.cells.data(), s.cells.size() * sizeof(int32_t));
+    memcpy(map_cells + s.cells_first, s.cells.data(), s.cells.size() * sizeof(int32_t));
+    // Right of a window the map is as it was at the start, whatever branches
+    // further ahead have done there.
+    int32_t end = s.cells_first + (int32_t)s.cells.size();
+    if (end < window_reach)
+        memcpy(map_cells + end, level_start.cells.data() + end, (size_t)(window_reach - end) * sizeof(int32_t));
+    if (s.cells_first > 0 || end < map_columns * 12)
+        for (int32_t i = 0; i < 4; i++) map_cells[s.exit + EXIT_OFFSETS[i]] = s.exit_codes[i];
 }
 
 int route_load_level(const uint8_t* bytes, int32_t size) {
@@ -282,15 +312,23 @@ static uint8_t action_held(int32_t action, int32_t frame) {
     }
 }
 
+// The search plays every branch in several worlds at once: the route itself,
+// and the same presses made by a player who is 2 frames early or late with
+// everything, with the direction changes only, or with the jumps only. A branch
+// lives only while the hero survives in all of them, so the route it finds does
+// not hang on hitting any frame exactly.
+enum { SEARCH_WORLDS = 7 };
+static const int32_t DIRECTION_LAG[SEARCH_WORLDS] = {2, 0, 4, 0, 4, 2, 2};
+static const int32_t JUMP_LAG[SEARCH_WORLDS] = {2, 0, 4, 2, 2, 0, 4};
+
 struct SearchNode {
     int32_t parent;
     int8_t action;
-    int8_t delay;   // frames of the previous direction played before the action starts
-    int8_t frames;  // frames of the step that were played (less than a step at the finish)
+    int8_t frames;  // frames of the step the route plays (fewer at the finish)
 };
 
 struct Candidate {
-    WorldSnapshot world;
+    WorldSnapshot world[SEARCH_WORLDS];
     int64_t score;
     int32_t node;
 };
@@ -319,6 +357,24 @@ static int64_t score_state(const Hero& hero) {
     return score;
 }
 
+// The cells around the view, the enemies and the elevators: broken blocks,
+// crumbled floors, shut trapdoors and moving things make states that look
+// alike to the hero differ.
+static uint64_t view_hash() {
+    int32_t first = std::max(0, camera_x / 16 - 2);
+    int32_t last = std::min(map_columns, camera_x / 16 + 24);
+    uint64_t k = 1469598103934665603ull;
+    for (int32_t i = first * 12; i < last * 12; i++) k = (k ^ (uint32_t)map_cells[i]) * 1099511628211ull;
+    for (const Enemy& e : enemies) {
+        if (!e.active) continue;
+        k = (k ^ (uint32_t)(e.x * 4099 + e.y)) * 1099511628211ull;
+        k = (k ^ (uint32_t)(e.dx * 31 + e.type)) * 1099511628211ull;
+    }
+    for (int32_t i = 0; i < platform_count; i++)
+        k = (k ^ (uint32_t)(platforms[i].y * 3 + platforms[i].dy)) * 1099511628211ull;
+    return k;
+}
+
 static uint64_t state_key(const Hero& hero) {
     uint64_t k = (uint64_t)(uint32_t)hero.x;
     k = k * 1000003u + (uint32_t)(hero.y + 4096);
@@ -327,131 +383,134 @@ static uint64_t state_key(const Hero& hero) {
     k = k * 1000003u + (uint32_t)(hero.platform + 1);
     k = k * 1000003u + (uint32_t)hero.jump_latch;
     k = k * 1000003u + (uint32_t)camera_x;
+    k = k * 1000003u + view_hash();
     return k;
 }
 
-static uint64_t bucket_key(const Hero& hero) {
+static uint64_t bucket_key(const Hero& hero, int32_t emeralds) {
     uint64_t k = (uint64_t)(uint32_t)(hero.x / 8);
     k = k * 1000003u + (uint32_t)((hero.y + 4096) / 8);
-    k = k * 1000003u + (uint32_t)emeralds_left;
+    k = k * 1000003u + (uint32_t)emeralds;
     return k;
 }
 
 static uint8_t direction_of(int32_t action) { return action_held(action, JUMP_HOLD_FRAMES); }
 
-static uint8_t step_held(const SearchNode& node, uint8_t previous_direction, int32_t f) {
-    return f < node.delay ? previous_direction : action_held(node.action, f - node.delay);
+// Frame f of a step as a world lagging lag frames behind the presses sees it:
+// the end of the previous step's action, then the start of this one.
+static uint8_t lagged_part(int32_t action, int32_t previous, int32_t f, int32_t lag) {
+    int32_t g = f - lag;
+    return g >= 0 ? action_held(action, g) : action_held(previous, STEP_FRAMES + g);
+}
+
+static uint8_t lagged_held(int32_t action, int32_t previous, int32_t f, int32_t world) {
+    uint8_t direction = (uint8_t)(lagged_part(action, previous, f, DIRECTION_LAG[world]) & ~BTN_JUMP);
+    uint8_t jump = (uint8_t)(lagged_part(action, previous, f, JUMP_LAG[world]) & BTN_JUMP);
+    return (uint8_t)(direction | jump);
 }
 
 static std::vector<uint8_t> route_from_nodes(const std::vector<SearchNode>& nodes, int32_t last) {
     std::vector<int32_t> chain;
     for (int32_t n = last; n > 0; n = nodes[n].parent) chain.push_back(n);
     std::vector<uint8_t> held;
-    uint8_t previous = 0;
+    int32_t previous = ACTION_IDLE;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
         const SearchNode& node = nodes[*it];
-        for (int32_t f = 0; f < node.frames; f++) held.push_back(step_held(node, previous, f));
-        previous = direction_of(node.action);
+        for (int32_t f = 0; f < node.frames; f++) held.push_back(lagged_held(node.action, previous, f, 0));
+        previous = node.action;
     }
     return held;
 }
 
-static int on_ground(const Hero& hero) {
-    return hero.platform >= 0 || is_solid_at(hero.x, hero.y + 16) || is_solid_at(hero.x + 15, hero.y + 16);
-}
-
-// Plays one step: delay frames of the previous direction, then the action.
-// Returns the frames played (fewer when the hero finishes or is lost).
-static int32_t play_step(Hero& hero, const SearchNode& node, uint8_t previous_direction, SearchStats& stats) {
+// Plays one step of one world; returns the frames played (fewer when the hero
+// finishes or is lost). A world whose hero is already in the exit stays there.
+static int32_t play_world_step(Hero& hero, int32_t action, int32_t previous, int32_t world, SearchStats& stats) {
     int32_t played = 0;
     for (int32_t f = 0; f < STEP_FRAMES; f++) {
-        play_frame(hero, step_held(node, previous_direction, f));
+        if (hero_finished(hero) || hero_lost(hero)) break;
+        play_frame(hero, lagged_held(action, previous, f, world));
         stats.frames_simulated++;
         played++;
-        if (hero_finished(hero) || hero_lost(hero)) break;
     }
     return played;
 }
 
-// After a changed input, keeps the new direction for a while: the change is
-// safe when the hero survives that and has landed.
-static int survives_horizon(Hero& hero, uint8_t direction, SearchStats& stats) {
-    for (int32_t f = 0; f < HORIZON_MAX; f++) {
-        if (hero_finished(hero)) return 1;
+// A late world that has not yet reached the exit when the route does keeps
+// walking on; it must get there too.
+static int reaches_exit(Hero& hero, uint8_t direction, SearchStats& stats) {
+    for (int32_t f = 0; f < ROUTE_TAIL_FRAMES && !hero_finished(hero); f++) {
         if (hero_lost(hero)) return 0;
-        if (f >= HORIZON_MIN && on_ground(hero)) return 1;
         play_frame(hero, direction);
         stats.frames_simulated++;
     }
-    return !hero_lost(hero);
+    return hero_finished(hero);
 }
 
 std::vector<uint8_t> route_search(int32_t beam_width, SearchStats* stats) {
     SearchStats local;
     memset(&local, 0, sizeof local);
+    window_reach = 0;
     std::vector<SearchNode> nodes;
-    nodes.push_back({-1, ACTION_IDLE, 0, 0});
+    nodes.push_back({-1, ACTION_IDLE, 0});
     std::vector<Candidate> frontier(1);
-    frontier[0].world = level_start;
+    for (int32_t w = 0; w < SEARCH_WORLDS; w++) frontier[0].world[w] = level_start;
     frontier[0].score = 0;
     frontier[0].node = 0;
     int32_t max_steps = LEVEL_TIME_LIMIT / STEP_FRAMES;
     std::vector<uint8_t> found;
     Hero hero;
+    Candidate child;
     for (int32_t step = 0; step < max_steps && !frontier.empty() && found.empty(); step++) {
         local.steps = step + 1;
         std::vector<Candidate> next;
         next.reserve(frontier.size() * ACTION_COUNT);
         std::unordered_map<uint64_t, size_t> seen;
         for (const Candidate& c : frontier) {
-            uint8_t previous = direction_of(nodes[c.node].action);
+            int32_t previous = nodes[c.node].action;
             for (int32_t a = 0; a < ACTION_COUNT && found.empty(); a++) {
-                int changes = (action_held(a, 0) & BTN_JUMP) || direction_of(a) != previous;
-                SearchNode node = {c.node, (int8_t)a, 0, 0};
-                if (changes) {
-                    // A person cannot hit a change to the frame: it must also
-                    // work a little earlier and later, and the route takes it
-                    // in the middle of that window.
-                    int robust = 1;
-                    for (int32_t delay = 0; delay <= 2 * TIMING_MARGIN && robust; delay += 2 * TIMING_MARGIN) {
-                        restore_world(c.world, hero);
-                        SearchNode variant = {c.node, (int8_t)a, (int8_t)delay, 0};
-                        play_step(hero, variant, previous, local);
-                        robust = !hero_lost(hero) && survives_horizon(hero, direction_of(a), local);
+                int alive = 1;
+                int route_done = 0;
+                int32_t route_frames = 0;
+                uint64_t key = 0;
+                int64_t score = 0;
+                for (int32_t w = 0; w < SEARCH_WORLDS && alive; w++) {
+                    restore_world(c.world[w], hero);
+                    int32_t played = play_world_step(hero, a, previous, w, local);
+                    if (hero_lost(hero)) {
+                        alive = 0;
+                        break;
                     }
-                    if (!robust) {
-                        local.deaths_avoided++;
-                        continue;
+                    if (w == 0) {
+                        route_frames = played;
+                        route_done = hero_finished(hero);
+                        key = state_key(hero);
+                        score = score_state(hero);
+                    } else {
+                        key = key * 1000003u + (uint32_t)(hero.x * 8191 + hero.y);
+                        score = std::min(score, score_state(hero));
                     }
-                    node.delay = TIMING_MARGIN;
+                    if (route_done && w > 0 && !reaches_exit(hero, direction_of(a), local)) alive = 0;
+                    if (!route_done) save_world_window(hero, child.world[w]);
                 }
-                restore_world(c.world, hero);
-                node.frames = (int8_t)play_step(hero, node, previous, local);
-                if (hero_lost(hero)) {
+                if (!alive) {
                     local.deaths_avoided++;
                     continue;
                 }
-                nodes.push_back(node);
+                nodes.push_back({c.node, (int8_t)a, (int8_t)route_frames});
                 int32_t index = (int32_t)nodes.size() - 1;
-                if (hero_finished(hero)) {
+                if (route_done) {
                     found = route_from_nodes(nodes, index);
                     break;
                 }
-                uint64_t key = state_key(hero);
-                int64_t score = score_state(hero);
+                child.score = score;
+                child.node = index;
                 auto it = seen.find(key);
                 if (it != seen.end()) {
-                    if (next[it->second].score >= score) continue;
-                    next[it->second].score = score;
-                    next[it->second].node = index;
-                    save_world(hero, next[it->second].world);
+                    if (next[it->second].score < score) next[it->second] = child;
                     continue;
                 }
                 seen[key] = next.size();
-                next.emplace_back();
-                save_world(hero, next.back().world);
-                next.back().score = score;
-                next.back().node = index;
+                next.push_back(child);
             }
             if (!found.empty()) break;
         }
@@ -463,10 +522,15 @@ std::vector<uint8_t> route_search(int32_t beam_width, SearchStats* stats) {
         std::vector<Candidate> kept;
         for (size_t i : order) {
             if ((int32_t)kept.size() >= beam_width) break;
-            restore_world(next[i].world, hero);
-            int32_t& count = buckets[bucket_key(hero)];
+            const Hero& h = next[i].world[0].hero;
+            int32_t& count = buckets[bucket_key(h, next[i].world[0].emeralds)];
             if (count >= BUCKET_KEEP) continue;
             count++;
+            if (kept.empty()) {
+                local.best_emeralds = level_emerald_total - next[i].world[0].emeralds;
+                local.best_x = h.x;
+                local.best_y = h.y;
+            }
             kept.push_back(std::move(next[i]));
         }
         frontier.swap(kept);
@@ -562,18 +626,10 @@ static ChangeSlack measure_event(const std::vector<uint8_t>& held, const InputEv
     memset(&s, 0, sizeof s);
     s.frame = e.frame;
     s.jump = e.jump;
-    RouteResult early;
-    RouteResult late;
-    memset(&early, 0, sizeof early);
-    memset(&late, 0, sizeof late);
-    early.frames = -1;
-    late.frames = -1;
-    s.slack_early = measure_direction(held, e, limit, -1, &early);
-    s.slack_late = measure_direction(held, e, limit, 1, &late);
-    s.early_fail_frame = early.frames;
-    s.early_fail_x = early.hero_x;
-    s.late_fail_frame = late.frames;
-    s.late_fail_x = late.hero_x;
+    s.early_fail.frames = -1;
+    s.late_fail.frames = -1;
+    s.slack_early = measure_direction(held, e, limit, -1, &s.early_fail);
+    s.slack_late = measure_direction(held, e, limit, 1, &s.late_fail);
     return s;
 }
 
@@ -597,18 +653,95 @@ std::vector<ChangeSlack> route_slack(const std::vector<uint8_t>& route, int32_t 
     return result;
 }
 
+static int32_t tight_changes(const std::vector<uint8_t>& held, int32_t limit) {
+    int32_t tight = 0;
+    for (const InputEvent& e : input_events(held)) {
+        ChangeSlack s = measure_event(held, e, std::min(limit, (int32_t)TIMING_MARGIN));
+        if (s.slack_early < TIMING_MARGIN || s.slack_late < TIMING_MARGIN) tight++;
+    }
+    return tight;
+}
+
+// Drops inputs the route does not need: a jump press, or a short run of
+// another direction between two runs of the same one, when the level is still
+// finished and no more changes are tight than before.
+static void simplify_route(std::vector<uint8_t>& held, int32_t limit) {
+    int32_t tight = tight_changes(held, limit);
+    int32_t n = (int32_t)held.size();
+    for (int32_t f = 1; f < n && tight > 0; f++) {
+        std::vector<uint8_t> trial = held;
+        if ((held[f] & BTN_JUMP) && !(held[f - 1] & BTN_JUMP)) {
+            for (int32_t g = f; g < n && (held[g] & BTN_JUMP); g++) trial[g] &= ~BTN_JUMP;
+        } else if ((held[f] & ~BTN_JUMP) != (held[f - 1] & ~BTN_JUMP)) {
+            uint8_t outer = held[f - 1] & ~BTN_JUMP;
+            int32_t end = f;
+            while (end < n && (held[end] & ~BTN_JUMP) == (held[f] & ~BTN_JUMP)) end++;
+            if (end >= n || end - f > 3 * STEP_FRAMES || (held[end] & ~BTN_JUMP) != outer) continue;
+            for (int32_t g = f; g < end; g++) trial[g] = (uint8_t)(outer | (held[g] & BTN_JUMP));
+        } else {
+            continue;
+        }
+        if (!finishes(trial)) continue;
+        int32_t trial_tight = tight_changes(trial, limit);
+        if (trial_tight > tight) continue;
+        held.swap(trial);
+        tight = trial_tight;
+    }
+}
+
+// A change is often tight because of a later one: moved on its own, it puts
+// the hero a few pixels off for a jump that was taken close to an edge. Moves
+// the later changes up to the spot where the tight one fails, and keeps any
+// move that leaves fewer tight changes.
+static void repair_route(std::vector<uint8_t>& held, int32_t limit) {
+    int32_t tight = tight_changes(held, limit);
+    for (int32_t round = 0; round < 4 && tight > 0; round++) {
+        int improved = 0;
+        std::vector<InputEvent> events = input_events(held);
+        for (size_t i = 0; i < events.size() && tight > 0; i++) {
+            ChangeSlack s = measure_event(held, events[i], TIMING_MARGIN);
+            if (s.slack_early >= TIMING_MARGIN && s.slack_late >= TIMING_MARGIN) continue;
+            int32_t until = std::max(s.early_fail.frames, s.late_fail.frames);
+            for (size_t j = i + 1; j < events.size() && events[j].frame <= until; j++) {
+                int accepted = 0;
+                for (int32_t shift = -3; shift <= 3 && !accepted; shift++) {
+                    if (shift == 0) continue;
+                    std::vector<uint8_t> moved = shifted(held, events[j], shift);
+                    if (moved.empty() || !finishes(moved)) continue;
+                    int32_t moved_tight = tight_changes(moved, limit);
+                    if (moved_tight >= tight) continue;
+                    held.swap(moved);
+                    tight = moved_tight;
+                    accepted = 1;
+                }
+                if (accepted) {
+                    improved = 1;
+                    break;
+                }
+            }
+            if (improved) break;
+        }
+        if (!improved) break;
+    }
+}
+
 void route_relax(std::vector<uint8_t>& route, int32_t limit) {
     std::vector<uint8_t> held = played_part(route);
-    std::vector<InputEvent> events = input_events(held);
-    for (size_t i = 0; i < events.size(); i++) {
-        ChangeSlack s = measure_event(held, events[i], limit);
-        int32_t shift = (s.slack_late - s.slack_early) / 2;
-        if (shift == 0) continue;
-        std::vector<uint8_t> moved = shifted(held, events[i], shift);
-        if (moved.empty() || !finishes(moved)) continue;
-        held.swap(moved);
-        events = input_events(held);
+    simplify_route(held, limit);
+    for (int32_t pass = 0; pass < 3; pass++) {
+        std::vector<InputEvent> events = input_events(held);
+        for (size_t i = 0; i < events.size(); i++) {
+            ChangeSlack s = measure_event(held, events[i], limit);
+            int32_t shift = (s.slack_late - s.slack_early) / 2;
+            if (shift == 0) continue;
+            std::vector<uint8_t> moved = shifted(held, events[i], shift);
+            if (moved.empty() || !finishes(moved)) continue;
+            held.swap(moved);
+            events = input_events(held);
+        }
     }
+    simplify_route(held, limit);
+    repair_route(held, limit);
     RouteResult r = route_play(held);
     if (r.finished) held.resize((size_t)r.frames);
     route.swap(held);

@@ -56,6 +56,10 @@ struct SearchStats {
     int64_t frames_simulated;
     int64_t deaths_avoided;  // candidate moves dropped because the hero died
     int32_t steps;
+    // The farthest the search got: the best-scored hero of the last step.
+    int32_t best_emeralds;  // emeralds collected
+    int32_t best_x;         // hero position in pixels
+    int32_t best_y;
 };
 
 // Beam search for a finishing route. Returns an empty route when none is found.
@@ -68,12 +72,10 @@ struct ChangeSlack {
     int32_t jump;  // 1 for a jump press, 0 for a change of direction
     int32_t slack_early;
     int32_t slack_late;
-    // Where the first failing variant ended (play frame -1 when none failed
-    // within the limit): the spot that makes this change tight.
-    int32_t early_fail_frame;
-    int32_t early_fail_x;
-    int32_t late_fail_frame;
-    int32_t late_fail_x;
+    // How the first failing variant ended (frames -1 when none failed within
+    // the limit): the spot that makes this change tight.
+    RouteResult early_fail;
+    RouteResult late_fail;
 };
 std::vector<ChangeSlack> route_slack(const std::vector<uint8_t>& held, int32_t limit);
 
