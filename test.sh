@@ -1,7 +1,17 @@
 #!/usr/bin/env bash
-# Sets up and builds everything, then runs the whole test suite.
+# Sets up and builds everything, then runs the whole test suite: the unit and
+# game tests (headless), the smoke test under Xvfb, the scripted sessions and the
+# level routes; then the hardening checks: the real binary under valgrind, the
+# whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer, and a
+# short run of every fuzz target.
+#   ./test.sh            everything
+#   ./test.sh --quick    the main suite only
 set -euo pipefail
 top=$(cd "$(dirname "$0")" && pwd)
+jobs=$(nproc 2>/dev/null || echo 2)
 "$top/scripts/setup.sh" "$top/build"
-cd "$top/build"
-ctest --output-on-failure -j "$(nproc 2>/dev/null || echo 2)" "$@"
+(cd "$top/build" && ctest --output-on-failure -j "$jobs")
+[ "${1:-}" = "--quick" ] && exit 0
+JOBS=$jobs "$top/scripts/check_memory.sh" "$top/build"
+JOBS=$jobs "$top/scripts/check_sanitize.sh" "$top/build-sanitize"
+JOBS=$jobs FUZZ_SECONDS=${FUZZ_SECONDS:-30} "$top/scripts/check_fuzz.sh" "$top/build-fuzz"

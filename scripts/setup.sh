@@ -6,8 +6,9 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$top/build}
 
-packages=(build-essential cmake pkg-config libsdl1.2-dev libsdl-mixer1.2-dev libmodplug-dev zlib1g-dev
-          libgtest-dev libbenchmark-dev xvfb xauth x11-utils x11-apps xdotool)
+packages=(build-essential cmake ninja-build pkg-config libsdl1.2-dev libsdl-mixer1.2-dev libmodplug-dev zlib1g-dev
+          libgtest-dev libbenchmark-dev xvfb xauth x11-utils x11-apps xdotool
+          clang libclang-rt-14-dev valgrind)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -20,5 +21,9 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 jobs=$(nproc 2>/dev/null || echo 2)
-cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo > "$build.cmake.log" 2>&1 || { cat "$build.cmake.log"; exit 1; }
+# A fresh build directory uses Ninja; an existing one keeps its generator.
+generator=()
+[ -f "$build/CMakeCache.txt" ] || generator=(-G Ninja)
+cmake -S "$top" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo > "$build.cmake.log" 2>&1 ||
+  { cat "$build.cmake.log"; exit 1; }
 cmake --build "$build" -j "$jobs"
