@@ -43,25 +43,7 @@ std::string exit_level() {
     return bytes;
 }
 
-void make_data() {
-    ASSERT_EQ(0, mkdir("data", 0755));
-    for (const char* name : {"gfx.qva", "music.qva", "sound.qva"}) {
-        std::string from = built_data_dir() + "/" + name;
-        ASSERT_EQ(0, symlink(from.c_str(), (std::string("data/") + name).c_str()));
-    }
-    std::vector<ArchiveInput> entries;
-    for (int n = 0; n <= 10; n++) {
-        ArchiveInput in;
-        in.name = std::string(level_map_name(n)) + ".bin";
-        std::string bytes = exit_level();
-        in.data.assign(bytes.begin(), bytes.end());
-        entries.push_back(in);
-    }
-    Bytes packed;
-    std::string error;
-    ASSERT_TRUE(write_archive(entries, packed, error)) << error;
-    ASSERT_TRUE(write_file("data/maps.qva", std::string(packed.begin(), packed.end())));
-}
+void make_data() { make_data_with_maps(exit_level()); }
 
 struct Snap {
     int32_t level, alive, points, lives, timer, menu, highlighted, frame, quit_signal;

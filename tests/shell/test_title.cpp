@@ -22,34 +22,7 @@ namespace {
 
 enum { MAX_SNAPS = 4000 };
 
-std::string floor_level() {
-    std::string bytes;
-    bytes.push_back((char)39);
-    bytes.push_back((char)0);
-    for (int c = 0; c < 40; c++)
-        for (int r = 0; r < 12; r++) bytes.push_back((char)(r == 11 ? 21 : c == 2 && r == 10 ? 65 : 0));
-    return bytes;
-}
-
-void make_data() {
-    ASSERT_EQ(0, mkdir("data", 0755));
-    for (const char* name : {"gfx.qva", "music.qva", "sound.qva"}) {
-        std::string from = built_data_dir() + "/" + name;
-        ASSERT_EQ(0, symlink(from.c_str(), (std::string("data/") + name).c_str()));
-    }
-    std::vector<ArchiveInput> entries;
-    for (int n = 0; n <= 10; n++) {
-        ArchiveInput in;
-        in.name = std::string(level_map_name(n)) + ".bin";
-        std::string bytes = floor_level();
-        in.data.assign(bytes.begin(), bytes.end());
-        entries.push_back(in);
-    }
-    Bytes packed;
-    std::string error;
-    ASSERT_TRUE(write_archive(entries, packed, error)) << error;
-    ASSERT_TRUE(write_file("data/maps.qva", std::string(packed.begin(), packed.end())));
-}
+void make_data() { make_data_with_maps(plain_floor_level()); }
 
 struct Snap {
     int32_t level, menu, highlighted, camera, offset, pixel, frame;

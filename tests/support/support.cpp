@@ -1,9 +1,16 @@
 #include "support.h"
 
+#include <gtest/gtest.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <vector>
+
+#include "compile.h"
+#include "world/level.h"
 
 TempDir::TempDir(bool with_data) {
     char buffer[4096];
@@ -59,4 +66,32 @@ int run_command(const std::string& command, std::string* output) {
     if (output) *output = text;
     if (status == -1 || !WIFEXITED(status)) return -1;
     return WEXITSTATUS(status);
+}
+
+void make_data_with_maps(const std::string& level) {
+    ASSERT_EQ(0, mkdir("data", 0755));
+    for (const char* name : {"gfx.qva", "music.qva", "sound.qva"}) {
+        std::string from = built_data_dir() + "/" + name;
+        ASSERT_EQ(0, symlink(from.c_str(), (std::string("data/") + name).c_str()));
+    }
+    std::vector<ArchiveInput> entries;
+    for (int n = 0; n <= 10; n++) {
+        ArchiveInput in;
+        in.name = std::string(level_map_name(n)) + ".bin";
+        in.data.assign(level.begin(), level.end());
+        entries.push_back(in);
+    }
+    Bytes packed;
+    std::string error;
+    ASSERT_TRUE(write_archive(entries, packed, error)) << error;
+    ASSERT_TRUE(write_file("data/maps.qva", std::string(packed.begin(), packed.end())));
+}
+
+std::string plain_floor_level() {
+    std::string bytes;
+    bytes.push_back((char)39);
+    bytes.push_back((char)0);
+    for (int c = 0; c < 40; c++)
+        for (int r = 0; r < 12; r++) bytes.push_back((char)(r == 11 ? 21 : c == 2 && r == 10 ? 65 : 0));
+    return bytes;
 }

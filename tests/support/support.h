@@ -22,6 +22,13 @@ bool write_file(const std::string& path, const std::string& bytes);
 // Reads a whole file; empty when missing.
 std::string read_file(const std::string& path);
 
+// A 40-column level: solid ground on the bottom row and the hero's start.
+std::string plain_floor_level();
+
+// Makes ./data in the current directory: the built images, sounds and music,
+// and a maps archive that holds the given level bytes under every map name.
+void make_data_with_maps(const std::string& level);
+
 // Runs a command through the shell and captures its standard output.
 // Returns the exit status (-1 when it did not exit normally).
 int run_command(const std::string& command, std::string* output);
