@@ -9,7 +9,7 @@ struct HiscoreEntry {
     uint8_t terminator;
     uint8_t origin;  // 0 player, 1 made up by the game, 2 cheat marker
     uint8_t reserved[2];
-    int32_t score;   // little-endian in the file
+    int32_t score;  // little-endian in the file
 };
 
 enum { HISCORE_ROWS = 10 };

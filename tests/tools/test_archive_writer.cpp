@@ -2,10 +2,10 @@
 // round trip of every built entry through the built archives.
 #include <dirent.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <string>
