@@ -274,7 +274,7 @@ static bool parse_lines(SongState& s, const std::vector<SourceLine>& lines, std:
                         error = source_error(line, "bad transposition in '" + w + "'");
                         return false;
                     }
-                    w = w.substr(0, sign);
+                    w.resize(sign);
                 }
                 int32_t index = find_pattern(s, w);
                 if (index < 0) {
