@@ -63,15 +63,24 @@ export DISPLAY="$display"
 # Stage 2: the game starts in a fresh run directory with the built data.
 cd "$work" || fail "run directory" "cannot enter $work"
 ln -s "$build/data" data || fail "run directory" "cannot link the data"
-SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy "$game" >"$work/game.log" 2>&1 &
-game_pid=$!
-
+# A freshly started server on a busy machine can refuse the first client for a
+# moment although it already answered the probe: the start is tried again then.
 window=""
-for _ in $(seq 1 200); do
-    kill -0 "$game_pid" 2>/dev/null || break
-    window=$(xwininfo -root -tree 2>/dev/null | grep -F "\"$caption\"" | awk '{print $1}' | head -n 1)
+for attempt in 1 2 3; do
+    SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy "$game" >"$work/game.log" 2>&1 &
+    game_pid=$!
+    for _ in $(seq 1 200); do
+        kill -0 "$game_pid" 2>/dev/null || break
+        window=$(xwininfo -root -tree 2>/dev/null | grep -F "\"$caption\"" | awk '{print $1}' | head -n 1)
+        [ -n "$window" ] && break
+        sleep 0.1
+    done
     [ -n "$window" ] && break
-    sleep 0.1
+    kill -0 "$game_pid" 2>/dev/null && break
+    grep -q "Couldn't open X11 display" "$work/game.log" || break
+    wait "$game_pid"
+    echo "smoke: the X server refused the game (attempt $attempt); starting it again"
+    sleep 1
 done
 if [ -z "$window" ]; then
     if kill -0 "$game_pid" 2>/dev/null; then
