@@ -55,6 +55,10 @@ TEST(SongCompiler, RefusesMalformedSourcesWithFileAndLine) {
         {"pattern a 16\nm: c1\n", "s.song:1: no order"},
         {"wobble 3\n", "s.song:9: unknown keyword"},
         {"tempo 900\n", "s.song:9:"},
+        // Runs of digits far past any valid value are refused, not overflowed.
+        {"pattern a 16\nm: o4 c99999999999999999999\norder a\n", "s.song:10: bad length"},
+        {"pattern a 16\nm: o99999999999999999999 c1\norder a\n", "s.song:10: octave"},
+        {"pattern a 16\nm: [c4]99999999999999999999\norder a\n", "s.song:10: a repeat needs a count"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.body);

@@ -319,11 +319,21 @@ static bool fail(Writer& w, const std::string& what) {
     return false;
 }
 
+// Decimal digits at text[pos]; a long run of digits saturates far above any
+// value a song may use, so it is refused as out of range instead of overflowing.
+static int32_t read_digits(const std::string& text, size_t& pos) {
+    int32_t value = 0;
+    while (pos < text.size() && isdigit((unsigned char)text[pos])) {
+        if (value < 1000000) value = value * 10 + (text[pos] - '0');
+        pos++;
+    }
+    return value;
+}
+
 // Length digits and dots at text[pos]; rows of a sixteenth.
 static bool read_length(Writer& w, const std::string& text, size_t& pos, int32_t& rows) {
-    int32_t value = 0;
     size_t start = pos;
-    while (pos < text.size() && isdigit((unsigned char)text[pos])) value = value * 10 + (text[pos++] - '0');
+    int32_t value = read_digits(text, pos);
     if (pos == start) {
         rows = w.length;
     } else {
@@ -393,9 +403,8 @@ static bool write_melody(Writer& w, const std::string& text, size_t& pos, int32_
             if (ch == 'r') cell_at(w, w.row, 0).note = 97;
             w.row += rows;
         } else if (ch == 'o' || ch == 'l' || ch == 'v') {
-            int32_t value = 0;
             size_t start = pos;
-            while (pos < text.size() && isdigit((unsigned char)text[pos])) value = value * 10 + (text[pos++] - '0');
+            int32_t value = read_digits(text, pos);
             if (pos == start) return fail(w, std::string("'") + ch + "' needs a number");
             if (ch == 'o') {
                 if (value > 7) return fail(w, "octave out of range 0..7");
@@ -422,8 +431,7 @@ static bool write_melody(Writer& w, const std::string& text, size_t& pos, int32_
             size_t body = pos;
             size_t end = pos;
             if (!write_melody(w, text, end, depth + 1)) return false;
-            int32_t times = 0;
-            while (end < text.size() && isdigit((unsigned char)text[end])) times = times * 10 + (text[end++] - '0');
+            int32_t times = read_digits(text, end);
             if (times < 1 || times > 64) return fail(w, "a repeat needs a count from 1 to 64 after ']'");
             for (int32_t i = 1; i < times; i++) {
                 size_t again = body;
