@@ -12,23 +12,24 @@ int32_t last_key = 0;
 int32_t last_pad_button = -1;
 int32_t skip_draw = 0;
 int32_t quit_signal = 0;
-uint32_t last_time = 0;
-uint32_t group_start = 0;
-int32_t group_index = 0;
-int32_t lag = 0;
-int32_t consecutive_skips = 0;
 
 enum {
-    FRAME_TARGET = 17,        // ms for the first and second frame of a group
-    FRAME_GROUP_TARGET = 50,  // ms for a whole group of three frames
+    FRAME_TARGET = 17,                                          // ms for the first and second frame of a group
+    FRAME_GROUP_TARGET = 50,                                    // ms for a whole group of three frames
+    FRAME_LAST_TARGET = FRAME_GROUP_TARGET - 2 * FRAME_TARGET,  // ms for the third frame
     FRAME_FINE_STEP_US = 250,
     FRAME_MAX_SLEEPS = 64,
+    FRAME_ELAPSED_LIMIT = 60000,  // longest stretch counted at once, in ms, so that the lag cannot overflow
     STICK_DEAD_ZONE = 31000
 };
+
+// The frame clock's state, changed only by frame_timer_reset and frame_wait.
+static FramePacing pacing = {0, 0, 0, 0, 0};
 
 static uint32_t default_ticks() { return SDL_GetTicks(); }
 static void default_sleep(uint32_t microseconds) { usleep(microseconds); }
 
+// The clock the pacing reads and sleeps on; set_frame_clock replaces them.
 static TickFunction clock_ticks = default_ticks;
 static SleepFunction clock_sleep = default_sleep;
 
@@ -37,13 +38,15 @@ void set_frame_clock(TickFunction ticks, SleepFunction sleep) {
     clock_sleep = sleep ? sleep : default_sleep;
 }
 
+const FramePacing& frame_pacing() { return pacing; }
+
 void frame_timer_reset() {
-    last_time = clock_ticks();
-    group_start = last_time;
+    pacing.last_time = clock_ticks();
+    pacing.group_start = pacing.last_time;
     skip_draw = 0;
-    group_index = 0;
-    lag = 0;
-    consecutive_skips = 0;
+    pacing.group_index = 0;
+    pacing.lag = 0;
+    pacing.consecutive_skips = 0;
 }
 
 // Sleeps until the tick counter reaches last_time + remaining.
@@ -54,64 +57,80 @@ void frame_timer_reset() {
 // aims at the deadline itself: one long sleep ends within the last millisecond
 // before it, then short sleeps of a quarter of a millisecond each poll the
 // tick counter until it shows the deadline. The wait thus ends just after the
-// deadline's tick begins, well before the next one, so the next frame measures
-// from exactly that tick: groups are exactly 50 ticks apart, 60.0 frames per
-// second over any stretch, with no drift from the millisecond rounding of the
-// counter. The process sleeps all the time; at most a handful of wake-ups per
-// frame read the counter. Elapsed time is taken as an unsigned difference, so
-// a counter that wraps during the wait still ends it at the right tick, and
-// one that goes backwards ends it at once. The sleep count is bounded so that
-// a stopped clock cannot hold the game.
+// deadline's tick begins, well before the next one. Where the system rounds
+// sleeps up to a coarse tick the wait ends later than the deadline; frame_wait
+// carries that overshoot into the next frame. The process sleeps all the time;
+// at most a handful of wake-ups per frame read the counter. Elapsed time is
+// taken as an unsigned difference, so a counter that wraps during the wait
+// still ends it at the right tick, and one that goes backwards ends it at
+// once. The sleep count is bounded so that a stopped clock cannot hold the
+// game.
 static void sleep_until(uint32_t remaining) {
     for (int32_t i = 0; i < FRAME_MAX_SLEEPS; i++) {
-        uint32_t elapsed = clock_ticks() - last_time;
+        uint32_t elapsed = clock_ticks() - pacing.last_time;
         if (elapsed >= remaining) return;
         uint32_t left = remaining - elapsed;
         clock_sleep(left > 1 ? (left - 1) * 1000 : (uint32_t)FRAME_FINE_STEP_US);
     }
 }
 
+// Milliseconds from since to until on the wrapping counter; 0 when the
+// counter went backwards, capped so that the lag cannot overflow.
+static int32_t ticks_between(uint32_t since, uint32_t until) {
+    int32_t elapsed = (int32_t)(until - since);
+    if (elapsed < 0) return 0;
+    return elapsed < FRAME_ELAPSED_LIMIT ? elapsed : FRAME_ELAPSED_LIMIT;
+}
+
+// Every frame has a slot of 17, 17 and 16 ms in turn, three frames per 50 ms.
+// The lag is how far the frame ends after the end of its slot, in ticks, and
+// carries into the next frame: the frame's work, a skipped frame's whole
+// length, and what the wait overslept past the deadline, all counted once. The
+// long-run rate is then exactly 60 frames per second whenever the machine can
+// keep up, whatever the display costs per drawing and however coarsely the
+// system rounds its sleeps. A frame that ends after its slot makes the next
+// one skip its drawing; after two skipped frames in a row the next one is
+// drawn however late, and the lag it had is forgiven. A wait that ended early
+// (a clock that stands still) is carried as time in hand, but never more than
+// one frame.
 void frame_wait() {
-    uint32_t prev = last_time;
+    uint32_t prev = pacing.last_time;
     uint32_t now = clock_ticks();
-    last_time = now;
-    uint32_t base;
-    int32_t target;
-    if (group_index == 2) {
-        base = group_start;
-        target = FRAME_GROUP_TARGET;
-        if (now < base) {
-            now = base + FRAME_GROUP_TARGET;
-            last_time = now;
-        }
-    } else {
-        base = prev;
-        target = FRAME_TARGET;
-        if (now < prev) {
-            now = prev + FRAME_TARGET;
-            last_time = now;
-        }
+    int32_t target = pacing.group_index == 2 ? FRAME_LAST_TARGET : FRAME_TARGET;
+    int32_t elapsed = ticks_between(prev, now);
+    if ((int32_t)(now - prev) < 0) {
+        // The counter went backwards: the frame counts as exactly on time.
+        now = prev + (uint32_t)target;
+        elapsed = target;
     }
-    lag += (int32_t)(now - base);
+    pacing.last_time = now;
+    pacing.lag += elapsed;
 
-    if (lag > target && consecutive_skips <= 1) {
-        lag -= target;
+    int32_t forgiven = 0;
+    if (pacing.lag > target && pacing.consecutive_skips <= 1) {
         skip_draw = 1;
-        consecutive_skips += 1;
+        pacing.consecutive_skips += 1;
     } else {
-        int32_t remaining = target - lag;
+        int32_t remaining = target - pacing.lag;
         if (remaining > 0) sleep_until((uint32_t)remaining);
-        lag = 0;
+        forgiven = remaining < 0;
         skip_draw = 0;
-        consecutive_skips = 0;
+        pacing.consecutive_skips = 0;
     }
 
-    last_time = clock_ticks();
-    if (group_index == 2) {
-        group_start = last_time;
-        group_index = 0;
+    uint32_t end = clock_ticks();
+    if (forgiven) {
+        pacing.lag = 0;
     } else {
-        group_index += 1;
+        pacing.lag += ticks_between(now, end) - target;
+        if (pacing.lag < -FRAME_TARGET) pacing.lag = -FRAME_TARGET;
+    }
+    pacing.last_time = end;
+    if (pacing.group_index == 2) {
+        pacing.group_start = pacing.last_time;
+        pacing.group_index = 0;
+    } else {
+        pacing.group_index += 1;
     }
 }
 

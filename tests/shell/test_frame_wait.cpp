@@ -1,6 +1,7 @@
 // Frame pacing driven by a clock the test controls: the clock counts
 // microseconds, hands out whole milliseconds like SDL_GetTicks, and a sleep
-// advances it by the time asked plus a small oversleep.
+// advances it by the time asked plus a small oversleep, rounded up to the
+// scheduler's tick where one is set.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -14,9 +15,12 @@
 
 namespace {
 
+const FramePacing& pacing = frame_pacing();
+
 uint64_t clock_us = 0;
 uint32_t clock_oversleep_us = 0;
 int32_t clock_advances_on_sleep = 1;
+uint32_t clock_granularity_us = 0;
 int32_t sleep_calls = 0;
 uint64_t slept_us = 0;
 
@@ -25,7 +29,10 @@ uint32_t test_ticks() { return (uint32_t)(clock_us / 1000); }
 void test_sleep(uint32_t microseconds) {
     sleep_calls += 1;
     slept_us += microseconds;
-    if (clock_advances_on_sleep) clock_us += microseconds + clock_oversleep_us;
+    uint64_t length = microseconds + clock_oversleep_us;
+    if (clock_granularity_us)
+        length = (length + clock_granularity_us - 1) / clock_granularity_us * clock_granularity_us;
+    if (clock_advances_on_sleep) clock_us += length;
 }
 
 void work_ms(uint32_t ms) { clock_us += (uint64_t)ms * 1000; }
@@ -38,6 +45,7 @@ class FrameWait : public ::testing::Test {
     void SetUp() override {
         clock_oversleep_us = 60;
         clock_advances_on_sleep = 1;
+        clock_granularity_us = 0;
         sleep_calls = 0;
         slept_us = 0;
         set_clock(100000, 0);
@@ -55,12 +63,12 @@ TEST_F(FrameWait, ResetTakesTheClockAndClearsThePacingState) {
     ASSERT_EQ(1, skip_draw);
     set_clock(777777, 300);
     frame_timer_reset();
-    EXPECT_EQ(777777u, last_time);
-    EXPECT_EQ(777777u, group_start);
+    EXPECT_EQ(777777u, pacing.last_time);
+    EXPECT_EQ(777777u, pacing.group_start);
     EXPECT_EQ(0, skip_draw);
-    EXPECT_EQ(0, group_index);
-    EXPECT_EQ(0, lag);
-    EXPECT_EQ(0, consecutive_skips);
+    EXPECT_EQ(0, pacing.group_index);
+    EXPECT_EQ(0, pacing.lag);
+    EXPECT_EQ(0, pacing.consecutive_skips);
 }
 
 TEST_F(FrameWait, IdleFramesKeepTheSeventeenSeventeenSixteenRhythm) {
@@ -68,29 +76,29 @@ TEST_F(FrameWait, IdleFramesKeepTheSeventeenSeventeenSixteenRhythm) {
     // Start in the middle of a millisecond so rounding of the counter shows.
     set_clock(100000, 730);
     frame_timer_reset();
-    uint32_t start = last_time;
+    uint32_t start = pacing.last_time;
     uint32_t previous = start;
     for (int32_t frame = 0; frame < 600; frame++) {
         frame_wait();
-        ASSERT_EQ(RHYTHM[frame % 3], last_time - previous) << "frame " << frame;
+        ASSERT_EQ(RHYTHM[frame % 3], pacing.last_time - previous) << "frame " << frame;
         ASSERT_EQ(0, skip_draw) << "frame " << frame;
-        previous = last_time;
+        previous = pacing.last_time;
     }
     // 600 frames are exactly 10 seconds: no drift from oversleeping.
-    EXPECT_EQ(10000u, last_time - start);
+    EXPECT_EQ(10000u, pacing.last_time - start);
 }
 
 TEST_F(FrameWait, WorkInsideTheBudgetDoesNotChangeTheRhythm) {
-    uint32_t start = last_time;
+    uint32_t start = pacing.last_time;
     for (int32_t frame = 0; frame < 300; frame++) {
         work_ms((uint32_t)(frame * 7) % 16);
         frame_wait();
         ASSERT_EQ(0, skip_draw) << "frame " << frame;
-        if (group_index == 0) {
-            ASSERT_EQ(0u, (last_time - start) % 50) << "frame " << frame;
+        if (pacing.group_index == 0) {
+            ASSERT_EQ(0u, (pacing.last_time - start) % 50) << "frame " << frame;
         }
     }
-    EXPECT_EQ(5000u, last_time - start);
+    EXPECT_EQ(5000u, pacing.last_time - start);
 }
 
 TEST_F(FrameWait, TheWaitSleepsAFewTimesAndNeverSpins) {
@@ -108,12 +116,12 @@ TEST_F(FrameWait, ALargeOversleepCostsAtMostOneMillisecondPerGroup) {
     // The third frame takes back what the first two overslept.
     clock_oversleep_us = 900;
     for (int32_t group = 0; group < 20; group++) {
-        uint32_t start = group_start;
+        uint32_t start = pacing.group_start;
         for (int32_t frame = 0; frame < 3; frame++) {
             frame_wait();
             ASSERT_EQ(0, skip_draw);
         }
-        uint32_t length = group_start - start;
+        uint32_t length = pacing.group_start - start;
         EXPECT_GE(length, 50u) << "group " << group;
         EXPECT_LE(length, 51u) << "group " << group;
     }
@@ -124,102 +132,102 @@ TEST_F(FrameWait, AStoppedClockDoesNotHoldTheGame) {
     frame_wait();
     EXPECT_GT(sleep_calls, 0);
     EXPECT_LE(sleep_calls, 64);
-    EXPECT_EQ(1, group_index);
+    EXPECT_EQ(1, pacing.group_index);
 }
 
 TEST_F(FrameWait, ALongFrameSkipsTwoDrawingsThenDrawsHoweverLate) {
-    uint32_t t0 = last_time;
+    uint32_t t0 = pacing.last_time;
     work_ms(30);
     frame_wait();
     EXPECT_EQ(1, skip_draw);
-    EXPECT_EQ(13, lag);
-    EXPECT_EQ(1, consecutive_skips);
+    EXPECT_EQ(13, pacing.lag);
+    EXPECT_EQ(1, pacing.consecutive_skips);
     EXPECT_EQ(0, sleep_calls);
 
     work_ms(20);
     frame_wait();
     EXPECT_EQ(1, skip_draw);
-    EXPECT_EQ(16, lag);
-    EXPECT_EQ(2, consecutive_skips);
+    EXPECT_EQ(16, pacing.lag);
+    EXPECT_EQ(2, pacing.consecutive_skips);
 
     work_ms(20);
     frame_wait();
     EXPECT_EQ(0, skip_draw);
-    EXPECT_EQ(0, lag);
-    EXPECT_EQ(0, consecutive_skips);
+    EXPECT_EQ(0, pacing.lag);
+    EXPECT_EQ(0, pacing.consecutive_skips);
     EXPECT_EQ(0, sleep_calls);
-    EXPECT_EQ(t0 + 70, last_time);
-    EXPECT_EQ(last_time, group_start);
+    EXPECT_EQ(t0 + 70, pacing.last_time);
+    EXPECT_EQ(pacing.last_time, pacing.group_start);
 
     // The next group starts afresh: an idle frame waits its 17 ms again.
     frame_wait();
     EXPECT_EQ(0, skip_draw);
-    EXPECT_EQ(t0 + 87, last_time);
+    EXPECT_EQ(t0 + 87, pacing.last_time);
 }
 
 TEST_F(FrameWait, LagIsCarriedIntoTheNextFrameAndThenCleared) {
-    uint32_t t0 = last_time;
+    uint32_t t0 = pacing.last_time;
     work_ms(20);
     frame_wait();
     EXPECT_EQ(1, skip_draw);
-    EXPECT_EQ(3, lag);
-    EXPECT_EQ(t0 + 20, last_time);
+    EXPECT_EQ(3, pacing.lag);
+    EXPECT_EQ(t0 + 20, pacing.last_time);
 
     // 5 ms of work plus 3 carried: the frame waits only 9 ms and ends on
     // the second frame's slot as if the first had been on time.
     work_ms(5);
     frame_wait();
     EXPECT_EQ(0, skip_draw);
-    EXPECT_EQ(0, lag);
-    EXPECT_EQ(0, consecutive_skips);
-    EXPECT_EQ(t0 + 34, last_time);
+    EXPECT_EQ(0, pacing.lag);
+    EXPECT_EQ(0, pacing.consecutive_skips);
+    EXPECT_EQ(t0 + 34, pacing.last_time);
 
     // The third frame fills the group to 50 ms.
     frame_wait();
-    EXPECT_EQ(t0 + 50, last_time);
-    EXPECT_EQ(t0 + 50, group_start);
-    EXPECT_EQ(0, group_index);
+    EXPECT_EQ(t0 + 50, pacing.last_time);
+    EXPECT_EQ(t0 + 50, pacing.group_start);
+    EXPECT_EQ(0, pacing.group_index);
 }
 
 TEST_F(FrameWait, AThirdFrameLateAgainstTheGroupIsSkippedOnce) {
-    uint32_t t0 = last_time;
+    uint32_t t0 = pacing.last_time;
     frame_wait();
     frame_wait();
-    ASSERT_EQ(t0 + 34, last_time);
+    ASSERT_EQ(t0 + 34, pacing.last_time);
     work_ms(20);
     frame_wait();
     EXPECT_EQ(1, skip_draw);
-    EXPECT_EQ(4, lag);
-    EXPECT_EQ(t0 + 54, group_start);
+    EXPECT_EQ(4, pacing.lag);
+    EXPECT_EQ(t0 + 54, pacing.group_start);
     frame_wait();
     EXPECT_EQ(0, skip_draw);
-    EXPECT_EQ(t0 + 54 + 13, last_time);
+    EXPECT_EQ(t0 + 54 + 13, pacing.last_time);
 }
 
 TEST_F(FrameWait, ACounterGoingBackwardsCountsAsExactlyOnTime) {
     work_ms(5);
     frame_wait();
-    ASSERT_EQ(1, group_index);
+    ASSERT_EQ(1, pacing.group_index);
     sleep_calls = 0;
-    set_clock(last_time - 5000, 0);
+    set_clock(pacing.last_time - 5000, 0);
     frame_wait();
     EXPECT_EQ(0, skip_draw);
-    EXPECT_EQ(0, lag);
+    EXPECT_EQ(0, pacing.lag);
     EXPECT_EQ(0, sleep_calls);
-    EXPECT_EQ(2, group_index);
+    EXPECT_EQ(2, pacing.group_index);
 
     // Third frame, counter now before the group's start.
-    uint32_t back = last_time;
+    uint32_t back = pacing.last_time;
     set_clock(back, 0);
     frame_wait();
     EXPECT_EQ(0, skip_draw);
-    EXPECT_EQ(0, lag);
-    EXPECT_EQ(0, group_index);
+    EXPECT_EQ(0, pacing.lag);
+    EXPECT_EQ(0, pacing.group_index);
 
     // Pacing goes on from the new time.
-    uint32_t restart = last_time;
+    uint32_t restart = pacing.last_time;
     frame_wait();
-    EXPECT_EQ(restart + 17, last_time);
+    EXPECT_EQ(restart + 17, pacing.last_time);
     EXPECT_EQ(0, skip_draw);
 }
 
@@ -227,22 +235,77 @@ TEST_F(FrameWait, TheCounterWrappingAroundNeitherSkipsNorStalls) {
     set_clock(0xFFFFFFFFu - 400, 0);
     frame_timer_reset();
     // test_ticks truncates to 32 bits, so the counter wraps as SDL's does.
-    uint32_t previous = last_time;
+    uint32_t previous = pacing.last_time;
     int32_t crossed = 0;
     for (int32_t frame = 0; frame < 90; frame++) {
         frame_wait();
-        uint32_t period = last_time - previous;
+        uint32_t period = pacing.last_time - previous;
         ASSERT_EQ(0, skip_draw) << "frame " << frame;
         ASSERT_LE(period, 17u) << "frame " << frame;
-        if (last_time < previous) crossed = 1;
-        previous = last_time;
+        if (pacing.last_time < previous) crossed = 1;
+        previous = pacing.last_time;
     }
     EXPECT_EQ(1, crossed);
     // Well past the wrap the rhythm is the usual one again.
     frame_timer_reset();
-    uint32_t start = last_time;
+    uint32_t start = pacing.last_time;
     for (int32_t frame = 0; frame < 30; frame++) frame_wait();
-    EXPECT_EQ(500u, last_time - start);
+    EXPECT_EQ(500u, pacing.last_time - start);
+}
+
+// Runs 20 simulated seconds of frames that each work for work_ms and, when
+// drawn, spend display_ms presenting; returns the logic frames per second and
+// counts the drawings skipped.
+double logic_rate(uint32_t display_ms, uint32_t work, int32_t* skipped) {
+    const int32_t FRAMES = 1200;
+    *skipped = 0;
+    uint64_t start = clock_us;
+    for (int32_t frame = 0; frame < FRAMES; frame++) {
+        work_ms(work + (skip_draw ? 0 : display_ms));
+        frame_wait();
+        *skipped += skip_draw;
+    }
+    return FRAMES * 1e6 / (double)(clock_us - start);
+}
+
+TEST_F(FrameWait, ASlowDisplayKeepsTheGameAtSixtyFramesASecond) {
+    // Up to 50 ms a drawing, two skipped drawings per drawn one keep up; past
+    // it every third frame is drawn, and the game slows down with the display.
+    for (uint32_t display = 0; display <= 70; display++) {
+        frame_timer_reset();
+        int32_t skipped = 0;
+        double rate = logic_rate(display, 0, &skipped);
+        double expected = display <= 50 ? 60.0 : 3000.0 / display;
+        EXPECT_NEAR(expected, rate, expected * 0.01) << display << " ms per drawing";
+        if (display < 17) {
+            EXPECT_EQ(0, skipped) << display << " ms per drawing";
+        }
+    }
+}
+
+TEST_F(FrameWait, CoarseSleepsKeepTheGameAtSixtyFramesASecond) {
+    for (uint32_t tick = 1; tick <= 10; tick++) {
+        for (uint32_t work = 0; work <= 5; work++) {
+            clock_granularity_us = tick * 1000;
+            frame_timer_reset();
+            sleep_calls = 0;
+            int32_t skipped = 0;
+            double rate = logic_rate(0, work, &skipped);
+            EXPECT_NEAR(60.0, rate, 0.6) << "tick " << tick << " ms, work " << work << " ms";
+            // The overshoot is made up by shorter waits, not by skipped drawings.
+            EXPECT_EQ(0, skipped) << "tick " << tick << " ms, work " << work << " ms";
+            EXPECT_LE(sleep_calls, 1200 * 3) << "tick " << tick << " ms, work " << work << " ms";
+        }
+    }
+}
+
+TEST_F(FrameWait, AClockThatStoodStillOwesAtMostOneFrame) {
+    clock_advances_on_sleep = 0;
+    for (int32_t frame = 0; frame < 100; frame++) frame_wait();
+    clock_advances_on_sleep = 1;
+    uint32_t before = test_ticks();
+    frame_wait();
+    EXPECT_LE(test_ticks() - before, 34u);
 }
 
 // The intro runner: a table of screens of the test's own, run frame by frame

@@ -316,9 +316,9 @@ TEST_F(PlayScreen, SkipDrawDrawsNothingButStillWaitsForTheFrame) {
     replay_start(nullptr, 0);  // the simulated clock: frame_wait returns at once
     frame_timer_reset();
     skip_draw = 1;
-    int32_t before = group_index;
+    int32_t before = frame_pacing().group_index;
     draw_play_screen(200, &hero, 1);
-    EXPECT_NE(before, group_index) << "frame_wait ran";
+    EXPECT_NE(before, frame_pacing().group_index) << "frame_wait ran";
     replay_stop();
     skip_draw = 1;
     draw_play_screen(200, &hero, 0);
