@@ -1,7 +1,9 @@
 // The real frame clock over 600 frames of a loop that does almost nothing:
 // the achieved frame rate, the 99th percentile and the longest frame period,
 // the frames that skipped drawing, and the CPU time the process used while
-// pacing, as a share of one core.
+// pacing, as a share of one core. Then the logic rate on a simulated clock,
+// for a display that takes a given time per drawing and for a system whose
+// sleeps round up to a coarse scheduler tick.
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -73,6 +75,85 @@ void BM_FrameClock600(benchmark::State& state) {
 }
 
 BENCHMARK(BM_FrameClock600)->Iterations(1)->Repetitions(3)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// The simulated clock counts microseconds and hands out whole milliseconds; a
+// sleep lasts the time asked, rounded up to a multiple of the tick when set.
+uint64_t sim_us = 0;
+uint64_t sim_tick_us = 0;
+int64_t sim_sleeps = 0;
+
+uint32_t sim_ticks() { return (uint32_t)(sim_us / 1000); }
+
+void sim_sleep(uint32_t microseconds) {
+    sim_sleeps += 1;
+    uint64_t length = microseconds;
+    if (sim_tick_us) length = (length + sim_tick_us - 1) / sim_tick_us * sim_tick_us;
+    sim_us += length;
+}
+
+// Runs a minute of simulated frames: each works for work_ms, and a drawn one
+// then presents for display_ms. Reports logic and drawn frames per second.
+void run_simulated(benchmark::State& state, uint32_t display_ms, uint32_t work_ms, uint32_t tick_ms) {
+    const int32_t FRAMES = 3600;
+    double logic_fps = 0, drawn_fps = 0, sleeps_per_frame = 0;
+    for (auto _ : state) {
+        set_frame_clock(sim_ticks, sim_sleep);
+        sim_us = 100000000ull + 370;
+        sim_tick_us = (uint64_t)tick_ms * 1000;
+        sim_sleeps = 0;
+        frame_timer_reset();
+        uint64_t start = sim_us;
+        int32_t drawn = 0;
+        for (int32_t frame = 0; frame < FRAMES; frame++) {
+            sim_us += (uint64_t)work_ms * 1000;
+            if (!skip_draw) {
+                sim_us += (uint64_t)display_ms * 1000;
+                drawn += 1;
+            }
+            frame_wait();
+        }
+        double seconds = (double)(sim_us - start) * 1e-6;
+        logic_fps = FRAMES / seconds;
+        drawn_fps = drawn / seconds;
+        sleeps_per_frame = (double)sim_sleeps / FRAMES;
+        set_frame_clock(nullptr, nullptr);
+    }
+    state.counters["logic_fps"] = logic_fps;
+    state.counters["drawn_fps"] = drawn_fps;
+    state.counters["sleeps_per_frame"] = sleeps_per_frame;
+}
+
+// Argument: the display's milliseconds per drawing.
+void BM_SimulatedSlowDisplay(benchmark::State& state) { run_simulated(state, (uint32_t)state.range(0), 0, 0); }
+
+// Arguments: the scheduler tick and the work per frame, in milliseconds.
+void BM_SimulatedCoarseSleep(benchmark::State& state) {
+    run_simulated(state, 0, (uint32_t)state.range(1), (uint32_t)state.range(0));
+}
+
+BENCHMARK(BM_SimulatedSlowDisplay)
+    ->ArgName("display_ms")
+    ->Arg(0)
+    ->Arg(15)
+    ->Arg(17)
+    ->Arg(25)
+    ->Arg(34)
+    ->Arg(40)
+    ->Arg(45)
+    ->Arg(48)
+    ->Arg(50)
+    ->Arg(60)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SimulatedCoarseSleep)
+    ->ArgNames({"tick_ms", "work_ms"})
+    ->Args({4, 0})
+    ->Args({4, 5})
+    ->Args({10, 0})
+    ->Args({10, 2})
+    ->Args({10, 5})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

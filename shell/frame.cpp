@@ -6,12 +6,12 @@
 #include "shell/controls.h"
 #include "shell/replay.h"
 
-int32_t buttons_held = 0;
-int32_t button_released = 0;
-int32_t last_key = 0;
-int32_t last_pad_button = -1;
-int32_t skip_draw = 0;
-int32_t quit_signal = 0;
+int32_t buttons_held = 0;      // BTN_* bits of the buttons held now
+int32_t button_released = 0;   // the last button released in the current poll, 0 for none
+int32_t last_key = 0;          // key symbol of the last key-down, 0 after a pad button
+int32_t last_pad_button = -1;  // last pad button pressed, -1 after any key event
+int32_t skip_draw = 0;         // set by frame_wait when the coming frame is updated but not drawn
+int32_t quit_signal = 0;       // Escape or the window's close button; cleared by the game flow
 
 enum {
     FRAME_TARGET = 17,                                          // ms for the first and second frame of a group
