@@ -17,28 +17,13 @@
 #include "storage/messages.h"
 #include "storage/savegame.h"
 #include "world/actors.h"
+#include "world/codes.h"
 #include "world/hero.h"
 #include "world/level.h"
 #include "world/map.h"
 #include "world/playscreen.h"
 
-enum {
-    GAME_LEVEL_TIME = 7600,
-    GAME_AIR = 500,
-    GAME_AIR_REFILL_LIMIT = 498,
-    GAME_READY_FRAMES = 180,
-    GAME_DEATH_COUNTDOWN = 180,
-    GAME_START_LIVES = 6,
-    GAME_START_X = 16,
-    GAME_START_Y = 100,
-    GAME_POLL_SLEEP_MS = 100,
-    GAME_HOP_END_Y = 2500,
-    GAME_FIRST_LEVEL = 1,
-    GAME_LAST_LEVEL = 10,
-    GAME_FINALE = 11,
-    GAME_TRACKS = 12,
-    GAME_HERO_START_FRAME = 24
-};
+enum { GAME_POLL_SLEEP_MS = 100, GAME_FIRST_LEVEL = 1, GAME_LAST_LEVEL = 10, GAME_FINALE = 11, GAME_TRACKS = 12 };
 
 enum { MSG_SUICIDE = 13, MSG_TIME_UP = 61, MSG_DROWNED = 62, MSG_SURE = 63, MSG_LEFT_RIGHT = 64, MSG_LOST = 65 };
 
@@ -85,7 +70,7 @@ static void sleep_between_polls() {
 
 void reset_game(int32_t highlight) {
     points = 0;
-    lives = GAME_START_LIVES;
+    lives = START_LIVES;
     current_level = 0;
     menu_state = 0;
     highlighted_entry = highlight;
@@ -126,19 +111,19 @@ static void start_hero() {
     memset(&game_hero, 0, sizeof game_hero);
     if (current_level == 0) {
         game_hero.alive = 0;
-        game_hero.idle_counter = GAME_DEATH_COUNTDOWN;
+        game_hero.idle_counter = DEATH_COUNTDOWN;
         game_hero.platform = -1;
         death_message[0] = 0;
         return;
     }
-    game_hero.frame = GAME_HERO_START_FRAME;
+    game_hero.frame = HERO_FRAME_IDLE;
     game_hero.alive = 1;
     game_hero.platform = -1;
     place_hero(&game_hero);
 }
 
 static void setup_level(int32_t test) {
-    level_timer = GAME_LEVEL_TIME;
+    level_timer = LEVEL_TIME_LIMIT;
     if (frame_surface) fill_rect(frame_surface, 0, 0, 320, 240, COLOUR_BLACK);
     clear_enemies();
     if (test)
@@ -146,7 +131,7 @@ static void setup_level(int32_t test) {
     else
         load_level(level_map_name(current_level));
     start_hero();
-    air = GAME_AIR;
+    air = AIR_SUPPLY;
     if (restart_music) {
         int32_t track = current_level <= 0 ? 0 : current_level % GAME_TRACKS;
         current_module = music_load(track);
@@ -165,14 +150,14 @@ static void step_timer_and_air() {
     level_timer -= 1;
     if (level_timer <= 0) {
         hero->alive = 0;
-        hero->idle_counter = GAME_DEATH_COUNTDOWN;
+        hero->idle_counter = DEATH_COUNTDOWN;
         set_death_message(message_text(MSG_TIME_UP));
     }
     if (hero_in_water(hero)) {
         air -= 1;
         if (air <= 0) {
             hero->alive = 0;
-            hero->idle_counter = GAME_DEATH_COUNTDOWN;
+            hero->idle_counter = DEATH_COUNTDOWN;
             set_death_message(message_text(MSG_DROWNED));
         }
         if (water_sound_played == 0 && hero->alive && !hero->dying) {
@@ -180,7 +165,7 @@ static void step_timer_and_air() {
             water_sound_played = 1;
         }
     } else {
-        if (air <= GAME_AIR_REFILL_LIMIT) air += 2;
+        if (air <= AIR_REFILL_LIMIT) air += 2;
         water_sound_played = 0;
     }
 }
@@ -260,17 +245,17 @@ static int32_t run_frames() {
             return FLOW_LEVEL_DONE;
         }
         if (quit_request) return FLOW_QUIT;
-        if (level_frame <= GAME_READY_FRAMES && current_level != 0) {
+        if (level_frame <= GET_READY_LAST_FRAME && current_level != 0) {
             // Get ready: the world stands still and input is thrown away.
             poll_events();
-            if (current_level > 0 && button_released == BTN_START) level_frame = GAME_READY_FRAMES;
+            if (current_level > 0 && button_released == BTN_START) level_frame = GET_READY_LAST_FRAME;
             buttons_held = 0;
             button_released = 0;
         } else {
             read_controls(current_level, hero->alive && !hero->dying);
             if (current_level > 0 && button_released == BTN_START) {
                 if (hero->dying)
-                    hero->y = GAME_HOP_END_Y;
+                    hero->y = HOP_END_Y;
                 else if (!hero->alive)
                     hero->idle_counter = 1;
             }
@@ -301,8 +286,8 @@ static int32_t run_frames() {
 static int32_t handle_quit() {
     if (current_level > 0) {
         reset_game(-1);
-        start_x = GAME_START_X;
-        start_y = GAME_START_Y;
+        start_x = LEVEL_START_X;
+        start_y = LEVEL_START_Y;
         checkpoint_reached = 0;
         quit_signal = 0;
         quit_request = 0;
@@ -362,8 +347,8 @@ static int32_t handle_level_entry() {
 }
 
 static void go_next_level() {
-    start_x = GAME_START_X;
-    start_y = GAME_START_Y;
+    start_x = LEVEL_START_X;
+    start_y = LEVEL_START_Y;
     checkpoint_reached = 0;
     free_current_module();
     restart_music = 1;
@@ -384,8 +369,8 @@ void game_loop(int32_t test_mode_flag) {
         current_level = -1;
     else
         saved_level = save_game_read();
-    start_x = GAME_START_X;
-    start_y = GAME_START_Y;
+    start_x = LEVEL_START_X;
+    start_y = LEVEL_START_Y;
     checkpoint_reached = 0;
     soundcheck_track = 0;
     current_module = nullptr;

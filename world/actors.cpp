@@ -4,6 +4,7 @@
 
 #include "audio/sound.h"
 #include "storage/messages.h"
+#include "world/codes.h"
 #include "world/hero.h"
 #include "world/level.h"
 #include "world/map.h"
@@ -12,7 +13,6 @@ Enemy enemies[MAX_ENEMIES];
 TileEffect tile_effects[MAX_TILE_EFFECTS];
 
 enum {
-    ACTOR_CELL = 16,
     ACTOR_BOTTOM_ROW_Y = 176,
     ACTOR_UFO_LIFETIME = 120,
     ACTOR_STUN_FRAMES = 225,
@@ -31,10 +31,11 @@ static const int32_t EFFECT_BREAK_CODES[5] = {200, 201, 202, 203, 0};
 static const int32_t EFFECT_CRUMBLE_CODES[5] = {180, 181, 182, 183, 0};
 static const int32_t EFFECT_SPIKES_CODES[3] = {0, 87, 105};
 static const int32_t EFFECT_BUMP_CODES[5] = {80, 100, 120, 20, 20};
-static const int32_t EFFECT_CHECKPOINT_CODES[6] = {17, 17, 18, 18, 19, 19};
+static const int32_t EFFECT_CHECKPOINT_CODES[6] = {CODE_POST_LOWERED, CODE_POST_LOWERED, CODE_POST_RISING,
+                                                   CODE_POST_RISING,  CODE_POST_RAISED,  CODE_POST_RAISED};
 
-static int32_t on_grid(int32_t v) { return (v & (ACTOR_CELL - 1)) == 0; }
-static int32_t floor_to_cell(int32_t v) { return v & ~(ACTOR_CELL - 1); }
+static int32_t on_grid(int32_t v) { return (v & (CELL_SIZE - 1)) == 0; }
+static int32_t floor_to_cell(int32_t v) { return v & ~(CELL_SIZE - 1); }
 
 void clear_enemies() { memset(enemies, 0, sizeof enemies); }
 
@@ -64,31 +65,31 @@ int32_t spawn_enemy(int32_t x, int32_t y, int32_t type) {
 }
 
 void spawn_column(int32_t x) {
-    int32_t column = x / ACTOR_CELL;
-    for (int32_t row = 0; row < 12; row++) {
-        int32_t y = row * ACTOR_CELL;
+    int32_t column = x / CELL_SIZE;
+    for (int32_t row = 0; row < MAP_ROWS; row++) {
+        int32_t y = row * CELL_SIZE;
         int32_t type = 0;
         int32_t left_behind = 0;
         switch (tile_at(x, y)) {
-            case 9:
+            case CODE_UFO:
                 type = ENEMY_UFO;
                 break;
-            case 13:
+            case CODE_BUG:
                 type = ENEMY_BUG;
                 break;
-            case 33:
+            case CODE_STONEBAT:
                 type = ENEMY_STONEBAT;
                 break;
-            case 53:
+            case CODE_STEELFISH:
                 type = ENEMY_STEELFISH;
-                left_behind = 85;
+                left_behind = CODE_WATER;
                 break;
-            case 67:
-            case 121:
+            case CODE_ANDROID:
+            case CODE_ANDROID_WALKING:
                 type = ENEMY_ANDROID;
                 break;
-            case 87:
-                set_tile(column, row, 86);
+            case CODE_SPIKES_SPRINGING:
+                set_tile(column, row, CODE_SPIKE_TRAP);
                 break;
             default:
                 break;
@@ -260,7 +261,7 @@ static int32_t effect_code(int32_t kind, int32_t c, int32_t* end) {
         // The closing trapdoor shows 89 and turns solid (69) in the frame it ends.
         case EFFECT_TRAPDOOR:
             *end = 4;
-            return c < 3 ? 89 : 69;
+            return c < 3 ? CODE_TRAPDOOR_CLOSING : CODE_TRAPDOOR_CLOSED;
         case EFFECT_CHECKPOINT:
             *end = 15;
             return EFFECT_CHECKPOINT_CODES[c / 3 < 5 ? c / 3 : 5];
@@ -278,6 +279,6 @@ void update_tile_effects() {
         int32_t code = effect_code(t->kind, t->counter, &end);
         t->counter++;
         if (t->counter >= end) t->active = 0;
-        set_tile(t->x / ACTOR_CELL, t->y / ACTOR_CELL, code);
+        set_tile(t->x / CELL_SIZE, t->y / CELL_SIZE, code);
     }
 }

@@ -5,24 +5,22 @@
 #include "audio/sound.h"
 #include "storage/messages.h"
 #include "world/actors.h"
+#include "world/codes.h"
 #include "world/level.h"
 #include "world/map.h"
 
-int32_t lives = 6;
+int32_t lives = START_LIVES;
 int32_t points = 0;
-int32_t level_timer = 7600;
-int32_t air = 500;
+int32_t level_timer = LEVEL_TIME_LIMIT;
+int32_t air = AIR_SUPPLY;
 char death_message[256] = "";
 int32_t move_right_latch = 0;
 int32_t move_left_latch = 0;
 
 enum {
-    HERO_CELL = 16,
     HERO_MAP_BOTTOM = 191,
     HERO_FALL_LIMIT = 250,
-    HERO_HOP_LIMIT = 2500,
     HERO_IDLE_POSE_AFTER = 500,
-    HERO_FRAME_IDLE = 24,
     HERO_FRAME_STAND_RIGHT = 65,
     HERO_FRAME_STAND_LEFT = 68,
     HERO_STANDING_VY = 7,
@@ -33,24 +31,10 @@ enum {
     HERO_MAX_POINTS = 9999,
     HERO_TEXT_IMPALED = 0,
     HERO_TEXT_FELL = 1,
-    HERO_TEXT_SMASHED = 2,
-    HERO_REMOVED_FRAMES = 180
+    HERO_TEXT_SMASHED = 2
 };
 
-enum {
-    CODE_EXIT_OPEN_BOTTOM_RIGHT = 48,
-    CODE_EXIT_CLOSED_BOTTOM_RIGHT = 59,
-    CODE_TRAPDOOR_OPEN = 88,
-    CODE_SPIKE_TRAP = 86,
-    CODE_EXTRA_LIFE = 26,
-    CODE_EMERALD = 41,
-    CODE_POST_LOWERED = 17,
-    CODE_BREAKABLE = 40,
-    CODE_BUMP = 20,
-    CODE_CRUMBLING = 22
-};
-
-static int32_t floor_to_cell(int32_t v) { return v & ~(HERO_CELL - 1); }
+static int32_t floor_to_cell(int32_t v) { return v & ~(CELL_SIZE - 1); }
 
 static void copy_message(const char* message) {
     if (!message) message = "";
@@ -73,7 +57,7 @@ void kill_hero(Hero* hero, const char* message) {
 
 void hero_fell(Hero* hero, const char* message) {
     hero->alive = 0;
-    hero->idle_counter = HERO_REMOVED_FRAMES;
+    hero->idle_counter = DEATH_COUNTDOWN;
     copy_message(message);
 }
 
@@ -98,12 +82,12 @@ void collect_emerald(Hero* hero) {
     if (emeralds_left > 0) emeralds_left--;
     if (before == 1) {
         sound_play(SND_KLACK);
-        int32_t column = exit_cell / 12;
-        int32_t row = exit_cell % 12;
-        set_tile(column, row, 27);
-        set_tile(column + 1, row, 28);
-        set_tile(column, row + 1, 47);
-        set_tile(column + 1, row + 1, 48);
+        int32_t column = exit_cell / MAP_ROWS;
+        int32_t row = exit_cell % MAP_ROWS;
+        set_tile(column, row, CODE_EXIT_OPEN_TOP_LEFT);
+        set_tile(column + 1, row, CODE_EXIT_OPEN_TOP_RIGHT);
+        set_tile(column, row + 1, CODE_EXIT_OPEN_BOTTOM_LEFT);
+        set_tile(column + 1, row + 1, CODE_EXIT_OPEN_BOTTOM_RIGHT);
         hero->closed_exit_touched = 0;
     }
 }
@@ -112,7 +96,7 @@ static void hop_step(Hero* hero) {
     hero->y += hero->vy / 4;
     hero->x -= 1;
     hero->vy += 1;
-    if (hero->y > HERO_HOP_LIMIT) hero->alive = 0;
+    if (hero->y > HOP_END_Y) hero->alive = 0;
 }
 
 // Starts an effect on the cell holding pixel (x, y) and plays its sound if it is new.
@@ -192,7 +176,8 @@ static int32_t move_vertically(Hero* hero) {
             } else if (p->dy < 0) {
                 int32_t t = p->y - 32;
                 int32_t blocked = is_solid_at(hero->x, t) || is_solid_at(hero->x + 15, t);
-                if (!blocked && t >= 0 && t <= 192) blocked = is_deadly_at(hero->x, t) || is_deadly_at(hero->x + 15, t);
+                if (!blocked && t >= 0 && t <= MAP_HEIGHT)
+                    blocked = is_deadly_at(hero->x, t) || is_deadly_at(hero->x + 15, t);
                 if (blocked) {
                     kill_hero(hero, message_text(HERO_TEXT_SMASHED));
                     return 0;
@@ -244,7 +229,7 @@ static void react_to_tiles(Hero* hero) {
 
     int32_t impaled = 0;
     if (y != HERO_MAP_BOTTOM && (is_deadly_at(x + 2, y + 2) || is_deadly_at(x + 13, y + 2))) impaled = 1;
-    if (y + 13 <= 192 && (is_deadly_at(x + 13, y + 13) || is_deadly_at(x + 2, y + 13))) impaled = 1;
+    if (y + 13 <= MAP_HEIGHT && (is_deadly_at(x + 13, y + 13) || is_deadly_at(x + 2, y + 13))) impaled = 1;
     if (impaled) kill_hero(hero, message_text(HERO_TEXT_IMPALED));
 
     react_to_trapdoor(hero);

@@ -6,6 +6,7 @@
 #include "floob.h"
 #include "storage/archive.h"
 #include "world/actors.h"
+#include "world/codes.h"
 #include "world/map.h"
 
 int32_t* map_cells = nullptr;
@@ -14,21 +15,9 @@ int32_t exit_cell = 0;
 int32_t emeralds_left = 0;
 Platform platforms[MAX_PLATFORMS];
 int32_t platform_count = 0;
-int32_t start_x = 16;
-int32_t start_y = 100;
+int32_t start_x = LEVEL_START_X;
+int32_t start_y = LEVEL_START_Y;
 int32_t checkpoint_reached = 0;
-
-enum {
-    LEVEL_ROWS = 12,
-    LEVEL_CELL = 16,
-    LEVEL_HEADER_BYTES = 2,
-    LEVEL_VIEW_WIDTH = 320,
-    LEVEL_CODE_EXIT = 27,
-    LEVEL_CODE_EMERALD = 41,
-    LEVEL_CODE_ELEVATOR = 66,
-    LEVEL_CODE_POST_LOWERED = 17,
-    LEVEL_CODE_POST_RAISED = 19
-};
 
 static const char* const LEVEL_NAMES[LEVEL_COUNT] = {"floob200", "floob201", "floob202", "floob203",
                                                      "floob204", "floob205", "floob206", "floob207",
@@ -36,21 +25,24 @@ static const char* const LEVEL_NAMES[LEVEL_COUNT] = {"floob200", "floob201", "fl
 
 // The map lives in one fixed block big enough for the widest level the loader accepts,
 // so a load never allocates and can never fail for want of memory.
-static int32_t map_storage[MAX_LEVEL_COLUMNS * LEVEL_ROWS];
+static int32_t map_storage[MAX_LEVEL_COLUMNS * MAP_ROWS];
 
 const char* level_map_name(int32_t level) {
     if (level < 0 || level >= LEVEL_COUNT) return "";
     return LEVEL_NAMES[level];
 }
 
-int32_t is_start_marker(int32_t code) { return (code >= 1 && code <= 8) || code == 65 || code == 68; }
+int32_t is_start_marker(int32_t code) {
+    return (code >= CODE_START_FIRST && code <= CODE_START_LAST) || code == CODE_HERO_START ||
+           code == CODE_HERO_START_LEFT;
+}
 
 int32_t check_level_bytes(const uint8_t* bytes, int32_t size) {
     if (!bytes || size < LEVEL_HEADER_BYTES) return LEVEL_SHORT;
     int32_t columns = (bytes[0] | (bytes[1] << 8)) + 1;
     if (columns < MIN_LEVEL_COLUMNS) return LEVEL_TOO_NARROW;
     if (columns > MAX_LEVEL_COLUMNS) return LEVEL_TOO_WIDE;
-    int32_t cells = columns * LEVEL_ROWS;
+    int32_t cells = columns * MAP_ROWS;
     if (size - LEVEL_HEADER_BYTES < cells) return LEVEL_SHORT;
     // The same scan as the loader's second pass, stopping after the last platform it takes.
     const uint8_t* cell = bytes + LEVEL_HEADER_BYTES;
@@ -58,12 +50,12 @@ int32_t check_level_bytes(const uint8_t* bytes, int32_t size) {
     int32_t emeralds = 0;
     int32_t elevators = 0;
     for (int32_t i = 0; i < cells && elevators < MAX_PLATFORMS; i++) {
-        if (cell[i] == LEVEL_CODE_EXIT) {
-            if (i / LEVEL_ROWS == columns - 1 || i % LEVEL_ROWS == LEVEL_ROWS - 1) return LEVEL_EXIT_AT_EDGE;
+        if (cell[i] == CODE_EXIT_OPEN_TOP_LEFT) {
+            if (i / MAP_ROWS == columns - 1 || i % MAP_ROWS == MAP_ROWS - 1) return LEVEL_EXIT_AT_EDGE;
             exits++;
-        } else if (cell[i] == LEVEL_CODE_EMERALD) {
+        } else if (cell[i] == CODE_EMERALD) {
             emeralds++;
-        } else if (cell[i] == LEVEL_CODE_ELEVATOR) {
+        } else if (cell[i] == CODE_ELEVATOR) {
             elevators++;
         }
     }
@@ -76,7 +68,7 @@ int level_bytes_valid(const uint8_t* bytes, int32_t size) { return check_level_b
 int load_level_bytes(const uint8_t* bytes, int32_t size) {
     if (!level_bytes_valid(bytes, size)) return 0;
     int32_t columns = (bytes[0] | (bytes[1] << 8)) + 1;
-    int32_t cells = columns * LEVEL_ROWS;
+    int32_t cells = columns * MAP_ROWS;
     map_cells = map_storage;
     map_columns = columns;
 
@@ -85,8 +77,8 @@ int load_level_bytes(const uint8_t* bytes, int32_t size) {
         map_cells[i] = cell[i];
         if (is_start_marker(cell[i])) {
             if (!checkpoint_reached) {
-                start_x = (i / LEVEL_ROWS) * LEVEL_CELL;
-                start_y = (i % LEVEL_ROWS) * LEVEL_CELL;
+                start_x = (i / MAP_ROWS) * CELL_SIZE;
+                start_y = (i % MAP_ROWS) * CELL_SIZE;
             }
             map_cells[i] = 0;
         }
@@ -97,15 +89,15 @@ int load_level_bytes(const uint8_t* bytes, int32_t size) {
     int32_t count = 0;
     for (int32_t i = 0; i < cells && n < MAX_PLATFORMS; i++) {
         int32_t code = map_cells[i];
-        if (code == LEVEL_CODE_EXIT) {
+        if (code == CODE_EXIT_OPEN_TOP_LEFT) {
             exit_index = i;
-        } else if (code == LEVEL_CODE_EMERALD) {
+        } else if (code == CODE_EMERALD) {
             // Emeralds more than one column left of the start lie behind the camera.
-            if ((i / LEVEL_ROWS) * LEVEL_CELL >= start_x - LEVEL_CELL) count++;
-        } else if (code == LEVEL_CODE_ELEVATOR) {
+            if ((i / MAP_ROWS) * CELL_SIZE >= start_x - CELL_SIZE) count++;
+        } else if (code == CODE_ELEVATOR) {
             map_cells[i] = 0;
-            platforms[n].x = (i / LEVEL_ROWS) * LEVEL_CELL;
-            platforms[n].y = (i % LEVEL_ROWS) * LEVEL_CELL;
+            platforms[n].x = (i / MAP_ROWS) * CELL_SIZE;
+            platforms[n].y = (i % MAP_ROWS) * CELL_SIZE;
             platforms[n].dy = 1;
             n++;
         }
@@ -115,22 +107,22 @@ int load_level_bytes(const uint8_t* bytes, int32_t size) {
     platform_count = n;
 
     if (count > 0) {
-        int32_t column = exit_cell / LEVEL_ROWS;
-        int32_t row = exit_cell % LEVEL_ROWS;
-        set_tile(column, row, 38);
-        set_tile(column + 1, row, 39);
-        set_tile(column, row + 1, 58);
-        set_tile(column + 1, row + 1, 59);
+        int32_t column = exit_cell / MAP_ROWS;
+        int32_t row = exit_cell % MAP_ROWS;
+        set_tile(column, row, CODE_EXIT_CLOSED_TOP_LEFT);
+        set_tile(column + 1, row, CODE_EXIT_CLOSED_TOP_RIGHT);
+        set_tile(column, row + 1, CODE_EXIT_CLOSED_BOTTOM_LEFT);
+        set_tile(column + 1, row + 1, CODE_EXIT_CLOSED_BOTTOM_RIGHT);
     }
 
-    int32_t b = start_x - LEVEL_CELL;
+    int32_t b = start_x - CELL_SIZE;
     if (b < 0) b = 0;
-    camera_x = b - LEVEL_VIEW_WIDTH;
-    if (tile_at(start_x, start_y) == LEVEL_CODE_POST_LOWERED)
-        set_tile(start_x / LEVEL_CELL, start_y / LEVEL_CELL, LEVEL_CODE_POST_RAISED);
-    for (int32_t x = b; x <= b + LEVEL_VIEW_WIDTH; x += LEVEL_CELL)
-        if (x < columns * LEVEL_CELL) spawn_column(x);
-    scroll_camera(LEVEL_VIEW_WIDTH);
+    camera_x = b - VIEW_WIDTH;
+    if (tile_at(start_x, start_y) == CODE_POST_LOWERED)
+        set_tile(start_x / CELL_SIZE, start_y / CELL_SIZE, CODE_POST_RAISED);
+    for (int32_t x = b; x <= b + VIEW_WIDTH; x += CELL_SIZE)
+        if (x < columns * CELL_SIZE) spawn_column(x);
+    scroll_camera(VIEW_WIDTH);
     return 1;
 }
 
@@ -159,8 +151,8 @@ void place_hero(Hero* hero) {
     hero->x = start_x;
     hero->y = start_y;
     // A start column without ground below stops at the bottom row; the hero then falls out.
-    while (hero->y < LEVEL_ROWS * LEVEL_CELL - LEVEL_CELL && !is_solid_at(hero->x, hero->y + LEVEL_CELL)) hero->y++;
-    hero->frame = 24;
+    while (hero->y < MAP_ROWS * CELL_SIZE - CELL_SIZE && !is_solid_at(hero->x, hero->y + CELL_SIZE)) hero->y++;
+    hero->frame = HERO_FRAME_IDLE;
     hero->alive = 1;
     hero->platform = -1;
 }

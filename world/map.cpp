@@ -2,11 +2,12 @@
 
 #include "floob.h"
 #include "world/actors.h"
+#include "world/codes.h"
 #include "world/level.h"
 
 int32_t camera_x = 0;
 
-enum { MAP_ROWS = 12, MAP_HEIGHT = 192, CELL_SIZE = 16, VIEW_WIDTH = 320, SPAWN_DISTANCE = 336 };
+enum { SPAWN_DISTANCE = 336 };  // enemies of a column appear this far right of the camera
 
 // Codes 0..239: 0 passable, 1 solid, 2 deadly.
 const uint8_t tile_kind[TILE_CODES] = {
@@ -71,7 +72,10 @@ int32_t is_deadly_at(int32_t x, int32_t y) {
     return code >= 0 && code < TILE_CODES && tile_kind[code] == TILE_DEADLY;
 }
 
-int32_t is_water_code(int32_t code) { return code == 85 || code == 145 || code == 146 || (code >= 160 && code <= 166); }
+int32_t is_water_code(int32_t code) {
+    return code == CODE_WATER || code == CODE_WATER_DEEP || code == CODE_WATER_BUBBLES ||
+           (code >= CODE_WATER_SURFACE && code <= CODE_WATER_LAST);
+}
 
 int32_t hero_in_water(const Hero* hero) { return is_water_code(tile_at(hero->x + 8, hero->y + 8)); }
 

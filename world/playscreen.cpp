@@ -9,29 +9,25 @@
 #include "shell/title.h"
 #include "storage/messages.h"
 #include "world/actors.h"
+#include "world/codes.h"
 #include "world/level.h"
 #include "world/map.h"
 
 enum {
-    PLAY_AREA_HEIGHT = 192,
     SCREEN_WIDTH = 320,
     SCREEN_HEIGHT = 240,
     LAYER_COLUMNS = 21,
-    MAP_ROWS = 12,
     BAR_X = 64,
     BAR_WIDTH = 248,
-    GET_READY_FRAMES = 180,
     BLINK_BIT = 32,
     STATUS_Y = 220,
-    TILE_ELEVATOR = 66,
-    TILE_HERO_FACE = 24,
     TILE_POINTS = 42,
-    TILE_EMERALD = 41,
-    TILE_FLAG_CLOSED = 17,
-    TILE_FLAG_LAST = 18,
-    TILE_FLAG_OPEN = 19,
-    TILE_WATER_LEFT = 160,
-    TILE_WATER_RIGHT = 161,
+    // The exit flag of the status line shows the checkpoint post's three stages.
+    TILE_FLAG_CLOSED = CODE_POST_LOWERED,
+    TILE_FLAG_LAST = CODE_POST_RISING,
+    TILE_FLAG_OPEN = CODE_POST_RAISED,
+    TILE_WATER_LEFT = CODE_WATER_SURFACE,
+    TILE_WATER_RIGHT = CODE_WATER_SURFACE + 1,
     TILE_UNKNOWN_ENEMY = 20,
     GLYPH_X = 56
 };
@@ -95,18 +91,18 @@ static void draw_backdrop() {
         return;
     }
     int32_t h = back_image->h;
-    if (h < PLAY_AREA_HEIGHT) fill_rect(frame_surface, 0, 0, SCREEN_WIDTH, PLAY_AREA_HEIGHT - h, COLOUR_BLACK);
-    draw_background_strip(back_image, PLAY_AREA_HEIGHT - h, h, camera_x / 2, 0);
-    fill_rect(frame_surface, 0, PLAY_AREA_HEIGHT, SCREEN_WIDTH, SCREEN_HEIGHT - PLAY_AREA_HEIGHT, COLOUR_BLACK);
+    if (h < MAP_HEIGHT) fill_rect(frame_surface, 0, 0, SCREEN_WIDTH, MAP_HEIGHT - h, COLOUR_BLACK);
+    draw_background_strip(back_image, MAP_HEIGHT - h, h, camera_x / 2, 0);
+    fill_rect(frame_surface, 0, MAP_HEIGHT, SCREEN_WIDTH, SCREEN_HEIGHT - MAP_HEIGHT, COLOUR_BLACK);
 }
 
 static void draw_bars() {
     draw_text(frame_surface, message_text(MSG_TIME), 4, 196, font_small);
-    int32_t t = clamp_int(level_timer, 0, 7600) * BAR_WIDTH / 7600;
+    int32_t t = clamp_int(level_timer, 0, LEVEL_TIME_LIMIT) * BAR_WIDTH / LEVEL_TIME_LIMIT;
     fill_rect(frame_surface, BAR_X, 198, t, 5, COLOUR_RED);
     fill_rect(frame_surface, BAR_X + t, 198, BAR_WIDTH - t, 5, COLOUR_DARK_RED);
     draw_text(frame_surface, message_text(MSG_AIR), 4, 206, font_small);
-    int32_t a = clamp_int(air, 0, 500) * BAR_WIDTH / 500;
+    int32_t a = clamp_int(air, 0, AIR_SUPPLY) * BAR_WIDTH / AIR_SUPPLY;
     fill_rect(frame_surface, BAR_X, 208, a, 5, COLOUR_BLUE);
     fill_rect(frame_surface, BAR_X + a, 208, BAR_WIDTH - a, 5, COLOUR_DARK_BLUE);
 }
@@ -126,13 +122,13 @@ static SDL_Surface* font_glyph(Font font, int32_t index) {
 }
 
 static void draw_status_line() {
-    draw_status_tile(TILE_HERO_FACE, 16);
+    draw_status_tile(HERO_FRAME_IDLE, 16);
     SDL_Surface* cross = font_glyph(font_big, GLYPH_X);
     if (cross) blit_at(cross, 40, STATUS_Y, frame_surface);
     draw_number(frame_surface, lives, 64, STATUS_Y, 2, 1, font_big);
     draw_status_tile(TILE_POINTS, 104);
     draw_number(frame_surface, points, 124, STATUS_Y, 4, 1, font_big);
-    draw_status_tile(TILE_EMERALD, 196);
+    draw_status_tile(CODE_EMERALD, 196);
     draw_number(frame_surface, emeralds_left, 216, STATUS_Y, 2, 1, font_big);
     int32_t flag = TILE_FLAG_OPEN;
     if (emeralds_left >= 2)
@@ -145,14 +141,14 @@ static void draw_status_line() {
 
 void draw_tile_layer(int32_t frame, int32_t layer) {
     if (!map_cells || map_columns <= 0 || !frame_surface) return;
-    int32_t c0 = camera_x / 16;
-    int32_t x0 = c0 * 16;
+    int32_t c0 = camera_x / CELL_SIZE;
+    int32_t x0 = c0 * CELL_SIZE;
     int32_t phase = (frame / 8) & 3;
     for (int32_t i = 0; i < LAYER_COLUMNS; i++) {
         int32_t column = c0 + i;
         if (column < 0) continue;
         if (column >= map_columns) break;
-        int32_t sx = x0 + 16 * i - camera_x;
+        int32_t sx = x0 + CELL_SIZE * i - camera_x;
         if (sx < -15 || sx > SCREEN_WIDTH - 1) continue;
         const int32_t* cells = map_cells + column * MAP_ROWS;
         for (int32_t j = 0; j < MAP_ROWS; j++) {
@@ -165,7 +161,7 @@ void draw_tile_layer(int32_t frame, int32_t layer) {
                 image = phased_tiles[phase][n - TILE_WATER_LEFT];
             else
                 image = tile_images[n];
-            if (image) blit_at(image, sx, 16 * j, frame_surface);
+            if (image) blit_at(image, sx, CELL_SIZE * j, frame_surface);
         }
     }
 }
@@ -217,7 +213,7 @@ static void draw_pause_menu(int32_t frame) {
 static void draw_messages(int32_t frame, const Hero* hero, int32_t quiet) {
     if (quit_request) return;
     if (!(frame & BLINK_BIT)) {
-        if (quiet && frame <= GET_READY_FRAMES)
+        if (quiet && frame <= GET_READY_LAST_FRAME)
             draw_text_centred(frame_surface, message_text(MSG_RUN), 96, font_big);
         else if (!quiet)
             draw_text_centred(frame_surface, death_message, 96, font_big);
@@ -232,7 +228,7 @@ static void draw_play_overlay(int32_t frame, const Hero* hero) {
     draw_status_line();
     if (frame < 1) return;
     int32_t quiet = lives < 1 || (hero->alive && !hero->dying) || death_message[0] == 0;
-    if (quiet && frame > GET_READY_FRAMES && !paused) {
+    if (quiet && frame > GET_READY_LAST_FRAME && !paused) {
         draw_messages(frame, hero, quiet);
         return;
     }
@@ -248,9 +244,9 @@ static void compose_play_screen(int32_t frame, const Hero* hero) {
     if (current_level > 0) draw_bars();
     draw_tile_layer(frame, 0);
     int32_t count = clamp_int(platform_count, 0, MAX_PLATFORMS);
-    for (int32_t p = 0; p < count; p++) draw_tile(platforms[p].x, platforms[p].y, TILE_ELEVATOR);
+    for (int32_t p = 0; p < count; p++) draw_tile(platforms[p].x, platforms[p].y, CODE_ELEVATOR);
     for (int32_t k = 0; k < MAX_ENEMIES; k++) draw_enemy(&enemies[k]);
-    if (frame > GET_READY_FRAMES && hero->alive && hero->frame >= 0 && hero->frame < TILE_COUNT)
+    if (frame > GET_READY_LAST_FRAME && hero->alive && hero->frame >= 0 && hero->frame < TILE_COUNT)
         draw_tile(hero->x, hero->y, hero->frame);
     draw_tile_layer(frame, 1);
     if (current_level == 0) {

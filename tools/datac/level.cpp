@@ -29,8 +29,7 @@
 #include <map>
 
 #include "compile.h"
-
-enum { LVL_ROWS = 12, LVL_CODE_EXIT = 27, LVL_CODE_EMERALD = 41, LVL_CODE_ELEVATOR = 66, LVL_MAX_ELEVATORS = 64 };
+#include "world/codes.h"
 
 struct LegendEntry {
     int32_t count;  // 1 or 4
@@ -141,10 +140,10 @@ static int32_t find_row_line(const std::vector<TextLine>& rows, int32_t row) { r
 // Writes the cells of the rows through the legend into column-major codes.
 static bool fill_cells(const std::string& file, const std::vector<TextLine>& rows, const Legend& legend,
                        int32_t columns, std::vector<int32_t>& cells, std::string& error) {
-    cells.assign(columns * LVL_ROWS, -1);
-    for (int32_t r = 0; r < LVL_ROWS; r++) {
+    cells.assign(columns * MAP_ROWS, -1);
+    for (int32_t r = 0; r < MAP_ROWS; r++) {
         for (int32_t c = 0; c < columns; c++) {
-            if (cells[c * LVL_ROWS + r] >= 0) continue;
+            if (cells[c * MAP_ROWS + r] >= 0) continue;
             char ch = rows[r].text[c];
             Legend::const_iterator it = legend.find(ch);
             if (it == legend.end()) {
@@ -154,22 +153,22 @@ static bool fill_cells(const std::string& file, const std::vector<TextLine>& row
             }
             const LegendEntry& entry = it->second;
             if (entry.count == 1) {
-                cells[c * LVL_ROWS + r] = entry.codes[0];
+                cells[c * MAP_ROWS + r] = entry.codes[0];
                 continue;
             }
-            int32_t whole = c + 1 < columns && r + 1 < LVL_ROWS && rows[r].text[c + 1] == ch &&
+            int32_t whole = c + 1 < columns && r + 1 < MAP_ROWS && rows[r].text[c + 1] == ch &&
                             rows[r + 1].text[c] == ch && rows[r + 1].text[c + 1] == ch &&
-                            cells[(c + 1) * LVL_ROWS + r] < 0 && cells[c * LVL_ROWS + r + 1] < 0;
+                            cells[(c + 1) * MAP_ROWS + r] < 0 && cells[c * MAP_ROWS + r + 1] < 0;
             if (!whole) {
                 error = at_line(file, rows[r].number,
                                 describe_char(ch) + " in column " + std::to_string(c + 1) +
                                     " is not part of a complete 2 x 2 block");
                 return false;
             }
-            cells[c * LVL_ROWS + r] = entry.codes[0];
-            cells[(c + 1) * LVL_ROWS + r] = entry.codes[1];
-            cells[c * LVL_ROWS + r + 1] = entry.codes[2];
-            cells[(c + 1) * LVL_ROWS + r + 1] = entry.codes[3];
+            cells[c * MAP_ROWS + r] = entry.codes[0];
+            cells[(c + 1) * MAP_ROWS + r] = entry.codes[1];
+            cells[c * MAP_ROWS + r + 1] = entry.codes[2];
+            cells[(c + 1) * MAP_ROWS + r + 1] = entry.codes[3];
         }
     }
     return true;
@@ -180,12 +179,12 @@ static bool check_cells(const std::string& file, const std::vector<TextLine>& ro
                         const std::vector<int32_t>& cells, std::string& error) {
     int32_t exits = 0, starts = 0, elevators = 0;
     int32_t first_emerald = -1;
-    for (int32_t i = 0; i < columns * LVL_ROWS; i++) {
+    for (int32_t i = 0; i < columns * MAP_ROWS; i++) {
         int32_t code = cells[i];
-        int32_t line = find_row_line(rows, i % LVL_ROWS);
-        std::string where = " in column " + std::to_string(i / LVL_ROWS + 1);
-        if (code == LVL_CODE_EXIT) {
-            if (i / LVL_ROWS == columns - 1 || i % LVL_ROWS == LVL_ROWS - 1) {
+        int32_t line = find_row_line(rows, i % MAP_ROWS);
+        std::string where = " in column " + std::to_string(i / MAP_ROWS + 1);
+        if (code == CODE_EXIT_OPEN_TOP_LEFT) {
+            if (i / MAP_ROWS == columns - 1 || i % MAP_ROWS == MAP_ROWS - 1) {
                 error = at_line(file, line, "exit" + where + " lies on the last column or the bottom row");
                 return false;
             }
@@ -193,9 +192,9 @@ static bool check_cells(const std::string& file, const std::vector<TextLine>& ro
                 error = at_line(file, line, "second exit" + where + "; a level has one exit");
                 return false;
             }
-        } else if (code == LVL_CODE_EMERALD && first_emerald < 0) {
+        } else if (code == CODE_EMERALD && first_emerald < 0) {
             first_emerald = i;
-        } else if (code == LVL_CODE_ELEVATOR && ++elevators > LVL_MAX_ELEVATORS) {
+        } else if (code == CODE_ELEVATOR && ++elevators > MAX_PLATFORMS) {
             error = at_line(file, line, "elevator" + where + " is one more than the 64 a level can have");
             return false;
         } else if (is_start_marker(code) && ++starts > 1) {
@@ -204,7 +203,7 @@ static bool check_cells(const std::string& file, const std::vector<TextLine>& ro
         }
     }
     if (first_emerald >= 0 && exits == 0) {
-        error = at_line(file, find_row_line(rows, first_emerald % LVL_ROWS), "emeralds but no exit");
+        error = at_line(file, find_row_line(rows, first_emerald % MAP_ROWS), "emeralds but no exit");
         return false;
     }
     return true;
@@ -245,8 +244,8 @@ bool compile_level(const char* path, Bytes& out, std::string& error) {
     }
 
     std::vector<TextLine> rows;
-    for (; n < lines.size() && (int32_t)rows.size() < LVL_ROWS; n++) rows.push_back(lines[n]);
-    if ((int32_t)rows.size() < LVL_ROWS) {
+    for (; n < lines.size() && (int32_t)rows.size() < MAP_ROWS; n++) rows.push_back(lines[n]);
+    if ((int32_t)rows.size() < MAP_ROWS) {
         error = at_line(file, rows.empty() ? map_line : rows.back().number,
                         "the map has " + std::to_string(rows.size()) + " rows; it needs 12");
         return false;
@@ -258,7 +257,7 @@ bool compile_level(const char* path, Bytes& out, std::string& error) {
     }
 
     int32_t columns = (int32_t)rows[0].text.size();
-    for (int32_t r = 1; r < LVL_ROWS; r++) {
+    for (int32_t r = 1; r < MAP_ROWS; r++) {
         if ((int32_t)rows[r].text.size() != columns) {
             error = at_line(file, rows[r].number,
                             "row is " + std::to_string(rows[r].text.size()) + " characters wide; the first row is " +

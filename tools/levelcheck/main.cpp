@@ -52,8 +52,8 @@ static void print_mechanics(int32_t mechanics) {
 // Says how a variant of the route that moved one input went wrong.
 static void print_failure(const char* which, const RouteResult& r) {
     if (r.frames < 0) return;
-    printf("    %s: at play frame %d, column %d, row %d: %s", which, (int)r.frames, (int)(r.hero_x / 16),
-           (int)((r.hero_y + 8) / 16), r.died ? "the hero died" : "not in the exit");
+    printf("    %s: at play frame %d, column %d, row %d: %s", which, (int)r.frames, (int)(r.hero_x / CELL_SIZE),
+           (int)((r.hero_y + 8) / CELL_SIZE), r.died ? "the hero died" : "not in the exit");
     if (r.emeralds_left > 0) printf(", %d emerald%s left", (int)r.emeralds_left, r.emeralds_left == 1 ? "" : "s");
     printf("\n");
 }
@@ -108,8 +108,8 @@ int main(int argc, char** argv) {
             printf("no route found (beam %d, %lld frames simulated, %lld deaths avoided)\n", (int)beam,
                    (long long)stats.frames_simulated, (long long)stats.deaths_avoided);
             printf("farthest: %d of %d emeralds, hero at column %d, row %d after %d play frames\n",
-                   (int)stats.best_emeralds, (int)emeralds_left, (int)(stats.best_x / 16),
-                   (int)((stats.best_y + 8) / 16), (int)(stats.steps * 6));
+                   (int)stats.best_emeralds, (int)emeralds_left, (int)(stats.best_x / CELL_SIZE),
+                   (int)((stats.best_y + 8) / CELL_SIZE), (int)(stats.steps * 6));
             return 1;
         }
         route_relax(held, slack_limit);
@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
     if (!route_path)
         printf("search: %lld frames simulated, %lld deaths avoided\n", (long long)stats.frames_simulated,
                (long long)stats.deaths_avoided);
-    printf("lowest air: %d of 500\n", (int)r.min_air);
+    printf("lowest air: %d of %d\n", (int)r.min_air, AIR_SUPPLY);
     print_mechanics(r.mechanics);
 
     std::vector<ChangeSlack> slack = route_slack(held, slack_limit);

@@ -95,7 +95,7 @@ static void save_world_state(const Hero& hero, WorldSnapshot& s) {
 static void save_world(const Hero& hero, WorldSnapshot& s) {
     save_world_state(hero, s);
     s.cells_first = 0;
-    s.cells.assign(map_cells, map_cells + (size_t)map_columns * 12);
+    s.cells.assign(map_cells, map_cells + (size_t)map_columns * MAP_ROWS);
 }
 
 enum { WINDOW_LEFT = 18, WINDOW_RIGHT = 24 };
@@ -103,17 +103,17 @@ enum { WINDOW_LEFT = 18, WINDOW_RIGHT = 24 };
 // A search branch keeps only the columns around the view: nothing further
 // right has changed yet, and nothing further left can reach the hero again
 // (enemies there are removed 250 pixels left of the camera).
-static const int32_t EXIT_OFFSETS[4] = {0, 12, 1, 13};
+static const int32_t EXIT_OFFSETS[4] = {0, MAP_ROWS, 1, MAP_ROWS + 1};
 static int32_t window_reach = 0;  // end of the cells any branch may have changed
 
 static void save_world_window(const Hero& hero, WorldSnapshot& s) {
     save_world_state(hero, s);
-    int32_t first = std::max(0, camera_x / 16 - WINDOW_LEFT);
-    int32_t last = std::min(map_columns, camera_x / 16 + WINDOW_RIGHT);
-    window_reach = std::max(window_reach, last * 12);
+    int32_t first = std::max(0, camera_x / CELL_SIZE - WINDOW_LEFT);
+    int32_t last = std::min(map_columns, camera_x / CELL_SIZE + WINDOW_RIGHT);
+    window_reach = std::max(window_reach, last * MAP_ROWS);
     for (int32_t i = 0; i < 4; i++) s.exit_codes[i] = map_cells[exit_cell + EXIT_OFFSETS[i]];
-    s.cells_first = first * 12;
-    s.cells.assign(map_cells + (size_t)first * 12, map_cells + (size_t)last * 12);
+    s.cells_first = first * MAP_ROWS;
+    s.cells.assign(map_cells + (size_t)first * MAP_ROWS, map_cells + (size_t)last * MAP_ROWS);
 }
 
 static void restore_world(const WorldSnapshot& s, Hero& hero) {
@@ -145,7 +145,7 @@ static void restore_world(const WorldSnapshot& s, Hero& hero) {
     int32_t end = s.cells_first + (int32_t)s.cells.size();
     if (end < window_reach)
         memcpy(map_cells + end, level_start.cells.data() + end, (size_t)(window_reach - end) * sizeof(int32_t));
-    if (s.cells_first > 0 || end < map_columns * 12)
+    if (s.cells_first > 0 || end < map_columns * MAP_ROWS)
         for (int32_t i = 0; i < 4; i++) map_cells[s.exit + EXIT_OFFSETS[i]] = s.exit_codes[i];
 }
 
@@ -168,8 +168,10 @@ int route_load_level(const uint8_t* bytes, int32_t size) {
     place_hero(&hero);
     air = 500;
     level_emeralds.clear();
-    for (int32_t i = 0; i < map_columns * 12; i++) {
-        if (map_cells[i] == 41 && (i / 12) * 16 >= start_x - 16) level_emeralds.push_back({i / 12, i % 12});
+    for (int32_t i = 0; i < map_columns * MAP_ROWS; i++) {
+        int32_t column = i / MAP_ROWS;
+        if (map_cells[i] == CODE_EMERALD && column * CELL_SIZE >= start_x - CELL_SIZE)
+            level_emeralds.push_back({column, i % MAP_ROWS});
     }
     level_emerald_total = emeralds_left;
     save_world(hero, level_start);
@@ -339,15 +341,15 @@ static int64_t score_state(const Hero& hero) {
     int32_t target_x = -1;
     int32_t target_y = 0;
     for (const Emerald& e : level_emeralds) {
-        if (map_cells[e.column * 12 + e.row] != 41) continue;
-        target_x = e.column * 16 + 8;
-        target_y = e.row * 16 + 8;
+        if (map_cells[e.column * MAP_ROWS + e.row] != CODE_EMERALD) continue;
+        target_x = e.column * CELL_SIZE + 8;
+        target_y = e.row * CELL_SIZE + 8;
         break;
     }
     int64_t score = (int64_t)(level_emerald_total - emeralds_left) * 1000000;
     if (emeralds_left == 0 || target_x < 0) {
-        target_x = (exit_cell / 12) * 16 + 24;
-        target_y = (exit_cell % 12) * 16 + 24;
+        target_x = (exit_cell / MAP_ROWS) * CELL_SIZE + 24;
+        target_y = (exit_cell % MAP_ROWS) * CELL_SIZE + 24;
         score += 500000;
     }
     int32_t dx = abs(hero.x + 8 - target_x);
@@ -361,10 +363,10 @@ static int64_t score_state(const Hero& hero) {
 // crumbled floors, shut trapdoors and moving things make states that look
 // alike to the hero differ.
 static uint64_t view_hash() {
-    int32_t first = std::max(0, camera_x / 16 - 2);
-    int32_t last = std::min(map_columns, camera_x / 16 + 24);
+    int32_t first = std::max(0, camera_x / CELL_SIZE - 2);
+    int32_t last = std::min(map_columns, camera_x / CELL_SIZE + 24);
     uint64_t k = 1469598103934665603ull;
-    for (int32_t i = first * 12; i < last * 12; i++) k = (k ^ (uint32_t)map_cells[i]) * 1099511628211ull;
+    for (int32_t i = first * MAP_ROWS; i < last * MAP_ROWS; i++) k = (k ^ (uint32_t)map_cells[i]) * 1099511628211ull;
     for (const Enemy& e : enemies) {
         if (!e.active) continue;
         k = (k ^ (uint32_t)(e.x * 4099 + e.y)) * 1099511628211ull;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-enum { GET_READY_FRAMES = 181, LEVEL_TIME_LIMIT = 7600 };
+#include "world/codes.h"
 
 // Mechanics a route can meet, as bits of RouteResult::mechanics.
 enum {
