@@ -29,10 +29,15 @@ struct IntroLine {
     int32_t message;
 };
 
-static const IntroLine WARNING_LINES[] = {{90, 98},   {110, 99},  {120, 100}, {130, 101},
-                                          {150, 102}, {160, 103}, {170, 104}, {200, 96}};
-static const IntroLine CREDITS_LINES[] = {{80, 87},  {90, 88},  {100, 89}, {120, 90}, {130, 91},
-                                          {150, 92}, {160, 93}, {170, 94}, {180, 95}, {210, 96}};
+static const IntroLine WARNING_LINES[] = {{90, MSG_WARNING_FIRST},      {110, MSG_WARNING_FIRST + 1},
+                                          {120, MSG_WARNING_FIRST + 2}, {130, MSG_WARNING_FIRST + 3},
+                                          {150, MSG_WARNING_FIRST + 4}, {160, MSG_WARNING_FIRST + 5},
+                                          {170, MSG_WARNING_FIRST + 6}, {200, MSG_ANY_KEY}};
+static const IntroLine CREDITS_LINES[] = {{80, MSG_CREDITS_FIRST},      {90, MSG_CREDITS_FIRST + 1},
+                                          {100, MSG_CREDITS_FIRST + 2}, {120, MSG_CREDITS_FIRST + 3},
+                                          {130, MSG_CREDITS_FIRST + 4}, {150, MSG_CREDITS_FIRST + 5},
+                                          {160, MSG_CREDITS_FIRST + 6}, {170, MSG_CREDITS_FIRST + 7},
+                                          {180, MSG_CREDITS_FIRST + 8}, {210, MSG_ANY_KEY}};
 
 // The mascot's circling path: 1024 x cos and sin of 2 pi i / 512, truncated.
 static void build_motion_tables() {
@@ -118,12 +123,14 @@ static void draw_text_screen(SDL_Surface* surface, int32_t* blink, int32_t title
 }
 
 static int warning_draw(SDL_Surface* surface) {
-    draw_text_screen(surface, &warning_blink, 97, WARNING_LINES, sizeof WARNING_LINES / sizeof WARNING_LINES[0]);
+    draw_text_screen(surface, &warning_blink, MSG_WARNING, WARNING_LINES,
+                     sizeof WARNING_LINES / sizeof WARNING_LINES[0]);
     return 0;
 }
 
 static int credits_draw(SDL_Surface* surface) {
-    draw_text_screen(surface, &credits_blink, 86, CREDITS_LINES, sizeof CREDITS_LINES / sizeof CREDITS_LINES[0]);
+    draw_text_screen(surface, &credits_blink, MSG_CREDITS, CREDITS_LINES,
+                     sizeof CREDITS_LINES / sizeof CREDITS_LINES[0]);
     return 0;
 }
 

@@ -25,8 +25,6 @@
 
 enum { GAME_POLL_SLEEP_MS = 100, GAME_FIRST_LEVEL = 1, GAME_LAST_LEVEL = 10, GAME_FINALE = 11, GAME_TRACKS = 12 };
 
-enum { MSG_SUICIDE = 13, MSG_TIME_UP = 61, MSG_DROWNED = 62, MSG_SURE = 63, MSG_LEFT_RIGHT = 64, MSG_LOST = 65 };
-
 enum { MENU_NEW_GAME = 1, MENU_CONTINUE = 2, MENU_EXIT = 5 };
 
 // Where the loop goes next; each value is one of the named steps of the flow.
@@ -200,9 +198,9 @@ static void ask_quit_question() {
     draw_play_screen(32, &game_hero, 0);
     if (frame_surface) {
         draw_dim_panel();
-        draw_text_centred(frame_surface, message_text(MSG_SURE), 96, font_big);
-        draw_text_centred(frame_surface, message_text(MSG_LEFT_RIGHT), 128, font_small);
-        draw_text_centred(frame_surface, message_text(MSG_LOST), 140, font_small);
+        draw_text_centred(frame_surface, message_text(MSG_SURE_TO_QUIT), 96, font_big);
+        draw_text_centred(frame_surface, message_text(MSG_LEFT_FOR_YES), 128, font_small);
+        draw_text_centred(frame_surface, message_text(MSG_HISCORE_LOST), 140, font_small);
         present_frame();
     }
     while (button_released != BTN_LEFT && button_released != BTN_RIGHT) {

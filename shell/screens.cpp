@@ -31,9 +31,12 @@ struct StoryLine {
     int32_t message;
 };
 
-static const StoryLine OPENING_LINES[] = {{40, 75},  {60, 76},  {80, 77},  {100, 78},
-                                          {120, 79}, {140, 80}, {160, 81}, {180, 82}};
-static const StoryLine FINALE_LINES[] = {{70, 71}, {90, 72}, {110, 73}, {150, 74}};
+static const StoryLine OPENING_LINES[] = {{40, MSG_OPENING_FIRST},      {60, MSG_OPENING_FIRST + 1},
+                                          {80, MSG_OPENING_FIRST + 2},  {100, MSG_OPENING_FIRST + 3},
+                                          {120, MSG_OPENING_FIRST + 4}, {140, MSG_OPENING_FIRST + 5},
+                                          {160, MSG_OPENING_FIRST + 6}, {180, MSG_OPENING_FIRST + 7}};
+static const StoryLine FINALE_LINES[] = {
+    {70, MSG_FINALE_FIRST}, {90, MSG_FINALE_FIRST + 1}, {110, MSG_FINALE_FIRST + 2}, {150, MSG_FINALE_FIRST + 3}};
 
 static void show_story(const StoryLine* lines, int32_t count) {
     fill_rect(frame_surface, 0, 0, 320, 240, COLOUR_BLACK);
@@ -55,8 +58,8 @@ void level_end_sequence(Hero* hero) {
     sound_play(SND_JIPIE);
     char time_text[64];
     char life_text[64];
-    snprintf(time_text, sizeof time_text, "%s: %d", message_text(66), (int)(level_timer / 60));
-    snprintf(life_text, sizeof life_text, "%s: %d", message_text(67), (int)lives);
+    snprintf(time_text, sizeof time_text, "%s: %d", message_text(MSG_TIME_BONUS), (int)(level_timer / 60));
+    snprintf(life_text, sizeof life_text, "%s: %d", message_text(MSG_LIFE_BONUS), (int)lives);
     music_free(current_module);
     current_module = music_load(SONG_LEVEL_COMPLETE);
     music_play(current_module, 0);
@@ -72,12 +75,12 @@ void level_end_sequence(Hero* hero) {
         draw_play_screen(t, hero, 0);
         if (!skip_draw) {
             draw_dim_panel();
-            draw_text_centred(frame_surface, message_text(68), 70, font_big);
+            draw_text_centred(frame_surface, message_text(MSG_CONGRATULATIONS), 70, font_big);
             if (t >= LEVEL_END_TIME_BONUS_FRAME) draw_text_centred(frame_surface, time_text, 110, font_big);
             if (t >= LEVEL_END_LIFE_BONUS_FRAME) draw_text_centred(frame_surface, life_text, 130, font_big);
             if (current_level <= 9 && !(t & 32)) {
-                draw_text_centred(frame_surface, message_text(69), 160, font_big);
-                draw_text_centred(frame_surface, message_text(70), 180, font_big);
+                draw_text_centred(frame_surface, message_text(MSG_NEXT_STAGE), 160, font_big);
+                draw_text_centred(frame_surface, message_text(MSG_COMING_UP), 180, font_big);
             }
             present_frame();
         }
@@ -117,7 +120,7 @@ int32_t game_over(Hero* hero) {
     music_play(current_module, -1);
     wait_for_release();
     char score_text[64];
-    snprintf(score_text, sizeof score_text, "%s: %d", message_text(83), (int)points);
+    snprintf(score_text, sizeof score_text, "%s: %d", message_text(MSG_SCORE), (int)points);
     frame_timer_reset();
     while (!action_released()) {
         read_controls(current_level, 0);
@@ -126,7 +129,7 @@ int32_t game_over(Hero* hero) {
         level_frame++;
         draw_play_screen(level_frame, hero, 0);
         if (!skip_draw) {
-            draw_text_centred(frame_surface, message_text(84), 96, font_big);
+            draw_text_centred(frame_surface, message_text(MSG_GAME_OVER), 96, font_big);
             draw_text_centred(frame_surface, score_text, 136, font_big);
             if (!(level_frame & 32) && death_message[0]) draw_text_centred(frame_surface, death_message, 116, font_big);
             present_frame();
@@ -144,8 +147,8 @@ int32_t game_over(Hero* hero) {
         draw_play_screen(level_frame, hero, 0);
         if (!skip_draw) {
             draw_dim_panel();
-            draw_text_centred(frame_surface, message_text(85), 96, font_big);
-            draw_text_centred(frame_surface, message_text(64), 128, font_small);
+            draw_text_centred(frame_surface, message_text(MSG_CONTINUE_QUESTION), 96, font_big);
+            draw_text_centred(frame_surface, message_text(MSG_LEFT_FOR_YES), 128, font_small);
             present_frame();
         }
         frame_wait();

@@ -47,16 +47,19 @@ enum {
 };
 
 // Main menu entries 1..5 and their rows.
-static const int32_t MENU_MESSAGES[5] = {20, 21, 22, 23, 15};
+static const int32_t MENU_MESSAGES[5] = {MSG_NEW_GAME, MSG_CONTINUE, MSG_HISCORES, MSG_OPTIONS, MSG_EXIT};
 static const int32_t MENU_ROWS_Y[5] = {104, 122, 140, 158, 176};
 
 // Options rows: label message and y.
-static const int32_t OPTION_LABELS[OPTION_ROWS] = {26, 34, 38, 39, 52, 55, 56, 57};
+static const int32_t OPTION_LABELS[OPTION_ROWS] = {MSG_CONFIGURE_KEYS,   MSG_CONFIGURE_PAD,  MSG_MUSIC_VOLUME,
+                                                   MSG_SFX_VOLUME,       MSG_USE_UP_TO_JUMP, MSG_SOUNDCHECK,
+                                                   MSG_RESET_TO_DEFAULT, MSG_BACK_TO_MENU};
 static const int32_t OPTION_ROWS_Y[OPTION_ROWS] = {90, 100, 110, 120, 130, 140, 150, 182};
 
 // Key capture prompts in capture order: start, left, right, up, down, jump, pause.
-static const int32_t KEY_PROMPTS[7] = {27, 28, 29, 30, 31, 32, 33};
-static const int32_t PAD_PROMPTS[3] = {35, 36, 37};
+static const int32_t KEY_PROMPTS[7] = {MSG_PRESS_START_KEY, MSG_PRESS_LEFT_KEY, MSG_PRESS_RIGHT_KEY, MSG_PRESS_UP_KEY,
+                                       MSG_PRESS_DOWN_KEY,  MSG_PRESS_JUMP_KEY, MSG_PRESS_PAUSE_KEY};
+static const int32_t PAD_PROMPTS[3] = {MSG_PRESS_START_BUTTON, MSG_PRESS_JUMP_BUTTON, MSG_PRESS_PAUSE_BUTTON};
 
 static int32_t* key_binding_for_step(int32_t step) {
     int32_t* const bindings[7] = {&k_start, &k_left, &k_right, &k_up, &k_down, &k_jump, &k_pause};
@@ -70,7 +73,7 @@ static int32_t* pad_binding_for_step(int32_t step) {
 
 void reset_scroller() {
     if (scroller_length == 0) {
-        scroller_text = message_text(111);
+        scroller_text = message_text(MSG_SCROLLER);
         scroller_length = (int32_t)strlen(scroller_text);
     }
     scroller_offset = 0;
@@ -294,7 +297,7 @@ int32_t title_menu_step(Hero* hero) {
 
 static void draw_hiscore_view() {
     draw_dim_panel();
-    draw_text_centred(frame_surface, message_text(22), 16, font_big);
+    draw_text_centred(frame_surface, message_text(MSG_HISCORES), 16, font_big);
     for (int32_t i = 0; i < HISCORE_ROWS; i++) {
         if (i == highlighted_entry && (level_frame & 32)) continue;
         int32_t y = 48 + 18 * i;
@@ -311,9 +314,9 @@ static void draw_hiscore_view() {
 static const char* option_value(int32_t row, char* buffer, int32_t size) {
     switch (row) {
         case 0:
-            return message_text(24);
+            return message_text(MSG_OPTION_PRESS_START);
         case 1:
-            return message_text(joystick ? 24 : 25);
+            return message_text(joystick ? MSG_OPTION_PRESS_START : MSG_NOT_AVAILABLE);
         case 2:
             snprintf(buffer, size, "%d", (int)mus_volume);
             return buffer;
@@ -321,7 +324,7 @@ static const char* option_value(int32_t row, char* buffer, int32_t size) {
             snprintf(buffer, size, "%d", (int)sfx_volume);
             return buffer;
         case 4:
-            return message_text(up2jump ? 53 : 54);
+            return message_text(up2jump ? MSG_YES : MSG_NO);
         case 5:
             return song_title(soundcheck_track);
         default:
@@ -331,14 +334,14 @@ static const char* option_value(int32_t row, char* buffer, int32_t size) {
 
 static void draw_options_screen() {
     draw_dim_panel();
-    draw_text_centred(frame_surface, message_text(23), 40, font_big);
+    draw_text_centred(frame_surface, message_text(MSG_OPTIONS), 40, font_big);
     draw_text_centred(frame_surface, VERSION_TEXT, 208, font_big);
     if (config_mode && (options_cursor == 0 || options_cursor == 1)) {
         int32_t prompt = -1;
         if (options_cursor == 0 && config_step >= 0 && config_step < 7) prompt = KEY_PROMPTS[config_step];
         if (options_cursor == 1 && config_step >= 0 && config_step < 3) prompt = PAD_PROMPTS[config_step];
         if (prompt >= 0) draw_text_centred(frame_surface, message_text(prompt), 124, font_small);
-        if (config_duplicate) draw_text_centred(frame_surface, message_text(59), 140, font_small);
+        if (config_duplicate) draw_text_centred(frame_surface, message_text(MSG_ALREADY_USED), 140, font_small);
         return;
     }
     for (int32_t row = 0; row < OPTION_ROWS; row++) {
@@ -378,7 +381,7 @@ void draw_title_overlay(int32_t frame) {
         draw_text_n(frame_surface, scroller_text + scroller_offset, SCROLLER_CHARS, -(scroller_pixel / 2), 196,
                     font_small);
     if (menu_state == MENU_PRESS_START) {
-        if (!(frame & 32)) draw_text_centred(frame_surface, message_text(19), 128, font_big);
+        if (!(frame & 32)) draw_text_centred(frame_surface, message_text(MSG_PRESS_START), 128, font_big);
     } else if (menu_state >= MENU_NEW_GAME && menu_state <= MENU_EXIT) {
         for (int32_t i = 0; i < 5; i++) {
             if (i + 1 == menu_state && (frame & 32)) continue;

@@ -27,7 +27,6 @@ enum {
     HISCORE_ORIGIN_PLAYER = 0,
     HISCORE_ORIGIN_GAME = 1,
     HISCORE_ORIGIN_CHEAT = 2,
-    HISCORE_MESSAGE_ENTER_NAME = 60,
     HISCORE_REPEAT_DELAY = 10,
     HISCORE_WAIT_MS = 100
 };
@@ -212,7 +211,7 @@ static void draw_name_entry(const Hero* hero, const char* name, const char* curs
     draw_play_screen(-1, hero, 0);
     if (!skip_draw) {
         draw_dim_panel();
-        draw_text_centred(frame_surface, message_text(HISCORE_MESSAGE_ENTER_NAME), 96, font_big);
+        draw_text_centred(frame_surface, message_text(MSG_ENTER_NAME), 96, font_big);
         draw_text_centred(frame_surface, name, 136, font_big);
         draw_text_centred(frame_surface, cursor_line, 148, font_big);
         present_frame();

@@ -20,12 +20,13 @@ enum {
     ACTOR_LEFT_REACH = 250,
     ACTOR_RIGHT_REACH = 500,
     ACTOR_LOWEST_Y = 200,
-    ACTOR_STOMP_POINTS = 3,
-    ACTOR_TEXT_SMASHED = 2
+    ACTOR_STOMP_POINTS = 3
 };
 
-// Death text of each enemy type; 0 for the types that never touch the hero.
-static const int32_t ENEMY_DEATH_TEXT[7] = {0, 3, 4, 5, 0, 6, 7};
+// Death text of each enemy type; the types that never touch the hero have none (0).
+static const int32_t ENEMY_DEATH_TEXT[7] = {MSG_IMPALED,          MSG_HIT_BY_UFO, MSG_POISONED_BY_BUG,
+                                            MSG_BIT_BY_STONEBAT,  MSG_IMPALED,    MSG_EATEN_BY_STEELFISH,
+                                            MSG_KILLED_BY_ANDROID};
 
 static const int32_t EFFECT_BREAK_CODES[5] = {200, 201, 202, 203, 0};
 static const int32_t EFFECT_CRUMBLE_CODES[5] = {180, 181, 182, 183, 0};
@@ -205,7 +206,7 @@ int32_t update_platform(Platform* p, Hero* hero) {
     // Coming down over the hero squeezed in the cell between the elevator and an obstacle.
     if (hero->y > p->y && hero->y < p->y + 32 && p->dy > 0 && on_grid(p->y) && p->y <= 175 &&
         kind_at(p->x, p->y + 32) != TILE_PASSABLE)
-        kill_hero(hero, message_text(ACTOR_TEXT_SMASHED));
+        kill_hero(hero, message_text(MSG_SMASHED));
     return 0;
 }
 

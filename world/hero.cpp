@@ -28,10 +28,7 @@ enum {
     HERO_BOUNCE_VY = -7,
     HERO_HOP_VY = -16,
     HERO_MAX_LIVES = 99,
-    HERO_MAX_POINTS = 9999,
-    HERO_TEXT_IMPALED = 0,
-    HERO_TEXT_FELL = 1,
-    HERO_TEXT_SMASHED = 2
+    HERO_MAX_POINTS = 9999
 };
 
 static int32_t floor_to_cell(int32_t v) { return v & ~(CELL_SIZE - 1); }
@@ -179,7 +176,7 @@ static int32_t move_vertically(Hero* hero) {
                 if (!blocked && t >= 0 && t <= MAP_HEIGHT)
                     blocked = is_deadly_at(hero->x, t) || is_deadly_at(hero->x + 15, t);
                 if (blocked) {
-                    kill_hero(hero, message_text(HERO_TEXT_SMASHED));
+                    kill_hero(hero, message_text(MSG_SMASHED));
                     return 0;
                 }
             }
@@ -230,7 +227,7 @@ static void react_to_tiles(Hero* hero) {
     int32_t impaled = 0;
     if (y != HERO_MAP_BOTTOM && (is_deadly_at(x + 2, y + 2) || is_deadly_at(x + 13, y + 2))) impaled = 1;
     if (y + 13 <= MAP_HEIGHT && (is_deadly_at(x + 13, y + 13) || is_deadly_at(x + 2, y + 13))) impaled = 1;
-    if (impaled) kill_hero(hero, message_text(HERO_TEXT_IMPALED));
+    if (impaled) kill_hero(hero, message_text(MSG_IMPALED));
 
     react_to_trapdoor(hero);
 
@@ -305,5 +302,5 @@ void update_hero(Hero* hero, int32_t left, int32_t right, int32_t jump, int32_t 
     if (hero->dying)
         hop_step(hero);
     else if (hero->y > HERO_FALL_LIMIT)
-        hero_fell(hero, message_text(HERO_TEXT_FELL));
+        hero_fell(hero, message_text(MSG_FELL));
 }

@@ -32,18 +32,6 @@ enum {
     GLYPH_X = 56
 };
 
-enum {
-    MSG_TIME = 10,
-    MSG_AIR = 11,
-    MSG_PAUSE = 12,
-    MSG_SUICIDE = 13,
-    MSG_GO_ON = 14,
-    MSG_EXIT = 15,
-    MSG_RUN = 16,
-    MSG_FORGOT = 17,
-    MSG_GO_SUICIDE = 18
-};
-
 static const int32_t UFO_FRAMES[4] = {9, 10, 11, 10};
 static const int32_t STONEBAT_FRAMES[4] = {33, 57, 34, 57};
 
@@ -219,7 +207,7 @@ static void draw_messages(int32_t frame, const Hero* hero, int32_t quiet) {
             draw_text_centred(frame_surface, death_message, 96, font_big);
     }
     if (hero->closed_exit_touched && hero->alive && !hero->dying) {
-        draw_text_centred(frame_surface, message_text(MSG_FORGOT), 96, font_big);
+        draw_text_centred(frame_surface, message_text(MSG_FORGOT_EMERALDS), 96, font_big);
         draw_text_centred(frame_surface, message_text(MSG_GO_SUICIDE), 120, font_small);
     }
 }
