@@ -107,20 +107,18 @@ extern int32_t saved_level;
 extern int32_t level_frame;
 extern int32_t language;  // always 0 (English); storage/messages.cpp
 
-// Hero bookkeeping (world/hero.cpp).
-extern int32_t lives;
-extern int32_t points;
-extern int32_t level_timer;
-extern int32_t air;
+// The world's state, fields of the world record (world/world.cpp).
+extern int32_t& lives;
+extern int32_t& points;
+extern int32_t& level_timer;
+extern int32_t& air;
+extern int32_t& start_x;  // where the next life starts
+extern int32_t& start_y;
+extern int32_t& checkpoint_reached;
+extern int32_t& camera_x;  // left edge of the view in map pixels
+
+// Why the hero was lost, shown by the play screen (world/hero.cpp).
 extern char death_message[256];
-
-// Level start position (world/level.cpp).
-extern int32_t start_x;
-extern int32_t start_y;
-extern int32_t checkpoint_reached;
-
-// Camera (world/map.cpp).
-extern int32_t camera_x;
 
 // Quit signal from the event pump (shell/frame.cpp).
 extern int32_t quit_signal;

@@ -5,62 +5,19 @@
 
 enum { CONTROLS_KEY_STEPS = 7, CONTROLS_PAD_STEPS = 3, CONTROLS_RELEASE_POLL_MS = 10 };
 
-int32_t k_up = SDLK_UP, k_down = SDLK_DOWN, k_right = SDLK_RIGHT, k_left = SDLK_LEFT, k_jump = SDLK_SPACE,
-        k_pause = SDLK_TAB, k_start = SDLK_RETURN;
-int32_t j_jump = 0, j_pause = 3, j_start = 7, j_up = 1, j_down = 4, j_left = 8, j_right = 2;
-int32_t up2jump = 0;
-int32_t control_left = 0, control_right = 0, control_jump = 0, control_down = 0, control_start = 0;
 int32_t config_mode = 0;
 int32_t config_step = 0;
 int32_t config_duplicate = 0;
 
-void apply_default_bindings() {
-    k_up = SDLK_UP;
-    k_down = SDLK_DOWN;
-    k_right = SDLK_RIGHT;
-    k_left = SDLK_LEFT;
-    k_jump = SDLK_SPACE;
-    k_pause = SDLK_TAB;
-    k_start = SDLK_RETURN;
-    j_jump = 0;
-    j_pause = 3;
-    j_start = 7;
-    j_up = SDL_HAT_UP;
-    j_down = SDL_HAT_DOWN;
-    j_left = SDL_HAT_LEFT;
-    j_right = SDL_HAT_RIGHT;
-}
-
-void clear_controls() {
-    control_left = 0;
-    control_right = 0;
-    control_jump = 0;
-    control_down = 0;
-    control_start = 0;
-}
-
 void read_controls(int32_t level, int32_t pause_allowed) {
     poll_events();
-    int32_t held = buttons_held;
-    if (held & BTN_START) control_start = 1;
-    if (held & BTN_LEFT)
-        control_left = 1;
-    else if (held & BTN_RIGHT)
-        control_right = 1;
-    if ((held & BTN_JUMP) || ((held & BTN_UP) && up2jump == 1)) control_jump = 1;
-    if (held & BTN_DOWN) control_down = 1;
+    world_read_controls(buttons_held);
     if (quit_signal) quit_request = 1;
     if (pause_allowed && level > 0 && (button_released == BTN_PAUSE || button_released == BTN_START) && paused == 0) {
         paused = 1;
         menu_state = 2;
         button_released = 0;
     }
-    if (!(held & BTN_START)) control_start = 0;
-    if (!(held & BTN_LEFT)) control_left = 0;
-    if (!(held & BTN_RIGHT)) control_right = 0;
-    // A jump lasts while either jump or up is held, whatever up2jump says.
-    if (!(held & (BTN_JUMP | BTN_UP))) control_jump = 0;
-    if (!(held & BTN_DOWN)) control_down = 0;
 }
 
 // Sum of the keys that are down, leaving out the three lock keys, which read

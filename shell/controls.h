@@ -1,29 +1,25 @@
-// Key and pad bindings, the hero's control flags and the capture steps.
+// Reading the controls each frame, and the capture steps of the options screen.
+// The bindings are in storage/bindings.h, the hero's control flags in the world record.
 #ifndef SHELL_CONTROLS_H
 #define SHELL_CONTROLS_H
 
 #include <stdint.h>
 
-// Live bindings; -1 means unbound.
-extern int32_t k_up, k_down, k_right, k_left, k_jump, k_pause, k_start;
-extern int32_t j_jump, j_pause, j_start, j_up, j_down, j_left, j_right;
-extern int32_t up2jump;
+#include "storage/bindings.h"
+#include "world/world.h"
 
-// Hero control flags, recomputed by read_controls.
-extern int32_t control_left, control_right, control_jump, control_down, control_start;
+// Capture state of the options screen's key and pad configuration, written by
+// the options screen and the capture steps below.
+extern int32_t config_mode;       // 1 while bindings are being captured
+extern int32_t config_step;       // the binding captured next
+extern int32_t config_duplicate;  // 1 after a key or button that is already bound was pressed
 
-// Capture state of the options screen's key and pad configuration.
-extern int32_t config_mode;
-extern int32_t config_step;
-extern int32_t config_duplicate;
-
-void apply_default_bindings();
+// Polls the events, recomputes the hero's control flags from the held buttons,
+// turns the quit signal into a quit request and, on a play level with pause
+// allowed, opens the pause menu on a released pause or start.
 void read_controls(int32_t level, int32_t pause_allowed);
 void wait_all_released();
 void capture_key(int32_t* binding);
 void capture_pad_button(int32_t* binding);
-
-// Clears the five control flags (part of the world reset of the game loop).
-void clear_controls();
 
 #endif

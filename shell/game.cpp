@@ -22,6 +22,7 @@
 #include "world/level.h"
 #include "world/map.h"
 #include "world/playscreen.h"
+#include "world/world.h"
 
 enum { GAME_POLL_SLEEP_MS = 100, GAME_FIRST_LEVEL = 1, GAME_LAST_LEVEL = 10, GAME_FINALE = 11, GAME_TRACKS = 12 };
 
@@ -46,20 +47,12 @@ int32_t quit_request = 0;
 int32_t highlighted_entry = -1;
 int32_t saved_level = 0;
 int32_t level_frame = 0;
-Hero game_hero;
 ModPlugFile* current_module = nullptr;
 int32_t loop_end_reason = LOOP_END_QUIT;
 int32_t loop_lives_lost = 0;
 
 static int32_t restart_music = 1;
-static int32_t water_sound_played = 0;
 static int32_t menu_choice = 0;
-
-static void set_death_message(const char* text) {
-    if (!text) text = "";
-    strncpy(death_message, text, sizeof death_message - 1);
-    death_message[sizeof death_message - 1] = 0;
-}
 
 // The blocking waits poll every 100 ms; a replay has its own clock and does not sleep.
 static void sleep_between_polls() {
@@ -93,43 +86,15 @@ static void free_current_module() {
 }
 
 static void reset_world() {
-    clear_controls();
-    clear_hero_latches();
+    world_new_game();
     quit_request = 0;
     paused = 0;
-    drop_map();
-    camera_x = 0;
-    emeralds_left = 0;
-    clear_tile_effects();
-    clear_enemies();
     reset_game(-1);
 }
 
-static void start_hero() {
-    memset(&game_hero, 0, sizeof game_hero);
-    if (current_level == 0) {
-        game_hero.alive = 0;
-        game_hero.idle_counter = DEATH_COUNTDOWN;
-        game_hero.platform = -1;
-        death_message[0] = 0;
-        return;
-    }
-    game_hero.frame = HERO_FRAME_IDLE;
-    game_hero.alive = 1;
-    game_hero.platform = -1;
-    place_hero(&game_hero);
-}
-
 static void setup_level(int32_t test) {
-    level_timer = LEVEL_TIME_LIMIT;
     if (frame_surface) fill_rect(frame_surface, 0, 0, 320, 240, COLOUR_BLACK);
-    clear_enemies();
-    if (test)
-        load_level(nullptr);
-    else
-        load_level(level_map_name(current_level));
-    start_hero();
-    air = AIR_SUPPLY;
+    world_start_life(test ? nullptr : level_map_name(current_level), current_level == 0);
     if (restart_music) {
         int32_t track = current_level <= 0 ? 0 : current_level % GAME_TRACKS;
         current_module = music_load(track);
@@ -139,33 +104,6 @@ static void setup_level(int32_t test) {
     paused = 0;
     frame_timer_reset();
     level_frame = 0;
-    water_sound_played = 0;
-}
-
-// The timer and the air supply of a frame in which the hero is in play.
-static void step_timer_and_air() {
-    Hero* hero = &game_hero;
-    level_timer -= 1;
-    if (level_timer <= 0) {
-        hero->alive = 0;
-        hero->idle_counter = DEATH_COUNTDOWN;
-        set_death_message(message_text(MSG_TIME_UP));
-    }
-    if (hero_in_water(hero)) {
-        air -= 1;
-        if (air <= 0) {
-            hero->alive = 0;
-            hero->idle_counter = DEATH_COUNTDOWN;
-            set_death_message(message_text(MSG_DROWNED));
-        }
-        if (water_sound_played == 0 && hero->alive && !hero->dying) {
-            sound_play(SND_SPLASH);
-            water_sound_played = 1;
-        }
-    } else {
-        if (air <= AIR_REFILL_LIMIT) air += 2;
-        water_sound_played = 0;
-    }
 }
 
 // One frame of the pause menu; the cursor is menu_state 1 to 3. Where jump and
@@ -182,7 +120,7 @@ static void step_pause_menu() {
     } else if (released == BTN_START || (released == BTN_JUMP && !jump_is_up)) {
         paused = 0;
         if (menu_state == 1) {
-            kill_hero(&game_hero, message_text(MSG_SUICIDE));
+            kill_hero(&world.hero, message_text(MSG_SUICIDE));
             sound_play(SND_AJ);
         } else if (menu_state == 3) {
             quit_request = 1;
@@ -195,7 +133,7 @@ static void step_pause_menu() {
 
 static void ask_quit_question() {
     skip_draw = 0;
-    draw_play_screen(32, &game_hero, 0);
+    draw_play_screen(32, &world.hero, 0);
     if (frame_surface) {
         draw_dim_panel();
         draw_text_centred(frame_surface, message_text(MSG_SURE_TO_QUIT), 96, font_big);
@@ -217,20 +155,9 @@ static void ask_quit_question() {
     }
 }
 
-// The world update of a play frame: actors first, then the hero with its timer and air.
-static void update_world() {
-    update_tile_effects();
-    update_enemies(&game_hero, camera_x);
-    update_platforms(&game_hero);
-    if (game_hero.alive) {
-        update_hero(&game_hero, control_left, control_right, control_jump, control_down, camera_x);
-        step_timer_and_air();
-    }
-}
-
 // Runs frames of the current level until the flow leaves it; returns the next step.
 static int32_t run_frames() {
-    Hero* hero = &game_hero;
+    Hero* hero = &world.hero;
     for (;;) {
         if (replay_exhausted()) {
             loop_end_reason = LOOP_END_INPUT_EXHAUSTED;
@@ -260,7 +187,8 @@ static int32_t run_frames() {
             if (paused) {
                 step_pause_menu();
             } else {
-                update_world();
+                // read_controls has set the control flags from these held buttons; reading them again changes nothing.
+                world_step(hero, buttons_held);
                 if (!hero->alive && current_level == 0) {
                     // The title advances the random sequence once per frame.
                     (void)rand();
@@ -300,7 +228,7 @@ static int32_t handle_life_over() {
     lives -= 1;
     loop_lives_lost += 1;
     if (lives <= 0) {
-        game_over(&game_hero);
+        game_over(&world.hero);
         return FLOW_NEXT_LEVEL;
     }
     death_message[0] = 0;
@@ -314,7 +242,7 @@ static int32_t handle_level_done(int32_t test) {
         loop_end_reason = LOOP_END_EXIT_REACHED;
         return FLOW_RETURN;
     }
-    level_end_sequence(&game_hero);
+    level_end_sequence(&world.hero);
     current_level += 1;
     return FLOW_LEVEL_ENTRY;
 }
@@ -333,7 +261,7 @@ static int32_t handle_start_game() {
 
 static int32_t handle_level_entry() {
     if (current_level >= GAME_FINALE) {
-        finale(&game_hero);
+        finale(&world.hero);
         // The finale hands back to the title; never set up a level without a map.
         if (current_level < 0 || current_level > GAME_LAST_LEVEL) current_level = 0;
     } else if (current_level <= GAME_FIRST_LEVEL) {

@@ -6,7 +6,6 @@
 
 typedef struct _ModPlugFile ModPlugFile;
 
-extern Hero game_hero;               // the one hero record of the loop
 extern ModPlugFile* current_module;  // the music module owned by the loop, or null
 
 void game_loop(int32_t test_mode_flag);

@@ -6,8 +6,8 @@
 #include <string.h>
 
 #include "floob.h"
-#include "shell/controls.h"
 #include "storage/archive.h"
+#include "storage/bindings.h"
 #include "storage/userfile.h"
 
 int32_t mus_volume = 100;

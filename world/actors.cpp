@@ -9,9 +9,6 @@
 #include "world/level.h"
 #include "world/map.h"
 
-Enemy enemies[MAX_ENEMIES];
-TileEffect tile_effects[MAX_TILE_EFFECTS];
-
 enum {
     ACTOR_BOTTOM_ROW_Y = 176,
     ACTOR_UFO_LIFETIME = 120,

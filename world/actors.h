@@ -27,8 +27,9 @@ struct TileEffect {
     int32_t active;
 };
 
-extern Enemy enemies[MAX_ENEMIES];
-extern TileEffect tile_effects[MAX_TILE_EFFECTS];
+// Fields of the world record (world/world.h).
+extern Enemy (&enemies)[MAX_ENEMIES];
+extern TileEffect (&tile_effects)[MAX_TILE_EFFECTS];
 
 void clear_enemies();
 void clear_tile_effects();

@@ -9,13 +9,7 @@
 #include "world/level.h"
 #include "world/map.h"
 
-int32_t lives = START_LIVES;
-int32_t points = 0;
-int32_t level_timer = LEVEL_TIME_LIMIT;
-int32_t air = AIR_SUPPLY;
 char death_message[256] = "";
-int32_t move_right_latch = 0;
-int32_t move_left_latch = 0;
 
 enum {
     HERO_MAP_BOTTOM = 191,
@@ -33,7 +27,7 @@ enum {
 
 static int32_t floor_to_cell(int32_t v) { return v & ~(CELL_SIZE - 1); }
 
-static void copy_message(const char* message) {
+void set_death_message(const char* message) {
     if (!message) message = "";
     strncpy(death_message, message, sizeof death_message - 1);
     death_message[sizeof death_message - 1] = 0;
@@ -47,7 +41,7 @@ void clear_hero_latches() {
 void kill_hero(Hero* hero, const char* message) {
     hero->dying = 1;
     hero->idle_counter = 0;
-    copy_message(message);
+    set_death_message(message);
     sound_play(SND_AJ);
     hero->vy = HERO_HOP_VY;
 }
@@ -55,7 +49,7 @@ void kill_hero(Hero* hero, const char* message) {
 void hero_fell(Hero* hero, const char* message) {
     hero->alive = 0;
     hero->idle_counter = DEATH_COUNTDOWN;
-    copy_message(message);
+    set_death_message(message);
 }
 
 void extra_life() {

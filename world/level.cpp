@@ -11,13 +11,6 @@
 
 int32_t* map_cells = nullptr;
 int32_t map_columns = 0;
-int32_t exit_cell = 0;
-int32_t emeralds_left = 0;
-Platform platforms[MAX_PLATFORMS];
-int32_t platform_count = 0;
-int32_t start_x = LEVEL_START_X;
-int32_t start_y = LEVEL_START_Y;
-int32_t checkpoint_reached = 0;
 
 static const char* const LEVEL_NAMES[LEVEL_COUNT] = {"floob200", "floob201", "floob202", "floob203",
                                                      "floob204", "floob205", "floob206", "floob207",

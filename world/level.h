@@ -14,10 +14,11 @@ struct Platform {
 
 extern int32_t* map_cells;  // map_columns x 12 cells, column-major
 extern int32_t map_columns;
-extern int32_t exit_cell;
-extern int32_t emeralds_left;
-extern Platform platforms[MAX_PLATFORMS];
-extern int32_t platform_count;
+// Fields of the world record (world/world.h).
+extern int32_t& exit_cell;
+extern int32_t& emeralds_left;
+extern Platform (&platforms)[MAX_PLATFORMS];
+extern int32_t& platform_count;
 
 // "floob200" .. "floob210" for levels 0..10.
 const char* level_map_name(int32_t level);

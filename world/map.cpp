@@ -5,8 +5,6 @@
 #include "world/codes.h"
 #include "world/level.h"
 
-int32_t camera_x = 0;
-
 enum { SPAWN_DISTANCE = 336 };  // enemies of a column appear this far right of the camera
 
 // Codes 0..239: 0 passable, 1 solid, 2 deadly.

@@ -14,7 +14,7 @@ class Controls : public ::testing::Test {
     void SetUp() override {
         apply_default_bindings();
         up2jump = 0;
-        clear_controls();
+        world_read_controls(0);  // nothing held: every control flag clear
         paused = 0;
         menu_state = 0;
         quit_signal = 0;

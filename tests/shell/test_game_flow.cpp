@@ -81,7 +81,7 @@ int32_t snap_count = 0;
 
 void observe(int32_t position) {
     if (position < 0 || position >= MAX_SNAPS) return;
-    snaps[position] = {current_level, level_frame, game_hero.x,  game_hero.y, game_hero.alive, game_hero.dying,
+    snaps[position] = {current_level, level_frame, world.hero.x,  world.hero.y, world.hero.alive, world.hero.dying,
                        paused,        menu_state,  quit_request, lives,       points,          checkpoint_reached};
     if (position + 1 > snap_count) snap_count = position + 1;
 }

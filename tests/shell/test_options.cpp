@@ -283,12 +283,12 @@ class KeyCapture : public Options {
         last_key = 0;
         last_pad_button = -1;
         button_released = BTN_START;
-        title_menu_step(&game_hero);
+        title_menu_step(&world.hero);
         button_released = 0;
     }
     void press(int32_t key) {
         last_key = key;
-        title_menu_step(&game_hero);
+        title_menu_step(&world.hero);
     }
 };
 

@@ -67,7 +67,7 @@ uint32_t hash_band() {
 
 void observe(int32_t position) {
     if (position < 0 || position >= MAX_SNAPS) return;
-    snaps[position] = {current_level, game_hero.alive,   points,      lives,       level_timer,
+    snaps[position] = {current_level, world.hero.alive,   points,      lives,       level_timer,
                        menu_state,    highlighted_entry, level_frame, quit_signal, hash_band()};
     snap_count = position + 1;
 }

@@ -17,6 +17,7 @@
 #include "world/actors.h"
 #include "world/level.h"
 #include "world/map.h"
+#include "world/world.h"
 
 static std::string level_entry_path(int32_t level) {
     return std::string(FLOOB_BINARY_DIR) + "/entries/maps/" + level_map_name(level) + ".bin";
@@ -80,24 +81,16 @@ INSTANTIATE_TEST_SUITE_P(Levels, PlayLevel, ::testing::Range(1, 11));
 TEST(TitleLevel, DriftsTenThousandFramesWithRoomForEveryEnemy) {
     std::string bytes = read_file(level_entry_path(0));
     ASSERT_FALSE(bytes.empty());
-    clear_enemies();
-    clear_tile_effects();
-    start_x = 16;
-    start_y = 100;
-    checkpoint_reached = 0;
-    ASSERT_TRUE(load_level_bytes((const uint8_t*)bytes.data(), (int32_t)bytes.size()));
-    Hero hero = {};
-    hero.idle_counter = 180;
-    hero.platform = -1;
+    world_new_game();
+    ASSERT_TRUE(world_start_life_bytes((const uint8_t*)bytes.data(), (int32_t)bytes.size(), 1));
+    Hero& hero = world.hero;
     menu_state = 0;
     int32_t limit = 16 * map_columns - 321;
     int32_t most_active = 0;
     int32_t enemies_seen = 0;
     for (int32_t frame = 0; frame < 10000; frame++) {
         int32_t before = camera_x;
-        update_tile_effects();
-        update_enemies(&hero, camera_x);
-        update_platforms(&hero);
+        world_step(&hero, 0);
         title_menu_step(&hero);
         int32_t active = 0;
         for (const Enemy& e : enemies) active += e.active;

@@ -9,6 +9,7 @@
 #include "world/hero.h"
 #include "world/level.h"
 #include "world/map.h"
+#include "world/world.h"
 
 namespace {
 
@@ -24,17 +25,7 @@ struct LevelFile {
 };
 
 void reset_world() {
-    clear_enemies();
-    clear_tile_effects();
-    clear_hero_latches();
-    drop_map();
-    start_x = 16;
-    start_y = 100;
-    checkpoint_reached = 0;
-    exit_cell = 0;
-    platform_count = 0;
-    points = 0;
-    lives = 6;
+    world_new_game();
     death_message[0] = 0;
 }
 
@@ -47,12 +38,9 @@ Hero hero_at(int32_t x) {
     return hero;
 }
 
-// One play frame as the game runs it, with the hero's four controls.
+// One play frame as the game runs it, with the hero's four controls held.
 void play_frame(Hero* hero, int32_t left, int32_t right, int32_t jump, int32_t down = 0) {
-    update_tile_effects();
-    update_enemies(hero, camera_x);
-    update_platforms(hero);
-    if (hero->alive) update_hero(hero, left, right, jump, down, camera_x);
+    world_step(hero, (left ? BTN_LEFT : 0) | (right ? BTN_RIGHT : 0) | (jump ? BTN_JUMP : 0) | (down ? BTN_DOWN : 0));
 }
 
 }  // namespace

@@ -7,13 +7,12 @@
 #include <unordered_map>
 
 #include "floob.h"
-#include "shell/controls.h"
-#include "shell/frame.h"
 #include "shell/replay.h"
 #include "world/actors.h"
 #include "world/hero.h"
 #include "world/level.h"
 #include "world/map.h"
+#include "world/world.h"
 
 enum {
     STEP_FRAMES = 6,
@@ -32,27 +31,9 @@ const char* mechanic_name(int32_t bit_index) {
     return bit_index >= 0 && bit_index < MET_COUNT ? MECHANIC_NAMES[bit_index] : "";
 }
 
-// Everything the world update reads or writes, so that a search branch can be
-// resumed exactly where it was left.
+// A search branch: the world record, and the map cells it may have changed.
 struct WorldSnapshot {
-    Hero hero;
-    int32_t camera;
-    int32_t emeralds;
-    int32_t exit;
-    int32_t lives_now;
-    int32_t points_now;
-    int32_t timer;
-    int32_t air_now;
-    int32_t right_latch;
-    int32_t left_latch;
-    int32_t start_x_now;
-    int32_t start_y_now;
-    int32_t checkpoint;
-    int32_t controls[5];
-    int32_t platform_total;
-    Platform platform_table[MAX_PLATFORMS];
-    Enemy enemy_table[MAX_ENEMIES];
-    TileEffect effect_table[MAX_TILE_EFFECTS];
+    WorldState state;
     int32_t exit_codes[4];  // the exit's cells, which the last emerald opens wherever they are
     int32_t cells_first;    // first cell index held in cells
     std::vector<int32_t> cells;
@@ -67,33 +48,8 @@ static WorldSnapshot level_start;
 static std::vector<Emerald> level_emeralds;
 static int32_t level_emerald_total = 0;
 
-static void save_world_state(const Hero& hero, WorldSnapshot& s) {
-    s.hero = hero;
-    s.camera = camera_x;
-    s.emeralds = emeralds_left;
-    s.exit = exit_cell;
-    s.lives_now = lives;
-    s.points_now = points;
-    s.timer = level_timer;
-    s.air_now = air;
-    s.right_latch = move_right_latch;
-    s.left_latch = move_left_latch;
-    s.start_x_now = start_x;
-    s.start_y_now = start_y;
-    s.checkpoint = checkpoint_reached;
-    s.controls[0] = control_left;
-    s.controls[1] = control_right;
-    s.controls[2] = control_jump;
-    s.controls[3] = control_down;
-    s.controls[4] = control_start;
-    s.platform_total = platform_count;
-    memcpy(s.platform_table, platforms, sizeof platforms);
-    memcpy(s.enemy_table, enemies, sizeof enemies);
-    memcpy(s.effect_table, tile_effects, sizeof tile_effects);
-}
-
-static void save_world(const Hero& hero, WorldSnapshot& s) {
-    save_world_state(hero, s);
+static void save_world(WorldSnapshot& s) {
+    s.state = world;
     s.cells_first = 0;
     s.cells.assign(map_cells, map_cells + (size_t)map_columns * MAP_ROWS);
 }
@@ -106,8 +62,8 @@ enum { WINDOW_LEFT = 18, WINDOW_RIGHT = 24 };
 static const int32_t EXIT_OFFSETS[4] = {0, MAP_ROWS, 1, MAP_ROWS + 1};
 static int32_t window_reach = 0;  // end of the cells any branch may have changed
 
-static void save_world_window(const Hero& hero, WorldSnapshot& s) {
-    save_world_state(hero, s);
+static void save_world_window(WorldSnapshot& s) {
+    s.state = world;
     int32_t first = std::max(0, camera_x / CELL_SIZE - WINDOW_LEFT);
     int32_t last = std::min(map_columns, camera_x / CELL_SIZE + WINDOW_RIGHT);
     window_reach = std::max(window_reach, last * MAP_ROWS);
@@ -116,29 +72,8 @@ static void save_world_window(const Hero& hero, WorldSnapshot& s) {
     s.cells.assign(map_cells + (size_t)first * MAP_ROWS, map_cells + (size_t)last * MAP_ROWS);
 }
 
-static void restore_world(const WorldSnapshot& s, Hero& hero) {
-    hero = s.hero;
-    camera_x = s.camera;
-    emeralds_left = s.emeralds;
-    exit_cell = s.exit;
-    lives = s.lives_now;
-    points = s.points_now;
-    level_timer = s.timer;
-    air = s.air_now;
-    move_right_latch = s.right_latch;
-    move_left_latch = s.left_latch;
-    start_x = s.start_x_now;
-    start_y = s.start_y_now;
-    checkpoint_reached = s.checkpoint;
-    control_left = s.controls[0];
-    control_right = s.controls[1];
-    control_jump = s.controls[2];
-    control_down = s.controls[3];
-    control_start = s.controls[4];
-    platform_count = s.platform_total;
-    memcpy(platforms, s.platform_table, sizeof platforms);
-    memcpy(enemies, s.enemy_table, sizeof enemies);
-    memcpy(tile_effects, s.effect_table, sizeof tile_effects);
+static void restore_world(const WorldSnapshot& s) {
+    world = s.state;
     memcpy(map_cells + s.cells_first, s.cells.data(), s.cells.size() * sizeof(int32_t));
     // Right of a window the map is as it was at the start, whatever branches
     // further ahead have done there.
@@ -146,27 +81,14 @@ static void restore_world(const WorldSnapshot& s, Hero& hero) {
     if (end < window_reach)
         memcpy(map_cells + end, level_start.cells.data() + end, (size_t)(window_reach - end) * sizeof(int32_t));
     if (s.cells_first > 0 || end < map_columns * MAP_ROWS)
-        for (int32_t i = 0; i < 4; i++) map_cells[s.exit + EXIT_OFFSETS[i]] = s.exit_codes[i];
+        for (int32_t i = 0; i < 4; i++) map_cells[s.state.exit_cell + EXIT_OFFSETS[i]] = s.exit_codes[i];
 }
 
 int route_load_level(const uint8_t* bytes, int32_t size) {
+    // A new game's first life, as the game loop starts it.
     if (!level_bytes_valid(bytes, size)) return 0;
-    // A new level: the loop's reset of the tables and the start position.
-    clear_enemies();
-    clear_tile_effects();
-    clear_controls();
-    clear_hero_latches();
-    start_x = 16;
-    start_y = 100;
-    checkpoint_reached = 0;
-    lives = 6;
-    points = 0;
-    level_timer = LEVEL_TIME_LIMIT;
-    if (!load_level_bytes(bytes, size)) return 0;
-    Hero hero;
-    memset(&hero, 0, sizeof hero);
-    place_hero(&hero);
-    air = 500;
+    world_new_game();
+    if (!world_start_life_bytes(bytes, size, 0)) return 0;
     level_emeralds.clear();
     for (int32_t i = 0; i < map_columns * MAP_ROWS; i++) {
         int32_t column = i / MAP_ROWS;
@@ -174,35 +96,12 @@ int route_load_level(const uint8_t* bytes, int32_t size) {
             level_emeralds.push_back({column, i % MAP_ROWS});
     }
     level_emerald_total = emeralds_left;
-    save_world(hero, level_start);
+    save_world(level_start);
     return 1;
 }
 
-// One play frame in the game loop's order: input, the world, then the hero
-// with the level timer and the air supply.
-static void play_frame(Hero& hero, uint8_t held) {
-    buttons_held = held;
-    read_controls(1, hero.alive && !hero.dying);
-    update_tile_effects();
-    update_enemies(&hero, camera_x);
-    update_platforms(&hero);
-    if (!hero.alive) return;
-    update_hero(&hero, control_left, control_right, control_jump, control_down, camera_x);
-    level_timer--;
-    if (level_timer == 0) {
-        hero.alive = 0;
-        hero.idle_counter = 180;
-    }
-    if (hero_in_water(&hero)) {
-        air--;
-        if (air == 0) {
-            hero.alive = 0;
-            hero.idle_counter = 180;
-        }
-    } else if (air <= 498) {
-        air += 2;
-    }
-}
+// One play frame of the game's world with these buttons held.
+static void play_frame(Hero& hero, uint8_t held) { world_step(&hero, held); }
 
 static int hero_lost(const Hero& hero) { return !hero.alive || hero.dying; }
 
@@ -268,8 +167,8 @@ static int32_t watch_after(const FrameWatch& w, const Hero& hero) {
 RouteResult route_play(const std::vector<uint8_t>& held) {
     RouteResult r;
     memset(&r, 0, sizeof r);
-    Hero hero;
-    restore_world(level_start, hero);
+    restore_world(level_start);
+    Hero& hero = world.hero;
     r.emeralds_total = level_emerald_total;
     r.min_air = air;
     for (size_t f = 0; f < held.size(); f++) {
@@ -460,7 +359,7 @@ std::vector<uint8_t> route_search(int32_t beam_width, SearchStats* stats) {
     frontier[0].node = 0;
     int32_t max_steps = LEVEL_TIME_LIMIT / STEP_FRAMES;
     std::vector<uint8_t> found;
-    Hero hero;
+    Hero& hero = world.hero;
     Candidate child;
     for (int32_t step = 0; step < max_steps && !frontier.empty() && found.empty(); step++) {
         local.steps = step + 1;
@@ -476,7 +375,7 @@ std::vector<uint8_t> route_search(int32_t beam_width, SearchStats* stats) {
                 uint64_t key = 0;
                 int64_t score = 0;
                 for (int32_t w = 0; w < SEARCH_WORLDS && alive; w++) {
-                    restore_world(c.world[w], hero);
+                    restore_world(c.world[w]);
                     int32_t played = play_world_step(hero, a, previous, w, local);
                     if (hero_lost(hero)) {
                         alive = 0;
@@ -492,7 +391,7 @@ std::vector<uint8_t> route_search(int32_t beam_width, SearchStats* stats) {
                         score = std::min(score, score_state(hero));
                     }
                     if (route_done && w > 0 && !reaches_exit(hero, direction_of(a), local)) alive = 0;
-                    if (!route_done) save_world_window(hero, child.world[w]);
+                    if (!route_done) save_world_window(child.world[w]);
                 }
                 if (!alive) {
                     local.deaths_avoided++;
@@ -524,12 +423,12 @@ std::vector<uint8_t> route_search(int32_t beam_width, SearchStats* stats) {
         std::vector<Candidate> kept;
         for (size_t i : order) {
             if ((int32_t)kept.size() >= beam_width) break;
-            const Hero& h = next[i].world[0].hero;
-            int32_t& count = buckets[bucket_key(h, next[i].world[0].emeralds)];
+            const Hero& h = next[i].world[0].state.hero;
+            int32_t& count = buckets[bucket_key(h, next[i].world[0].state.emeralds_left)];
             if (count >= BUCKET_KEEP) continue;
             count++;
             if (kept.empty()) {
-                local.best_emeralds = level_emerald_total - next[i].world[0].emeralds;
+                local.best_emeralds = level_emerald_total - next[i].world[0].state.emeralds_left;
                 local.best_x = h.x;
                 local.best_y = h.y;
             }
