@@ -85,7 +85,7 @@ static void BM_DrawPlayFrame(benchmark::State& state) {
     build_busy_screen();
     int32_t frame = 200;
     for (auto _ : state) {
-        draw_play_screen(frame, &bench_hero, 0);
+        draw_play_screen(frame, &bench_hero);
         frame = frame == 260 ? 200 : frame + 1;
         benchmark::ClobberMemory();
     }
@@ -104,7 +104,7 @@ static void BM_DrawAndPresentSimple(benchmark::State& state) {
     build_busy_screen();
     int32_t frame = 200;
     for (auto _ : state) {
-        draw_play_screen(frame, &bench_hero, 0);
+        draw_play_screen(frame, &bench_hero);
         present_frame();
         frame = frame == 260 ? 200 : frame + 1;
     }

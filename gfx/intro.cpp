@@ -7,7 +7,6 @@
 #include "gfx/font.h"
 #include "gfx/image.h"
 #include "gfx/video.h"
-#include "shell/frame.h"
 #include "storage/messages.h"
 
 int32_t cos_table[512];

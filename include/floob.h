@@ -120,8 +120,13 @@ extern int32_t& camera_x;  // left edge of the view in map pixels
 // Why the hero was lost, shown by the play screen (world/hero.cpp).
 extern char death_message[256];
 
-// Quit signal from the event pump (shell/frame.cpp).
-extern int32_t quit_signal;
+// What the event pump and the frame clock report (shell/frame.cpp).
+extern int32_t buttons_held;     // bit set of BTN_*
+extern int32_t button_released;  // the button released last in the current poll, 0 for none
+extern int32_t last_key;         // SDL key symbol of the last key-down, 0 after a pad button
+extern int32_t last_pad_button;  // index of the last pad button pressed, -1 after any key event
+extern int32_t quit_signal;      // 1 after Escape or a closed window
+extern int32_t skip_draw;        // 1 when this frame is updated but not drawn; every drawing routine obeys it
 
 // Settings from the configuration file (storage/config.cpp).
 extern int32_t mus_volume;  // percent 0..100

@@ -4,11 +4,7 @@
 
 #include <stdint.h>
 
-extern int32_t buttons_held;     // bit set of BTN_*
-extern int32_t button_released;  // the button released last in the current poll, 0 for none
-extern int32_t last_key;         // SDL key symbol of the last key-down, 0 after a pad button
-extern int32_t last_pad_button;  // index of the last pad button pressed, -1 after any key event
-extern int32_t skip_draw;        // 1 when this frame is updated but not drawn
+#include "floob.h"  // the pump's input state and skip_draw
 
 void frame_timer_reset();
 void frame_wait();

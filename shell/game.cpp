@@ -80,6 +80,17 @@ void wait_for_release() {
     }
 }
 
+void show_frame() {
+    if (!skip_draw) present_frame();
+    frame_wait();
+}
+
+void show_play_screen(int32_t frame, const Hero* hero, int32_t present) {
+    draw_play_screen(frame, hero);
+    if (!skip_draw && frame_surface && hero && current_level == 0 && menu_state >= 0) draw_title_overlay(frame);
+    if (present) show_frame();
+}
+
 static void free_current_module() {
     if (current_module) music_free(current_module);
     current_module = nullptr;
@@ -133,7 +144,7 @@ static void step_pause_menu() {
 
 static void ask_quit_question() {
     skip_draw = 0;
-    draw_play_screen(32, &world.hero, 0);
+    draw_play_screen(32, &world.hero);
     if (frame_surface) {
         draw_dim_panel();
         draw_text_centred(frame_surface, message_text(MSG_SURE_TO_QUIT), 96, font_big);
@@ -199,11 +210,11 @@ static int32_t run_frames() {
         }
         int32_t present = 1;
         if (current_level <= 0 && menu_state < 0) present = 0;
-        draw_play_screen(level_frame, hero, present);
+        show_play_screen(level_frame, hero, present);
         if (current_level != 0) {
             if (quit_request) ask_quit_question();
-        } else {
-            title_after_draw(hero);
+        } else if (title_after_draw(hero)) {
+            show_frame();
         }
         level_frame += 1;
     }

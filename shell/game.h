@@ -28,4 +28,13 @@ int action_released();
 // While an action is released: read_controls (level -1, no pause) and sleep 100 ms.
 void wait_for_release();
 
+// The play screen of a frame as the loops show it: composed, with the title's
+// elements over it on the title while its menus show (menu_state 0 or more),
+// and with present 1 then shown by show_frame.
+void show_play_screen(int32_t frame, const Hero* hero, int32_t present);
+
+// The end of a drawn frame: presents it unless it is skipped, then holds the
+// frame rate with frame_wait.
+void show_frame();
+
 #endif

@@ -11,8 +11,8 @@
 #include "shell/controls.h"
 #include "shell/frame.h"
 #include "shell/game.h"
+#include "shell/nameentry.h"
 #include "shell/replay.h"
-#include "storage/hiscore.h"
 #include "storage/messages.h"
 #include "world/actors.h"
 #include "world/hero.h"
@@ -72,7 +72,7 @@ void level_end_sequence(Hero* hero) {
         button_released = 0;
         if (t == LEVEL_END_TIME_BONUS_FRAME) add_points(level_timer / 60);
         if (t == LEVEL_END_LIFE_BONUS_FRAME) add_points(lives);
-        draw_play_screen(t, hero, 0);
+        draw_play_screen(t, hero);
         if (!skip_draw) {
             draw_dim_panel();
             draw_text_centred(frame_surface, message_text(MSG_CONGRATULATIONS), 70, font_big);
@@ -127,7 +127,7 @@ int32_t game_over(Hero* hero) {
         update_tile_effects();
         update_enemies(hero, camera_x);
         level_frame++;
-        draw_play_screen(level_frame, hero, 0);
+        draw_play_screen(level_frame, hero);
         if (!skip_draw) {
             draw_text_centred(frame_surface, message_text(MSG_GAME_OVER), 96, font_big);
             draw_text_centred(frame_surface, score_text, 136, font_big);
@@ -144,7 +144,7 @@ int32_t game_over(Hero* hero) {
         read_controls(current_level, 0);
         update_tile_effects();
         update_enemies(hero, camera_x);
-        draw_play_screen(level_frame, hero, 0);
+        draw_play_screen(level_frame, hero);
         if (!skip_draw) {
             draw_dim_panel();
             draw_text_centred(frame_surface, message_text(MSG_CONTINUE_QUESTION), 96, font_big);

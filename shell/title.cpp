@@ -103,7 +103,7 @@ static int32_t step_press_start(Hero* hero) {
         while (is_menu_action(menu_released())) {
             update_tile_effects();
             update_enemies(hero, camera_x);
-            draw_play_screen(level_frame, hero, 1);
+            show_play_screen(level_frame, hero, 1);
             read_controls(0, 0);
         }
         menu_state = saved_level > 0 ? MENU_CONTINUE : MENU_NEW_GAME;
@@ -354,17 +354,15 @@ static void draw_options_screen() {
     draw_text(frame_surface, ">", 14, cursor_y, font_small);
 }
 
-void title_after_draw(Hero*) {
+int32_t title_after_draw(Hero*) {
     if (menu_state == MENU_HISCORE_VIEW || menu_state == MENU_OPTIONS_SCREEN) {
         if (!skip_draw) {
             if (menu_state == MENU_HISCORE_VIEW)
                 draw_hiscore_view();
             else
                 draw_options_screen();
-            present_frame();
         }
-        frame_wait();
-        return;
+        return 1;
     }
     scroller_pixel++;
     if (scroller_pixel == 16) {
@@ -372,6 +370,7 @@ void title_after_draw(Hero*) {
         scroller_offset++;
         if (scroller_offset >= scroller_length) scroller_offset = 0;
     }
+    return 0;
 }
 
 void draw_title_overlay(int32_t frame) {

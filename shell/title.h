@@ -23,11 +23,13 @@ void reset_scroller();
 // loop's start game: 1 NEW GAME, 2 CONTINUE, 5 EXIT.
 int32_t title_menu_step(Hero* hero);
 
-// After draw_play_screen on the title: draws, presents and waits for the
-// high-score view (-3) and the options screen (-4); otherwise advances the scroller.
-void title_after_draw(Hero* hero);
+// After the play screen on the title: draws the high-score view (-3) or the
+// options screen (-4) over it (unless the frame is skipped) and returns 1, for
+// the loop to show the frame; otherwise advances the scroller and returns 0.
+int32_t title_after_draw(Hero* hero);
 
-// The title elements drawn by draw_play_screen while menu_state >= 0.
+// The title's elements over the play screen while menu_state >= 0: logo,
+// version line, scroller, and PRESS START or the main menu.
 void draw_title_overlay(int32_t frame);
 
 #endif

@@ -1,4 +1,4 @@
-// High-score table and name entry.
+// The high-score table and its file.
 #ifndef STORAGE_HISCORE_H
 #define STORAGE_HISCORE_H
 
@@ -12,7 +12,7 @@ struct HiscoreEntry {
     int32_t score;  // little-endian in the file
 };
 
-enum { HISCORE_ROWS = 10 };
+enum { HISCORE_ROWS = 10, HISCORE_NAME_SIZE = 8 };
 
 extern HiscoreEntry hiscore_table[HISCORE_ROWS];
 
@@ -20,7 +20,8 @@ extern HiscoreEntry hiscore_table[HISCORE_ROWS];
 void hiscore_reset_table();
 void hiscore_load();
 void hiscore_save();
+// Puts a qualifying score into its place and saves the table; returns the
+// position, or -1 (nothing changed) when the score does not beat the last entry.
 int32_t hiscore_insert(int32_t score, const char* name);
-int32_t name_entry(Hero* hero);
 
 #endif

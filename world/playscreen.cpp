@@ -2,11 +2,7 @@
 
 #include "gfx/font.h"
 #include "gfx/image.h"
-#include "gfx/scale.h"
 #include "gfx/video.h"
-#include "shell/frame.h"
-#include "shell/game.h"
-#include "shell/title.h"
 #include "storage/messages.h"
 #include "world/actors.h"
 #include "world/codes.h"
@@ -237,17 +233,9 @@ static void compose_play_screen(int32_t frame, const Hero* hero) {
     if (frame > GET_READY_LAST_FRAME && hero->alive && hero->frame >= 0 && hero->frame < TILE_COUNT)
         draw_tile(hero->x, hero->y, hero->frame);
     draw_tile_layer(frame, 1);
-    if (current_level == 0) {
-        if (menu_state >= 0) draw_title_overlay(frame);
-    } else {
-        draw_play_overlay(frame, hero);
-    }
+    if (current_level != 0) draw_play_overlay(frame, hero);
 }
 
-void draw_play_screen(int32_t frame, const Hero* hero, int32_t present) {
+void draw_play_screen(int32_t frame, const Hero* hero) {
     if (!skip_draw && frame_surface && hero) compose_play_screen(frame, hero);
-    if (present) {
-        if (!skip_draw) present_frame();
-        frame_wait();
-    }
 }

@@ -6,7 +6,11 @@
 
 struct Enemy;
 
-void draw_play_screen(int32_t frame, const Hero* hero, int32_t present);
+// Composes the play screen of the frame into the frame surface, unless the
+// frame is skipped: backdrop, bars, the back tiles, elevators, enemies, the
+// hero, the front tiles and, on a play level, the status line and the
+// messages. The title draws its own elements over it.
+void draw_play_screen(int32_t frame, const Hero* hero);
 void draw_tile_layer(int32_t frame, int32_t layer);
 void draw_enemy(const Enemy* e);
 void draw_background_strip(SDL_Surface* image, int32_t y, int32_t height, int32_t offset, int32_t source_y);

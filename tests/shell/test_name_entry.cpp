@@ -10,6 +10,7 @@
 #include "gfx/video.h"
 #include "shell/controls.h"
 #include "shell/frame.h"
+#include "shell/nameentry.h"
 #include "shell/replay.h"
 #include "storage/hiscore.h"
 #include "support/support.h"
