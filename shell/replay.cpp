@@ -28,7 +28,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "audio/sound.h"
 #include "floob.h"
 #include "gfx/font.h"
 #include "gfx/image.h"
@@ -36,6 +35,7 @@
 #include "shell/controls.h"
 #include "shell/frame.h"
 #include "shell/game.h"
+#include "shell/startup.h"
 #include "storage/archive.h"
 #include "storage/hiscore.h"
 #include "storage/userfile.h"
@@ -295,20 +295,12 @@ int replay_open_game() {
         return 1;
     }
     if (replay_game_open) release_game();
-    if (SDL_Init(SDL_INIT_VIDEO) < 0) return 0;
     scale_mode = SCALE_NONE;
     colour_depth = 16;
     fullscreen = 0;
-    if (!video_init()) return 0;
-    colours_init();
-    dim_panel_init();
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) < 0) return 0;
-    if (audio_open(22050, AUDIO_S16LSB, 2, 1024) == -1) return 0;
-    Mix_AllocateChannels(16);
+    if (start_video() || start_audio()) return 0;
     replay_game_open = 1;
-    archive_open_all();
-    fonts_load();
-    logo_image = load_image("logo", 1, 255, 0, 255);
+    load_start_resources();
     back_image = load_image("back", 0, 0, 0, 0);
     apply_default_bindings();
     hiscore_reset_table();

@@ -123,6 +123,28 @@ void run_screen_table(const IntroScreen* table, int start_index) {
 
 void run_intro_screens(int start_index) { run_screen_table(intro_screens, start_index); }
 
+const char* start_video() {
+    if (SDL_Init(SDL_INIT_VIDEO) < 0) return "Unable to init SDL";
+    if (!video_init()) return "Unable to set video mode";
+    colours_init();
+    dim_panel_init();
+    return nullptr;
+}
+
+const char* start_audio() {
+    if (SDL_Init(SDL_INIT_AUDIO) == -1) return "SDL_Init";
+    if (audio_open(STARTUP_AUDIO_FREQUENCY, AUDIO_S16LSB, STARTUP_AUDIO_CHANNELS, STARTUP_AUDIO_CHUNK) == -1)
+        return "Mix_OpenAudio";
+    Mix_AllocateChannels(STARTUP_MIX_CHANNELS);
+    return nullptr;
+}
+
+void load_start_resources() {
+    archive_open_all();
+    fonts_load();
+    logo_image = load_image("logo", 1, 255, 0, 255);
+}
+
 static void open_joystick() {
     joystick = nullptr;
     if (SDL_Init(SDL_INIT_JOYSTICK) < 0) return;
@@ -160,22 +182,15 @@ int run_game(int argc, char** argv) {
     const char* replay_path = getenv("FLOOB2_REPLAY");
     if (replay_path && !replay_start_file(replay_path)) fatal_error("Can't load file", replay_path);
 
-    if (SDL_Init(SDL_INIT_VIDEO) < 0) fatal_error("Unable to init SDL", SDL_GetError());
-    if (!video_init()) fatal_error("Unable to set video mode", SDL_GetError());
-    colours_init();
-    dim_panel_init();
+    const char* failure = start_video();
+    if (failure) fatal_error(failure, SDL_GetError());
     open_joystick();
-    if (SDL_Init(SDL_INIT_AUDIO) == -1) fatal_error("SDL_Init", SDL_GetError());
-    if (audio_open(STARTUP_AUDIO_FREQUENCY, AUDIO_S16LSB, STARTUP_AUDIO_CHANNELS, STARTUP_AUDIO_CHUNK) == -1) {
-        fatal_error("Mix_OpenAudio", SDL_GetError());
-    }
-    Mix_AllocateChannels(STARTUP_MIX_CHANNELS);
+    failure = start_audio();
+    if (failure) fatal_error(failure, SDL_GetError());
     SDL_WM_SetCaption(WINDOW_CAPTION, nullptr);
     SDL_ShowCursor(SDL_DISABLE);
 
-    archive_open_all();
-    fonts_load();
-    logo_image = load_image("logo", 1, 255, 0, 255);
+    load_start_resources();
     apply_default_bindings();
     config_load();
     apply_volumes();

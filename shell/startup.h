@@ -17,6 +17,16 @@ void run_intro_screens(int start_index);
 // The same frame loop over any table of screens ended by a record without a name.
 void run_screen_table(const IntroScreen* table, int start_index);
 
+// The start-up steps that the program and the replay driver share. Each
+// returns null when it worked, else the fixed message of the failure, for
+// fatal_error with SDL_GetError() as the detail.
+// SDL video, the video mode of the current settings, the named colours and the dim panel.
+const char* start_video();
+// SDL audio and the device: 22050 Hz, 16-bit stereo, 1024-sample chunks, 16 mixing channels.
+const char* start_audio();
+// The four archives of ./data, the fonts and the "logo" image.
+void load_start_resources();
+
 // The whole program: start-up, intro, game loop, shutdown. Returns the exit status.
 int run_game(int argc, char** argv);
 
