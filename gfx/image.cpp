@@ -14,7 +14,7 @@ enum { DIM_WIDTH = 320, DIM_HEIGHT = 192, DIM_ALPHA = 128 };
 
 SDL_Surface* tile_images[TILE_COUNT];
 SDL_Surface* phased_tiles[PHASED_PAIRS][2];
-SDL_Surface* dim_panel = nullptr;
+static SDL_Surface* dim_panel = nullptr;
 
 static SDL_Rect shared_rect;
 
@@ -238,3 +238,10 @@ void dim_panel_init() {
 }
 
 void draw_dim_panel() { blit_at(dim_panel, 0, 0, frame_surface); }
+
+SDL_Surface* dim_panel_surface() { return dim_panel; }
+
+void dim_panel_free() {
+    free_image(dim_panel);
+    dim_panel = nullptr;
+}

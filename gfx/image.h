@@ -9,7 +9,6 @@ enum { TILE_COUNT = 240, PHASED_PAIRS = 4 };
 
 extern SDL_Surface* tile_images[TILE_COUNT];
 extern SDL_Surface* phased_tiles[PHASED_PAIRS][2];
-extern SDL_Surface* dim_panel;
 
 SDL_Surface* load_image(const char* name, int keyed, int red, int green, int blue);
 // Decodes BMP bytes as load_image does (name is used in messages only).
@@ -25,5 +24,8 @@ void tiles_free();
 void draw_tile(int32_t x, int32_t y, int32_t n);
 void dim_panel_init();
 void draw_dim_panel();
+// For tests: the panel made by dim_panel_init (null before), and its release.
+SDL_Surface* dim_panel_surface();
+void dim_panel_free();
 
 #endif

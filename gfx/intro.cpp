@@ -9,19 +9,14 @@
 #include "gfx/video.h"
 #include "storage/messages.h"
 
-int32_t cos_table[512];
-int32_t sin_table[512];
 int32_t intro_test_start_index = 2;
 
 static SDL_Surface* mascot_image = nullptr;
 static SDL_Surface* maker_logo_image = nullptr;
 static ModPlugFile* jingle = nullptr;
-int32_t logo_x = 0;
-int32_t logo_frame_count = 0;
-int32_t mascot_x = 0;
-int32_t mascot_y = 0;
-int32_t warning_blink = 0;
-int32_t credits_blink = 0;
+static IntroState intro;
+
+IntroState& intro_state() { return intro; }
 
 struct IntroLine {
     int32_t y;
@@ -42,8 +37,8 @@ static const IntroLine CREDITS_LINES[] = {{80, MSG_CREDITS_FIRST},      {90, MSG
 static void build_motion_tables() {
     for (int32_t i = 0; i < 512; i++) {
         double angle = 2.0 * M_PI * i / 512.0;
-        cos_table[i] = (int32_t)(1024.0 * cos(angle));
-        sin_table[i] = (int32_t)(1024.0 * sin(angle));
+        intro.cos_table[i] = (int32_t)(1024.0 * cos(angle));
+        intro.sin_table[i] = (int32_t)(1024.0 * sin(angle));
     }
 }
 
@@ -55,10 +50,10 @@ static int logo_init() {
     maker_logo_image = load_image("qv-logo", 1, 255, 0, 255);
     jingle = music_load(SONG_JINGLE);
     fill_rect(frame_surface, 0, 0, 320, 240, COLOUR_BLACK);
-    logo_x = 360;
-    logo_frame_count = 0;
-    mascot_x = 0;
-    mascot_y = 0;
+    intro.logo_x = 360;
+    intro.logo_frame_count = 0;
+    intro.mascot_x = 0;
+    intro.mascot_y = 0;
     return 0;
 }
 
@@ -73,32 +68,32 @@ static int logo_exit() {
 }
 
 static int logo_update() {
-    if (logo_centre() >= logo_x) {
+    if (logo_centre() >= intro.logo_x) {
         if (button_released == BTN_JUMP || button_released == BTN_START) return 1;
         if (jingle && !music_is_playing()) return 1;
     }
-    logo_frame_count++;
+    intro.logo_frame_count++;
     return 0;
 }
 
 static int logo_draw(SDL_Surface* surface) {
     int32_t logo_y = 180 - maker_logo_image->h;
-    fill_rect(surface, mascot_x, mascot_y, mascot_image->w, mascot_image->h, COLOUR_BLACK);
-    fill_rect(surface, logo_x, logo_y, maker_logo_image->w, maker_logo_image->h, COLOUR_BLACK);
+    fill_rect(surface, intro.mascot_x, intro.mascot_y, mascot_image->w, mascot_image->h, COLOUR_BLACK);
+    fill_rect(surface, intro.logo_x, logo_y, maker_logo_image->w, maker_logo_image->h, COLOUR_BLACK);
     // The shifts are arithmetic, so each offset lies in -8..8.
-    mascot_x = 160 - mascot_image->w / 2 + (cos_table[logo_frame_count % 512] >> 7);
-    mascot_y = 100 - mascot_image->h / 2 + (sin_table[(3 * logo_frame_count) % 512] >> 7);
-    blit_at(mascot_image, mascot_x, mascot_y, surface);
+    intro.mascot_x = 160 - mascot_image->w / 2 + (intro.cos_table[intro.logo_frame_count % 512] >> 7);
+    intro.mascot_y = 100 - mascot_image->h / 2 + (intro.sin_table[(3 * intro.logo_frame_count) % 512] >> 7);
+    blit_at(mascot_image, intro.mascot_x, intro.mascot_y, surface);
     int32_t centre = logo_centre();
-    if (centre < logo_x) {
+    if (centre < intro.logo_x) {
         // Two-pixel steps from 360 need not meet the centre exactly; the last
         // step is shortened so that the logo always stops there and the
         // jingle always starts.
-        logo_x -= 2;
-        if (logo_x < centre) logo_x = centre;
-        if (logo_x == centre && jingle) music_play(jingle, 1);
+        intro.logo_x -= 2;
+        if (intro.logo_x < centre) intro.logo_x = centre;
+        if (intro.logo_x == centre && jingle) music_play(jingle, 1);
     }
-    blit_at(maker_logo_image, logo_x, logo_y, surface);
+    blit_at(maker_logo_image, intro.logo_x, logo_y, surface);
     return 0;
 }
 
@@ -122,13 +117,13 @@ static void draw_text_screen(SDL_Surface* surface, int32_t* blink, int32_t title
 }
 
 static int warning_draw(SDL_Surface* surface) {
-    draw_text_screen(surface, &warning_blink, MSG_WARNING, WARNING_LINES,
+    draw_text_screen(surface, &intro.warning_blink, MSG_WARNING, WARNING_LINES,
                      sizeof WARNING_LINES / sizeof WARNING_LINES[0]);
     return 0;
 }
 
 static int credits_draw(SDL_Surface* surface) {
-    draw_text_screen(surface, &credits_blink, MSG_CREDITS, CREDITS_LINES,
+    draw_text_screen(surface, &intro.credits_blink, MSG_CREDITS, CREDITS_LINES,
                      sizeof CREDITS_LINES / sizeof CREDITS_LINES[0]);
     return 0;
 }

@@ -13,18 +13,22 @@ struct IntroScreen {
     int (*draw)(SDL_Surface* surface);
 };
 
+// The screens in the order they run, ended by a record without a name.
 extern const IntroScreen intro_screens[];
-extern int32_t intro_test_start_index;  // 2: test mode shows only the credits
+extern int32_t intro_test_start_index;  // 2: test mode shows only the credits; read by the start-up
 
-extern int32_t cos_table[512];
-extern int32_t sin_table[512];
-
-// The logo screen's state and the two blink counters, exposed for tests.
-extern int32_t logo_x;            // the logo's left edge
-extern int32_t logo_frame_count;  // frames updated since the logo screen started
-extern int32_t mascot_x;          // where the mascot was drawn last
-extern int32_t mascot_y;
-extern int32_t warning_blink;  // drawn frames of the warning screen, never reset
-extern int32_t credits_blink;  // drawn frames of the credits screen, never reset
+// The screens' own state, written only by the screens.
+struct IntroState {
+    int32_t cos_table[512];  // the mascot's circling path: 1024 x cos and sin of 2 pi i / 512
+    int32_t sin_table[512];
+    int32_t logo_x;            // the logo's left edge
+    int32_t logo_frame_count;  // frames updated since the logo screen started
+    int32_t mascot_x;          // where the mascot was drawn last
+    int32_t mascot_y;
+    int32_t warning_blink;  // drawn frames of the warning screen, never reset
+    int32_t credits_blink;  // drawn frames of the credits screen, never reset
+};
+// For tests: the screens' state.
+IntroState& intro_state();
 
 #endif

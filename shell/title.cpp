@@ -20,14 +20,11 @@
 #include "world/map.h"
 #include "world/playscreen.h"
 
-const char* scroller_text = "";
-int32_t scroller_length = 0;
-int32_t scroller_offset = 0;
-int32_t scroller_pixel = 0;
-int32_t options_cursor = 0;
-int32_t options_changed = 0;
-int32_t repeat_delay = 0;
 int32_t soundcheck_track = 0;
+
+static TitleState title = {"", 0, 0, 0, 0, 0, 0};
+
+TitleState& title_state() { return title; }
 
 static const char VERSION_TEXT[] = "FLOOB 2 V1.10";
 
@@ -72,12 +69,12 @@ static int32_t* pad_binding_for_step(int32_t step) {
 }
 
 void reset_scroller() {
-    if (scroller_length == 0) {
-        scroller_text = message_text(MSG_SCROLLER);
-        scroller_length = (int32_t)strlen(scroller_text);
+    if (title.scroller_length == 0) {
+        title.scroller_text = message_text(MSG_SCROLLER);
+        title.scroller_length = (int32_t)strlen(title.scroller_text);
     }
-    scroller_offset = 0;
-    scroller_pixel = 0;
+    title.scroller_offset = 0;
+    title.scroller_pixel = 0;
 }
 
 // The released button as the main menu sees it: jump counts as up when both share a key.
@@ -139,11 +136,11 @@ static int32_t step_main_menu() {
                 break;
             case MENU_OPTIONS:
                 menu_state = MENU_OPTIONS_SCREEN;
-                options_cursor = 0;
+                title.options_cursor = 0;
                 config_mode = 0;
-                repeat_delay = 0;
+                title.repeat_delay = 0;
                 config_duplicate = 0;
-                options_changed = 0;
+                title.options_changed = 0;
                 break;
         }
     }
@@ -160,24 +157,24 @@ static void step_hiscore_view() {
 
 static void choose_option_row() {
     wait_all_released();
-    switch (options_cursor) {
+    switch (title.options_cursor) {
         case 0:
             k_start = k_left = k_right = k_up = k_down = k_jump = k_pause = -1;
             config_mode = 1;
             config_duplicate = 0;
-            options_changed = 1;
+            title.options_changed = 1;
             config_step = 0;
-            repeat_delay = REPEAT_FRAMES;
+            title.repeat_delay = REPEAT_FRAMES;
             break;
         case 1:
             if (joystick) {
                 j_start = j_jump = j_pause = -1;
                 config_mode = 1;
                 config_duplicate = 0;
-                options_changed = 1;
+                title.options_changed = 1;
             }
             config_step = 0;
-            repeat_delay = REPEAT_FRAMES;
+            title.repeat_delay = REPEAT_FRAMES;
             break;
         case 6:
             up2jump = 0;
@@ -187,12 +184,12 @@ static void choose_option_row() {
             music_set_volume(128);
             sfx_volume = 15;
             sound_apply_volume();
-            options_changed = 1;
-            repeat_delay = REPEAT_FRAMES;
+            title.options_changed = 1;
+            title.repeat_delay = REPEAT_FRAMES;
             break;
         case 7:
             menu_state = MENU_OPTIONS;
-            if (options_changed) config_save();
+            if (title.options_changed) config_save();
             if (soundcheck_track != 0) {
                 play_track(SONG_TITLE);
                 soundcheck_track = 0;
@@ -209,10 +206,10 @@ static int32_t step_volume(int32_t volume, int32_t up) {
 }
 
 static void change_option(int32_t up) {
-    switch (options_cursor) {
+    switch (title.options_cursor) {
         case 2:
             mus_volume = step_volume(mus_volume, up);
-            options_changed = 1;
+            title.options_changed = 1;
             music_volume_scaled = mus_volume * 128 / 100;
             music_set_volume(music_volume_scaled);
             break;
@@ -220,11 +217,11 @@ static void change_option(int32_t up) {
             sfx_volume = step_volume(sfx_volume, up);
             sound_apply_volume();
             sound_play(SND_TADA);
-            options_changed = 1;
+            title.options_changed = 1;
             break;
         case 4:
             up2jump = !up2jump;
-            options_changed = 1;
+            title.options_changed = 1;
             break;
         case 5:
             if (up)
@@ -234,7 +231,7 @@ static void change_option(int32_t up) {
             play_track(soundcheck_track);
             break;
     }
-    repeat_delay = REPEAT_FRAMES;
+    title.repeat_delay = REPEAT_FRAMES;
 }
 
 static int pressed(int32_t button) { return button_released == button || (buttons_held & button); }
@@ -244,17 +241,17 @@ static void step_options() {
         choose_option_row();
         return;
     }
-    if (repeat_delay != 0) {
-        if (repeat_delay > 0) repeat_delay--;
+    if (title.repeat_delay != 0) {
+        if (title.repeat_delay > 0) title.repeat_delay--;
         return;
     }
     if (pressed(BTN_UP)) {
-        options_cursor = options_cursor == 0 ? OPTION_ROWS - 1 : options_cursor - 1;
-        repeat_delay = REPEAT_FRAMES;
+        title.options_cursor = title.options_cursor == 0 ? OPTION_ROWS - 1 : title.options_cursor - 1;
+        title.repeat_delay = REPEAT_FRAMES;
     } else if (pressed(BTN_DOWN)) {
-        options_cursor = options_cursor == OPTION_ROWS - 1 ? 0 : options_cursor + 1;
-        repeat_delay = REPEAT_FRAMES;
-    } else if (options_cursor >= 2 && options_cursor <= 5) {
+        title.options_cursor = title.options_cursor == OPTION_ROWS - 1 ? 0 : title.options_cursor + 1;
+        title.repeat_delay = REPEAT_FRAMES;
+    } else if (title.options_cursor >= 2 && title.options_cursor <= 5) {
         if (pressed(BTN_RIGHT))
             change_option(1);
         else if (pressed(BTN_LEFT))
@@ -263,18 +260,18 @@ static void step_options() {
 }
 
 static void step_capture() {
-    if (repeat_delay != 0) {
-        if (repeat_delay > 0) repeat_delay--;
+    if (title.repeat_delay != 0) {
+        if (title.repeat_delay > 0) title.repeat_delay--;
         return;
     }
     if (last_pad_button == -1 && last_key == 0) return;
     // Escape (or closing the window) ends the program at the next frame; it
     // is never taken as a binding.
     if (quit_request || last_key == SDLK_ESCAPE) return;
-    if (options_cursor == 0) {
+    if (title.options_cursor == 0) {
         int32_t* binding = key_binding_for_step(config_step);
         if (binding) capture_key(binding);
-    } else if (options_cursor == 1) {
+    } else if (title.options_cursor == 1) {
         int32_t* binding = pad_binding_for_step(config_step);
         if (binding) capture_pad_button(binding);
     }
@@ -336,10 +333,10 @@ static void draw_options_screen() {
     draw_dim_panel();
     draw_text_centred(frame_surface, message_text(MSG_OPTIONS), 40, font_big);
     draw_text_centred(frame_surface, VERSION_TEXT, 208, font_big);
-    if (config_mode && (options_cursor == 0 || options_cursor == 1)) {
+    if (config_mode && (title.options_cursor == 0 || title.options_cursor == 1)) {
         int32_t prompt = -1;
-        if (options_cursor == 0 && config_step >= 0 && config_step < 7) prompt = KEY_PROMPTS[config_step];
-        if (options_cursor == 1 && config_step >= 0 && config_step < 3) prompt = PAD_PROMPTS[config_step];
+        if (title.options_cursor == 0 && config_step >= 0 && config_step < 7) prompt = KEY_PROMPTS[config_step];
+        if (title.options_cursor == 1 && config_step >= 0 && config_step < 3) prompt = PAD_PROMPTS[config_step];
         if (prompt >= 0) draw_text_centred(frame_surface, message_text(prompt), 124, font_small);
         if (config_duplicate) draw_text_centred(frame_surface, message_text(MSG_ALREADY_USED), 140, font_small);
         return;
@@ -350,7 +347,7 @@ static void draw_options_screen() {
         const char* value = option_value(row, buffer, sizeof buffer);
         if (value) draw_text(frame_surface, value, 192, OPTION_ROWS_Y[row], font_small);
     }
-    int32_t cursor_y = options_cursor < 7 ? 90 + 10 * options_cursor : 182;
+    int32_t cursor_y = title.options_cursor < 7 ? 90 + 10 * title.options_cursor : 182;
     draw_text(frame_surface, ">", 14, cursor_y, font_small);
 }
 
@@ -364,11 +361,11 @@ int32_t title_after_draw(Hero*) {
         }
         return 1;
     }
-    scroller_pixel++;
-    if (scroller_pixel == 16) {
-        scroller_pixel = 0;
-        scroller_offset++;
-        if (scroller_offset >= scroller_length) scroller_offset = 0;
+    title.scroller_pixel++;
+    if (title.scroller_pixel == 16) {
+        title.scroller_pixel = 0;
+        title.scroller_offset++;
+        if (title.scroller_offset >= title.scroller_length) title.scroller_offset = 0;
     }
     return 0;
 }
@@ -376,9 +373,9 @@ int32_t title_after_draw(Hero*) {
 void draw_title_overlay(int32_t frame) {
     if (logo_image) blit_at(logo_image, (320 - logo_image->w) / 2, 0, frame_surface);
     draw_text_centred(frame_surface, VERSION_TEXT, 216, font_big);
-    if (scroller_offset < scroller_length)
-        draw_text_n(frame_surface, scroller_text + scroller_offset, SCROLLER_CHARS, -(scroller_pixel / 2), 196,
-                    font_small);
+    if (title.scroller_offset < title.scroller_length)
+        draw_text_n(frame_surface, title.scroller_text + title.scroller_offset, SCROLLER_CHARS,
+                    -(title.scroller_pixel / 2), 196, font_small);
     if (menu_state == MENU_PRESS_START) {
         if (!(frame & 32)) draw_text_centred(frame_surface, message_text(MSG_PRESS_START), 128, font_big);
     } else if (menu_state >= MENU_NEW_GAME && menu_state <= MENU_EXIT) {

@@ -4,15 +4,22 @@
 
 #include "floob.h"
 
-extern const char* scroller_text;
-extern int32_t scroller_length;
-extern int32_t scroller_offset;
-extern int32_t scroller_pixel;
-
-extern int32_t options_cursor;
-extern int32_t options_changed;
-extern int32_t repeat_delay;
+// The sound check's track on the options screen, 0 for the title song; set by
+// the options screen, cleared by the game loop's entry.
 extern int32_t soundcheck_track;
+
+// The title's own state, written only by the title and its menus.
+struct TitleState {
+    const char* scroller_text;  // the scroller line, fetched once
+    int32_t scroller_length;
+    int32_t scroller_offset;  // first character shown
+    int32_t scroller_pixel;   // 0..15: how far that character has moved out, in half pixels
+    int32_t options_cursor;   // row of the options screen
+    int32_t options_changed;  // 1 when leaving the options screen must write the configuration
+    int32_t repeat_delay;     // frames until a held button acts again
+};
+// For tests: the title's state.
+TitleState& title_state();
 
 // Fetches the scroller text once and sets offset and pixel to 0.
 void reset_scroller();

@@ -8,7 +8,7 @@
 enum { SPAWN_DISTANCE = 336 };  // enemies of a column appear this far right of the camera
 
 // Codes 0..239: 0 passable, 1 solid, 2 deadly.
-const uint8_t tile_kind[TILE_CODES] = {
+static const uint8_t tile_kind[TILE_CODES] = {
     0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // 0..19
     1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0,  // 20..39
     1, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // 40..59

@@ -8,7 +8,7 @@ struct Hero;
 
 enum { TILE_PASSABLE = 0, TILE_SOLID = 1, TILE_DEADLY = 2, TILE_CODES = 240 };
 
-extern const uint8_t tile_kind[TILE_CODES];
+// 1 for the codes drawn in front of the sprites, 0 behind them.
 extern const uint8_t tile_layer[TILE_CODES];
 
 // Kind of a cell code: codes 240 and above are solid, the rest come from tile_kind.

@@ -138,8 +138,7 @@ class FrameTest : public ::testing::Test {
     }
     void TearDown() override {
         tiles_free();
-        free_image(dim_panel);
-        dim_panel = nullptr;
+        dim_panel_free();
         if (frame_surface != saved_frame) SDL_FreeSurface(frame_surface);
         frame_surface = saved_frame;
         COLOUR_BLACK = saved_black;
@@ -428,6 +427,7 @@ TEST_F(FrameTest, DrawTileVisibilityWindow) {
 TEST_P(ImageFormats, DimPanelHalvesThePlayAreaAndLeavesTheStatusLine) {
     use_frame(GetParam());
     dim_panel_init();
+    SDL_Surface* dim_panel = dim_panel_surface();
     ASSERT_NE(nullptr, dim_panel);
     EXPECT_EQ(320, dim_panel->w);
     EXPECT_EQ(192, dim_panel->h);

@@ -21,6 +21,8 @@
 
 namespace {
 
+IntroState& intro = intro_state();
+
 enum { LOGO = 0, WARNING = 1, CREDITS = 2 };
 
 // Non-black pixels of the frame surface in rows top..bottom-1.
@@ -137,36 +139,36 @@ TEST_F(Intro, MotionTablesAndTheMascotsCircle) {
     open();
     const IntroScreen& logo = intro_screens[LOGO];
     logo.init();
-    EXPECT_EQ(1024, cos_table[0]);
-    EXPECT_EQ(0, sin_table[0]);
-    EXPECT_EQ(1024, sin_table[128]);
-    EXPECT_EQ(-1024, cos_table[256]);
+    EXPECT_EQ(1024, intro.cos_table[0]);
+    EXPECT_EQ(0, intro.sin_table[0]);
+    EXPECT_EQ(1024, intro.sin_table[128]);
+    EXPECT_EQ(-1024, intro.cos_table[256]);
     for (int32_t i = 0; i < 512; i++) {
-        ASSERT_LE(cos_table[i], 1024);
-        ASSERT_GE(cos_table[i], -1024);
-        EXPECT_EQ(cos_table[i], -cos_table[(i + 256) % 512]) << i;
+        ASSERT_LE(intro.cos_table[i], 1024);
+        ASSERT_GE(intro.cos_table[i], -1024);
+        EXPECT_EQ(intro.cos_table[i], -intro.cos_table[(i + 256) % 512]) << i;
     }
     // The mascot (64 x 64) drawn at a frame count: frame 0 puts it 8 pixels
     // right of (160, 100) and level with it.
     auto draw_at = [&logo](int32_t count) {
-        while (logo_frame_count < count) logo.update();
+        while (intro.logo_frame_count < count) logo.update();
         logo.draw(frame_surface);
     };
     draw_at(0);
-    EXPECT_EQ(160 - 32 + 8, mascot_x);
-    EXPECT_EQ(100 - 32, mascot_y);
+    EXPECT_EQ(160 - 32 + 8, intro.mascot_x);
+    EXPECT_EQ(100 - 32, intro.mascot_y);
     // Frame 64: the cosine at 64 and the sine at 3 x 64 are both 724, 5 pixels.
     draw_at(64);
-    EXPECT_EQ(128 + 5, mascot_x);
-    EXPECT_EQ(68 + 5, mascot_y);
+    EXPECT_EQ(128 + 5, intro.mascot_x);
+    EXPECT_EQ(68 + 5, intro.mascot_y);
     // Frame 128: the cosine is 0 and the sine at 384 is -1024, 8 pixels up.
     draw_at(128);
-    EXPECT_EQ(128, mascot_x);
-    EXPECT_EQ(60, mascot_y);
+    EXPECT_EQ(128, intro.mascot_x);
+    EXPECT_EQ(60, intro.mascot_y);
     // A small negative entry floors to -1 rather than 0.
     draw_at(130);
-    EXPECT_EQ(-25, cos_table[130]);
-    EXPECT_EQ(127, mascot_x);
+    EXPECT_EQ(-25, intro.cos_table[130]);
+    EXPECT_EQ(127, intro.mascot_x);
     logo.exit();
 }
 
@@ -174,24 +176,24 @@ TEST_F(Intro, LogoSlidesInIgnoringButtonsStopsAtTheCentreAndStartsTheJingle) {
     open();
     const IntroScreen& logo = intro_screens[LOGO];
     logo.init();
-    EXPECT_EQ(360, logo_x);
+    EXPECT_EQ(360, intro.logo_x);
     EXPECT_EQ(0, music_is_playing());
     // 172 pixels wide: centre 74, 143 steps of two pixels from 360.
     int32_t drawn = 0;
     for (drawn = 1; drawn < 143; drawn++) {
         ASSERT_EQ(0, frame(logo, drawn % 2 ? BTN_START : BTN_JUMP)) << "a release ended the slide";
-        ASSERT_EQ(360 - 2 * drawn, logo_x);
+        ASSERT_EQ(360 - 2 * drawn, intro.logo_x);
         ASSERT_EQ(0, music_is_playing()) << "the jingle started before the logo stopped";
     }
     ASSERT_EQ(0, frame(logo, BTN_START));
-    EXPECT_EQ(74, logo_x);
+    EXPECT_EQ(74, intro.logo_x);
     EXPECT_EQ(1, music_is_playing()) << "the jingle starts where the logo stops";
     // Its bottom edge sits on row 180: the frame is lit in rows 140..179 only by the logo.
     EXPECT_GT(lit_pixels(140, 180), 0);
     EXPECT_EQ(0, lit_pixels(180, 240));
     // Stopped: it stays put while the jingle plays and nothing is released.
     for (int32_t i = 0; i < 30; i++) ASSERT_EQ(0, frame(logo, i % 2 ? BTN_PAUSE : BTN_LEFT));
-    EXPECT_EQ(74, logo_x);
+    EXPECT_EQ(74, intro.logo_x);
     EXPECT_EQ(1, frame(logo, BTN_JUMP)) << "jump ends the stopped logo screen";
     logo.exit();
     EXPECT_EQ(0, music_is_playing()) << "exit frees the jingle";
@@ -201,7 +203,7 @@ TEST_F(Intro, LogoScreenEndsOnTheFrameAfterTheJingleFinishes) {
     open();
     const IntroScreen& logo = intro_screens[LOGO];
     logo.init();
-    while (logo_x > 74) frame(logo, 0);
+    while (intro.logo_x > 74) frame(logo, 0);
     ASSERT_EQ(1, music_is_playing());
     EXPECT_EQ(0, frame(logo, 0));
     play_music_to_end();
@@ -215,16 +217,17 @@ TEST_F(Intro, SkippedFramesCountButDoNotMoveTheLogo) {
     const IntroScreen& logo = intro_screens[LOGO];
     logo.init();
     frame(logo, 0);
-    ASSERT_EQ(358, logo_x);
-    int32_t count = logo_frame_count;
+    ASSERT_EQ(358, intro.logo_x);
+    int32_t count = intro.logo_frame_count;
     skip_draw = 1;
     for (int32_t i = 0; i < 20; i++) ASSERT_EQ(0, frame(logo, 0));
-    EXPECT_EQ(358, logo_x);
-    EXPECT_EQ(count + 20, logo_frame_count);
+    EXPECT_EQ(358, intro.logo_x);
+    EXPECT_EQ(count + 20, intro.logo_frame_count);
     skip_draw = 0;
     frame(logo, 0);
-    EXPECT_EQ(356, logo_x);
-    EXPECT_EQ(128 + (cos_table[logo_frame_count % 512] >> 7), mascot_x) << "the mascot follows the frame count";
+    EXPECT_EQ(356, intro.logo_x);
+    EXPECT_EQ(128 + (intro.cos_table[intro.logo_frame_count % 512] >> 7), intro.mascot_x)
+        << "the mascot follows the frame count";
     logo.exit();
 }
 
@@ -233,16 +236,16 @@ TEST_F(Intro, LogoOfOddDistanceStillStopsExactlyAtTheCentreWithTheJingle) {
     open(bmp_of_size(170, 40));
     const IntroScreen& logo = intro_screens[LOGO];
     logo.init();
-    int32_t previous = logo_x;
-    while (logo_x > 75) {
+    int32_t previous = intro.logo_x;
+    while (intro.logo_x > 75) {
         ASSERT_EQ(0, frame(logo, 0));
-        ASSERT_LT(logo_x, previous);
-        previous = logo_x;
+        ASSERT_LT(intro.logo_x, previous);
+        previous = intro.logo_x;
     }
-    EXPECT_EQ(75, logo_x);
+    EXPECT_EQ(75, intro.logo_x);
     EXPECT_EQ(1, music_is_playing()) << "the jingle must start even when the steps overshoot";
     for (int32_t i = 0; i < 10; i++) ASSERT_EQ(0, frame(logo, 0));
-    EXPECT_EQ(75, logo_x);
+    EXPECT_EQ(75, intro.logo_x);
     logo.exit();
 }
 
@@ -251,7 +254,7 @@ TEST_F(Intro, WithoutAJingleOnlyAButtonEndsTheLogoScreen) {
     const IntroScreen& logo = intro_screens[LOGO];
     logo.init();
     for (int32_t i = 0; i < 400; i++) ASSERT_EQ(0, frame(logo, i < 140 ? BTN_START : 0));
-    EXPECT_EQ(74, logo_x);
+    EXPECT_EQ(74, intro.logo_x);
     EXPECT_EQ(0, music_is_playing());
     EXPECT_EQ(0, frame(logo, BTN_RIGHT));
     EXPECT_EQ(1, frame(logo, BTN_START));
@@ -301,7 +304,8 @@ TEST_F(Intro, BlinkCountersCountDrawnFramesOfTheirOwnScreen) {
         int32_t* counter;
         int32_t* other;
     };
-    for (Case c : {Case{WARNING, &warning_blink, &credits_blink}, Case{CREDITS, &credits_blink, &warning_blink}}) {
+    for (Case c : {Case{WARNING, &intro.warning_blink, &intro.credits_blink},
+                   Case{CREDITS, &intro.credits_blink, &intro.warning_blink}}) {
         const IntroScreen& screen = intro_screens[c.index];
         *c.counter = 0;
         int32_t other = *c.other;
@@ -330,17 +334,17 @@ TEST_F(Intro, BlinkCountersCountDrawnFramesOfTheirOwnScreen) {
 
 TEST_F(Intro, RunnerShowsAllThreeFromIndexZeroAndOnlyTheCreditsInTestMode) {
     open();
-    // Test mode: the credits only. The logo screen would set logo_x to 360.
-    logo_x = -5;
-    int32_t warning_before = warning_blink;
-    int32_t credits_before = credits_blink;
+    // Test mode: the credits only. The logo screen would set intro.logo_x to 360.
+    intro.logo_x = -5;
+    int32_t warning_before = intro.warning_blink;
+    int32_t credits_before = intro.credits_blink;
     ReplayFrame press[] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {BTN_START, 0, 0}, {0, 0, 0}};
     replay_start(press, 5);
     run_intro_screens(intro_test_start_index);
     EXPECT_EQ(4, replay_position()) << "the credits end on the first press";
-    EXPECT_EQ(-5, logo_x);
-    EXPECT_EQ(warning_before, warning_blink);
-    EXPECT_EQ(credits_before + 4, credits_blink);
+    EXPECT_EQ(-5, intro.logo_x);
+    EXPECT_EQ(warning_before, intro.warning_blink);
+    EXPECT_EQ(credits_before + 4, intro.credits_blink);
     replay_stop();
 
     // From the start: the logo until a release after it stopped, then one key each.
@@ -353,15 +357,15 @@ TEST_F(Intro, RunnerShowsAllThreeFromIndexZeroAndOnlyTheCreditsInTestMode) {
     frames.push_back({0, BTN_JUMP, 0});
     frames.push_back({BTN_UP, 0, 0});
     frames.push_back({0, 0, 0});
-    warning_before = warning_blink;
-    credits_before = credits_blink;
+    warning_before = intro.warning_blink;
+    credits_before = intro.credits_blink;
     replay_start(frames.data(), (int32_t)frames.size());
     run_intro_screens(0);
-    EXPECT_EQ(74, logo_x);
+    EXPECT_EQ(74, intro.logo_x);
     EXPECT_EQ(0, music_is_playing());
     EXPECT_EQ((int32_t)frames.size() - 1, replay_position()) << "each screen took its own press";
-    EXPECT_EQ(warning_before + 2, warning_blink);
-    EXPECT_EQ(credits_before + 2, credits_blink);
+    EXPECT_EQ(warning_before + 2, intro.warning_blink);
+    EXPECT_EQ(credits_before + 2, intro.credits_blink);
     replay_stop();
 }
 

@@ -23,6 +23,8 @@
 
 namespace {
 
+TitleState& title = title_state();
+
 enum { MAX_SNAPS = 4000 };
 
 // The built images, sounds and music, and plain floors for every map.
@@ -42,15 +44,15 @@ void observe(int32_t position) {
     // Freed and loaded modules may share an address, so the song is told by its length.
     int32_t measured_length = current_module ? ModPlug_GetLength(current_module) : -1;
     snaps[position] = {menu_state,
-                       options_cursor,
+                       title.options_cursor,
                        mus_volume,
                        sfx_volume,
                        up2jump,
                        config_mode,
                        config_step,
                        config_duplicate,
-                       options_changed,
-                       repeat_delay,
+                       title.options_changed,
+                       title.repeat_delay,
                        soundcheck_track,
                        measured_length,
                        current_module && current_module == music_hooked};
@@ -276,9 +278,9 @@ class KeyCapture : public Options {
         ASSERT_TRUE(replay_open_game());
         load_level(level_map_name(0));
         menu_state = -4;
-        options_cursor = 0;
+        title.options_cursor = 0;
         config_mode = 0;
-        repeat_delay = 0;
+        title.repeat_delay = 0;
         quit_request = 0;
         last_key = 0;
         last_pad_button = -1;
@@ -296,11 +298,11 @@ TEST_F(KeyCapture, TakesTheSevenKeysInOrderRefusingDuplicatesAndEscape) {
     ASSERT_EQ(1, config_mode);
     EXPECT_EQ(-1, k_start);
     EXPECT_EQ(-1, k_pause);
-    EXPECT_EQ(1, options_changed);
+    EXPECT_EQ(1, title.options_changed);
     // The first 10 frames only count the delay down, even with a key down.
     for (int32_t i = 0; i < 10; i++) press(SDLK_a);
     EXPECT_EQ(-1, k_start);
-    EXPECT_EQ(0, repeat_delay);
+    EXPECT_EQ(0, title.repeat_delay);
     // Escape, as the event pump reports it, is never bound.
     quit_request = 1;
     press(SDLK_ESCAPE);

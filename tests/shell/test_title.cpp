@@ -20,6 +20,8 @@
 
 namespace {
 
+TitleState& title = title_state();
+
 enum { MAX_SNAPS = 4000 };
 
 void make_data() { make_data_with_maps(plain_floor_level()); }
@@ -33,8 +35,8 @@ int32_t snap_count = 0;
 
 void observe(int32_t position) {
     if (position < 0 || position >= MAX_SNAPS) return;
-    snaps[position] = {current_level,   menu_state,     highlighted_entry, camera_x,
-                       scroller_offset, scroller_pixel, level_frame};
+    snaps[position] = {current_level,         menu_state,           highlighted_entry, camera_x,
+                       title.scroller_offset, title.scroller_pixel, level_frame};
     snap_count = position + 1;
 }
 
@@ -161,19 +163,19 @@ TEST_F(Title, CameraAndScrollerAdvanceOnTheTitleButTheScrollerStopsOnTheOptions)
 
 TEST(TitleScroller, WrapsAtTheEndOfItsTextAndRestartsWithANewGame) {
     reset_game(-1);
-    ASSERT_GT(scroller_length, 81) << "the scroller text starts and ends with its blank line";
+    ASSERT_GT(title.scroller_length, 81) << "the scroller text starts and ends with its blank line";
     menu_state = 0;
-    scroller_offset = scroller_length - 1;
-    scroller_pixel = 14;
+    title.scroller_offset = title.scroller_length - 1;
+    title.scroller_pixel = 14;
     title_after_draw(nullptr);
-    EXPECT_EQ(scroller_length - 1, scroller_offset);
-    EXPECT_EQ(15, scroller_pixel);
+    EXPECT_EQ(title.scroller_length - 1, title.scroller_offset);
+    EXPECT_EQ(15, title.scroller_pixel);
     title_after_draw(nullptr);
-    EXPECT_EQ(0, scroller_offset);
-    EXPECT_EQ(0, scroller_pixel);
-    scroller_offset = 7;
+    EXPECT_EQ(0, title.scroller_offset);
+    EXPECT_EQ(0, title.scroller_pixel);
+    title.scroller_offset = 7;
     reset_game(-1);
-    EXPECT_EQ(0, scroller_offset);
+    EXPECT_EQ(0, title.scroller_offset);
 }
 
 }  // namespace
