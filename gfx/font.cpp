@@ -10,10 +10,11 @@
 enum { FONT_FIRST_CODE = 32, FONT_CENTRE_X = 160, FONT_NUMBER_BYTES = 16 };
 enum { KEY_RED = 255, KEY_GREEN = 0, KEY_BLUE = 255 };
 
+// The two fonts, loaded by fonts_load and released by fonts_free.
 Font font_small = nullptr;
 Font font_big = nullptr;
 
-static char number_text[FONT_NUMBER_BYTES];
+static char number_text[FONT_NUMBER_BYTES];  // draw_number's digits, written at each call
 
 static int32_t count_glyphs(Font font) {
     int32_t n = 0;

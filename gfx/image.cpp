@@ -12,11 +12,13 @@ enum { KEY_RED = 255, KEY_GREEN = 0, KEY_BLUE = 255 };
 enum { BMP_MAX_SIDE = 8192 };
 enum { DIM_WIDTH = 320, DIM_HEIGHT = 192, DIM_ALPHA = 128 };
 
+// The 240 tiles cut from "blocks" by tiles_init (null before and after tiles_free),
+// and the four pairs of water tiles the play screen animates.
 SDL_Surface* tile_images[TILE_COUNT];
 SDL_Surface* phased_tiles[PHASED_PAIRS][2];
-static SDL_Surface* dim_panel = nullptr;
+static SDL_Surface* dim_panel = nullptr;  // the half-transparent panel, made by dim_panel_init
 
-static SDL_Rect shared_rect;
+static SDL_Rect shared_rect;  // fill_rect's rectangle, filled in at each call
 
 // Writes the bytes that would not decode to "fuu.xxx" for inspection; skipped
 // when the file cannot be created (read-only directory).

@@ -9,11 +9,14 @@
 #include "gfx/video.h"
 #include "storage/messages.h"
 
+// The first screen test mode shows: the credits only.
 int32_t intro_test_start_index = 2;
 
+// The logo screen's images and jingle, loaded by its init and freed by its exit.
 static SDL_Surface* mascot_image = nullptr;
 static SDL_Surface* maker_logo_image = nullptr;
 static ModPlugFile* jingle = nullptr;
+// The screens' own state, written only here (tests reach it through intro_state).
 static IntroState intro;
 
 IntroState& intro_state() { return intro; }

@@ -5,6 +5,7 @@
 
 enum { CONTROLS_KEY_STEPS = 7, CONTROLS_PAD_STEPS = 3, CONTROLS_RELEASE_POLL_MS = 10 };
 
+// The capture state of the options screen, written by it and by the capture steps below.
 int32_t config_mode = 0;
 int32_t config_step = 0;
 int32_t config_duplicate = 0;

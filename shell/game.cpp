@@ -40,19 +40,20 @@ enum {
     FLOW_RETURN
 };
 
-int32_t current_level = 0;
-int32_t menu_state = 0;
-int32_t paused = 0;
-int32_t quit_request = 0;
-int32_t highlighted_entry = -1;
-int32_t saved_level = 0;
-int32_t level_frame = 0;
-ModPlugFile* current_module = nullptr;
-int32_t loop_end_reason = LOOP_END_QUIT;
-int32_t loop_lives_lost = 0;
+// The game flow's state, written by the loop and the screens it runs.
+int32_t current_level = 0;  // -1 test map, 0 title, 1..10 play levels, 11 finale
+int32_t menu_state = 0;     // title menus (0 press start, 1..5 main menu, -3 scores, -4 options), pause cursor 1..3
+int32_t paused = 0;         // 1 while the pause menu is open; opened by read_controls
+int32_t quit_request = 0;   // 1 when the flow is to quit or ask; set from the quit signal and by the menus
+int32_t highlighted_entry = -1;           // high-score row that blinks on the high-score view, -1 none
+int32_t saved_level = 0;                  // last completed level, from the save game
+int32_t level_frame = 0;                  // frames since the current life started; the screens blink by it
+ModPlugFile* current_module = nullptr;    // the music module the loop owns; the screens change songs through it
+int32_t loop_end_reason = LOOP_END_QUIT;  // how the last game_loop ended, for the replay driver
+int32_t loop_lives_lost = 0;              // lives lost during the last game_loop, for the replay driver
 
-static int32_t restart_music = 1;
-static int32_t menu_choice = 0;
+static int32_t restart_music = 1;  // 1 when the next level setup starts the level's song
+static int32_t menu_choice = 0;    // the main-menu entry the title chose
 
 // The blocking waits poll every 100 ms; a replay has its own clock and does not sleep.
 static void sleep_between_polls() {

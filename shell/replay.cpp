@@ -46,13 +46,14 @@ static const uint8_t REPLAY_BITS[7] = {BTN_UP, BTN_DOWN, BTN_RIGHT, BTN_LEFT, BT
 
 enum { REPLAY_LINE_MAX = 32 };
 
+// The installed replay, written by replay_start and replay_stop and consumed by replay_poll.
 static ReplayFrame replay_frames[REPLAY_MAX_FRAMES];
 static int32_t replay_count = 0;
-static int32_t replay_next = 0;
-static int32_t replay_installed = 0;
-static int32_t replay_tail_polls = 0;
-static uint32_t replay_clock_ms = 0;
-static int32_t replay_game_open = 0;
+static int32_t replay_next = 0;        // the frame handed out by the next poll
+static int32_t replay_installed = 0;   // 1 while a replay drives the input and the clock
+static int32_t replay_tail_polls = 0;  // polls since the replay ran out
+static uint32_t replay_clock_ms = 0;   // the simulated clock
+static int32_t replay_game_open = 0;   // 1 after replay_open_game opened SDL, video and audio
 static ReplayObserver replay_observer = nullptr;
 
 // The simulated clock: time passes only by sleeping, so every frame is on time

@@ -22,10 +22,13 @@
 #include "storage/hiscore.h"
 #include "world/level.h"
 
-SDL_Joystick* joystick = nullptr;
-SDL_Surface* logo_image = nullptr;
-SDL_Surface* back_image = nullptr;
-int32_t test_mode = 0;
+// What the start-up opens and loads (the replay driver too) and shutdown releases.
+SDL_Joystick* joystick = nullptr;   // joystick 0, or null without one
+SDL_Surface* logo_image = nullptr;  // the title's logo
+SDL_Surface* back_image = nullptr;  // the play screen's backdrop, or null
+int32_t test_mode = 0;              // 1 with "-t": the level test file, unscaled window
+// The volumes on the mixer's 0..128 scale, set from the configuration's
+// percentages at start-up and by the options screen.
 int32_t music_volume_scaled = 128;
 int32_t sfx_volume_scaled = 19;
 

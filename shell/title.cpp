@@ -20,8 +20,10 @@
 #include "world/map.h"
 #include "world/playscreen.h"
 
+// The sound check's track: set by the options screen, cleared at the loop's entry.
 int32_t soundcheck_track = 0;
 
+// The title's own state, written only here (tests reach it through title_state).
 static TitleState title = {"", 0, 0, 0, 0, 0, 0};
 
 TitleState& title_state() { return title; }

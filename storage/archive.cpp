@@ -25,8 +25,8 @@ struct ArchiveSlot {
 
 static const char* const ARCHIVE_NAMES[ARCHIVE_SLOTS] = {"gfx", "maps", "music", "sound", nullptr, nullptr, nullptr};
 
-static ArchiveSlot archive_slots[ARCHIVE_SLOTS];
-static char user_path[ARCHIVE_PATH_BYTES];
+static ArchiveSlot archive_slots[ARCHIVE_SLOTS];  // the open archives, by id; opened and closed here only
+static char user_path[ARCHIVE_PATH_BYTES];        // make_user_path's result, rewritten at each call
 
 static uint32_t read_u32_le(const uint8_t* b) {
     return (uint32_t)b[0] | ((uint32_t)b[1] << 8) | ((uint32_t)b[2] << 16) | ((uint32_t)b[3] << 24);

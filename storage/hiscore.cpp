@@ -7,6 +7,8 @@
 #include "storage/archive.h"
 #include "storage/userfile.h"
 
+// The ten best scores, best first: read and made up by hiscore_load, changed only
+// by hiscore_insert; the title shows it.
 HiscoreEntry hiscore_table[HISCORE_ROWS];
 
 enum {
@@ -25,6 +27,7 @@ static const char* const HISCORE_DEFAULT_NAME_LIST[HISCORE_DEFAULT_NAMES] = {
     "ZOMPEL", "KRIBU",  "BLENKO", "MUFFO",  "TARVI",  "QUIBBO", "SNORGA", "PLIMM", "WUZZEL",
     "DRONKA", "FENNUK", "GLOBBI", "HUMMEX", "JORPEL", "NUBBEL", "ROZZI",  "VENKA"};
 
+// 1 for each made-up name already given out since the last load.
 static int32_t default_name_taken[HISCORE_DEFAULT_NAMES];
 
 void hiscore_reset_table() {

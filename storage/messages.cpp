@@ -2,6 +2,7 @@
 
 #include "floob.h"
 
+// The text table in use: always 0, English; nothing changes it.
 int32_t language = 0;
 const char* const language_flag_names[LANGUAGE_COUNT] = {"flag_uk", "flag_de", "flag_fr", "flag_es"};
 

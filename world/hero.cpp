@@ -9,6 +9,8 @@
 #include "world/level.h"
 #include "world/map.h"
 
+// The text of the last death, written by the rules that remove the hero and
+// emptied by the game flow; the play screen and game over show it.
 char death_message[256] = "";
 
 enum {

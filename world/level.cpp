@@ -9,8 +9,11 @@
 #include "world/codes.h"
 #include "world/map.h"
 
+// The loaded map, column by column, 12 cells each: written by the loader and by
+// the rules that change cells (effects, the exit, spawn markers); null before
+// the first load and after a new game.
 int32_t* map_cells = nullptr;
-int32_t map_columns = 0;
+int32_t map_columns = 0;  // its width in cells, set by the loader
 
 static const char* const LEVEL_NAMES[LEVEL_COUNT] = {"floob200", "floob201", "floob202", "floob203",
                                                      "floob204", "floob205", "floob206", "floob207",

@@ -8,8 +8,11 @@
 #include "world/hero.h"
 #include "world/map.h"
 
+// The world of the play, written by the rules, the world's entry points and the
+// game flow; the level checker copies it whole to resume its search branches.
 WorldState world;
 
+// The fields under the names the rest of the game knows them by.
 int32_t& camera_x = world.camera_x;
 int32_t& lives = world.lives;
 int32_t& points = world.points;
