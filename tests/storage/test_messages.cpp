@@ -154,3 +154,31 @@ TEST(Messages, IdsOutsideTheTableReadAsBlank) {
     EXPECT_STREQ("", message_text_in(LANGUAGE_COUNT, 0));
     EXPECT_STREQ("", message_text_in(-1, 5));
 }
+
+// The names the screens use must point at the texts they mean, at both ends of every group.
+TEST(Messages, NamedIdsFetchTheirTexts) {
+    const struct {
+        int32_t id;
+        const char* text;
+    } named[] = {{MSG_IMPALED, "IMPALED TO DEATH"},
+                 {MSG_KILLED_BY_ANDROID, "KILLED BY ANDROID"},
+                 {MSG_TIME, "  TIME:"},
+                 {MSG_SUICIDE, "SUICIDE"},
+                 {MSG_OPTIONS, "OPTIONS"},
+                 {MSG_OPTION_PRESS_START, "PRESS START"},
+                 {MSG_ALREADY_USED, "ALREADY USED, CHOOSE ANOTHER ONE"},
+                 {MSG_ENTER_NAME, "ENTER YOUR NAME:"},
+                 {MSG_COMING_UP, "COMING UP"},
+                 {MSG_FINALE_FIRST, "FLOOB REACHED HIS"},
+                 {MSG_FINALE_LAST, "LETS GET HOME!"},
+                 {MSG_OPENING_FIRST, "FLOOB HAD ONE"},
+                 {MSG_OPENING_LAST, "HOME TO EARTH!"},
+                 {MSG_CONTINUE_QUESTION, "CONTINUE?"},
+                 {MSG_CREDITS_FIRST, "THIS PROJECT USES CODE OF"},
+                 {MSG_CREDITS_LAST, "HOMEPAGES."},
+                 {MSG_ANY_KEY, "HIT ACTION BUTTON OR ANY KEY"},
+                 {MSG_WARNING_LAST, "PLAY SOMETHING ELSE."},
+                 {MSG_SPARE_LAST, "I AM DRUGS!"}};
+    for (const auto& n : named) EXPECT_STREQ(n.text, message_text(n.id)) << n.id;
+    EXPECT_EQ(MESSAGE_COUNT, MSG_SCROLLER + 1);
+}
