@@ -1,7 +1,6 @@
 #include "shell/game.h"
 
 #include <stdlib.h>
-#include <string.h>
 
 #include "audio/music.h"
 #include "audio/sound.h"
@@ -16,17 +15,13 @@
 #include "shell/title.h"
 #include "storage/messages.h"
 #include "storage/savegame.h"
-#include "world/actors.h"
 #include "world/codes.h"
 #include "world/hero.h"
 #include "world/level.h"
-#include "world/map.h"
 #include "world/playscreen.h"
 #include "world/world.h"
 
 enum { GAME_POLL_SLEEP_MS = 100, GAME_FIRST_LEVEL = 1, GAME_LAST_LEVEL = 10, GAME_FINALE = 11, GAME_TRACKS = 12 };
-
-enum { MENU_NEW_GAME = 1, MENU_CONTINUE = 2, MENU_EXIT = 5 };
 
 // Where the loop goes next; each value is one of the named steps of the flow.
 enum {

@@ -13,6 +13,7 @@
 #include "shell/game.h"
 #include "shell/nameentry.h"
 #include "shell/replay.h"
+#include "shell/title.h"
 #include "storage/messages.h"
 #include "world/actors.h"
 #include "world/hero.h"
@@ -111,7 +112,7 @@ void finale(Hero* hero) {
     }
     int32_t row = name_entry(hero);
     reset_game(row);
-    if (row >= 0) menu_state = -3;
+    if (row >= 0) menu_state = MENU_HISCORE_VIEW;
 }
 
 int32_t game_over(Hero* hero) {
@@ -163,6 +164,6 @@ int32_t game_over(Hero* hero) {
         current_level = level;
         return 1;
     }
-    if (highlighted_entry >= 0) menu_state = -3;
+    if (highlighted_entry >= 0) menu_state = MENU_HISCORE_VIEW;
     return 0;
 }

@@ -30,20 +30,7 @@ TitleState& title_state() { return title; }
 
 static const char VERSION_TEXT[] = "FLOOB 2 V1.10";
 
-enum {
-    MENU_PRESS_START = 0,
-    MENU_NEW_GAME = 1,
-    MENU_CONTINUE = 2,
-    MENU_HISCORES = 3,
-    MENU_OPTIONS = 4,
-    MENU_EXIT = 5,
-    MENU_HISCORE_VIEW = -3,
-    MENU_OPTIONS_SCREEN = -4,
-    OPTION_ROWS = 8,
-    REPEAT_FRAMES = 10,
-    SOUNDCHECK_LAST = 10,
-    SCROLLER_CHARS = 41
-};
+enum { OPTION_ROWS = 8, REPEAT_FRAMES = 10, SOUNDCHECK_LAST = 10, SCROLLER_CHARS = 41 };
 
 // Main menu entries 1..5 and their rows.
 static const int32_t MENU_MESSAGES[5] = {MSG_NEW_GAME, MSG_CONTINUE, MSG_HISCORES, MSG_OPTIONS, MSG_EXIT};

@@ -4,6 +4,19 @@
 
 #include "floob.h"
 
+// The title's menu_state: PRESS START, the five main-menu entries (also what
+// title_menu_step hands to the game loop), the high-score view and the options screen.
+enum {
+    MENU_PRESS_START = 0,
+    MENU_NEW_GAME = 1,
+    MENU_CONTINUE = 2,
+    MENU_HISCORES = 3,
+    MENU_OPTIONS = 4,
+    MENU_EXIT = 5,
+    MENU_HISCORE_VIEW = -3,
+    MENU_OPTIONS_SCREEN = -4
+};
+
 // The sound check's track on the options screen, 0 for the title song; set by
 // the options screen, cleared by the game loop's entry.
 extern int32_t soundcheck_track;
