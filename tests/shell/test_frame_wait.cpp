@@ -1,7 +1,8 @@
 // Frame pacing driven by a clock the test controls: the clock counts
 // microseconds, hands out whole milliseconds like SDL_GetTicks, and a sleep
-// advances it by the time asked plus a small oversleep, rounded up to the
-// scheduler's tick where one is set.
+// advances it by the time asked plus a small oversleep, rounded up to whole
+// scheduler ticks where one is set, or ending on the first tick boundary after
+// it, as a kernel with a periodic tick wakes its sleepers.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -21,6 +22,7 @@ uint64_t clock_us = 0;
 uint32_t clock_oversleep_us = 0;
 int32_t clock_advances_on_sleep = 1;
 uint32_t clock_granularity_us = 0;
+int32_t clock_wakes_on_tick = 0;
 int32_t sleep_calls = 0;
 uint64_t slept_us = 0;
 
@@ -30,9 +32,13 @@ void test_sleep(uint32_t microseconds) {
     sleep_calls += 1;
     slept_us += microseconds;
     uint64_t length = microseconds + clock_oversleep_us;
-    if (clock_granularity_us)
-        length = (length + clock_granularity_us - 1) / clock_granularity_us * clock_granularity_us;
-    if (clock_advances_on_sleep) clock_us += length;
+    uint64_t tick = clock_granularity_us;
+    if (!clock_advances_on_sleep) return;
+    if (tick && clock_wakes_on_tick) {
+        clock_us = (clock_us + length + tick - 1) / tick * tick;
+    } else {
+        clock_us += tick ? (length + tick - 1) / tick * tick : length;
+    }
 }
 
 void work_ms(uint32_t ms) { clock_us += (uint64_t)ms * 1000; }
@@ -46,6 +52,7 @@ class FrameWait : public ::testing::Test {
         clock_oversleep_us = 60;
         clock_advances_on_sleep = 1;
         clock_granularity_us = 0;
+        clock_wakes_on_tick = 0;
         sleep_calls = 0;
         slept_us = 0;
         set_clock(100000, 0);
@@ -284,17 +291,22 @@ TEST_F(FrameWait, ASlowDisplayKeepsTheGameAtSixtyFramesASecond) {
 }
 
 TEST_F(FrameWait, CoarseSleepsKeepTheGameAtSixtyFramesASecond) {
-    for (uint32_t tick = 1; tick <= 10; tick++) {
-        for (uint32_t work = 0; work <= 5; work++) {
-            clock_granularity_us = tick * 1000;
-            frame_timer_reset();
-            sleep_calls = 0;
-            int32_t skipped = 0;
-            double rate = logic_rate(0, work, &skipped);
-            EXPECT_NEAR(60.0, rate, 0.6) << "tick " << tick << " ms, work " << work << " ms";
-            // The overshoot is made up by shorter waits, not by skipped drawings.
-            EXPECT_EQ(0, skipped) << "tick " << tick << " ms, work " << work << " ms";
-            EXPECT_LE(sleep_calls, 1200 * 3) << "tick " << tick << " ms, work " << work << " ms";
+    for (int32_t on_tick = 0; on_tick <= 1; on_tick++) {
+        for (uint32_t tick = 1; tick <= 10; tick++) {
+            for (uint32_t work = 0; work <= 5; work++) {
+                clock_granularity_us = tick * 1000;
+                clock_wakes_on_tick = on_tick;
+                frame_timer_reset();
+                sleep_calls = 0;
+                int32_t skipped = 0;
+                double rate = logic_rate(0, work, &skipped);
+                std::string what = "tick " + std::to_string(tick) + " ms, work " + std::to_string(work) +
+                                   (on_tick ? " ms, waking on the tick" : " ms, whole ticks");
+                EXPECT_NEAR(60.0, rate, 0.6) << what;
+                // The overshoot is made up by shorter waits, not by skipped drawings.
+                EXPECT_EQ(0, skipped) << what;
+                EXPECT_LE(sleep_calls, 1200 * 3) << what;
+            }
         }
     }
 }
