@@ -10,7 +10,7 @@
 enum { TILE_SIZE = 16, TILE_SHEET_COLUMNS = 20, PHASED_STRIP_Y = 128, PHASED_STRIP_WIDTH = 32 };
 enum { KEY_RED = 255, KEY_GREEN = 0, KEY_BLUE = 255 };
 enum { BMP_MAX_SIDE = 8192 };
-enum { DIM_WIDTH = 320, DIM_HEIGHT = 192, DIM_ALPHA = 128 };
+enum { DIM_WIDTH = 320, DIM_HEIGHT = 192, DIM_ALPHA = 128, PLAY_AREA_ROWS = 192 };
 
 // The 240 tiles cut from "blocks" by tiles_init (null before and after tiles_free),
 // and the four pairs of water tiles the play screen animates.
@@ -222,11 +222,16 @@ void tiles_free() {
     }
 }
 
+// Sprites are cut off at the bottom of the play area, so that a hero falling
+// out of the map never covers the bars below it.
 void draw_tile(int32_t x, int32_t y, int32_t n) {
     int32_t c = camera_x;
-    if (x + TILE_SIZE < c || x > c + 320 || y < -15 || y > 192) return;
-    if (n < 0 || n >= TILE_COUNT) return;
-    blit_at(tile_images[n], x - c, y, frame_surface);
+    if (x + TILE_SIZE < c || x > c + 320 || y < -15 || y >= PLAY_AREA_ROWS) return;
+    if (n < 0 || n >= TILE_COUNT || !tile_images[n] || !frame_surface) return;
+    int32_t rows = PLAY_AREA_ROWS - y < TILE_SIZE ? PLAY_AREA_ROWS - y : TILE_SIZE;
+    SDL_Rect from = {0, 0, TILE_SIZE, (Uint16)rows};
+    SDL_Rect to = {(Sint16)(x - c), (Sint16)y, 0, 0};
+    SDL_BlitSurface(tile_images[n], &from, frame_surface, &to);
 }
 
 void dim_panel_init() {

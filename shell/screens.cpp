@@ -141,8 +141,15 @@ int32_t game_over(Hero* hero) {
     death_message[0] = 0;
     highlighted_entry = name_entry(hero);
     frame_timer_reset();
+    // Only a press made while the question shows answers it: an arrow still
+    // held from the name entry (whose last letter is accepted with RIGHT) must
+    // be let go first, or its release would answer "no" unasked.
+    int32_t armed = 0;
+    int32_t answer = 0;
     do {
+        armed = armed || !(buttons_held & (BTN_LEFT | BTN_RIGHT));
         read_controls(current_level, 0);
+        if (armed) answer = button_released;
         update_tile_effects();
         update_enemies(hero, camera_x);
         draw_play_screen(level_frame, hero);
@@ -154,8 +161,8 @@ int32_t game_over(Hero* hero) {
         }
         frame_wait();
         level_frame++;
-    } while (button_released != BTN_LEFT && button_released != BTN_RIGHT);
-    int32_t yes = button_released == BTN_LEFT;
+    } while (answer != BTN_LEFT && answer != BTN_RIGHT);
+    int32_t yes = answer == BTN_LEFT;
     quit_request = 0;
     quit_signal = 0;
     int32_t level = current_level;

@@ -82,6 +82,15 @@ static void play_track(int32_t track) {
     music_play(current_module, -1);
 }
 
+// Sets the music volume; when it rises from silence, where no song was
+// started, the screen's current song starts now instead of at the next song
+// change.
+static void set_music_volume(int32_t scaled) {
+    music_volume_scaled = scaled;
+    music_set_volume(scaled);
+    if (scaled > 0 && !music_is_playing() && current_module) music_play(current_module, -1);
+}
+
 static int32_t step_press_start(Hero* hero) {
     int32_t released = menu_released();
     if (is_menu_action(released)) {
@@ -169,8 +178,7 @@ static void choose_option_row() {
             up2jump = 0;
             apply_default_bindings();
             mus_volume = 100;
-            music_volume_scaled = 128;
-            music_set_volume(128);
+            set_music_volume(128);
             sfx_volume = 15;
             sound_apply_volume();
             title.options_changed = 1;
@@ -199,8 +207,7 @@ static void change_option(int32_t up) {
         case 2:
             mus_volume = step_volume(mus_volume, up);
             title.options_changed = 1;
-            music_volume_scaled = mus_volume * 128 / 100;
-            music_set_volume(music_volume_scaled);
+            set_music_volume(mus_volume * 128 / 100);
             break;
         case 3:
             sfx_volume = step_volume(sfx_volume, up);

@@ -210,7 +210,9 @@ static void draw_messages(int32_t frame, const Hero* hero, int32_t quiet) {
 
 static void draw_play_overlay(int32_t frame, const Hero* hero) {
     draw_status_line();
-    if (frame < 1) return;
+    // Frame 0, the first of a life, is dimmed like the get-ready frames after
+    // it, so that no bright frame flashes between a death and the next life.
+    if (frame < 0) return;
     int32_t quiet = lives < 1 || (hero->alive && !hero->dying) || death_message[0] == 0;
     if (quiet && frame > GET_READY_LAST_FRAME && !paused) {
         draw_messages(frame, hero, quiet);

@@ -403,7 +403,8 @@ TEST_F(FrameTest, DrawTileVisibilityWindow) {
         int x, y;
         int px, py;  // a pixel the tile covers when drawn, or px < 0 when nothing may be drawn
     };
-    const Case cases[] = {{1000, -15, 0, 0}, {1000, 192, 0, 192},  {1000, 193, -1, 0}, {1000, -16, -1, 0},
+    // Sprites stop at the play area's last row, 191.
+    const Case cases[] = {{1000, -15, 0, 0}, {1000, 191, 0, 191},  {1000, 192, -1, 0}, {1000, -16, -1, 0},
                           {985, 0, 0, 0},    {1319, 0, 319, 0},    {1320, 0, 320, 0},  {1321, 0, -1, 0},
                           {983, 0, -1, 0},   {1100, 100, 115, 115}};
     const Rgb white{255, 255, 255}, black{0, 0, 0};
@@ -422,6 +423,10 @@ TEST_F(FrameTest, DrawTileVisibilityWindow) {
     fill(frame_surface, 0, 0, 0);
     draw_tile(1000, -15, 3);
     EXPECT_EQ(black, pixel_at(frame_surface, 0, 1)) << "only the tile's last row shows";
+    fill(frame_surface, 0, 0, 0);
+    draw_tile(1000, 186, 3);
+    EXPECT_EQ(white, pixel_at(frame_surface, 0, 191));
+    EXPECT_EQ(black, pixel_at(frame_surface, 0, 192)) << "nothing below the play area";
 }
 
 TEST_P(ImageFormats, DimPanelHalvesThePlayAreaAndLeavesTheStatusLine) {

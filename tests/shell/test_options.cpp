@@ -120,9 +120,13 @@ class Options : public ::testing::Test {
 bool file_exists(const char* path) { return access(path, F_OK) == 0; }
 
 TEST_F(Options, HeldRightTakesMusicVolumeFrom0To100In20StepsOneEvery11Frames) {
-    mus_volume = 0;
     std::string script = std::string(TO_OPTIONS) + steps("D", 2) + "250 R -\n12 - -\n" + steps("U", 3) + CHOOSE + QUIT;
-    int32_t used = run(script);
+    // Silent from the start, as a configuration with the music volume at 0 leaves it.
+    int32_t used = run(script, [] {
+        mus_volume = 0;
+        music_volume_scaled = 0;
+        music_set_volume(0);
+    });
     ASSERT_LT(used, total) << "the session should end on Escape";
     std::vector<int32_t> changes;
     for (int32_t i = 1; i < snap_count; i++) {
@@ -132,6 +136,8 @@ TEST_F(Options, HeldRightTakesMusicVolumeFrom0To100In20StepsOneEvery11Frames) {
         }
     }
     ASSERT_EQ(20u, changes.size());
+    EXPECT_EQ(0, snaps[changes[0] - 1].module_hooked) << "at volume 0 no song plays";
+    EXPECT_EQ(1, snaps[changes[0]].module_hooked) << "the title song starts as the volume leaves 0";
     for (size_t k = 1; k < changes.size(); k++) EXPECT_EQ(11, changes[k] - changes[k - 1]) << "step " << k;
     EXPECT_EQ(100, last().mus) << "held on, the volume stays at 100";
     EXPECT_EQ(128, music_user_volume);

@@ -67,7 +67,7 @@ uint32_t hash_band() {
 
 void observe(int32_t position) {
     if (position < 0 || position >= MAX_SNAPS) return;
-    snaps[position] = {current_level, world.hero.alive,   points,      lives,       level_timer,
+    snaps[position] = {current_level, world.hero.alive,  points,      lives,       level_timer,
                        menu_state,    highlighted_entry, level_frame, quit_signal, hash_band()};
     snap_count = position + 1;
 }
@@ -229,6 +229,23 @@ TEST_F(Screens, GameOverWithAQualifyingScoreOffersTheNameAndNoGoesToTheHighScore
     EXPECT_EQ(score, hiscore_table[9].score);
     EXPECT_EQ('A', hiscore_table[9].name[0]);
     EXPECT_LT(used, total);
+}
+
+TEST_F(Screens, AFullNameEndedWithRightLeavesTheContinueQuestionToThePlayer) {
+    // Eight letters, each accepted with a RIGHT press; the last one is let go
+    // only once the question shows, and then the player answers yes.
+    std::string name;
+    for (int32_t letter = 0; letter < 8; letter++) name += "1 R -\n1 - R\n";
+    std::string script =
+        std::string(TITLE_TO_LEVEL1) + RUN_TO_EXIT + suicides(7) + LEAVE_GAME_OVER + name + "3 - -\n1 - L\n30 - -\n";
+    run(script);
+    int32_t over = find(0, [](const Snap& x) { return x.level == 2 && x.lives == 0; });
+    ASSERT_GE(over, 0) << "game over never came on level 2";
+    EXPECT_EQ(0, memcmp(hiscore_table[9].name, "AAAAAAAA", 8)) << "all eight letters were entered";
+    int32_t after = find(over, [](const Snap& x) { return x.lives == 6; });
+    ASSERT_GT(after, over);
+    EXPECT_EQ(2, snaps[after].level) << "the held RIGHT did not answer no: yes restarted level 2";
+    EXPECT_EQ(-1, find(over, [](const Snap& x) { return x.level == 0; })) << "never back on the title";
 }
 
 TEST_F(Screens, ScoreBelowTheTableSkipsTheNameEntryAndYesRestartsTheLevel) {

@@ -266,8 +266,28 @@ TEST_F(PlayScreen, GetReadyCallHidesTheHeroAndDimsUntilFrame181) {
     draw(160);  // bit 5 set: blinked out
     uint32_t hidden = region_sum(60, 96, 200, 16);
     EXPECT_NE(shown, hidden) << "FLOOB, RUN! blinks";
+    draw(1);
+    Rgb second = pixel(40, 100);
     draw(0);
-    EXPECT_TRUE(is_tile(pixel(40, 100), BACK_TILE)) << "frame 0 shows no message and no dimming";
+    Rgb first = pixel(40, 100);
+    EXPECT_TRUE(first.r == second.r && first.g == second.g && first.b == second.b)
+        << "the first frame of a life is dimmed like the next, so nothing flashes";
+}
+
+TEST_F(PlayScreen, SpritesNeverReachBelowThePlayArea) {
+    current_level = 1;
+    hero.y = 500;
+    draw(200);
+    uint32_t bars = region_sum(0, 192, 320, 16);
+    spawn_enemy(120, 184, ENEMY_BUG);
+    platforms[0] = {160, 190, 1};
+    platform_count = 1;
+    for (int y : {180, 186, 191}) {
+        hero.y = y;
+        draw(200);
+        EXPECT_EQ(bars, region_sum(0, 192, 320, 16)) << "hero at y " << y;
+        EXPECT_TRUE(is_tile(pixel(70, 191), 24)) << "the part above row 192 is drawn, hero at y " << y;
+    }
 }
 
 TEST_F(PlayScreen, DeathMessageOverTheDimmedAreaAndThePauseMenu) {
