@@ -17,9 +17,9 @@ done
 work=$(mktemp -d)
 xvfb_pid="" game_pid=""
 cleanup() {
-    [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-    wait 2>/dev/null
+    if [ -n "$game_pid" ]; then kill "$game_pid" 2>/dev/null || true; fi
+    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+    wait 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
