@@ -1,13 +1,10 @@
 #!/usr/bin/env bash
-# Sets up and builds everything, then starts FLOOB 2 in its run directory.
-# The run directory keeps the player's files (floob2.cfg, hiscores.dat,
-# savegame.dat) across rebuilds; it is $FLOOB2_HOME, by default
-# ~/.local/share/floob2. Arguments are passed to the game (try -h).
+# Sets up and builds everything, then starts FLOOB 2 through the same launcher
+# that is installed (dist/floob2-launcher.in), made for the build: the player's
+# folder is $FLOOB2_HOME, by default ~/.local/share/floob2, and its data/ links
+# to the freshly built archives, so the player's files (floob2.cfg, hiscores.dat,
+# savegame.dat) stay across rebuilds. Arguments are passed to the game (try -h).
 set -euo pipefail
 top=$(cd "$(dirname "$0")" && pwd)
 "$top/scripts/setup.sh" "$top/build"
-run=${FLOOB2_HOME:-${XDG_DATA_HOME:-$HOME/.local/share}/floob2}
-mkdir -p "$run/data" "$run/maps"
-cp "$top"/build/data/*.qva "$run/data/"
-cd "$run"
-exec "$top/build/floob2" "$@"
+exec "$top/build/launcher/floob2" "$@"

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build needs (Debian packages, only those missing), then
 # configures and builds the game, its data, the tools, the tests and benchmarks.
+# The Debian packaging tools and the desktop validators are among them: the
+# tests install the game and check the package.
 # Usage: scripts/setup.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -8,7 +10,8 @@ build=${1:-$top/build}
 
 packages=(build-essential cmake ninja-build pkg-config libsdl1.2-dev libsdl-mixer1.2-dev libmodplug-dev zlib1g-dev
           libgtest-dev libbenchmark-dev xvfb xauth x11-utils x11-apps xdotool
-          clang libclang-rt-14-dev valgrind)
+          clang libclang-rt-14-dev valgrind
+          debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream man-db groff-base)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -31,6 +31,7 @@ int32_t test_mode = 0;              // 1 with "-t": the level test file, unscale
 // percentages at start-up and by the options screen.
 int32_t music_volume_scaled = 128;
 int32_t sfx_volume_scaled = 19;
+const uint32_t* window_icon_pixels = nullptr;
 
 enum {
     STARTUP_AUDIO_FREQUENCY = 22050,
@@ -126,8 +127,21 @@ void run_screen_table(const IntroScreen* table, int start_index) {
 
 void run_intro_screens(int start_index) { run_screen_table(intro_screens, start_index); }
 
+// SDL takes the icon only before the video mode is set; its transparent pixels
+// make the mask. The window caption is set later and is not affected.
+static void set_window_icon() {
+    if (!window_icon_pixels) return;
+    SDL_Surface* icon =
+        SDL_CreateRGBSurfaceFrom((void*)window_icon_pixels, WINDOW_ICON_SIDE, WINDOW_ICON_SIDE, 32,
+                                 WINDOW_ICON_SIDE * 4, 0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u);
+    if (!icon) return;
+    SDL_WM_SetIcon(icon, nullptr);
+    SDL_FreeSurface(icon);
+}
+
 const char* start_video() {
     if (SDL_Init(SDL_INIT_VIDEO) < 0) return "Unable to init SDL";
+    set_window_icon();
     if (!video_init()) return "Unable to set video mode";
     colours_init();
     dim_panel_init();

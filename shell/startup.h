@@ -2,6 +2,8 @@
 #ifndef SHELL_STARTUP_H
 #define SHELL_STARTUP_H
 
+#include <stdint.h>
+
 // Reads the arguments into the video settings and test_mode, left to right.
 // Returns 1 when "-h" was found (the help text has been printed), else 0.
 int parse_command_line(int argc, char** argv);
@@ -26,6 +28,11 @@ const char* start_video();
 const char* start_audio();
 // The four archives of ./data, the fonts and the "logo" image.
 void load_start_resources();
+
+enum { WINDOW_ICON_SIDE = 32 };
+// The window's icon, WINDOW_ICON_SIDE x WINDOW_ICON_SIDE pixels as 0xAARRGGBB,
+// set by the game's main before run_game; none leaves the window without one.
+extern const uint32_t* window_icon_pixels;
 
 // The whole program: start-up, intro, game loop, shutdown. Returns the exit status.
 int run_game(int argc, char** argv);

@@ -40,6 +40,16 @@ bool compile_sound(const char* path, Bytes& out, std::string& error);
 // Songs: .song text -> tracker module that libmodplug plays.
 bool compile_song(const char* path, Bytes& out, std::string& error);
 
+// Icons (.icon): pixel grids of a few square sizes, each drawn or scaled up
+// from a smaller one. Gives the size x size picture as 0xAARRGGBB pixels, row
+// by row from the top; the palette's "key" is fully transparent, every other
+// colour opaque.
+bool compile_icon(const char* path, int32_t size, std::vector<uint32_t>& argb, std::string& error);
+
+enum { PNG_MAX_SIDE = 4096 };
+// 8-bit RGBA PNG from 0xAARRGGBB pixels, row-major top-down (png.cpp).
+bool encode_png_rgba(int32_t width, int32_t height, const std::vector<uint32_t>& argb, Bytes& out, std::string& error);
+
 // Shared helpers (bmp.cpp, files.cpp).
 bool read_text_file(const char* path, std::string& text, std::string& error);
 bool write_bytes_file(const char* path, const Bytes& data, std::string& error);

@@ -1,7 +1,10 @@
 // floobdata: compiles the asset sources and packs the archives.
 //   floobdata compile SOURCE OUTPUT     one source to one entry (by the source's extension)
 //   floobdata pack ARCHIVE.qva ENTRY... entries (named by their file names) into an archive
+//   floobdata icon SOURCE SIZE OUTPUT   one size of an .icon source: OUTPUT.png, or OUTPUT.inc,
+//                                       the 0xAARRGGBB pixels as a C initializer list
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <string>
@@ -60,9 +63,39 @@ static int run_pack(const char* archive, int count, char** paths) {
     return 0;
 }
 
+static int run_icon(const char* source, const char* size_text, const char* output) {
+    char* end = nullptr;
+    long size = strtol(size_text, &end, 10);
+    if (!end || *end || size < 1 || size > PNG_MAX_SIDE) return fail(std::string("bad icon size ") + size_text);
+    std::vector<uint32_t> argb;
+    std::string error;
+    if (!compile_icon(source, (int32_t)size, argb, error)) return fail(error);
+    Bytes out;
+    std::string ext = extension_of(output);
+    if (ext == "png") {
+        if (!encode_png_rgba((int32_t)size, (int32_t)size, argb, out, error)) return fail(error);
+    } else if (ext == "inc") {
+        std::string text = "// " + std::to_string(size) + " x " + std::to_string(size) + " pixels from " +
+                           file_name_of(source) + ", made by floobdata\n";
+        char word[16];
+        for (size_t i = 0; i < argb.size(); i++) {
+            snprintf(word, sizeof word, "0x%08Xu,%c", (unsigned)argb[i], (i + 1) % (size_t)size ? ' ' : '\n');
+            text += word;
+        }
+        out.assign(text.begin(), text.end());
+    } else {
+        return fail(std::string(output) + ": an icon is written as .png or .inc");
+    }
+    if (!write_bytes_file(output, out, error)) return fail(error);
+    return 0;
+}
+
 int main(int argc, char** argv) {
     if (argc == 4 && strcmp(argv[1], "compile") == 0) return run_compile(argv[2], argv[3]);
     if (argc >= 3 && strcmp(argv[1], "pack") == 0) return run_pack(argv[2], argc - 3, argv + 3);
-    fprintf(stderr, "usage: floobdata compile SOURCE OUTPUT | floobdata pack ARCHIVE ENTRY...\n");
+    if (argc == 5 && strcmp(argv[1], "icon") == 0) return run_icon(argv[2], argv[3], argv[4]);
+    fprintf(stderr,
+            "usage: floobdata compile SOURCE OUTPUT | floobdata pack ARCHIVE ENTRY... | "
+            "floobdata icon SOURCE SIZE OUTPUT\n");
     return 2;
 }
