@@ -9,7 +9,7 @@
 
 static const char* const SONG_HEAD =
     "tempo 120\ninstrument lead tone\nwave saw 8\ninstrument k kick\ndrum k k\n"
-    "channel m melody lead\nchannel c chord lead voices=3\nchannel d drums -\n";
+    "channel m melody lead\nchannel c chord lead voices=4\nchannel d drums -\n";
 
 static bool compile_text(const std::string& body, Bytes& out, std::string& error) {
     write_file("s.song", std::string(SONG_HEAD) + body);
@@ -59,10 +59,50 @@ TEST(SongCompiler, RefusesMalformedSourcesWithFileAndLine) {
         {"pattern a 16\nm: o4 c99999999999999999999\norder a\n", "s.song:10: bad length"},
         {"pattern a 16\nm: o99999999999999999999 c1\norder a\n", "s.song:10: octave"},
         {"pattern a 16\nm: [c4]99999999999999999999\norder a\n", "s.song:10: a repeat needs a count"},
+        {"pattern a 16\nm: c1\norder a |: a |: a\n", "s.song:11: the restart is marked twice"},
+        {"pattern a 16\nm: c1\norder a a |:\n", "s.song:11: the restart entry lies past the end"},
+        {"key H major\n", "s.song:9: 'key' needs ROOT"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.body);
         EXPECT_FALSE(compile_text(c.body, out, error));
         EXPECT_NE(std::string::npos, error.find(c.where)) << error;
     }
+}
+
+// A channel that a pattern leaves out is released at the pattern's start; drums ring out.
+TEST(SongCompiler, ReleasesWhatTheNextPatternDoesNotPlayAndHonoursTheRestart) {
+    TempDir dir;
+    Bytes out;
+    std::string error;
+    // Channels: m (XM 0), c (XM 1..4), d (XM 5), then the two control channels.
+    ASSERT_TRUE(
+        compile_text("pattern a 16\nm: o4 c1\nc: o4 l1 C7\nd: k...\n"
+                     "pattern b 16\nc: o4 C,1\norder a |: b a\n",
+                     out, error))
+        << error;
+    EXPECT_EQ(1, out[66] | out[67] << 8);  // the module's restart entry
+    ModPlugFile* module = ModPlug_Load(out.data(), (int)out.size());
+    ASSERT_NE(nullptr, module);
+    const unsigned char KEY_OFF = 255;
+    struct Cell {
+        int pattern, channel;
+        bool key_off;
+    };
+    const Cell cells[] = {
+        {0, 0, false},  // a plays m
+        {1, 0, true},   // b leaves m out
+        {1, 1, false},  // b plays the chord
+        {1, 3, false},  // a triad takes three of the voices that held the seventh chord
+        {1, 4, true},   // and releases the fourth
+        {1, 5, false},  // the drums are not cut
+    };
+    for (const Cell& c : cells) {
+        SCOPED_TRACE(c.pattern * 10 + c.channel);
+        unsigned int rows = 0;
+        ModPlugNote* notes = ModPlug_GetPattern(module, c.pattern, &rows);
+        ASSERT_NE(nullptr, notes);
+        EXPECT_EQ(c.key_off, notes[c.channel].Note == KEY_OFF);
+    }
+    ModPlug_Unload(module);
 }

@@ -6,11 +6,14 @@
 //
 //   title TEXT...              module name (at most 20 characters are kept)
 //   tempo BPM                  beats per minute, 32..255; a row is a sixteenth note
+//   key ROOT major|minor       the song's key (C, F#, Bb ...), for the song tools and their
+//                              harmony check; it does not change the module
 //   speed TICKS                ticks per row, default 6
 //   gain FACTOR                scales every instrument's volume for this song (default 1)
 //   loop yes|no                yes (default): the last row jumps back to the restart entry,
 //                              so the song repeats seamlessly; no: the song ends
-//   restart N                  order entry the loop jumps back to (default 0)
+//   restart N                  order entry the loop jumps back to (default 0); the same
+//                              as the marker '|:' in the order line
 //   instrument NAME KIND       KIND: tone, kick, snare, hat, clap, tom, crash; followed by
 //                              its keys: wave SHAPE [HARMONICS], bright S, attack S, decay S,
 //                              sustain 0..1, release S, vibrato DEPTH RATE, volume 0..64,
@@ -24,7 +27,9 @@
 //   pattern NAME ROWS [from OTHER]
 //                              then lines "CHANNEL: ..." for that pattern; "from" copies
 //                              another pattern, and the lines given replace its channels
-//   order NAME[+N|-N] ...      the play order, each entry optionally transposed in semitones
+//   order NAME[+N|-N] ...      the play order, each entry optionally transposed in semitones;
+//                              a word '|:' before an entry makes it the restart entry, so
+//                              "order intro |: a b" plays the intro once and then loops a b
 //
 // Melody lines (music-macro notation): c d e f g a b with + or # (sharp) or - (flat), then
 // an optional length (1 2 4 8 16, dotted with '.'); r rest (the note is released); ^ tie
@@ -42,6 +47,7 @@
 
 #include "compile.h"
 #include "synth_instrument.h"
+#include "synth_song.h"
 #include "synth_text.h"
 #include "synth_xm.h"
 
@@ -65,8 +71,10 @@ struct SongPattern {
 };
 
 struct SongState {
-    std::string title;
-    int32_t bpm = 125, speed = 6, loop = 1, restart = 0;
+    std::string title, key_text;
+    int32_t key_root = -1, key_minor = 0;
+    std::vector<std::string> order_words;
+    int32_t bpm = 125, speed = 6, loop = 1, restart = 0, restart_marked = 0;
     double gain = 1;
     std::vector<InstrumentDef> instruments;
     std::map<char, int32_t> drums;  // letter -> instrument index + 1
@@ -155,6 +163,26 @@ static bool parse_channel(SongState& s, const SourceLine& line, std::string& err
     return true;
 }
 
+static const int32_t NOTE_STEPS[7] = {9, 11, 0, 2, 4, 5, 7};  // a b c d e f g
+
+// "key ROOT major|minor"
+static bool parse_key(SongState& s, const SourceLine& line, std::string& error) {
+    const std::string* root = line.words.size() == 3 ? &line.words[1] : nullptr;
+    int32_t ok = root && root->size() <= 2 && (*root)[0] >= 'A' && (*root)[0] <= 'G' &&
+                 (line.words[2] == "major" || line.words[2] == "minor");
+    if (ok && root->size() == 2) ok = (*root)[1] == '#' || (*root)[1] == 'b';
+    if (!ok) {
+        error = source_error(line, "'key' needs ROOT (C, F#, Bb ...) and major or minor");
+        return false;
+    }
+    int32_t pitch = NOTE_STEPS[(*root)[0] - 'A'];
+    if (root->size() == 2) pitch += (*root)[1] == '#' ? 1 : -1;
+    s.key_root = (pitch + 12) % 12;
+    s.key_minor = line.words[2] == "minor";
+    s.key_text = *root + " " + line.words[2];
+    return true;
+}
+
 // Reads the lines of the instrument file and the song into the state.
 static bool parse_lines(SongState& s, const std::vector<SourceLine>& lines, std::string& error) {
     InstrumentDef* instrument = nullptr;
@@ -178,7 +206,7 @@ static bool parse_lines(SongState& s, const std::vector<SourceLine>& lines, std:
         }
         if (key != "instrument" && key != "drum" && key != "channel" && key != "pattern" && key != "order" &&
             key != "title" && key != "tempo" && key != "speed" && key != "gain" && key != "loop" && key != "restart" &&
-            instrument) {
+            key != "key" && instrument) {
             if (!parse_instrument_key(line, *instrument, error)) return false;
             continue;
         }
@@ -187,11 +215,17 @@ static bool parse_lines(SongState& s, const std::vector<SourceLine>& lines, std:
         if (key == "title") {
             s.title.clear();
             for (size_t i = 1; i < line.words.size(); i++) s.title += (i > 1 ? " " : "") + line.words[i];
+        } else if (key == "key") {
+            if (!parse_key(s, line, error)) return false;
         } else if (key == "tempo") {
             if (!number_word(line, 1, 32, 255, s.bpm, error)) return false;
         } else if (key == "speed") {
             if (!number_word(line, 1, 1, 31, s.speed, error)) return false;
         } else if (key == "restart") {
+            if (s.restart_marked) {
+                error = source_error(line, "the restart is already marked with '|:' in the order");
+                return false;
+            }
             if (!number_word(line, 1, 0, 255, s.restart, error)) return false;
         } else if (key == "gain") {
             if (line.words.size() != 2 || !parse_double(line.words[1], s.gain) || s.gain <= 0 || s.gain > 4) {
@@ -267,6 +301,15 @@ static bool parse_lines(SongState& s, const std::vector<SourceLine>& lines, std:
             s.order_line = line;
             for (size_t i = 1; i < line.words.size(); i++) {
                 std::string w = line.words[i];
+                if (w == "|:") {
+                    if (s.restart_marked || s.restart != 0) {
+                        error = source_error(line, "the restart is marked twice");
+                        return false;
+                    }
+                    s.restart_marked = 1;
+                    s.restart = (int32_t)s.order.size();
+                    continue;
+                }
                 int32_t shift = 0;
                 size_t sign = w.find_first_of("+-");
                 if (sign != std::string::npos) {
@@ -282,6 +325,7 @@ static bool parse_lines(SongState& s, const std::vector<SourceLine>& lines, std:
                     return false;
                 }
                 s.order.push_back({index, shift});
+                s.order_words.push_back(line.words[i]);
             }
         } else {
             error = source_error(line, "unknown keyword '" + key + "'");
@@ -518,6 +562,9 @@ static bool write_chords(Writer& w, const std::string& word) {
     std::sort(notes.begin(), notes.end());
     for (size_t v = 0; v < notes.size(); v++)
         if (!place_note(w, notes[v], rows, (int32_t)v, 0, 0)) return false;
+    // A chord with fewer tones than the channel has voices releases the spare ones,
+    // so they do not go on holding a tone of the chord before.
+    for (int32_t v = (int32_t)notes.size(); v < w.channel->voices; v++) cell_at(w, w.row, v).note = 97;
     w.row += rows;
     return true;
 }
@@ -542,14 +589,32 @@ static bool write_drums(Writer& w, const std::string& steps) {
     return true;
 }
 
-static bool build_pattern(const SongState& s, int32_t index, int32_t transpose, int32_t jump, int32_t first,
-                          int32_t channels, XmPattern& out, std::string& error) {
+std::string song_channel_role(const std::string& name, int32_t drums, int32_t chord) {
+    if (drums) return "drums";
+    if (name.compare(0, 4, "lead") == 0) return "lead";
+    if (chord) return "pad";
+    return name;
+}
+
+static std::string role_of(const SongChannel& c) {
+    return song_channel_role(c.name, c.kind == CHANNEL_DRUMS, c.kind == CHANNEL_CHORD);
+}
+
+static bool build_pattern(const SongState& s, int32_t index, int32_t transpose, int32_t jump, int32_t channels,
+                          const std::string& role, XmPattern& out, std::string& error) {
     const SongPattern& p = s.patterns[index];
     out.rows = p.rows;
     out.cells.assign((size_t)p.rows * channels, XmCell());
     for (const SongChannel& c : s.channels) {
+        if (!role.empty() && role_of(c) != role) continue;
         const std::vector<SourceLine>* lines = channel_lines(p, c.name);
-        if (!lines) continue;
+        if (!lines) {
+            // A channel the pattern leaves out is released at its start, so a section
+            // without it really is without it. Drums are one-shot and ring out.
+            if (c.kind != CHANNEL_DRUMS)
+                for (int32_t v = 0; v < c.voices; v++) out.cells[(size_t)c.first + v].note = 97;
+            continue;
+        }
         Writer w{&s, &c, &out, channels, c.kind == CHANNEL_DRUMS ? 0 : transpose};
         w.instrument = c.instrument;
         w.error = &error;
@@ -577,24 +642,108 @@ static bool build_pattern(const SongState& s, int32_t index, int32_t transpose, 
         }
     }
     if (jump >= 0) {
-        // The player restarts an ended song from its beginning; letting the last row fade
-        // the whole mix out keeps the cut at the join free of a click.
-        XmCell& fade = out.cells[(size_t)(p.rows - 1) * channels + channels - 2];
+        // The last row jumps back to the restart entry; the player follows the
+        // jump, so the join is an ordinary pattern change with nothing faded.
         XmCell& control = out.cells[(size_t)(p.rows - 1) * channels + channels - 1];
-        fade.effect = 0x11;
-        fade.param = (uint8_t)(64 / (s.speed > 1 ? s.speed - 1 : 1) + 1);
         control.effect = 0x0b;
         control.param = (uint8_t)jump;
-    }
-    if (first) {
-        XmCell& control = out.cells[channels - 1];
-        control.effect = 0x10;
-        control.param = 64;
     }
     return true;
 }
 
+static std::string note_name(int32_t note) {
+    static const char* const names[12] = {"C", "C#", "D", "Eb", "E", "F", "F#", "G", "Ab", "A", "Bb", "B"};
+    return std::string(names[(note - 1) % 12]) + std::to_string((note - 1) / 12);
+}
+
+static int32_t in_scale(const SongState& s, int32_t pitch, int32_t shift) {
+    static const int32_t major[7] = {0, 2, 4, 5, 7, 9, 11};
+    // Minor allows the raised sixth and seventh of its melodic and harmonic forms.
+    static const int32_t minor[9] = {0, 2, 3, 5, 7, 8, 9, 10, 11};
+    int32_t degree = ((pitch - s.key_root - shift) % 12 + 24) % 12;
+    const int32_t* tones = s.key_minor ? minor : major;
+    for (int32_t i = 0; i < (s.key_minor ? 9 : 7); i++)
+        if (tones[i] == degree) return 1;
+    return 0;
+}
+
+// Walks the module as the first pass plays it: counts bars and distinct bars, and
+// notes every strong-beat lead note that is not in the chord sounding under it.
+static void summarise_song(const SongState& s, const XmSong& xm, SongSummary& out) {
+    out.title = s.title;
+    out.key = s.key_text.empty() ? "?" : s.key_text;
+    out.bpm = s.bpm;
+    out.loop = s.loop;
+    out.form.clear();
+    for (size_t i = 0; i < s.order_words.size(); i++) {
+        if (s.loop && (int32_t)i == s.restart) out.form += "|: ";
+        out.form += s.order_words[i] + (i + 1 < s.order_words.size() ? " " : "");
+    }
+    for (const SongChannel& c : s.channels)
+        if (std::find(out.roles.begin(), out.roles.end(), role_of(c)) == out.roles.end())
+            out.roles.push_back(role_of(c));
+    std::vector<int32_t> sounding((size_t)xm.channels, 0), arp((size_t)xm.channels, 0);
+    std::vector<std::string> bars;
+    int32_t bar = 0;
+    for (size_t i = 0; i < xm.order.size(); i++) {
+        const XmPattern& p = xm.patterns[xm.order[i]];
+        int32_t shift = s.order[i].second;
+        for (int32_t row = 0; row < p.rows; row++) {
+            if (row % 16 == 0) {
+                bar++;
+                bars.push_back(std::string());
+            }
+            for (int32_t ch = 0; ch < xm.channels; ch++) {
+                const XmCell& c = p.cells[(size_t)row * xm.channels + ch];
+                if (c.note >= 1 && c.note <= 96) sounding[ch] = c.note, arp[ch] = c.param;
+                if (c.note == 97) sounding[ch] = 0;
+                bars.back() += std::string((const char*)&c, sizeof c);
+            }
+            if (row % 8 != 0) continue;
+            int32_t chord = 0;
+            std::string chord_text;
+            for (int32_t pass = 0; pass < 2 && !chord; pass++)
+                for (const SongChannel& c : s.channels) {
+                    if (c.kind != (pass == 0 ? CHANNEL_CHORD : CHANNEL_ARP)) continue;
+                    for (int32_t v = 0; v < c.voices; v++) {
+                        int32_t n = sounding[c.first + v];
+                        if (!n) continue;
+                        chord |= 1 << ((n - 1) % 12);
+                        if (c.kind == CHANNEL_ARP)
+                            chord |=
+                                1 << ((n - 1 + (arp[c.first] >> 4)) % 12) | 1 << ((n - 1 + (arp[c.first] & 15)) % 12);
+                    }
+                }
+            if (!chord) continue;
+            for (int32_t pc = 0; pc < 12; pc++)
+                if (chord & 1 << pc)
+                    chord_text +=
+                        (chord_text.empty() ? "" : " ") + note_name(pc + 1).substr(0, note_name(pc + 1).size() - 1);
+            for (const SongChannel& c : s.channels) {
+                int32_t n = sounding[c.first];
+                if (role_of(c) != "lead" || !n || chord & 1 << ((n - 1) % 12)) continue;
+                SongClash clash;
+                clash.bar = bar;
+                clash.beat = row % 16 == 0 ? 1 : 3;
+                clash.pattern = s.order_words[i];
+                clash.note = note_name(n);
+                clash.chord = chord_text;
+                clash.outside_scale = !in_scale(s, (n - 1) % 12, shift);
+                out.clashes.push_back(clash);
+            }
+        }
+    }
+    out.bars = bar;
+    std::sort(bars.begin(), bars.end());
+    out.distinct_bars = (int32_t)(std::unique(bars.begin(), bars.end()) - bars.begin());
+}
+
 bool compile_song(const char* path, Bytes& out, std::string& error) {
+    return compile_song_role(path, std::string(), out, nullptr, error);
+}
+
+bool compile_song_role(const char* path, const std::string& role, Bytes& out, SongSummary* summary,
+                       std::string& error) {
     std::string text, shared;
     if (!read_text_file(path, text, error)) return false;
     std::string folder = path;
@@ -642,7 +791,7 @@ bool compile_song(const char* path, Bytes& out, std::string& error) {
             continue;
         }
         XmPattern pattern;
-        if (!build_pattern(s, key.first, key.second, last ? s.restart : -1, i == 0, xm.channels, pattern, error))
+        if (!build_pattern(s, key.first, key.second, last ? s.restart : -1, xm.channels, role, pattern, error))
             return false;
         if (xm.patterns.size() >= (size_t)SONG_MAX_PATTERNS) {
             error = source_error(s.order_line, "too many distinct patterns");
@@ -656,6 +805,10 @@ bool compile_song(const char* path, Bytes& out, std::string& error) {
         XmInstrument ins;
         build_instrument(def, s.bpm, s.gain, ins);
         xm.instruments.push_back(ins);
+    }
+    if (summary) {
+        *summary = SongSummary();
+        summarise_song(s, xm, *summary);
     }
     encode_xm(xm, out);
     return true;
