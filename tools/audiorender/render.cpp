@@ -220,13 +220,16 @@ static int print_harmony(int argc, char** argv) {
             status = 1;
             continue;
         }
-        int32_t outside = 0;
-        for (const SongClash& c : summary.clashes) outside += c.outside_scale;
-        printf("%s (%s): %zu strong-beat lead notes outside the chord, %d of them outside the scale\n", argv[i],
-               summary.key.c_str(), summary.clashes.size(), outside);
+        int32_t lead = 0, outside = 0;
+        for (const SongClash& c : summary.clashes) {
+            lead += c.channel.compare(0, 4, "lead") == 0;
+            outside += c.outside_scale;
+        }
+        printf("%s (%s): %zu strong-beat melody notes outside the chord (%d of the lead), %d outside the scale\n",
+               argv[i], summary.key.c_str(), summary.clashes.size(), lead, outside);
         for (const SongClash& c : summary.clashes)
-            printf("  bar %3d beat %d (%s): %-4s over %s%s\n", c.bar, c.beat, c.pattern.c_str(), c.note.c_str(),
-                   c.chord.c_str(), c.outside_scale ? "  outside the scale" : "");
+            printf("  bar %3d beat %d %-6s (%s): %-4s over %s%s\n", c.bar, c.beat, c.channel.c_str(), c.pattern.c_str(),
+                   c.note.c_str(), c.chord.c_str(), c.outside_scale ? "  outside the scale" : "");
     }
     return status;
 }

@@ -668,7 +668,7 @@ static int32_t in_scale(const SongState& s, int32_t pitch, int32_t shift) {
 }
 
 // Walks the module as the first pass plays it: counts bars and distinct bars, and
-// notes every strong-beat lead note that is not in the chord sounding under it.
+// notes every strong-beat melody note that is not in the chord sounding under it.
 static void summarise_song(const SongState& s, const XmSong& xm, SongSummary& out) {
     out.title = s.title;
     out.key = s.key_text.empty() ? "?" : s.key_text;
@@ -721,8 +721,9 @@ static void summarise_song(const SongState& s, const XmSong& xm, SongSummary& ou
                         (chord_text.empty() ? "" : " ") + note_name(pc + 1).substr(0, note_name(pc + 1).size() - 1);
             for (const SongChannel& c : s.channels) {
                 int32_t n = sounding[c.first];
-                if (role_of(c) != "lead" || !n || chord & 1 << ((n - 1) % 12)) continue;
+                if (c.kind != CHANNEL_MELODY || !n || chord & 1 << ((n - 1) % 12)) continue;
                 SongClash clash;
+                clash.channel = c.name;
                 clash.bar = bar;
                 clash.beat = row % 16 == 0 ? 1 : 3;
                 clash.pattern = s.order_words[i];

@@ -8,12 +8,13 @@
 #include <string>
 #include <vector>
 
-// A melody note sounding on a strong beat (beats 1 and 3 of a bar) that is not a tone
-// of the chord under it; outside_scale when it is not in the key either.
+// A note of a melody channel (the lead, a countermelody, the bass) sounding on a strong
+// beat (beats 1 and 3 of a bar) that is not a tone of the chord under it; outside_scale
+// when it is not in the key either.
 struct SongClash {
     int32_t bar = 0;   // 1-based, counted through the play order's first pass
     int32_t beat = 0;  // 1 or 3
-    std::string pattern, note, chord;
+    std::string channel, pattern, note, chord;
     int32_t outside_scale = 0;
 };
 
