@@ -183,154 +183,188 @@ static bool parse_key(SongState& s, const SourceLine& line, std::string& error) 
     return true;
 }
 
-// Reads the lines of the instrument file and the song into the state.
-static bool parse_lines(SongState& s, const std::vector<SourceLine>& lines, std::string& error) {
+// What the line being read belongs to: the instrument whose keys follow, the pattern
+// whose channel lines follow.
+struct ParseCursor {
     InstrumentDef* instrument = nullptr;
     SongPattern* pattern = nullptr;
+};
+
+static bool fail_line(const SourceLine& line, const std::string& what, std::string& error) {
+    error = source_error(line, what);
+    return false;
+}
+
+// "NAME: ..." inside a pattern.
+static bool parse_channel_line(SongState& s, ParseCursor& at, const SourceLine& line, std::string& error) {
+    const std::string& key = line.words[0];
+    if (!at.pattern) return fail_line(line, "channel line outside a pattern", error);
+    std::string name = key.substr(0, key.size() - 1);
+    bool known = false;
+    for (const SongChannel& c : s.channels) known = known || c.name == name;
+    if (!known) return fail_line(line, "unknown channel '" + name + "'", error);
+    at.pattern->lines[name].push_back(line);
+    return true;
+}
+
+static bool parse_title(SongState& s, ParseCursor&, const SourceLine& line, std::string&) {
+    s.title.clear();
+    for (size_t i = 1; i < line.words.size(); i++) s.title += (i > 1 ? " " : "") + line.words[i];
+    return true;
+}
+
+static bool parse_key_line(SongState& s, ParseCursor&, const SourceLine& line, std::string& error) {
+    return parse_key(s, line, error);
+}
+
+static bool parse_tempo(SongState& s, ParseCursor&, const SourceLine& line, std::string& error) {
+    return number_word(line, 1, 32, 255, s.bpm, error);
+}
+
+static bool parse_speed(SongState& s, ParseCursor&, const SourceLine& line, std::string& error) {
+    return number_word(line, 1, 1, 31, s.speed, error);
+}
+
+static bool parse_restart(SongState& s, ParseCursor&, const SourceLine& line, std::string& error) {
+    if (s.restart_marked) return fail_line(line, "the restart is already marked with '|:' in the order", error);
+    return number_word(line, 1, 0, 255, s.restart, error);
+}
+
+static bool parse_gain(SongState& s, ParseCursor&, const SourceLine& line, std::string& error) {
+    if (line.words.size() != 2 || !parse_double(line.words[1], s.gain) || s.gain <= 0 || s.gain > 4)
+        return fail_line(line, "'gain' needs a factor above 0 and at most 4", error);
+    return true;
+}
+
+static bool parse_loop(SongState& s, ParseCursor&, const SourceLine& line, std::string& error) {
+    if (line.words.size() != 2 || (line.words[1] != "yes" && line.words[1] != "no"))
+        return fail_line(line, "'loop' is yes or no", error);
+    s.loop = line.words[1] == "yes";
+    return true;
+}
+
+// "instrument NAME KIND"; its keys follow on the next lines.
+static bool parse_instrument_start(SongState& s, ParseCursor& at, const SourceLine& line, std::string& error) {
+    InstrumentDef def;
+    if (line.words.size() != 3 || !instrument_kind_from_word(line.words[2], def.kind))
+        return fail_line(line, "'instrument' needs NAME KIND (tone kick snare hat clap tom crash)", error);
+    def.name = line.words[1];
+    if (find_instrument(s, def.name)) return fail_line(line, "instrument '" + def.name + "' defined twice", error);
+    if (s.instruments.size() >= 100) return fail_line(line, "too many instruments", error);
+    s.instruments.push_back(def);
+    at.instrument = &s.instruments.back();
+    return true;
+}
+
+static bool parse_drum(SongState& s, ParseCursor&, const SourceLine& line, std::string& error) {
+    int32_t index = line.words.size() == 3 ? find_instrument(s, line.words[2]) : 0;
+    char letter = line.words.size() == 3 && line.words[1].size() == 1 ? line.words[1][0] : 0;
+    if (!index || letter < 'a' || letter > 'z')
+        return fail_line(line, "'drum' needs a lower-case LETTER and a known INSTRUMENT", error);
+    s.drums[letter] = index;
+    return true;
+}
+
+static bool parse_channel_declaration(SongState& s, ParseCursor&, const SourceLine& line, std::string& error) {
+    return parse_channel(s, line, error);
+}
+
+// "pattern NAME ROWS [from OTHER]"; its channel lines follow.
+static bool parse_pattern_start(SongState& s, ParseCursor& at, const SourceLine& line, std::string& error) {
+    SongPattern p;
+    bool copied = line.words.size() == 5;
+    if (line.words.size() != 3 && !(copied && line.words[3] == "from"))
+        return fail_line(line, "'pattern' needs NAME ROWS [from OTHER]", error);
+    if (find_pattern(s, line.words[1]) >= 0)
+        return fail_line(line, "pattern '" + line.words[1] + "' defined twice", error);
+    if (copied && find_pattern(s, line.words[4]) < 0)
+        return fail_line(line, "unknown pattern '" + line.words[4] + "'", error);
+    p.name = line.words[1];
+    if (!number_word(line, 2, 1, 256, p.rows, error)) return false;
+    if ((int32_t)s.patterns.size() >= SONG_MAX_PATTERNS) return fail_line(line, "too many patterns", error);
+    s.patterns.push_back(p);
+    at.pattern = &s.patterns.back();
+    // Lines given for a copied pattern replace the copied ones channel by channel.
+    if (copied) {
+        for (auto& entry : s.patterns[find_pattern(s, line.words[4])].lines)
+            at.pattern->lines["=" + entry.first] = entry.second;
+    }
+    return true;
+}
+
+// One word of the order line: "|:" or NAME[+N|-N].
+static bool parse_order_word(SongState& s, const SourceLine& line, const std::string& word, std::string& error) {
+    if (word == "|:") {
+        if (s.restart_marked || s.restart != 0) return fail_line(line, "the restart is marked twice", error);
+        s.restart_marked = 1;
+        s.restart = (int32_t)s.order.size();
+        return true;
+    }
+    std::string name = word;
+    int32_t shift = 0;
+    size_t sign = name.find_first_of("+-");
+    if (sign != std::string::npos) {
+        if (!parse_int(name.substr(sign), shift) || shift < -24 || shift > 24)
+            return fail_line(line, "bad transposition in '" + word + "'", error);
+        name.resize(sign);
+    }
+    int32_t index = find_pattern(s, name);
+    if (index < 0) return fail_line(line, "unknown pattern '" + name + "'", error);
+    s.order.push_back({index, shift});
+    s.order_words.push_back(word);
+    return true;
+}
+
+static bool parse_order(SongState& s, ParseCursor&, const SourceLine& line, std::string& error) {
+    s.order_line = line;
+    for (size_t i = 1; i < line.words.size(); i++)
+        if (!parse_order_word(s, line, line.words[i], error)) return false;
+    return true;
+}
+
+struct SongKeyword {
+    const char* word;
+    bool (*parse)(SongState&, ParseCursor&, const SourceLine&, std::string&);
+};
+
+static const SongKeyword SONG_KEYWORDS[] = {{"title", parse_title},
+                                            {"key", parse_key_line},
+                                            {"tempo", parse_tempo},
+                                            {"speed", parse_speed},
+                                            {"restart", parse_restart},
+                                            {"gain", parse_gain},
+                                            {"loop", parse_loop},
+                                            {"instrument", parse_instrument_start},
+                                            {"drum", parse_drum},
+                                            {"channel", parse_channel_declaration},
+                                            {"pattern", parse_pattern_start},
+                                            {"order", parse_order}};
+
+static const SongKeyword* find_keyword(const std::string& word) {
+    for (const SongKeyword& k : SONG_KEYWORDS)
+        if (word == k.word) return &k;
+    return nullptr;
+}
+
+// Reads the lines of the instrument file and the song into the state.
+static bool parse_lines(SongState& s, const std::vector<SourceLine>& lines, std::string& error) {
+    ParseCursor at;
     for (const SourceLine& line : lines) {
         const std::string& key = line.words[0];
         if (key.size() > 1 && key.back() == ':') {
-            if (!pattern) {
-                error = source_error(line, "channel line outside a pattern");
-                return false;
-            }
-            std::string name = key.substr(0, key.size() - 1);
-            bool known = false;
-            for (const SongChannel& c : s.channels) known = known || c.name == name;
-            if (!known) {
-                error = source_error(line, "unknown channel '" + name + "'");
-                return false;
-            }
-            pattern->lines[name].push_back(line);
+            if (!parse_channel_line(s, at, line, error)) return false;
             continue;
         }
-        if (key != "instrument" && key != "drum" && key != "channel" && key != "pattern" && key != "order" &&
-            key != "title" && key != "tempo" && key != "speed" && key != "gain" && key != "loop" && key != "restart" &&
-            key != "key" && instrument) {
-            if (!parse_instrument_key(line, *instrument, error)) return false;
+        const SongKeyword* keyword = find_keyword(key);
+        // Any other line after "instrument" is one of that instrument's keys.
+        if (!keyword && at.instrument) {
+            if (!parse_instrument_key(line, *at.instrument, error)) return false;
             continue;
         }
-        instrument = nullptr;
-        if (key != "pattern" && key != "order") pattern = nullptr;
-        if (key == "title") {
-            s.title.clear();
-            for (size_t i = 1; i < line.words.size(); i++) s.title += (i > 1 ? " " : "") + line.words[i];
-        } else if (key == "key") {
-            if (!parse_key(s, line, error)) return false;
-        } else if (key == "tempo") {
-            if (!number_word(line, 1, 32, 255, s.bpm, error)) return false;
-        } else if (key == "speed") {
-            if (!number_word(line, 1, 1, 31, s.speed, error)) return false;
-        } else if (key == "restart") {
-            if (s.restart_marked) {
-                error = source_error(line, "the restart is already marked with '|:' in the order");
-                return false;
-            }
-            if (!number_word(line, 1, 0, 255, s.restart, error)) return false;
-        } else if (key == "gain") {
-            if (line.words.size() != 2 || !parse_double(line.words[1], s.gain) || s.gain <= 0 || s.gain > 4) {
-                error = source_error(line, "'gain' needs a factor above 0 and at most 4");
-                return false;
-            }
-        } else if (key == "loop") {
-            if (line.words.size() != 2 || (line.words[1] != "yes" && line.words[1] != "no")) {
-                error = source_error(line, "'loop' is yes or no");
-                return false;
-            }
-            s.loop = line.words[1] == "yes";
-        } else if (key == "instrument") {
-            InstrumentDef def;
-            if (line.words.size() != 3 || !instrument_kind_from_word(line.words[2], def.kind)) {
-                error = source_error(line, "'instrument' needs NAME KIND (tone kick snare hat clap tom crash)");
-                return false;
-            }
-            def.name = line.words[1];
-            if (find_instrument(s, def.name)) {
-                error = source_error(line, "instrument '" + def.name + "' defined twice");
-                return false;
-            }
-            if (s.instruments.size() >= 100) {
-                error = source_error(line, "too many instruments");
-                return false;
-            }
-            s.instruments.push_back(def);
-            instrument = &s.instruments.back();
-        } else if (key == "drum") {
-            int32_t index = line.words.size() == 3 ? find_instrument(s, line.words[2]) : 0;
-            char letter = line.words.size() == 3 && line.words[1].size() == 1 ? line.words[1][0] : 0;
-            if (!index || letter < 'a' || letter > 'z') {
-                error = source_error(line, "'drum' needs a lower-case LETTER and a known INSTRUMENT");
-                return false;
-            }
-            s.drums[letter] = index;
-        } else if (key == "channel") {
-            if (!parse_channel(s, line, error)) return false;
-        } else if (key == "pattern") {
-            SongPattern p;
-            if (line.words.size() != 3 && !(line.words.size() == 5 && line.words[3] == "from")) {
-                error = source_error(line, "'pattern' needs NAME ROWS [from OTHER]");
-                return false;
-            }
-            if (find_pattern(s, line.words[1]) >= 0) {
-                error = source_error(line, "pattern '" + line.words[1] + "' defined twice");
-                return false;
-            }
-            if (line.words.size() == 5) {
-                int32_t from = find_pattern(s, line.words[4]);
-                if (from < 0) {
-                    error = source_error(line, "unknown pattern '" + line.words[4] + "'");
-                    return false;
-                }
-                p.lines = s.patterns[from].lines;
-            }
-            p.name = line.words[1];
-            if (!number_word(line, 2, 1, 256, p.rows, error)) return false;
-            if ((int32_t)s.patterns.size() >= SONG_MAX_PATTERNS) {
-                error = source_error(line, "too many patterns");
-                return false;
-            }
-            s.patterns.push_back(p);
-            pattern = &s.patterns.back();
-            // Lines given for a copied pattern replace the copied ones channel by channel.
-            pattern->lines.clear();
-            if (line.words.size() == 5) {
-                for (auto& entry : s.patterns[find_pattern(s, line.words[4])].lines)
-                    pattern->lines["=" + entry.first] = entry.second;
-            }
-        } else if (key == "order") {
-            s.order_line = line;
-            for (size_t i = 1; i < line.words.size(); i++) {
-                std::string w = line.words[i];
-                if (w == "|:") {
-                    if (s.restart_marked || s.restart != 0) {
-                        error = source_error(line, "the restart is marked twice");
-                        return false;
-                    }
-                    s.restart_marked = 1;
-                    s.restart = (int32_t)s.order.size();
-                    continue;
-                }
-                int32_t shift = 0;
-                size_t sign = w.find_first_of("+-");
-                if (sign != std::string::npos) {
-                    if (!parse_int(w.substr(sign), shift) || shift < -24 || shift > 24) {
-                        error = source_error(line, "bad transposition in '" + w + "'");
-                        return false;
-                    }
-                    w.resize(sign);
-                }
-                int32_t index = find_pattern(s, w);
-                if (index < 0) {
-                    error = source_error(line, "unknown pattern '" + w + "'");
-                    return false;
-                }
-                s.order.push_back({index, shift});
-                s.order_words.push_back(line.words[i]);
-            }
-        } else {
-            error = source_error(line, "unknown keyword '" + key + "'");
-            return false;
-        }
+        at.instrument = nullptr;
+        if (key != "pattern" && key != "order") at.pattern = nullptr;
+        if (!keyword) return fail_line(line, "unknown keyword '" + key + "'", error);
+        if (!keyword->parse(s, at, line, error)) return false;
     }
     return true;
 }

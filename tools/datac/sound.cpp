@@ -62,44 +62,47 @@ static bool in_range(const SourceLine& line, double v, double low, double high, 
     return false;
 }
 
-static bool parse_voice_key(const SourceLine& line, SfxVoice& v, std::string& error) {
-    const std::string& key = line.words[0];
-    std::vector<double> n;
-    if (key == "wave") {
-        static const char* const names[] = {"sine", "triangle", "square", "saw", "pulse", "noise"};
-        if (line.words.size() != 2) {
-            error = source_error(line, "'wave' needs one shape");
-            return false;
-        }
-        for (int32_t i = 0; i < 6; i++)
-            if (line.words[1] == names[i]) {
-                v.wave = i;
-                return true;
-            }
-        error = source_error(line, "unknown wave '" + line.words[1] + "'");
+static bool parse_wave(const SourceLine& line, SfxVoice& v, std::string& error) {
+    static const char* const names[] = {"sine", "triangle", "square", "saw", "pulse", "noise"};
+    if (line.words.size() != 2) {
+        error = source_error(line, "'wave' needs one shape");
         return false;
     }
-    if (key == "freq") {
-        if (line.words.size() == 4 && line.words[2] == "to") {
-            double a, b;
-            if (!parse_double(line.words[1], a) || !parse_double(line.words[3], b)) {
-                error = source_error(line, "'freq' needs HZ [to HZ]");
-                return false;
-            }
-            if (!in_range(line, a, 20, 22050, error) || !in_range(line, b, 20, 22050, error)) return false;
-            v.freq = a;
-            v.freq_to = b;
+    for (int32_t i = 0; i < 6; i++)
+        if (line.words[1] == names[i]) {
+            v.wave = i;
             return true;
         }
-        if (!want_numbers(line, 1, n, error) || n.size() != 1) {
-            if (error.empty()) error = source_error(line, "'freq' needs HZ [to HZ]");
+    error = source_error(line, "unknown wave '" + line.words[1] + "'");
+    return false;
+}
+
+// "freq HZ" or "freq HZ to HZ".
+static bool parse_freq(const SourceLine& line, SfxVoice& v, std::string& error) {
+    if (line.words.size() == 4 && line.words[2] == "to") {
+        double a, b;
+        if (!parse_double(line.words[1], a) || !parse_double(line.words[3], b)) {
+            error = source_error(line, "'freq' needs HZ [to HZ]");
             return false;
         }
-        if (!in_range(line, n[0], 20, 22050, error)) return false;
-        v.freq = n[0];
+        if (!in_range(line, a, 20, 22050, error) || !in_range(line, b, 20, 22050, error)) return false;
+        v.freq = a;
+        v.freq_to = b;
         return true;
     }
-    if (!want_numbers(line, 1, n, error)) return false;
+    std::vector<double> n;
+    if (!want_numbers(line, 1, n, error) || n.size() != 1) {
+        if (error.empty()) error = source_error(line, "'freq' needs HZ [to HZ]");
+        return false;
+    }
+    if (!in_range(line, n[0], 20, 22050, error)) return false;
+    v.freq = n[0];
+    return true;
+}
+
+// Keys of one number each; true in `found` when the key is one of them.
+static bool parse_single(const SourceLine& line, const std::vector<double>& n, SfxVoice& v, bool& found,
+                         std::string& error) {
     struct Single {
         const char* name;
         double* field;
@@ -115,8 +118,11 @@ static bool parse_voice_key(const SourceLine& line, SfxVoice& v, std::string& er
                               {"lowpass", &v.lowpass, 50, 11000},
                               {"highpass", &v.highpass, 20, 11000},
                               {"volume", &v.volume, 0, 1}};
+    const std::string& key = line.words[0];
+    found = false;
     for (const Single& s : singles) {
         if (key != s.name) continue;
+        found = true;
         if (n.size() != 1) {
             error = source_error(line, "'" + key + "' takes one number");
             return false;
@@ -125,42 +131,60 @@ static bool parse_voice_key(const SourceLine& line, SfxVoice& v, std::string& er
         *s.field = n[0];
         return true;
     }
-    if (key == "vibrato" || key == "tremolo" || key == "fm" || key == "repeat") {
-        if (n.size() != 2) {
-            error = source_error(line, "'" + key + "' takes two numbers");
-            return false;
-        }
-        if (key == "vibrato") {
-            if (!in_range(line, n[0], 0, 60, error) || !in_range(line, n[1], 0, 12, error)) return false;
-            v.vib_rate = n[0];
-            v.vib_depth = n[1];
-        } else if (key == "tremolo") {
-            if (!in_range(line, n[0], 0, 200, error) || !in_range(line, n[1], 0, 1, error)) return false;
-            v.trem_rate = n[0];
-            v.trem_depth = n[1];
-        } else if (key == "fm") {
-            if (!in_range(line, n[0], 0, 16, error) || !in_range(line, n[1], 0, 20, error)) return false;
-            v.fm_ratio = n[0];
-            v.fm_index = n[1];
-        } else {
-            if (!in_range(line, n[0], 1, 32, error) || !in_range(line, n[1], 0.005, 1, error)) return false;
-            v.repeat = (int32_t)n[0];
-            v.repeat_gap = n[1];
-        }
-        return true;
+    return true;
+}
+
+// Keys of two numbers: vibrato, tremolo, fm, repeat.
+static bool parse_pair(const SourceLine& line, const std::vector<double>& n, SfxVoice& v, std::string& error) {
+    const std::string& key = line.words[0];
+    if (n.size() != 2) {
+        error = source_error(line, "'" + key + "' takes two numbers");
+        return false;
     }
-    if (key == "arp") {
-        if (n.size() < 2) {
-            error = source_error(line, "'arp' needs a step time and at least one semitone offset");
-            return false;
-        }
-        if (!in_range(line, n[0], 0.005, 1, error)) return false;
-        v.arp_step = n[0];
-        v.arp.assign(n.begin() + 1, n.end());
-        for (double s : v.arp)
-            if (!in_range(line, s, -36, 36, error)) return false;
-        return true;
+    if (key == "vibrato") {
+        if (!in_range(line, n[0], 0, 60, error) || !in_range(line, n[1], 0, 12, error)) return false;
+        v.vib_rate = n[0];
+        v.vib_depth = n[1];
+    } else if (key == "tremolo") {
+        if (!in_range(line, n[0], 0, 200, error) || !in_range(line, n[1], 0, 1, error)) return false;
+        v.trem_rate = n[0];
+        v.trem_depth = n[1];
+    } else if (key == "fm") {
+        if (!in_range(line, n[0], 0, 16, error) || !in_range(line, n[1], 0, 20, error)) return false;
+        v.fm_ratio = n[0];
+        v.fm_index = n[1];
+    } else {
+        if (!in_range(line, n[0], 1, 32, error) || !in_range(line, n[1], 0.005, 1, error)) return false;
+        v.repeat = (int32_t)n[0];
+        v.repeat_gap = n[1];
     }
+    return true;
+}
+
+static bool parse_arp(const SourceLine& line, const std::vector<double>& n, SfxVoice& v, std::string& error) {
+    if (n.size() < 2) {
+        error = source_error(line, "'arp' needs a step time and at least one semitone offset");
+        return false;
+    }
+    if (!in_range(line, n[0], 0.005, 1, error)) return false;
+    v.arp_step = n[0];
+    v.arp.assign(n.begin() + 1, n.end());
+    for (double s : v.arp)
+        if (!in_range(line, s, -36, 36, error)) return false;
+    return true;
+}
+
+static bool parse_voice_key(const SourceLine& line, SfxVoice& v, std::string& error) {
+    const std::string& key = line.words[0];
+    if (key == "wave") return parse_wave(line, v, error);
+    if (key == "freq") return parse_freq(line, v, error);
+    std::vector<double> n;
+    if (!want_numbers(line, 1, n, error)) return false;
+    bool found = false;
+    if (!parse_single(line, n, v, found, error)) return false;
+    if (found) return true;
+    if (key == "vibrato" || key == "tremolo" || key == "fm" || key == "repeat") return parse_pair(line, n, v, error);
+    if (key == "arp") return parse_arp(line, n, v, error);
     error = source_error(line, "unknown key '" + key + "'");
     return false;
 }
