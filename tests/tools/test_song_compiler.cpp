@@ -31,6 +31,13 @@ TEST(SongCompiler, WritesAModuleThatLoadsAndLastsItsRows) {
     ASSERT_NE(nullptr, module);
     EXPECT_GE(ModPlug_GetLength(module), 7500);
     EXPECT_LE(ModPlug_GetLength(module), 8500);
+    EXPECT_EQ(2u, ModPlug_NumInstruments(module));
+    ModPlug_Unload(module);
+    // Only the instruments a song plays are embedded: here the lead, not the kick.
+    ASSERT_TRUE(compile_text("pattern a 16\nm: c1\norder a\n", out, error)) << error;
+    module = ModPlug_Load(out.data(), (int)out.size());
+    ASSERT_NE(nullptr, module);
+    EXPECT_EQ(1u, ModPlug_NumInstruments(module));
     ModPlug_Unload(module);
 }
 

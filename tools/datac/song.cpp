@@ -685,6 +685,25 @@ static bool build_pattern(const SongState& s, int32_t index, int32_t transpose, 
     return true;
 }
 
+// Only the instruments the patterns play go into the module, numbered in the order
+// they are defined.
+static void embed_used_instruments(const SongState& s, XmSong& xm) {
+    std::vector<int32_t> number(s.instruments.size() + 1, 0);
+    for (const XmPattern& p : xm.patterns)
+        for (const XmCell& c : p.cells)
+            if (c.instrument) number[c.instrument] = 1;
+    int32_t next = 0;
+    for (size_t i = 1; i < number.size(); i++) {
+        if (!number[i]) continue;
+        number[i] = ++next;
+        XmInstrument ins;
+        build_instrument(s.instruments[i - 1], s.bpm, s.gain, ins);
+        xm.instruments.push_back(ins);
+    }
+    for (XmPattern& p : xm.patterns)
+        for (XmCell& c : p.cells) c.instrument = (uint8_t)number[c.instrument];
+}
+
 static std::string note_name(int32_t note) {
     static const char* const names[12] = {"C", "C#", "D", "Eb", "E", "F", "F#", "G", "Ab", "A", "Bb", "B"};
     return std::string(names[(note - 1) % 12]) + std::to_string((note - 1) / 12);
@@ -836,11 +855,7 @@ bool compile_song_role(const char* path, const std::string& role, Bytes& out, So
         xm.order.push_back((uint8_t)xm.patterns.size());
         xm.patterns.push_back(pattern);
     }
-    for (const InstrumentDef& def : s.instruments) {
-        XmInstrument ins;
-        build_instrument(def, s.bpm, s.gain, ins);
-        xm.instruments.push_back(ins);
-    }
+    embed_used_instruments(s, xm);
     if (summary) {
         *summary = SongSummary();
         summarise_song(s, xm, *summary);
