@@ -9,8 +9,8 @@
 //   vibrato RATE_HZ DEPTH_SEMITONES  tremolo RATE_HZ DEPTH(0..1)
 //   duty 0..1  fm RATIO INDEX  arp STEP_SECONDS SEMITONES...
 //   lowpass HZ  highpass HZ  volume 0..1  repeat COUNT GAP_SECONDS
-// Every effect is faded in over 1 ms and out over 4 ms so that it starts and
-// ends without a click, then scaled to the same loudness with its peak kept
+// The mix is high-passed at 20 Hz, faded in over 1 ms and out over 4 ms so that it
+// starts and ends without a click, then scaled to the same loudness with its peak kept
 // below full scale.
 #include <math.h>
 #include <stdio.h>
@@ -22,6 +22,7 @@ static const int32_t SFX_RATE = 22050;
 static const double SFX_MAX_SECONDS = 3.0;
 static const double SFX_TARGET_RMS_DB = -15.0;
 static const double SFX_PEAK_LIMIT = 0.89;  // -1 dBFS
+static const double SFX_HIGHPASS_HZ = 20.0;
 
 enum { WAVE_SINE, WAVE_TRIANGLE, WAVE_SQUARE, WAVE_SAW, WAVE_PULSE, WAVE_NOISE };
 
@@ -250,7 +251,8 @@ static void render_voice(const SfxVoice& v, uint32_t seed, std::vector<double>& 
                 s = 1.6 * p - 0.8;
                 break;
             case WAVE_PULSE:
-                s = p < v.duty ? 0.8 : -0.8;
+                // Centred on zero whatever the duty, so a narrow pulse carries no offset.
+                s = (p < v.duty ? 0.8 : -0.8) - 0.8 * (2 * v.duty - 1);
                 break;
             case WAVE_NOISE:
                 // Noise is sampled and held at the voice's frequency, so "freq" colours it.
@@ -275,6 +277,23 @@ static void render_voice(const SfxVoice& v, uint32_t seed, std::vector<double>& 
         double amp = envelope_at(v, t) * v.volume;
         if (v.trem_rate > 0) amp *= 1.0 - v.trem_depth * 0.5 * (1 + sin(2 * M_PI * v.trem_rate * t));
         mix[first + i] += s * amp;
+    }
+}
+
+// A second-order high-pass at 20 Hz over the mix: what is left below that (envelopes,
+// glides, uneven waves) is a thump on headphones and loudness lost on speakers.
+static void remove_rumble(std::vector<double>& mix) {
+    const double q = M_SQRT1_2, k = tan(M_PI * SFX_HIGHPASS_HZ / SFX_RATE);
+    double norm = 1 / (1 + k / q + k * k);
+    double b0 = norm, b1 = -2 * norm, b2 = norm, a1 = 2 * (k * k - 1) * norm, a2 = (1 - k / q + k * k) * norm;
+    double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+    for (double& s : mix) {
+        double y = b0 * s + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+        x2 = x1;
+        x1 = s;
+        y2 = y1;
+        y1 = y;
+        s = y;
     }
 }
 
@@ -342,6 +361,7 @@ bool compile_sound(const char* path, Bytes& out, std::string& error) {
     }
     std::vector<double> mix((size_t)(length * SFX_RATE) + SFX_RATE / 100, 0.0);
     for (size_t i = 0; i < voices.size(); i++) render_voice(voices[i], 12345u + 7919u * (uint32_t)i, mix);
+    remove_rumble(mix);
     size_t fade_in = SFX_RATE / 1000, fade_out = SFX_RATE / 250;
     for (size_t i = 0; i < fade_in && i < mix.size(); i++) mix[i] *= (double)i / fade_in;
     for (size_t i = 0; i < fade_out && i < mix.size(); i++) mix[mix.size() - 1 - i] *= (double)i / fade_out;
