@@ -83,7 +83,8 @@ static int render_one(const char* module_path, const char* wav_path) {
     LoopJoins joins = measure_loop_joins(played);
     double seconds = played.pcm.frames() / (double)MEASURE_RATE;
     if (played.joins.empty())
-        printf("%s: ends, length %.2f s", module_path, seconds);
+        printf("%s: ends, length %.2f s, audible until %.2f s", module_path, seconds,
+               audible_end(played.pcm) / (double)MEASURE_RATE);
     else
         printf("%s: loops, first pass %.2f s, %zu joins", module_path, played.joins[0] / (double)MEASURE_RATE,
                played.joins.size());
