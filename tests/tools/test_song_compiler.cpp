@@ -6,6 +6,7 @@
 
 #include "compile.h"
 #include "support/support.h"
+#include "synth_measure.h"
 
 static const char* const SONG_HEAD =
     "tempo 120\ninstrument lead tone\nwave saw 8\ninstrument k kick\ndrum k k\n"
@@ -112,4 +113,33 @@ TEST(SongCompiler, ReleasesWhatTheNextPatternDoesNotPlayAndHonoursTheRestart) {
         EXPECT_EQ(c.key_off, notes[c.channel].Note == KEY_OFF);
     }
     ModPlug_Unload(module);
+}
+
+// Gain lines multiply: one in instruments.inc lowers every song, a song's own sets it against the rest.
+TEST(SongCompiler, GainLinesSetTheMixLevel) {
+    TempDir dir;
+    struct Case {
+        const char* shared;
+        const char* own;
+        double db;  // against no gain at all
+    };
+    const Case cases[] = {
+        {"", "", 0}, {"", "gain 0.5\n", -6.02}, {"gain 0.5\n", "", -6.02}, {"gain 0.5\n", "gain 0.5\n", -12.04}};
+    double reference = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.shared) + "/" + c.own);
+        write_file("instruments.inc", c.shared);
+        Bytes out;
+        std::string error;
+        ASSERT_TRUE(compile_text(std::string(c.own) + "pattern a 64\nm: o4 l4 [c e g e]4\norder a\n", out, error))
+            << error;
+        ModPlugFile* module = load_module_at_game_settings(out);
+        ASSERT_NE(nullptr, module);
+        PlayedSong played;
+        play_through_player(module, 0, 128, 10 * MEASURE_RATE, played);
+        ModPlug_Unload(module);
+        double level = rms_dbfs(mono_of(played.pcm));
+        if (c.db == 0) reference = level;
+        EXPECT_NEAR(c.db, level - reference, 0.3);
+    }
 }

@@ -10,6 +10,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -187,6 +188,7 @@ static void print_effect_table(const std::string& sound_dir, const std::vector<d
     printf("%-8s %6s %6s %6s %6s %7s |", "effect", "length", "peak", "RMS", "DC", "2x peak");
     for (int32_t id = 1; id <= LEVEL_SONGS; id++) printf(" %5s%d", "s", id);
     printf("\n%-8s %6s %6s %6s %6s %7s |\n", "", "s", "dBFS", "dBFS", "%", "dBFS");
+    std::vector<double> differences;
     for (int32_t id = 0; id < SND_COUNT; id++) {
         std::vector<double> mono;
         std::string path = sound_dir + "/" + sound_entry_name(id) + ".wav";
@@ -204,8 +206,20 @@ static void print_effect_table(const std::string& sound_dir, const std::vector<d
         printf("%-8s %6.2f %6.1f %6.1f %6.1f %7.1f |", sound_entry_name(id), mono.size() / (double)MEASURE_RATE,
                20 * log10(fmax(peak, 1e-9)), rms_dbfs(mono), 100 * energy_share_below(mono, 25),
                20 * log10(fmax(2 * peak, 1e-9)));
-        for (int32_t song = 1; song <= LEVEL_SONGS; song++) printf(" %6.1f", loudest - level_medians[song]);
+        for (int32_t song = 1; song <= LEVEL_SONGS; song++) {
+            printf(" %6.1f", loudest - level_medians[song]);
+            differences.push_back(loudest - level_medians[song]);
+        }
         printf("\n");
+    }
+    if (!differences.empty()) {
+        std::vector<double> sorted = differences;
+        std::sort(sorted.begin(), sorted.end());
+        printf(
+            "Effect against song: median %.1f dB, from %.1f to %.1f dB. Lowering every song by %.1f dB centres\n"
+            "the effects on the music; all within 3 dB also needs a spread of at most 6 dB (now %.1f dB).\n",
+            median_of(differences), sorted.front(), sorted.back(), -median_of(differences),
+            sorted.back() - sorted.front());
     }
     printf("DC: share of the energy below 25 Hz. 2x peak: the effect started twice in one frame at 100 %%.\n");
 }

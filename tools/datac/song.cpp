@@ -9,7 +9,9 @@
 //   key ROOT major|minor       the song's key (C, F#, Bb ...), for the song tools and their
 //                              harmony check; it does not change the module
 //   speed TICKS                ticks per row, default 6
-//   gain FACTOR                scales every instrument's volume for this song (default 1)
+//   gain FACTOR                scales every instrument's volume for this song (default 1);
+//                              gain lines multiply, so one in instruments.inc sets the mix
+//                              level of every song and a song's own line sets it against the rest
 //   loop yes|no                yes (default): the last row jumps back to the restart entry,
 //                              so the song repeats seamlessly; no: the song ends
 //   restart N                  order entry the loop jumps back to (default 0); the same
@@ -231,8 +233,10 @@ static bool parse_restart(SongState& s, ParseCursor&, const SourceLine& line, st
 }
 
 static bool parse_gain(SongState& s, ParseCursor&, const SourceLine& line, std::string& error) {
-    if (line.words.size() != 2 || !parse_double(line.words[1], s.gain) || s.gain <= 0 || s.gain > 4)
+    double factor = 0;
+    if (line.words.size() != 2 || !parse_double(line.words[1], factor) || !(factor > 0) || factor > 4)
         return fail_line(line, "'gain' needs a factor above 0 and at most 4", error);
+    s.gain *= factor;
     return true;
 }
 
