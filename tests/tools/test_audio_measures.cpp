@@ -57,3 +57,15 @@ TEST(AudioMeasures, SilenceAndTheAudibleEnd) {
     EXPECT_NEAR(pcm.frames(), audible_end(pcm), 30);
     EXPECT_LT(longest_silence(pcm, 0, MEASURE_RATE), 3);
 }
+
+// An effect as loud as the song at full volume sits 16.6 dB under it at the default 19 of 128.
+TEST(AudioMeasures, EffectAgainstSong) {
+    std::vector<double> song = mono_of(sine(1000, 0.25, 5));
+    std::vector<double> effect = mono_of(sine(1000, 0.25, 0.3));
+    double level = song_level_db(song);
+    EXPECT_NEAR(-3.0 - 12.04, level, 0.3);
+    EXPECT_NEAR(0.0, effect_against_song_db(effect, 128, level), 0.2);
+    EXPECT_NEAR(20 * log10(19 / 128.0), effect_against_song_db(effect, 19, level), 0.2);
+    // A low thump counts for little against the same song.
+    EXPECT_LT(effect_against_song_db(mono_of(sine(60, 0.25, 0.3)), 128, level), -20);
+}

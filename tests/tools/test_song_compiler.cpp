@@ -7,6 +7,7 @@
 #include "compile.h"
 #include "support/support.h"
 #include "synth_measure.h"
+#include "synth_song.h"
 
 static const char* const SONG_HEAD =
     "tempo 120\ninstrument lead tone\nwave saw 8\ninstrument k kick\ndrum k k\n"
@@ -142,4 +143,42 @@ TEST(SongCompiler, GainLinesSetTheMixLevel) {
         if (c.db == 0) reference = level;
         EXPECT_NEAR(c.db, level - reference, 0.3);
     }
+}
+
+// The song tools' view: key, form, bars, roles alone, and the strong-beat clash check.
+TEST(SongCompiler, SummaryRolesAndHarmonyCheck) {
+    TempDir dir;
+    write_file("s.song",
+               "key C major\ntempo 120\ninstrument t tone\nchannel lead melody t\nchannel pad chord t voices=3 vol=16\n"
+               "pattern a 32\nlead: o5 c2 e2 | c2 c2\npad: o4 l1 C G\npattern b 16\nlead: o5 c+1\npad: o4 C,1\n"
+               "order a |: a b\n");
+    Bytes out;
+    SongSummary summary;
+    std::string error;
+    ASSERT_TRUE(compile_song_role("s.song", "", out, &summary, error)) << error;
+    EXPECT_EQ("C major", summary.key);
+    EXPECT_EQ("a |: a b", summary.form);
+    EXPECT_EQ(5, summary.bars);
+    EXPECT_EQ(3, summary.distinct_bars);  // a's two bars and b's; a's second bar differs by its jump back
+    // C over G on beats 1 and 3 of bar 2 and 4; C# over C on both beats of bar 5, outside the key too.
+    ASSERT_EQ(6u, summary.clashes.size());
+    EXPECT_EQ(2, summary.clashes[0].bar);
+    EXPECT_EQ("C5", summary.clashes[0].note);
+    EXPECT_EQ(0, summary.clashes[0].outside_scale);
+    EXPECT_EQ(5, summary.clashes[5].bar);
+    EXPECT_EQ(3, summary.clashes[5].beat);
+    EXPECT_EQ(1, summary.clashes[5].outside_scale);
+    // Each role alone: three pad voices at a quarter of the lead's volume sum 7.2 dB under it.
+    double level[2];
+    const char* const roles[2] = {"lead", "pad"};
+    for (int i = 0; i < 2; i++) {
+        ASSERT_TRUE(compile_song_role("s.song", roles[i], out, &summary, error)) << error;
+        ModPlugFile* module = load_module_at_game_settings(out);
+        ASSERT_NE(nullptr, module);
+        PlayedSong played;
+        play_through_player(module, 0, 128, 20 * MEASURE_RATE, played);
+        ModPlug_Unload(module);
+        level[i] = integrated_lufs(played.pcm);
+    }
+    EXPECT_NEAR(7.2, level[0] - level[1], 1.0);
 }

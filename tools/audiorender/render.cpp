@@ -124,8 +124,7 @@ static void print_song_table(const std::string& music_dir, std::vector<double>& 
         if (!play_song_as_game(bytes, played)) continue;
         std::vector<double> mono = mono_of(played.pcm);
         double lufs = integrated_lufs(played.pcm);
-        if (id >= 1 && id <= LEVEL_SONGS)
-            level_medians[id] = median_of(a_weighted_windows_db(mono, MEASURE_RATE / 10, MEASURE_RATE / 10));
+        if (id >= 1 && id <= LEVEL_SONGS) level_medians[id] = song_level_db(mono);
         // Each role alone, over the same stretch, against the whole mix.
         double role_db[4] = {NAN, NAN, NAN, NAN};
         const char* const roles[4] = {"lead", "pad", "bass", "drums"};
@@ -198,17 +197,13 @@ static void print_effect_table(const std::string& sound_dir, const std::vector<d
         }
         double peak = 0;
         for (double v : mono) peak = fmax(peak, fabs(v));
-        std::vector<double> quiet = mono;
-        for (double& v : quiet) v = v * DEFAULT_EFFECT_VOLUME / 128.0;
-        std::vector<double> windows = a_weighted_windows_db(quiet, MEASURE_RATE / 10, MEASURE_RATE / 100);
-        double loudest = -200;
-        for (double w : windows) loudest = fmax(loudest, w);
         printf("%-8s %6.2f %6.1f %6.1f %6.1f %7.1f |", sound_entry_name(id), mono.size() / (double)MEASURE_RATE,
                20 * log10(fmax(peak, 1e-9)), rms_dbfs(mono), 100 * energy_share_below(mono, 25),
                20 * log10(fmax(2 * peak, 1e-9)));
         for (int32_t song = 1; song <= LEVEL_SONGS; song++) {
-            printf(" %6.1f", loudest - level_medians[song]);
-            differences.push_back(loudest - level_medians[song]);
+            double against = effect_against_song_db(mono, DEFAULT_EFFECT_VOLUME, level_medians[song]);
+            printf(" %6.1f", against);
+            differences.push_back(against);
         }
         printf("\n");
     }

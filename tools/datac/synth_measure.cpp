@@ -351,3 +351,17 @@ double stereo_balance_db(const StereoPcm& pcm) {
     }
     return to_db(ll) - to_db(rr);
 }
+
+double song_level_db(const std::vector<double>& mono) {
+    return median_of(a_weighted_windows_db(mono, MEASURE_RATE / 10, MEASURE_RATE / 10));
+}
+
+double effect_against_song_db(const std::vector<double>& effect, int32_t volume, double song_level) {
+    std::vector<double> scaled = effect;
+    for (double& v : scaled) v = v * volume / 128.0;
+    // A 10 ms step finds the loudest window of a short effect closely enough.
+    std::vector<double> windows = a_weighted_windows_db(scaled, MEASURE_RATE / 10, MEASURE_RATE / 100);
+    double loudest = -200;
+    for (double w : windows) loudest = fmax(loudest, w);
+    return loudest - song_level;
+}

@@ -66,6 +66,13 @@ double loudness_range_lu(const StereoPcm& pcm);
 // A-weighted RMS (dB) of each window of `window` samples, stepping by `step`.
 std::vector<double> a_weighted_windows_db(const std::vector<double>& mono, int32_t window, int32_t step);
 
+// The level a song plays at, for comparing effects with it: the median A-weighted RMS
+// (dB) of its 100 ms windows.
+double song_level_db(const std::vector<double>& mono);
+// An effect's loudest 100 ms, A-weighted (dB), at a mixer volume (0..128), against a song's
+// level from song_level_db: 0 when the effect is as loud as the music.
+double effect_against_song_db(const std::vector<double>& effect, int32_t volume, double song_level);
+
 // Share (0..1) of the signal's energy below the given frequency, and in a band.
 double energy_share_below(const std::vector<double>& mono, double hz);
 double energy_share_band(const std::vector<double>& mono, double low_hz, double high_hz);
