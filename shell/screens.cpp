@@ -102,6 +102,11 @@ void opening_story() {
 }
 
 void finale(Hero* hero) {
+    // The last level's fanfare is over by now; the story and the name entry play
+    // the title song, as game over does, instead of silence.
+    music_free(current_module);
+    current_module = music_load(SONG_TITLE);
+    music_play(current_module, -1);
     wait_for_release();
     show_story(FINALE_LINES, sizeof FINALE_LINES / sizeof FINALE_LINES[0]);
     wait_for_action_or_quit(-1);

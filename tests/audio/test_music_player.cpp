@@ -12,6 +12,7 @@
 #include "floob.h"
 #include "storage/archive.h"
 #include "support/support.h"
+#include "synth_measure.h"
 
 static const int MIX_BYTES = 1024 * 4;  // one 1024-frame stereo 16-bit buffer
 
@@ -65,10 +66,10 @@ TEST_F(MusicPlayer, RepeatCountsEndAfterTheStatedPasses) {
     music_play(module, 1);
     EXPECT_EQ(once, buffers_until_detached(1000));
 
+    // The second pass follows the first without a gap: one pass of 16 rows later.
     music_play(module, 2);
     int twice = buffers_until_detached(1000);
-    EXPECT_GE(twice, 2 * once - 1);
-    EXPECT_LE(twice, 2 * once + 1);
+    EXPECT_NEAR(twice - once, 16 * 6 * 441 / 1024.0, 1.0);
 
     music_play(module, -1);
     EXPECT_EQ(1000, buffers_until_detached(1000));
@@ -161,4 +162,77 @@ TEST(SongTable, EntryNamesAndTitles) {
     EXPECT_STREQ("", song_title(11));
     EXPECT_STREQ("", song_title(-1));
     EXPECT_EQ(nullptr, music_load(13));
+}
+
+// Loop joins through the real callback, without an audio device: a module compiled
+// from the given text, played for the given frames.
+static PlayedSong play_song_text(const std::string& text, int32_t repeat, int64_t frames) {
+    PlayedSong played;
+    TempDir dir;
+    write_file("loop.song", text);
+    Bytes bytes;
+    std::string error;
+    EXPECT_TRUE(compile_song("loop.song", bytes, error)) << error;
+    ModPlugFile* module = load_module_at_game_settings(bytes);
+    EXPECT_NE(nullptr, module);
+    play_through_player(module, repeat, 128, frames, played);
+    ModPlug_Unload(module);
+    return played;
+}
+
+// Frames where a note starts after a stretch of silence.
+static std::vector<int64_t> note_onsets(const StereoPcm& pcm) {
+    std::vector<int64_t> onsets;
+    int64_t quiet = 1000;
+    for (int64_t i = 0; i < pcm.frames(); i++) {
+        if (abs(pcm.samples[i * 2]) < 300) {
+            quiet++;
+            continue;
+        }
+        if (quiet >= 600) onsets.push_back(i);
+        quiet = 0;
+    }
+    return onsets;
+}
+
+TEST(MusicLoop, EveryPassStartsOnTheBeatAtItsRestartEntry) {
+    const std::string head =
+        "tempo 125\ninstrument s tone\nwave square 5\nattack 0\nrelease 0\nchannel m melody s\n"
+        "pattern i 32\nm: o4 c2 r2 r1\npattern a 16\nm: o5 c2 r2\n";
+    const int64_t row = 6 * 441;
+    struct Case {
+        const char* order;
+        int32_t repeat;
+        std::vector<int64_t> rows;  // where notes start
+        int32_t ends;
+    };
+    const Case cases[] = {
+        {"order i |: a\n", -1, {0, 32, 48, 64, 80, 96}, 0},
+        {"restart 1\norder i a\n", -1, {0, 32, 48, 64, 80, 96}, 0},
+        {"order i a\n", -1, {0, 32, 48, 80, 96}, 0},
+        // A song that plays once, repeated: the next pass starts where the last row ends.
+        {"loop no\norder i a\n", -1, {0, 32, 48, 80, 96}, 0},
+        {"order i |: a\n", 2, {0, 32, 48}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.order);
+        PlayedSong played = play_song_text(head + c.order, c.repeat, 100 * row);
+        std::vector<int64_t> onsets = note_onsets(played.pcm);
+        ASSERT_EQ(c.rows.size(), onsets.size());
+        for (size_t i = 0; i < onsets.size(); i++) EXPECT_NEAR(c.rows[i] * row, onsets[i] - onsets[0], 30) << i;
+        EXPECT_EQ(c.ends, played.ended);
+        if (c.ends) {
+            EXPECT_LE(played.pcm.frames(), 64 * row + 1024);
+        }
+    }
+}
+
+TEST(MusicLoop, AHeldNoteGoesOnThroughTheJoin) {
+    const std::string head = "tempo 125\ninstrument s tone\nwave sine\nchannel m melody s\npattern a 16\nm: o4 c1\n";
+    for (const char* tail : {"order a\n", "loop no\norder a\n"}) {
+        SCOPED_TRACE(tail);
+        PlayedSong played = play_song_text(head + tail, -1, 3 * 16 * 6 * 441);
+        ASSERT_GE(played.joins.size(), 2u);
+        EXPECT_LE(longest_silence(played.pcm, 2000), MEASURE_RATE / 50);
+    }
 }

@@ -2,12 +2,14 @@
 // bonuses, the finale after level 10, game over with the name entry and the
 // continue question, and leaving the opening story.
 #include <gtest/gtest.h>
+#include <libmodplug/modplug.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
 #include <vector>
 
+#include "audio/music.h"
 #include "compile.h"
 #include "floob.h"
 #include "gfx/video.h"
@@ -47,7 +49,8 @@ void make_data() { make_data_with_maps(exit_level()); }
 
 struct Snap {
     int32_t level, alive, points, lives, timer, menu, highlighted, frame, quit_signal;
-    uint32_t band;  // hash of frame rows 160..191, where "NEXT STAGE" and "COMING UP" go
+    uint32_t band;     // hash of frame rows 160..191, where "NEXT STAGE" and "COMING UP" go
+    std::string song;  // the name of the module playing
 };
 
 Snap snaps[MAX_SNAPS];
@@ -67,8 +70,17 @@ uint32_t hash_band() {
 
 void observe(int32_t position) {
     if (position < 0 || position >= MAX_SNAPS) return;
-    snaps[position] = {current_level, world.hero.alive,  points,      lives,       level_timer,
-                       menu_state,    highlighted_entry, level_frame, quit_signal, hash_band()};
+    snaps[position] = {current_level,
+                       world.hero.alive,
+                       points,
+                       lives,
+                       level_timer,
+                       menu_state,
+                       highlighted_entry,
+                       level_frame,
+                       quit_signal,
+                       hash_band(),
+                       music_hooked ? ModPlug_GetName(music_hooked) : ""};
     snap_count = position + 1;
 }
 
@@ -200,6 +212,8 @@ TEST_F(Screens, LevelTenShowsNoNextStageAndTheFinaleLeadsToTheHighScoreView) {
 
     int32_t finale = find(s10, [](const Snap& x) { return x.level == 11; });
     ASSERT_GT(finale, s10) << "the finale follows level 10";
+    // The fanfare ends by itself after the level end; the finale does not wait in its silence.
+    EXPECT_EQ("Floob 2 (Intro)", snaps[finale].song) << "the finale plays the title song";
     int32_t title = find(finale, [](const Snap& x) { return x.level == 0; });
     ASSERT_GT(title, finale);
     EXPECT_EQ(-3, snaps[snap_count - 1].menu) << "the entered score opens the high-score view";

@@ -1,20 +1,32 @@
-// floobaudio: renders a compiled song through libmodplug with the game's own settings
-// into a WAV file for listening, and prints what a reviewer checks.
-//   floobaudio MODULE OUTPUT.wav
-// A song that loops is rendered to its length plus five seconds, so the join can be heard.
+// floobaudio: renders songs through the game's own music player and measures what the
+// composers and the sound designer check.
+//   floobaudio render MODULE OUTPUT.wav      one song as the game plays it (loops included)
+//   floobaudio report MUSIC_DIR SOUND_DIR    the song table (from the .song sources) and the
+//                                           effect table (from the built .wav effects)
+//   floobaudio harmony SONG.song...          strong-beat lead notes outside the chord under them
 #include <libmodplug/modplug.h>
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
+#include <algorithm>
+#include <string>
 #include <vector>
 
 #include "audio/music.h"
 #include "audio/sound.h"
+#include "compile.h"
+#include "floob.h"
+#include "synth_measure.h"
+#include "synth_song.h"
 
-static std::vector<uint8_t> read_all(const char* path) {
+static const int32_t DEFAULT_EFFECT_VOLUME = 19;  // 15 % of the mixer's 128
+static const int32_t LEVEL_SONGS = 10;
+
+static std::vector<uint8_t> read_all(const std::string& path) {
     std::vector<uint8_t> data;
-    FILE* f = fopen(path, "rb");
+    FILE* f = fopen(path.c_str(), "rb");
     if (!f) return data;
     uint8_t buffer[65536];
     size_t n;
@@ -33,67 +45,217 @@ static void put16(FILE* f, uint32_t v) {
     fwrite(b, 1, 2, f);
 }
 
-int main(int argc, char** argv) {
-    if (argc != 3) {
-        fprintf(stderr, "usage: floobaudio MODULE OUTPUT.wav\n");
-        return 2;
-    }
-    std::vector<uint8_t> data = read_all(argv[1]);
-    audio_frequency = 22050;
-    audio_channels = 2;
-    music_apply_settings();
-    ModPlugFile* module = data.empty() ? nullptr : ModPlug_Load(data.data(), (int)data.size());
-    if (!module) {
-        fprintf(stderr, "floobaudio: %s: libmodplug does not load it\n", argv[1]);
-        return 1;
-    }
-    ModPlug_SetMasterVolume(module, 128);
-    int32_t length_ms = ModPlug_GetLength(module);
-    int32_t limit = (length_ms + 5000) * 22050 / 1000;
-    std::vector<int16_t> pcm;
-    int16_t buffer[2048];
-    int32_t ended = 0;
-    while ((int32_t)pcm.size() / 2 < limit) {
-        int got = ModPlug_Read(module, buffer, sizeof buffer);
-        pcm.insert(pcm.end(), buffer, buffer + got / 2);
-        if (got < (int)sizeof buffer) {
-            ended = 1;
-            break;
-        }
-    }
-    ModPlug_Unload(module);
-    double peak = 0, sum = 0;
-    int32_t quiet = 0, longest_quiet = 0;
-    for (size_t i = 0; i + 1 < pcm.size(); i += 2) {
-        int32_t a = abs(pcm[i]) > abs(pcm[i + 1]) ? abs(pcm[i]) : abs(pcm[i + 1]);
-        peak = fmax(peak, a);
-        sum += (double)pcm[i] * pcm[i] + (double)pcm[i + 1] * pcm[i + 1];
-        quiet = a < 100 ? quiet + 1 : 0;  // below -50 dBFS
-        if (quiet > longest_quiet) longest_quiet = quiet;
-    }
-    double rms = pcm.empty() ? 0 : sqrt(sum / pcm.size());
-    printf("%s: %s, length %.2f s, peak %.1f dBFS, rms %.1f dBFS, longest quiet stretch %.2f s\n", argv[1],
-           ended ? "ends" : "loops", length_ms / 1000.0, 20 * log10(fmax(peak, 1) / 32768.0),
-           20 * log10(fmax(rms, 1) / 32768.0), longest_quiet / 22050.0);
-    FILE* out = fopen(argv[2], "wb");
-    if (!out) {
-        fprintf(stderr, "floobaudio: %s: cannot write\n", argv[2]);
-        return 1;
-    }
-    uint32_t bytes = (uint32_t)pcm.size() * 2;
+static bool write_wav(const char* path, const StereoPcm& pcm) {
+    FILE* out = fopen(path, "wb");
+    if (!out) return false;
+    uint32_t bytes = (uint32_t)pcm.samples.size() * 2;
     fwrite("RIFF", 1, 4, out);
     put32(out, 36 + bytes);
     fwrite("WAVEfmt ", 1, 8, out);
     put32(out, 16);
     put16(out, 1);
     put16(out, 2);
-    put32(out, 22050);
-    put32(out, 22050 * 4);
+    put32(out, MEASURE_RATE);
+    put32(out, MEASURE_RATE * 4);
     put16(out, 4);
     put16(out, 16);
     fwrite("data", 1, 4, out);
     put32(out, bytes);
-    fwrite(pcm.data(), 2, pcm.size(), out);
-    fclose(out);
+    fwrite(pcm.samples.data(), 2, pcm.samples.size(), out);
+    return fclose(out) == 0;
+}
+
+// Plays a module as the game does for the given number of frames.
+static bool play_module_bytes(const std::vector<uint8_t>& bytes, int64_t limit, PlayedSong& played) {
+    ModPlugFile* module = load_module_at_game_settings(bytes);
+    if (!module) return false;
+    play_through_player(module, -1, 128, limit, played);
+    ModPlug_Unload(module);
+    return true;
+}
+
+static int render_one(const char* module_path, const char* wav_path) {
+    std::vector<uint8_t> bytes = read_all(module_path);
+    PlayedSong played;
+    if (!play_song_as_game(bytes, played)) {
+        fprintf(stderr, "floobaudio: %s: libmodplug does not load it\n", module_path);
+        return 1;
+    }
+    LoopJoins joins = measure_loop_joins(played);
+    double seconds = played.pcm.frames() / (double)MEASURE_RATE;
+    if (played.joins.empty())
+        printf("%s: ends, length %.2f s, audible until %.2f s", module_path, seconds,
+               audible_end(played.pcm) / (double)MEASURE_RATE);
+    else
+        printf("%s: loops, first pass %.2f s, %zu joins", module_path, played.joins[0] / (double)MEASURE_RATE,
+               played.joins.size());
+    printf(", peak %.1f dBFS, %.1f LUFS, longest quiet stretch %.0f ms", peak_dbfs(played.pcm),
+           integrated_lufs(played.pcm), longest_silence(played.pcm) * 1000.0 / MEASURE_RATE);
+    if (!played.joins.empty())
+        printf(", at the joins: silence %.0f ms, quietest 50 ms %.1f dB under the median", joins.silence_ms,
+               -joins.dip_db);
+    printf("\n");
+    if (!write_wav(wav_path, played.pcm)) {
+        fprintf(stderr, "floobaudio: %s: cannot write\n", wav_path);
+        return 1;
+    }
     return 0;
+}
+
+static std::string song_source(const std::string& dir, int32_t id) { return dir + "/" + song_entry_name(id) + ".song"; }
+
+static void print_song_table(const std::string& music_dir, std::vector<double>& level_medians) {
+    printf("Songs (rendered through the game's player at the default settings, music at 100 %%)\n");
+    printf("%-18s %-9s %5s %7s %6s %6s %6s %6s %6s %5s %6s %6s %7s %6s %5s %6s  %s\n", "song", "key", "bpm", "bars",
+           "lead", "pad", "bass", "drums", "LUFS", "LRA", "join", "dip", "centr.", "2-6k", "corr", "bal.", "form");
+    printf("%-18s %-9s %5s %7s %6s %6s %6s %6s %6s %5s %6s %6s %7s %6s %5s %6s\n", "", "", "", "dist/all", "dB", "dB",
+           "dB", "dB", "", "LU", "ms", "dB", "Hz", "dB", "", "dB");
+    level_medians.assign(LEVEL_SONGS + 1, -200);
+    for (int32_t id = 0; id < SONG_COUNT; id++) {
+        std::string path = song_source(music_dir, id);
+        std::vector<uint8_t> bytes;
+        SongSummary summary;
+        std::string error;
+        if (!compile_song_role(path.c_str(), std::string(), bytes, &summary, error)) {
+            printf("%-18s %s\n", song_entry_name(id), error.c_str());
+            continue;
+        }
+        PlayedSong played;
+        if (!play_song_as_game(bytes, played)) continue;
+        std::vector<double> mono = mono_of(played.pcm);
+        double lufs = integrated_lufs(played.pcm);
+        if (id >= 1 && id <= LEVEL_SONGS) level_medians[id] = song_level_db(mono);
+        // Each role alone, over the same stretch, against the whole mix.
+        double role_db[4] = {NAN, NAN, NAN, NAN};
+        const char* const roles[4] = {"lead", "pad", "bass", "drums"};
+        for (int32_t r = 0; r < 4; r++) {
+            std::vector<uint8_t> alone;
+            SongSummary ignored;
+            if (!compile_song_role(path.c_str(), roles[r], alone, &ignored, error)) continue;
+            PlayedSong part;
+            if (!play_module_bytes(alone, played.pcm.frames(), part)) continue;
+            if (part.pcm.frames() > 0 && peak_dbfs(part.pcm) > -90) role_db[r] = integrated_lufs(part.pcm) - lufs;
+        }
+        LoopJoins joins = measure_loop_joins(played);
+        char bars[32];
+        snprintf(bars, sizeof bars, "%d/%d", summary.distinct_bars, summary.bars);
+        printf("%-18s %-9s %5d %7s", song_entry_name(id), summary.key.c_str(), summary.bpm, bars);
+        for (double v : role_db) {
+            if (isnan(v))
+                printf(" %6s", "-");
+            else
+                printf(" %6.1f", v);
+        }
+        printf(" %6.1f %5.1f", lufs, loudness_range_lu(played.pcm));
+        if (played.joins.empty())
+            printf(" %6s %6s", "ends", "-");
+        else
+            printf(" %6.0f %6.1f", joins.silence_ms, joins.dip_db);
+        printf(" %7.0f %6.1f %5.2f %6.1f  %s\n", spectral_centroid(mono),
+               10 * log10(fmax(energy_share_band(mono, 2000, 6000), 1e-12)), stereo_correlation(played.pcm),
+               stereo_balance_db(played.pcm), summary.form.c_str());
+    }
+    printf("lead/pad/bass/drums: the role's channels alone against the whole mix (LUFS difference).\n");
+    printf("join: longest silence within 1 s of a loop join; dip: quietest 50 ms there against the song's median.\n");
+    printf("2-6k: share of the energy from 2 to 6 kHz; corr: left/right correlation; bal.: left over right.\n\n");
+}
+
+// Mono samples of a 16-bit PCM WAV, as doubles in -1..1.
+static bool read_wav_mono(const std::string& path, std::vector<double>& mono) {
+    std::vector<uint8_t> b = read_all(path);
+    mono.clear();
+    if (b.size() < 44 || memcmp(b.data(), "RIFF", 4) != 0) return false;
+    int32_t channels = b[22] | b[23] << 8;
+    size_t at = 12;
+    while (at + 8 <= b.size()) {
+        uint32_t size = (uint32_t)(b[at + 4] | b[at + 5] << 8 | b[at + 6] << 16 | (uint32_t)b[at + 7] << 24);
+        if (memcmp(&b[at], "data", 4) == 0) {
+            size_t end = std::min(b.size(), at + 8 + (size_t)size);
+            for (size_t i = at + 8; i + 2 * (size_t)channels <= end; i += 2 * (size_t)channels)
+                mono.push_back((int16_t)(b[i] | b[i + 1] << 8) / 32768.0);
+            return channels >= 1;
+        }
+        at += 8 + size + (size & 1);
+    }
+    return false;
+}
+
+static void print_effect_table(const std::string& sound_dir, const std::vector<double>& level_medians) {
+    printf("Effects (level: the loudest 100 ms, A-weighted, at the default effect volume of %d/128,\n",
+           DEFAULT_EFFECT_VOLUME);
+    printf("against the median A-weighted 100 ms level of each level song at the default music volume)\n");
+    printf("%-8s %6s %6s %6s %6s %7s |", "effect", "length", "peak", "RMS", "DC", "2x peak");
+    for (int32_t id = 1; id <= LEVEL_SONGS; id++) printf(" %5s%d", "s", id);
+    printf("\n%-8s %6s %6s %6s %6s %7s |\n", "", "s", "dBFS", "dBFS", "%", "dBFS");
+    std::vector<double> differences;
+    for (int32_t id = 0; id < SND_COUNT; id++) {
+        std::vector<double> mono;
+        std::string path = sound_dir + "/" + sound_entry_name(id) + ".wav";
+        if (!read_wav_mono(path, mono)) {
+            printf("%-8s cannot read %s\n", sound_entry_name(id), path.c_str());
+            continue;
+        }
+        double peak = 0;
+        for (double v : mono) peak = fmax(peak, fabs(v));
+        printf("%-8s %6.2f %6.1f %6.1f %6.1f %7.1f |", sound_entry_name(id), mono.size() / (double)MEASURE_RATE,
+               20 * log10(fmax(peak, 1e-9)), rms_dbfs(mono), 100 * energy_share_below(mono, 25),
+               20 * log10(fmax(2 * peak, 1e-9)));
+        for (int32_t song = 1; song <= LEVEL_SONGS; song++) {
+            double against = effect_against_song_db(mono, DEFAULT_EFFECT_VOLUME, level_medians[song]);
+            printf(" %6.1f", against);
+            differences.push_back(against);
+        }
+        printf("\n");
+    }
+    if (!differences.empty()) {
+        std::vector<double> sorted = differences;
+        std::sort(sorted.begin(), sorted.end());
+        printf(
+            "Effect against song: median %.1f dB, from %.1f to %.1f dB. Lowering every song by %.1f dB centres\n"
+            "the effects on the music; all within 3 dB also needs a spread of at most 6 dB (now %.1f dB).\n",
+            median_of(differences), sorted.front(), sorted.back(), -median_of(differences),
+            sorted.back() - sorted.front());
+    }
+    printf("DC: share of the energy below 25 Hz. 2x peak: the effect started twice in one frame at 100 %%.\n");
+}
+
+static int print_harmony(int argc, char** argv) {
+    int status = 0;
+    for (int i = 2; i < argc; i++) {
+        std::vector<uint8_t> bytes;
+        SongSummary summary;
+        std::string error;
+        if (!compile_song_role(argv[i], std::string(), bytes, &summary, error)) {
+            fprintf(stderr, "floobaudio: %s\n", error.c_str());
+            status = 1;
+            continue;
+        }
+        int32_t lead = 0, outside = 0;
+        for (const SongClash& c : summary.clashes) {
+            lead += c.channel.compare(0, 4, "lead") == 0;
+            outside += c.outside_scale;
+        }
+        printf("%s (%s): %zu strong-beat melody notes outside the chord (%d of the lead), %d outside the scale\n",
+               argv[i], summary.key.c_str(), summary.clashes.size(), lead, outside);
+        for (const SongClash& c : summary.clashes)
+            printf("  bar %3d beat %d %-6s (%s): %-4s over %s%s\n", c.bar, c.beat, c.channel.c_str(), c.pattern.c_str(),
+                   c.note.c_str(), c.chord.c_str(), c.outside_scale ? "  outside the scale" : "");
+    }
+    return status;
+}
+
+int main(int argc, char** argv) {
+    if (argc == 4 && strcmp(argv[1], "render") == 0) return render_one(argv[2], argv[3]);
+    if (argc == 4 && strcmp(argv[1], "report") == 0) {
+        std::vector<double> medians;
+        print_song_table(argv[2], medians);
+        print_effect_table(argv[3], medians);
+        return 0;
+    }
+    if (argc >= 3 && strcmp(argv[1], "harmony") == 0) return print_harmony(argc, argv);
+    fprintf(stderr,
+            "usage: floobaudio render MODULE OUTPUT.wav\n"
+            "       floobaudio report MUSIC_DIR SOUND_DIR\n"
+            "       floobaudio harmony SONG.song...\n");
+    return 2;
 }

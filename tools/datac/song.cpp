@@ -6,11 +6,16 @@
 //
 //   title TEXT...              module name (at most 20 characters are kept)
 //   tempo BPM                  beats per minute, 32..255; a row is a sixteenth note
+//   key ROOT major|minor       the song's key (C, F#, Bb ...), for the song tools and their
+//                              harmony check; it does not change the module
 //   speed TICKS                ticks per row, default 6
-//   gain FACTOR                scales every instrument's volume for this song (default 1)
+//   gain FACTOR                scales every instrument's volume for this song (default 1);
+//                              gain lines multiply, so one in instruments.inc sets the mix
+//                              level of every song and a song's own line sets it against the rest
 //   loop yes|no                yes (default): the last row jumps back to the restart entry,
 //                              so the song repeats seamlessly; no: the song ends
-//   restart N                  order entry the loop jumps back to (default 0)
+//   restart N                  order entry the loop jumps back to (default 0); the same
+//                              as the marker '|:' in the order line
 //   instrument NAME KIND       KIND: tone, kick, snare, hat, clap, tom, crash; followed by
 //                              its keys: wave SHAPE [HARMONICS], bright S, attack S, decay S,
 //                              sustain 0..1, release S, vibrato DEPTH RATE, volume 0..64,
@@ -24,7 +29,9 @@
 //   pattern NAME ROWS [from OTHER]
 //                              then lines "CHANNEL: ..." for that pattern; "from" copies
 //                              another pattern, and the lines given replace its channels
-//   order NAME[+N|-N] ...      the play order, each entry optionally transposed in semitones
+//   order NAME[+N|-N] ...      the play order, each entry optionally transposed in semitones;
+//                              a word '|:' before an entry makes it the restart entry, so
+//                              "order intro |: a b" plays the intro once and then loops a b
 //
 // Melody lines (music-macro notation): c d e f g a b with + or # (sharp) or - (flat), then
 // an optional length (1 2 4 8 16, dotted with '.'); r rest (the note is released); ^ tie
@@ -42,6 +49,7 @@
 
 #include "compile.h"
 #include "synth_instrument.h"
+#include "synth_song.h"
 #include "synth_text.h"
 #include "synth_xm.h"
 
@@ -65,8 +73,10 @@ struct SongPattern {
 };
 
 struct SongState {
-    std::string title;
-    int32_t bpm = 125, speed = 6, loop = 1, restart = 0;
+    std::string title, key_text;
+    int32_t key_root = -1, key_minor = 0;
+    std::vector<std::string> order_words;
+    int32_t bpm = 125, speed = 6, loop = 1, restart = 0, restart_marked = 0;
     double gain = 1;
     std::vector<InstrumentDef> instruments;
     std::map<char, int32_t> drums;  // letter -> instrument index + 1
@@ -155,138 +165,210 @@ static bool parse_channel(SongState& s, const SourceLine& line, std::string& err
     return true;
 }
 
-// Reads the lines of the instrument file and the song into the state.
-static bool parse_lines(SongState& s, const std::vector<SourceLine>& lines, std::string& error) {
+static const int32_t NOTE_STEPS[7] = {9, 11, 0, 2, 4, 5, 7};  // a b c d e f g
+
+// "key ROOT major|minor"
+static bool parse_key(SongState& s, const SourceLine& line, std::string& error) {
+    const std::string* root = line.words.size() == 3 ? &line.words[1] : nullptr;
+    int32_t ok = root && root->size() <= 2 && (*root)[0] >= 'A' && (*root)[0] <= 'G' &&
+                 (line.words[2] == "major" || line.words[2] == "minor");
+    if (ok && root->size() == 2) ok = (*root)[1] == '#' || (*root)[1] == 'b';
+    if (!ok) {
+        error = source_error(line, "'key' needs ROOT (C, F#, Bb ...) and major or minor");
+        return false;
+    }
+    int32_t pitch = NOTE_STEPS[(*root)[0] - 'A'];
+    if (root->size() == 2) pitch += (*root)[1] == '#' ? 1 : -1;
+    s.key_root = (pitch + 12) % 12;
+    s.key_minor = line.words[2] == "minor";
+    s.key_text = *root + " " + line.words[2];
+    return true;
+}
+
+// What the line being read belongs to: the instrument whose keys follow, the pattern
+// whose channel lines follow.
+struct ParseCursor {
     InstrumentDef* instrument = nullptr;
     SongPattern* pattern = nullptr;
+};
+
+static bool fail_line(const SourceLine& line, const std::string& what, std::string& error) {
+    error = source_error(line, what);
+    return false;
+}
+
+// "NAME: ..." inside a pattern.
+static bool parse_channel_line(SongState& s, ParseCursor& at, const SourceLine& line, std::string& error) {
+    const std::string& key = line.words[0];
+    if (!at.pattern) return fail_line(line, "channel line outside a pattern", error);
+    std::string name = key.substr(0, key.size() - 1);
+    bool known = false;
+    for (const SongChannel& c : s.channels) known = known || c.name == name;
+    if (!known) return fail_line(line, "unknown channel '" + name + "'", error);
+    at.pattern->lines[name].push_back(line);
+    return true;
+}
+
+static bool parse_title(SongState& s, ParseCursor&, const SourceLine& line, std::string&) {
+    s.title.clear();
+    for (size_t i = 1; i < line.words.size(); i++) s.title += (i > 1 ? " " : "") + line.words[i];
+    return true;
+}
+
+static bool parse_key_line(SongState& s, ParseCursor&, const SourceLine& line, std::string& error) {
+    return parse_key(s, line, error);
+}
+
+static bool parse_tempo(SongState& s, ParseCursor&, const SourceLine& line, std::string& error) {
+    return number_word(line, 1, 32, 255, s.bpm, error);
+}
+
+static bool parse_speed(SongState& s, ParseCursor&, const SourceLine& line, std::string& error) {
+    return number_word(line, 1, 1, 31, s.speed, error);
+}
+
+static bool parse_restart(SongState& s, ParseCursor&, const SourceLine& line, std::string& error) {
+    if (s.restart_marked) return fail_line(line, "the restart is already marked with '|:' in the order", error);
+    return number_word(line, 1, 0, 255, s.restart, error);
+}
+
+static bool parse_gain(SongState& s, ParseCursor&, const SourceLine& line, std::string& error) {
+    double factor = 0;
+    if (line.words.size() != 2 || !parse_double(line.words[1], factor) || !(factor > 0) || factor > 4)
+        return fail_line(line, "'gain' needs a factor above 0 and at most 4", error);
+    s.gain *= factor;
+    return true;
+}
+
+static bool parse_loop(SongState& s, ParseCursor&, const SourceLine& line, std::string& error) {
+    if (line.words.size() != 2 || (line.words[1] != "yes" && line.words[1] != "no"))
+        return fail_line(line, "'loop' is yes or no", error);
+    s.loop = line.words[1] == "yes";
+    return true;
+}
+
+// "instrument NAME KIND"; its keys follow on the next lines.
+static bool parse_instrument_start(SongState& s, ParseCursor& at, const SourceLine& line, std::string& error) {
+    InstrumentDef def;
+    if (line.words.size() != 3 || !instrument_kind_from_word(line.words[2], def.kind))
+        return fail_line(line, "'instrument' needs NAME KIND (tone kick snare hat clap tom crash)", error);
+    def.name = line.words[1];
+    if (find_instrument(s, def.name)) return fail_line(line, "instrument '" + def.name + "' defined twice", error);
+    if (s.instruments.size() >= 100) return fail_line(line, "too many instruments", error);
+    s.instruments.push_back(def);
+    at.instrument = &s.instruments.back();
+    return true;
+}
+
+static bool parse_drum(SongState& s, ParseCursor&, const SourceLine& line, std::string& error) {
+    int32_t index = line.words.size() == 3 ? find_instrument(s, line.words[2]) : 0;
+    char letter = line.words.size() == 3 && line.words[1].size() == 1 ? line.words[1][0] : 0;
+    if (!index || letter < 'a' || letter > 'z')
+        return fail_line(line, "'drum' needs a lower-case LETTER and a known INSTRUMENT", error);
+    s.drums[letter] = index;
+    return true;
+}
+
+static bool parse_channel_declaration(SongState& s, ParseCursor&, const SourceLine& line, std::string& error) {
+    return parse_channel(s, line, error);
+}
+
+// "pattern NAME ROWS [from OTHER]"; its channel lines follow.
+static bool parse_pattern_start(SongState& s, ParseCursor& at, const SourceLine& line, std::string& error) {
+    SongPattern p;
+    bool copied = line.words.size() == 5;
+    if (line.words.size() != 3 && !(copied && line.words[3] == "from"))
+        return fail_line(line, "'pattern' needs NAME ROWS [from OTHER]", error);
+    if (find_pattern(s, line.words[1]) >= 0)
+        return fail_line(line, "pattern '" + line.words[1] + "' defined twice", error);
+    if (copied && find_pattern(s, line.words[4]) < 0)
+        return fail_line(line, "unknown pattern '" + line.words[4] + "'", error);
+    p.name = line.words[1];
+    if (!number_word(line, 2, 1, 256, p.rows, error)) return false;
+    if ((int32_t)s.patterns.size() >= SONG_MAX_PATTERNS) return fail_line(line, "too many patterns", error);
+    s.patterns.push_back(p);
+    at.pattern = &s.patterns.back();
+    // Lines given for a copied pattern replace the copied ones channel by channel.
+    if (copied) {
+        for (auto& entry : s.patterns[find_pattern(s, line.words[4])].lines)
+            at.pattern->lines["=" + entry.first] = entry.second;
+    }
+    return true;
+}
+
+// One word of the order line: "|:" or NAME[+N|-N].
+static bool parse_order_word(SongState& s, const SourceLine& line, const std::string& word, std::string& error) {
+    if (word == "|:") {
+        if (s.restart_marked || s.restart != 0) return fail_line(line, "the restart is marked twice", error);
+        s.restart_marked = 1;
+        s.restart = (int32_t)s.order.size();
+        return true;
+    }
+    std::string name = word;
+    int32_t shift = 0;
+    size_t sign = name.find_first_of("+-");
+    if (sign != std::string::npos) {
+        if (!parse_int(name.substr(sign), shift) || shift < -24 || shift > 24)
+            return fail_line(line, "bad transposition in '" + word + "'", error);
+        name.resize(sign);
+    }
+    int32_t index = find_pattern(s, name);
+    if (index < 0) return fail_line(line, "unknown pattern '" + name + "'", error);
+    s.order.push_back({index, shift});
+    s.order_words.push_back(word);
+    return true;
+}
+
+static bool parse_order(SongState& s, ParseCursor&, const SourceLine& line, std::string& error) {
+    s.order_line = line;
+    for (size_t i = 1; i < line.words.size(); i++)
+        if (!parse_order_word(s, line, line.words[i], error)) return false;
+    return true;
+}
+
+struct SongKeyword {
+    const char* word;
+    bool (*parse)(SongState&, ParseCursor&, const SourceLine&, std::string&);
+};
+
+static const SongKeyword SONG_KEYWORDS[] = {{"title", parse_title},
+                                            {"key", parse_key_line},
+                                            {"tempo", parse_tempo},
+                                            {"speed", parse_speed},
+                                            {"restart", parse_restart},
+                                            {"gain", parse_gain},
+                                            {"loop", parse_loop},
+                                            {"instrument", parse_instrument_start},
+                                            {"drum", parse_drum},
+                                            {"channel", parse_channel_declaration},
+                                            {"pattern", parse_pattern_start},
+                                            {"order", parse_order}};
+
+static const SongKeyword* find_keyword(const std::string& word) {
+    for (const SongKeyword& k : SONG_KEYWORDS)
+        if (word == k.word) return &k;
+    return nullptr;
+}
+
+// Reads the lines of the instrument file and the song into the state.
+static bool parse_lines(SongState& s, const std::vector<SourceLine>& lines, std::string& error) {
+    ParseCursor at;
     for (const SourceLine& line : lines) {
         const std::string& key = line.words[0];
         if (key.size() > 1 && key.back() == ':') {
-            if (!pattern) {
-                error = source_error(line, "channel line outside a pattern");
-                return false;
-            }
-            std::string name = key.substr(0, key.size() - 1);
-            bool known = false;
-            for (const SongChannel& c : s.channels) known = known || c.name == name;
-            if (!known) {
-                error = source_error(line, "unknown channel '" + name + "'");
-                return false;
-            }
-            pattern->lines[name].push_back(line);
+            if (!parse_channel_line(s, at, line, error)) return false;
             continue;
         }
-        if (key != "instrument" && key != "drum" && key != "channel" && key != "pattern" && key != "order" &&
-            key != "title" && key != "tempo" && key != "speed" && key != "gain" && key != "loop" && key != "restart" &&
-            instrument) {
-            if (!parse_instrument_key(line, *instrument, error)) return false;
+        const SongKeyword* keyword = find_keyword(key);
+        // Any other line after "instrument" is one of that instrument's keys.
+        if (!keyword && at.instrument) {
+            if (!parse_instrument_key(line, *at.instrument, error)) return false;
             continue;
         }
-        instrument = nullptr;
-        if (key != "pattern" && key != "order") pattern = nullptr;
-        if (key == "title") {
-            s.title.clear();
-            for (size_t i = 1; i < line.words.size(); i++) s.title += (i > 1 ? " " : "") + line.words[i];
-        } else if (key == "tempo") {
-            if (!number_word(line, 1, 32, 255, s.bpm, error)) return false;
-        } else if (key == "speed") {
-            if (!number_word(line, 1, 1, 31, s.speed, error)) return false;
-        } else if (key == "restart") {
-            if (!number_word(line, 1, 0, 255, s.restart, error)) return false;
-        } else if (key == "gain") {
-            if (line.words.size() != 2 || !parse_double(line.words[1], s.gain) || s.gain <= 0 || s.gain > 4) {
-                error = source_error(line, "'gain' needs a factor above 0 and at most 4");
-                return false;
-            }
-        } else if (key == "loop") {
-            if (line.words.size() != 2 || (line.words[1] != "yes" && line.words[1] != "no")) {
-                error = source_error(line, "'loop' is yes or no");
-                return false;
-            }
-            s.loop = line.words[1] == "yes";
-        } else if (key == "instrument") {
-            InstrumentDef def;
-            if (line.words.size() != 3 || !instrument_kind_from_word(line.words[2], def.kind)) {
-                error = source_error(line, "'instrument' needs NAME KIND (tone kick snare hat clap tom crash)");
-                return false;
-            }
-            def.name = line.words[1];
-            if (find_instrument(s, def.name)) {
-                error = source_error(line, "instrument '" + def.name + "' defined twice");
-                return false;
-            }
-            if (s.instruments.size() >= 100) {
-                error = source_error(line, "too many instruments");
-                return false;
-            }
-            s.instruments.push_back(def);
-            instrument = &s.instruments.back();
-        } else if (key == "drum") {
-            int32_t index = line.words.size() == 3 ? find_instrument(s, line.words[2]) : 0;
-            char letter = line.words.size() == 3 && line.words[1].size() == 1 ? line.words[1][0] : 0;
-            if (!index || letter < 'a' || letter > 'z') {
-                error = source_error(line, "'drum' needs a lower-case LETTER and a known INSTRUMENT");
-                return false;
-            }
-            s.drums[letter] = index;
-        } else if (key == "channel") {
-            if (!parse_channel(s, line, error)) return false;
-        } else if (key == "pattern") {
-            SongPattern p;
-            if (line.words.size() != 3 && !(line.words.size() == 5 && line.words[3] == "from")) {
-                error = source_error(line, "'pattern' needs NAME ROWS [from OTHER]");
-                return false;
-            }
-            if (find_pattern(s, line.words[1]) >= 0) {
-                error = source_error(line, "pattern '" + line.words[1] + "' defined twice");
-                return false;
-            }
-            if (line.words.size() == 5) {
-                int32_t from = find_pattern(s, line.words[4]);
-                if (from < 0) {
-                    error = source_error(line, "unknown pattern '" + line.words[4] + "'");
-                    return false;
-                }
-                p.lines = s.patterns[from].lines;
-            }
-            p.name = line.words[1];
-            if (!number_word(line, 2, 1, 256, p.rows, error)) return false;
-            if ((int32_t)s.patterns.size() >= SONG_MAX_PATTERNS) {
-                error = source_error(line, "too many patterns");
-                return false;
-            }
-            s.patterns.push_back(p);
-            pattern = &s.patterns.back();
-            // Lines given for a copied pattern replace the copied ones channel by channel.
-            pattern->lines.clear();
-            if (line.words.size() == 5) {
-                for (auto& entry : s.patterns[find_pattern(s, line.words[4])].lines)
-                    pattern->lines["=" + entry.first] = entry.second;
-            }
-        } else if (key == "order") {
-            s.order_line = line;
-            for (size_t i = 1; i < line.words.size(); i++) {
-                std::string w = line.words[i];
-                int32_t shift = 0;
-                size_t sign = w.find_first_of("+-");
-                if (sign != std::string::npos) {
-                    if (!parse_int(w.substr(sign), shift) || shift < -24 || shift > 24) {
-                        error = source_error(line, "bad transposition in '" + w + "'");
-                        return false;
-                    }
-                    w.resize(sign);
-                }
-                int32_t index = find_pattern(s, w);
-                if (index < 0) {
-                    error = source_error(line, "unknown pattern '" + w + "'");
-                    return false;
-                }
-                s.order.push_back({index, shift});
-            }
-        } else {
-            error = source_error(line, "unknown keyword '" + key + "'");
-            return false;
-        }
+        at.instrument = nullptr;
+        if (key != "pattern" && key != "order") at.pattern = nullptr;
+        if (!keyword) return fail_line(line, "unknown keyword '" + key + "'", error);
+        if (!keyword->parse(s, at, line, error)) return false;
     }
     return true;
 }
@@ -518,6 +600,9 @@ static bool write_chords(Writer& w, const std::string& word) {
     std::sort(notes.begin(), notes.end());
     for (size_t v = 0; v < notes.size(); v++)
         if (!place_note(w, notes[v], rows, (int32_t)v, 0, 0)) return false;
+    // A chord with fewer tones than the channel has voices releases the spare ones,
+    // so they do not go on holding a tone of the chord before.
+    for (int32_t v = (int32_t)notes.size(); v < w.channel->voices; v++) cell_at(w, w.row, v).note = 97;
     w.row += rows;
     return true;
 }
@@ -542,14 +627,32 @@ static bool write_drums(Writer& w, const std::string& steps) {
     return true;
 }
 
-static bool build_pattern(const SongState& s, int32_t index, int32_t transpose, int32_t jump, int32_t first,
-                          int32_t channels, XmPattern& out, std::string& error) {
+std::string song_channel_role(const std::string& name, int32_t drums, int32_t chord) {
+    if (drums) return "drums";
+    if (name.compare(0, 4, "lead") == 0) return "lead";
+    if (chord) return "pad";
+    return name;
+}
+
+static std::string role_of(const SongChannel& c) {
+    return song_channel_role(c.name, c.kind == CHANNEL_DRUMS, c.kind == CHANNEL_CHORD);
+}
+
+static bool build_pattern(const SongState& s, int32_t index, int32_t transpose, int32_t jump, int32_t channels,
+                          const std::string& role, XmPattern& out, std::string& error) {
     const SongPattern& p = s.patterns[index];
     out.rows = p.rows;
     out.cells.assign((size_t)p.rows * channels, XmCell());
     for (const SongChannel& c : s.channels) {
+        if (!role.empty() && role_of(c) != role) continue;
         const std::vector<SourceLine>* lines = channel_lines(p, c.name);
-        if (!lines) continue;
+        if (!lines) {
+            // A channel the pattern leaves out is released at its start, so a section
+            // without it really is without it. Drums are one-shot and ring out.
+            if (c.kind != CHANNEL_DRUMS)
+                for (int32_t v = 0; v < c.voices; v++) out.cells[(size_t)c.first + v].note = 97;
+            continue;
+        }
         Writer w{&s, &c, &out, channels, c.kind == CHANNEL_DRUMS ? 0 : transpose};
         w.instrument = c.instrument;
         w.error = &error;
@@ -577,24 +680,128 @@ static bool build_pattern(const SongState& s, int32_t index, int32_t transpose, 
         }
     }
     if (jump >= 0) {
-        // The player restarts an ended song from its beginning; letting the last row fade
-        // the whole mix out keeps the cut at the join free of a click.
-        XmCell& fade = out.cells[(size_t)(p.rows - 1) * channels + channels - 2];
+        // The last row jumps back to the restart entry; the player follows the
+        // jump, so the join is an ordinary pattern change with nothing faded.
         XmCell& control = out.cells[(size_t)(p.rows - 1) * channels + channels - 1];
-        fade.effect = 0x11;
-        fade.param = (uint8_t)(64 / (s.speed > 1 ? s.speed - 1 : 1) + 1);
         control.effect = 0x0b;
         control.param = (uint8_t)jump;
-    }
-    if (first) {
-        XmCell& control = out.cells[channels - 1];
-        control.effect = 0x10;
-        control.param = 64;
     }
     return true;
 }
 
+// Only the instruments the patterns play go into the module, numbered in the order
+// they are defined.
+static void embed_used_instruments(const SongState& s, XmSong& xm) {
+    std::vector<int32_t> number(s.instruments.size() + 1, 0);
+    for (const XmPattern& p : xm.patterns)
+        for (const XmCell& c : p.cells)
+            if (c.instrument) number[c.instrument] = 1;
+    int32_t next = 0;
+    for (size_t i = 1; i < number.size(); i++) {
+        if (!number[i]) continue;
+        number[i] = ++next;
+        XmInstrument ins;
+        build_instrument(s.instruments[i - 1], s.bpm, s.gain, ins);
+        xm.instruments.push_back(ins);
+    }
+    for (XmPattern& p : xm.patterns)
+        for (XmCell& c : p.cells) c.instrument = (uint8_t)number[c.instrument];
+}
+
+static std::string note_name(int32_t note) {
+    static const char* const names[12] = {"C", "C#", "D", "Eb", "E", "F", "F#", "G", "Ab", "A", "Bb", "B"};
+    return std::string(names[(note - 1) % 12]) + std::to_string((note - 1) / 12);
+}
+
+static int32_t in_scale(const SongState& s, int32_t pitch, int32_t shift) {
+    static const int32_t major[7] = {0, 2, 4, 5, 7, 9, 11};
+    // Minor allows the raised sixth and seventh of its melodic and harmonic forms.
+    static const int32_t minor[9] = {0, 2, 3, 5, 7, 8, 9, 10, 11};
+    int32_t degree = ((pitch - s.key_root - shift) % 12 + 24) % 12;
+    const int32_t* tones = s.key_minor ? minor : major;
+    for (int32_t i = 0; i < (s.key_minor ? 9 : 7); i++)
+        if (tones[i] == degree) return 1;
+    return 0;
+}
+
+// Walks the module as the first pass plays it: counts bars and distinct bars, and
+// notes every strong-beat melody note that is not in the chord sounding under it.
+static void summarise_song(const SongState& s, const XmSong& xm, SongSummary& out) {
+    out.title = s.title;
+    out.key = s.key_text.empty() ? "?" : s.key_text;
+    out.bpm = s.bpm;
+    out.loop = s.loop;
+    out.form.clear();
+    for (size_t i = 0; i < s.order_words.size(); i++) {
+        if (s.loop && (int32_t)i == s.restart) out.form += "|: ";
+        out.form += s.order_words[i] + (i + 1 < s.order_words.size() ? " " : "");
+    }
+    for (const SongChannel& c : s.channels)
+        if (std::find(out.roles.begin(), out.roles.end(), role_of(c)) == out.roles.end())
+            out.roles.push_back(role_of(c));
+    std::vector<int32_t> sounding((size_t)xm.channels, 0), arp((size_t)xm.channels, 0);
+    std::vector<std::string> bars;
+    int32_t bar = 0;
+    for (size_t i = 0; i < xm.order.size(); i++) {
+        const XmPattern& p = xm.patterns[xm.order[i]];
+        int32_t shift = s.order[i].second;
+        for (int32_t row = 0; row < p.rows; row++) {
+            if (row % 16 == 0) {
+                bar++;
+                bars.push_back(std::string());
+            }
+            for (int32_t ch = 0; ch < xm.channels; ch++) {
+                const XmCell& c = p.cells[(size_t)row * xm.channels + ch];
+                if (c.note >= 1 && c.note <= 96) sounding[ch] = c.note, arp[ch] = c.param;
+                if (c.note == 97) sounding[ch] = 0;
+                bars.back() += std::string((const char*)&c, sizeof c);
+            }
+            if (row % 8 != 0) continue;
+            int32_t chord = 0;
+            std::string chord_text;
+            for (int32_t pass = 0; pass < 2 && !chord; pass++)
+                for (const SongChannel& c : s.channels) {
+                    if (c.kind != (pass == 0 ? CHANNEL_CHORD : CHANNEL_ARP)) continue;
+                    for (int32_t v = 0; v < c.voices; v++) {
+                        int32_t n = sounding[c.first + v];
+                        if (!n) continue;
+                        chord |= 1 << ((n - 1) % 12);
+                        if (c.kind == CHANNEL_ARP)
+                            chord |=
+                                1 << ((n - 1 + (arp[c.first] >> 4)) % 12) | 1 << ((n - 1 + (arp[c.first] & 15)) % 12);
+                    }
+                }
+            if (!chord) continue;
+            for (int32_t pc = 0; pc < 12; pc++)
+                if (chord & 1 << pc)
+                    chord_text +=
+                        (chord_text.empty() ? "" : " ") + note_name(pc + 1).substr(0, note_name(pc + 1).size() - 1);
+            for (const SongChannel& c : s.channels) {
+                int32_t n = sounding[c.first];
+                if (c.kind != CHANNEL_MELODY || !n || chord & 1 << ((n - 1) % 12)) continue;
+                SongClash clash;
+                clash.channel = c.name;
+                clash.bar = bar;
+                clash.beat = row % 16 == 0 ? 1 : 3;
+                clash.pattern = s.order_words[i];
+                clash.note = note_name(n);
+                clash.chord = chord_text;
+                clash.outside_scale = !in_scale(s, (n - 1) % 12, shift);
+                out.clashes.push_back(clash);
+            }
+        }
+    }
+    out.bars = bar;
+    std::sort(bars.begin(), bars.end());
+    out.distinct_bars = (int32_t)(std::unique(bars.begin(), bars.end()) - bars.begin());
+}
+
 bool compile_song(const char* path, Bytes& out, std::string& error) {
+    return compile_song_role(path, std::string(), out, nullptr, error);
+}
+
+bool compile_song_role(const char* path, const std::string& role, Bytes& out, SongSummary* summary,
+                       std::string& error) {
     std::string text, shared;
     if (!read_text_file(path, text, error)) return false;
     std::string folder = path;
@@ -642,7 +849,7 @@ bool compile_song(const char* path, Bytes& out, std::string& error) {
             continue;
         }
         XmPattern pattern;
-        if (!build_pattern(s, key.first, key.second, last ? s.restart : -1, i == 0, xm.channels, pattern, error))
+        if (!build_pattern(s, key.first, key.second, last ? s.restart : -1, xm.channels, role, pattern, error))
             return false;
         if (xm.patterns.size() >= (size_t)SONG_MAX_PATTERNS) {
             error = source_error(s.order_line, "too many distinct patterns");
@@ -652,10 +859,10 @@ bool compile_song(const char* path, Bytes& out, std::string& error) {
         xm.order.push_back((uint8_t)xm.patterns.size());
         xm.patterns.push_back(pattern);
     }
-    for (const InstrumentDef& def : s.instruments) {
-        XmInstrument ins;
-        build_instrument(def, s.bpm, s.gain, ins);
-        xm.instruments.push_back(ins);
+    embed_used_instruments(s, xm);
+    if (summary) {
+        *summary = SongSummary();
+        summarise_song(s, xm, *summary);
     }
     encode_xm(xm, out);
     return true;

@@ -9,8 +9,8 @@
 //   vibrato RATE_HZ DEPTH_SEMITONES  tremolo RATE_HZ DEPTH(0..1)
 //   duty 0..1  fm RATIO INDEX  arp STEP_SECONDS SEMITONES...
 //   lowpass HZ  highpass HZ  volume 0..1  repeat COUNT GAP_SECONDS
-// Every effect is faded in over 1 ms and out over 4 ms so that it starts and
-// ends without a click, then scaled to the same loudness with its peak kept
+// The mix is high-passed at 20 Hz, faded in over 1 ms and out over 4 ms so that it
+// starts and ends without a click, then scaled to the same loudness with its peak kept
 // below full scale.
 #include <math.h>
 #include <stdio.h>
@@ -22,6 +22,7 @@ static const int32_t SFX_RATE = 22050;
 static const double SFX_MAX_SECONDS = 3.0;
 static const double SFX_TARGET_RMS_DB = -15.0;
 static const double SFX_PEAK_LIMIT = 0.89;  // -1 dBFS
+static const double SFX_HIGHPASS_HZ = 20.0;
 
 enum { WAVE_SINE, WAVE_TRIANGLE, WAVE_SQUARE, WAVE_SAW, WAVE_PULSE, WAVE_NOISE };
 
@@ -62,44 +63,47 @@ static bool in_range(const SourceLine& line, double v, double low, double high, 
     return false;
 }
 
-static bool parse_voice_key(const SourceLine& line, SfxVoice& v, std::string& error) {
-    const std::string& key = line.words[0];
-    std::vector<double> n;
-    if (key == "wave") {
-        static const char* const names[] = {"sine", "triangle", "square", "saw", "pulse", "noise"};
-        if (line.words.size() != 2) {
-            error = source_error(line, "'wave' needs one shape");
-            return false;
-        }
-        for (int32_t i = 0; i < 6; i++)
-            if (line.words[1] == names[i]) {
-                v.wave = i;
-                return true;
-            }
-        error = source_error(line, "unknown wave '" + line.words[1] + "'");
+static bool parse_wave(const SourceLine& line, SfxVoice& v, std::string& error) {
+    static const char* const names[] = {"sine", "triangle", "square", "saw", "pulse", "noise"};
+    if (line.words.size() != 2) {
+        error = source_error(line, "'wave' needs one shape");
         return false;
     }
-    if (key == "freq") {
-        if (line.words.size() == 4 && line.words[2] == "to") {
-            double a, b;
-            if (!parse_double(line.words[1], a) || !parse_double(line.words[3], b)) {
-                error = source_error(line, "'freq' needs HZ [to HZ]");
-                return false;
-            }
-            if (!in_range(line, a, 20, 22050, error) || !in_range(line, b, 20, 22050, error)) return false;
-            v.freq = a;
-            v.freq_to = b;
+    for (int32_t i = 0; i < 6; i++)
+        if (line.words[1] == names[i]) {
+            v.wave = i;
             return true;
         }
-        if (!want_numbers(line, 1, n, error) || n.size() != 1) {
-            if (error.empty()) error = source_error(line, "'freq' needs HZ [to HZ]");
+    error = source_error(line, "unknown wave '" + line.words[1] + "'");
+    return false;
+}
+
+// "freq HZ" or "freq HZ to HZ".
+static bool parse_freq(const SourceLine& line, SfxVoice& v, std::string& error) {
+    if (line.words.size() == 4 && line.words[2] == "to") {
+        double a, b;
+        if (!parse_double(line.words[1], a) || !parse_double(line.words[3], b)) {
+            error = source_error(line, "'freq' needs HZ [to HZ]");
             return false;
         }
-        if (!in_range(line, n[0], 20, 22050, error)) return false;
-        v.freq = n[0];
+        if (!in_range(line, a, 20, 22050, error) || !in_range(line, b, 20, 22050, error)) return false;
+        v.freq = a;
+        v.freq_to = b;
         return true;
     }
-    if (!want_numbers(line, 1, n, error)) return false;
+    std::vector<double> n;
+    if (!want_numbers(line, 1, n, error) || n.size() != 1) {
+        if (error.empty()) error = source_error(line, "'freq' needs HZ [to HZ]");
+        return false;
+    }
+    if (!in_range(line, n[0], 20, 22050, error)) return false;
+    v.freq = n[0];
+    return true;
+}
+
+// Keys of one number each; true in `found` when the key is one of them.
+static bool parse_single(const SourceLine& line, const std::vector<double>& n, SfxVoice& v, bool& found,
+                         std::string& error) {
     struct Single {
         const char* name;
         double* field;
@@ -115,8 +119,11 @@ static bool parse_voice_key(const SourceLine& line, SfxVoice& v, std::string& er
                               {"lowpass", &v.lowpass, 50, 11000},
                               {"highpass", &v.highpass, 20, 11000},
                               {"volume", &v.volume, 0, 1}};
+    const std::string& key = line.words[0];
+    found = false;
     for (const Single& s : singles) {
         if (key != s.name) continue;
+        found = true;
         if (n.size() != 1) {
             error = source_error(line, "'" + key + "' takes one number");
             return false;
@@ -125,42 +132,60 @@ static bool parse_voice_key(const SourceLine& line, SfxVoice& v, std::string& er
         *s.field = n[0];
         return true;
     }
-    if (key == "vibrato" || key == "tremolo" || key == "fm" || key == "repeat") {
-        if (n.size() != 2) {
-            error = source_error(line, "'" + key + "' takes two numbers");
-            return false;
-        }
-        if (key == "vibrato") {
-            if (!in_range(line, n[0], 0, 60, error) || !in_range(line, n[1], 0, 12, error)) return false;
-            v.vib_rate = n[0];
-            v.vib_depth = n[1];
-        } else if (key == "tremolo") {
-            if (!in_range(line, n[0], 0, 200, error) || !in_range(line, n[1], 0, 1, error)) return false;
-            v.trem_rate = n[0];
-            v.trem_depth = n[1];
-        } else if (key == "fm") {
-            if (!in_range(line, n[0], 0, 16, error) || !in_range(line, n[1], 0, 20, error)) return false;
-            v.fm_ratio = n[0];
-            v.fm_index = n[1];
-        } else {
-            if (!in_range(line, n[0], 1, 32, error) || !in_range(line, n[1], 0.005, 1, error)) return false;
-            v.repeat = (int32_t)n[0];
-            v.repeat_gap = n[1];
-        }
-        return true;
+    return true;
+}
+
+// Keys of two numbers: vibrato, tremolo, fm, repeat.
+static bool parse_pair(const SourceLine& line, const std::vector<double>& n, SfxVoice& v, std::string& error) {
+    const std::string& key = line.words[0];
+    if (n.size() != 2) {
+        error = source_error(line, "'" + key + "' takes two numbers");
+        return false;
     }
-    if (key == "arp") {
-        if (n.size() < 2) {
-            error = source_error(line, "'arp' needs a step time and at least one semitone offset");
-            return false;
-        }
-        if (!in_range(line, n[0], 0.005, 1, error)) return false;
-        v.arp_step = n[0];
-        v.arp.assign(n.begin() + 1, n.end());
-        for (double s : v.arp)
-            if (!in_range(line, s, -36, 36, error)) return false;
-        return true;
+    if (key == "vibrato") {
+        if (!in_range(line, n[0], 0, 60, error) || !in_range(line, n[1], 0, 12, error)) return false;
+        v.vib_rate = n[0];
+        v.vib_depth = n[1];
+    } else if (key == "tremolo") {
+        if (!in_range(line, n[0], 0, 200, error) || !in_range(line, n[1], 0, 1, error)) return false;
+        v.trem_rate = n[0];
+        v.trem_depth = n[1];
+    } else if (key == "fm") {
+        if (!in_range(line, n[0], 0, 16, error) || !in_range(line, n[1], 0, 20, error)) return false;
+        v.fm_ratio = n[0];
+        v.fm_index = n[1];
+    } else {
+        if (!in_range(line, n[0], 1, 32, error) || !in_range(line, n[1], 0.005, 1, error)) return false;
+        v.repeat = (int32_t)n[0];
+        v.repeat_gap = n[1];
     }
+    return true;
+}
+
+static bool parse_arp(const SourceLine& line, const std::vector<double>& n, SfxVoice& v, std::string& error) {
+    if (n.size() < 2) {
+        error = source_error(line, "'arp' needs a step time and at least one semitone offset");
+        return false;
+    }
+    if (!in_range(line, n[0], 0.005, 1, error)) return false;
+    v.arp_step = n[0];
+    v.arp.assign(n.begin() + 1, n.end());
+    for (double s : v.arp)
+        if (!in_range(line, s, -36, 36, error)) return false;
+    return true;
+}
+
+static bool parse_voice_key(const SourceLine& line, SfxVoice& v, std::string& error) {
+    const std::string& key = line.words[0];
+    if (key == "wave") return parse_wave(line, v, error);
+    if (key == "freq") return parse_freq(line, v, error);
+    std::vector<double> n;
+    if (!want_numbers(line, 1, n, error)) return false;
+    bool found = false;
+    if (!parse_single(line, n, v, found, error)) return false;
+    if (found) return true;
+    if (key == "vibrato" || key == "tremolo" || key == "fm" || key == "repeat") return parse_pair(line, n, v, error);
+    if (key == "arp") return parse_arp(line, n, v, error);
     error = source_error(line, "unknown key '" + key + "'");
     return false;
 }
@@ -226,7 +251,8 @@ static void render_voice(const SfxVoice& v, uint32_t seed, std::vector<double>& 
                 s = 1.6 * p - 0.8;
                 break;
             case WAVE_PULSE:
-                s = p < v.duty ? 0.8 : -0.8;
+                // Centred on zero whatever the duty, so a narrow pulse carries no offset.
+                s = (p < v.duty ? 0.8 : -0.8) - 0.8 * (2 * v.duty - 1);
                 break;
             case WAVE_NOISE:
                 // Noise is sampled and held at the voice's frequency, so "freq" colours it.
@@ -251,6 +277,23 @@ static void render_voice(const SfxVoice& v, uint32_t seed, std::vector<double>& 
         double amp = envelope_at(v, t) * v.volume;
         if (v.trem_rate > 0) amp *= 1.0 - v.trem_depth * 0.5 * (1 + sin(2 * M_PI * v.trem_rate * t));
         mix[first + i] += s * amp;
+    }
+}
+
+// A second-order high-pass at 20 Hz over the mix: what is left below that (envelopes,
+// glides, uneven waves) is a thump on headphones and loudness lost on speakers.
+static void remove_rumble(std::vector<double>& mix) {
+    const double q = M_SQRT1_2, k = tan(M_PI * SFX_HIGHPASS_HZ / SFX_RATE);
+    double norm = 1 / (1 + k / q + k * k);
+    double b0 = norm, b1 = -2 * norm, b2 = norm, a1 = 2 * (k * k - 1) * norm, a2 = (1 - k / q + k * k) * norm;
+    double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+    for (double& s : mix) {
+        double y = b0 * s + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+        x2 = x1;
+        x1 = s;
+        y2 = y1;
+        y1 = y;
+        s = y;
     }
 }
 
@@ -318,6 +361,7 @@ bool compile_sound(const char* path, Bytes& out, std::string& error) {
     }
     std::vector<double> mix((size_t)(length * SFX_RATE) + SFX_RATE / 100, 0.0);
     for (size_t i = 0; i < voices.size(); i++) render_voice(voices[i], 12345u + 7919u * (uint32_t)i, mix);
+    remove_rumble(mix);
     size_t fade_in = SFX_RATE / 1000, fade_out = SFX_RATE / 250;
     for (size_t i = 0; i < fade_in && i < mix.size(); i++) mix[i] *= (double)i / fade_in;
     for (size_t i = 0; i < fade_out && i < mix.size(); i++) mix[mix.size() - 1 - i] *= (double)i / fade_out;
