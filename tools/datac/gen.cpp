@@ -26,7 +26,7 @@
 
 #include "compile.h"
 
-enum { GEN_MAX_SIZE = 1024, GEN_MAX_COLOURS = 16 };
+enum { GEN_MAX_SIZE = 1024, GEN_MAX_COLOURS = 16, GEN_MAX_NUMBERS = 8 };
 
 static const int32_t GEN_BAYER[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
 
@@ -178,67 +178,99 @@ static bool check_rows(const GenState& g, int32_t line, int32_t y0, int32_t y1, 
     return true;
 }
 
+// One command's parsed words: its numbers, its colours and where it stands.
+struct GenArgs {
+    int32_t line;
+    const int32_t* v;
+    const uint32_t* rgb;
+    int32_t colours;
+};
+
+static bool do_seed(GenState& g, const GenArgs& a, std::string& error) {
+    if (a.v[0] < 1) return gen_fail(g, a.line, "the seed must be 1 or more", error);
+    g.random = (uint32_t)a.v[0];
+    return true;
+}
+
+static bool do_fill(GenState& g, const GenArgs& a, std::string& error) {
+    if (!check_rows(g, a.line, a.v[0], a.v[1], error)) return false;
+    run_fill(g, a.v[0], a.v[1], a.rgb[0]);
+    return true;
+}
+
+static bool do_sky(GenState& g, const GenArgs& a, std::string& error) {
+    if (!check_rows(g, a.line, a.v[0], a.v[1], error)) return false;
+    run_sky(g, a.v[0], a.v[1], a.rgb, a.colours);
+    return true;
+}
+
+static bool do_stars(GenState& g, const GenArgs& a, std::string& error) {
+    if (!check_rows(g, a.line, a.v[0], a.v[1], error)) return false;
+    if (a.v[2] < 0 || a.v[2] > 100000) return gen_fail(g, a.line, "star count must be 0 to 100000", error);
+    run_stars(g, a.v[0], a.v[1], a.v[2], a.rgb[0]);
+    return true;
+}
+
+static bool do_ridge(GenState& g, const GenArgs& a, std::string& error) {
+    const int32_t* v = a.v;
+    if (v[0] < 0 || v[0] >= g.height) return gen_fail(g, a.line, "ridge base is not a row of the picture", error);
+    if (v[1] < 0 || v[1] > v[0]) return gen_fail(g, a.line, "ridge rise must be 0 to its base row", error);
+    if (v[2] < 1 || (v[2] & (v[2] - 1)) != 0 || g.width % v[2] != 0)
+        return gen_fail(g, a.line, "ridge step must be a power of two that divides the width", error);
+    if (v[3] < 0 || v[3] > GEN_MAX_SIZE) return gen_fail(g, a.line, "ridge roughness must be 0 to 1024", error);
+    run_ridge(g, v[0], v[1], v[2], v[3], a.rgb[0], a.rgb[1]);
+    return true;
+}
+
+static bool do_trees(GenState& g, const GenArgs& a, std::string& error) {
+    const int32_t* v = a.v;
+    if (v[0] < 0 || v[0] >= g.height) return gen_fail(g, a.line, "tree base is not a row of the picture", error);
+    if (v[1] < 0 || v[1] > 10000) return gen_fail(g, a.line, "tree count must be 0 to 10000", error);
+    if (v[2] < 1 || v[3] < v[2] || v[3] > GEN_MAX_SIZE)
+        return gen_fail(g, a.line, "tree heights must satisfy 1 <= MINH <= MAXH <= 1024", error);
+    run_trees(g, v[0], v[1], v[2], v[3], a.rgb[0]);
+    return true;
+}
+
+// The commands: how many numbers and colours each takes (colours -1: 2 to 16), and what it does.
+struct GenCommand {
+    const char* name;
+    size_t numbers;
+    int32_t colours;
+    bool (*run)(GenState& g, const GenArgs& a, std::string& error);
+};
+
+static const GenCommand GEN_COMMANDS[] = {
+    {"seed", 1, 0, do_seed},   {"fill", 2, 1, do_fill},   {"sky", 2, -1, do_sky},
+    {"stars", 3, 1, do_stars}, {"ridge", 4, 2, do_ridge}, {"trees", 4, 1, do_trees},
+};
+
 static bool run_command(GenState& g, const std::vector<std::string>& w, int32_t line, std::string& error) {
     const std::string& name = w[0];
-    int32_t v[6];
-    uint32_t rgb[GEN_MAX_COLOURS];
-    size_t numbers = 0, names = 0;
-    if (name == "seed") {
-        numbers = 1;
-    } else if (name == "fill") {
-        numbers = 2, names = 1;
-    } else if (name == "stars") {
-        numbers = 3, names = 1;
-    } else if (name == "ridge") {
-        numbers = 4, names = 2;
-    } else if (name == "trees") {
-        numbers = 4, names = 1;
-    } else if (name == "sky") {
-        numbers = 2;
-        if (w.size() < 5 || w.size() > 3 + GEN_MAX_COLOURS)
-            return gen_fail(g, line, "\"sky\" takes two rows and 2 to 16 colours", error);
-        names = w.size() - 3;
-    } else {
-        return gen_fail(g, line, "unknown command \"" + name + "\"", error);
+    const GenCommand* command = nullptr;
+    for (const GenCommand& c : GEN_COMMANDS)
+        if (name == c.name) command = &c;
+    if (!command) return gen_fail(g, line, "unknown command \"" + name + "\"", error);
+    size_t numbers = command->numbers;
+    size_t names = (size_t)command->colours;
+    if (command->colours < 0) {
+        if (w.size() < numbers + 3 || w.size() > numbers + 1 + GEN_MAX_COLOURS)
+            return gen_fail(g, line, "\"" + name + "\" takes two rows and 2 to 16 colours", error);
+        names = w.size() - 1 - numbers;
     }
     if (w.size() != 1 + numbers + names)
         return gen_fail(g, line,
                         "\"" + name + "\" takes " + std::to_string(numbers) + " numbers and " + std::to_string(names) +
                             (names == 1 ? " colour" : " colours"),
                         error);
+    int32_t v[GEN_MAX_NUMBERS];
+    uint32_t rgb[GEN_MAX_COLOURS];
     if (!parse_numbers(w, 1, numbers, v)) return gen_fail(g, line, "\"" + name + "\" expects whole numbers", error);
     for (size_t i = 0; i < names; i++)
         if (!find_colour(g, w[1 + numbers + i], rgb[i]))
             return gen_fail(g, line, "colour \"" + w[1 + numbers + i] + "\" is not in the palette", error);
-
-    if (name == "seed") {
-        if (v[0] < 1) return gen_fail(g, line, "the seed must be 1 or more", error);
-        g.random = (uint32_t)v[0];
-    } else if (name == "fill") {
-        if (!check_rows(g, line, v[0], v[1], error)) return false;
-        run_fill(g, v[0], v[1], rgb[0]);
-    } else if (name == "sky") {
-        if (!check_rows(g, line, v[0], v[1], error)) return false;
-        run_sky(g, v[0], v[1], rgb, (int32_t)names);
-    } else if (name == "stars") {
-        if (!check_rows(g, line, v[0], v[1], error)) return false;
-        if (v[2] < 0 || v[2] > 100000) return gen_fail(g, line, "star count must be 0 to 100000", error);
-        run_stars(g, v[0], v[1], v[2], rgb[0]);
-    } else if (name == "ridge") {
-        if (v[0] < 0 || v[0] >= g.height) return gen_fail(g, line, "ridge base is not a row of the picture", error);
-        if (v[1] < 0 || v[1] > v[0]) return gen_fail(g, line, "ridge rise must be 0 to its base row", error);
-        if (v[2] < 1 || (v[2] & (v[2] - 1)) != 0 || g.width % v[2] != 0)
-            return gen_fail(g, line, "ridge step must be a power of two that divides the width", error);
-        if (v[3] < 0 || v[3] > GEN_MAX_SIZE) return gen_fail(g, line, "ridge roughness must be 0 to 1024", error);
-        run_ridge(g, v[0], v[1], v[2], v[3], rgb[0], rgb[1]);
-    } else {
-        if (v[0] < 0 || v[0] >= g.height) return gen_fail(g, line, "tree base is not a row of the picture", error);
-        if (v[1] < 0 || v[1] > 10000) return gen_fail(g, line, "tree count must be 0 to 10000", error);
-        if (v[2] < 1 || v[3] < v[2] || v[3] > GEN_MAX_SIZE)
-            return gen_fail(g, line, "tree heights must satisfy 1 <= MINH <= MAXH <= 1024", error);
-        run_trees(g, v[0], v[1], v[2], v[3], rgb[0]);
-    }
-    return true;
+    GenArgs args = {line, v, rgb, (int32_t)names};
+    return command->run(g, args, error);
 }
 
 bool compile_generated(const char* path, Bytes& out, std::string& error) {
