@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "compile.h"
+#include "png.h"
 
 enum { CONTACT_SCALE = 3, CONTACT_CELL_W = 16 * CONTACT_SCALE + 4, CONTACT_CELL_H = 16 * CONTACT_SCALE + 12 };
 
@@ -35,7 +36,7 @@ struct Scene {
 };
 
 static const Scene CONTACT_SCENES[] = {
-    {"mockup.bmp",
+    {"mockup.png",
      0,
      {{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
       {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
@@ -49,7 +50,7 @@ static const Scene CONTACT_SCENES[] = {
       {150, 151, 151, 151, 152, 160, 161, 160, 161, 130, 131, 131, 131, 131, 131, 131, 131, 131, 151, 151},
       {150, 151, 151, 151, 152, 85, 53, 85, 85, 150, 151, 151, 151, 151, 151, 151, 151, 151, 151, 151},
       {150, 151, 151, 151, 152, 145, 145, 145, 145, 150, 151, 151, 151, 151, 151, 151, 151, 151, 151, 151}}},
-    {"mockup-cave.bmp",
+    {"mockup-cave.png",
      70,
      {{134, 134, 134, 134, 134, 134, 134, 134, 134, 134, 134, 134, 134, 134, 134, 134, 134, 134, 134, 134},
       {154, 154, 154, 154, 154, 154, 140, 140, 154, 154, 154, 154, 154, 154, 154, 154, 154, 154, 154, 154},
@@ -63,7 +64,7 @@ static const Scene CONTACT_SCENES[] = {
       {0, 73, 24, 25, 0, 0, 25, 86, 25, 105, 105, 0, 22, 180, 181, 182, 0, 0, 25, 73},
       {110, 111, 111, 111, 111, 111, 111, 111, 111, 111, 111, 115, 0, 0, 0, 0, 0, 110, 111, 111},
       {133, 134, 116, 134, 134, 116, 134, 134, 116, 134, 134, 153, 162, 162, 162, 162, 162, 133, 134, 116}}},
-    {"mockup-base.bmp",
+    {"mockup-base.png",
      190,
      {{31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31},
       {97, 97, 97, 97, 97, 97, 97, 117, 0, 0, 0, 140, 140, 0, 0, 0, 0, 118, 97, 97},
@@ -130,10 +131,7 @@ static void draw_number(Picture& c, int32_t n, int32_t x, int32_t y) {
 }
 
 static void write_picture(const std::string& path, const Picture& p) {
-    Bytes out;
-    std::string error;
-    encode_bmp24(p.width, p.height, p.rgb, out);
-    if (!write_bytes_file(path.c_str(), out, error)) fprintf(stderr, "floobcontact: %s\n", error.c_str());
+    if (!write_png(path, p.width, p.height, p.rgb)) fprintf(stderr, "floobcontact: %s: cannot write\n", path.c_str());
 }
 
 // Copies tile n of the sheet onto the canvas at (x, y), skipping magenta.
@@ -221,7 +219,7 @@ int main(int argc, char** argv) {
                 have_back = 1;
             }
         }
-        write_picture(out + "/" + base + "-contact.bmp", c);
+        write_picture(out + "/" + base + "-contact.png", c);
     }
     if (have_sheet && sheet.width >= 320 && sheet.height >= 192)
         for (const Scene& scene : CONTACT_SCENES)
