@@ -73,8 +73,10 @@ SDL_Surface* load_image(const char* name, int keyed, int red, int green, int blu
     return image;
 }
 
-SDL_Surface* decode_image(const char* name, const uint8_t* bytes, uint32_t size, int keyed, int red, int green,
-                          int blue) {
+// Decodes BMP bytes and converts them to the frame format; null when the bytes are
+// not a bitmap the decoder accepts (SDL's error text says why).
+static SDL_Surface* decode_and_convert(const char* name, const uint8_t* bytes, uint32_t size, int keyed, int red,
+                                       int green, int blue) {
     SDL_Surface* frame = require_frame_surface("Unable to convert bitmap");
     SDL_RWops* stream = SDL_RWFromMem(const_cast<uint8_t*>(bytes), (int)size);
     if (!stream) fatal_error("Unable to load bitmap", SDL_GetError());
@@ -84,9 +86,8 @@ SDL_Surface* decode_image(const char* name, const uint8_t* bytes, uint32_t size,
     else
         SDL_SetError("Malformed BMP header");
     if (!decoded) {
-        dump_undecodable(bytes, size);
         SDL_FreeRW(stream);
-        fatal_error("Unable to load bitmap", SDL_GetError());
+        return nullptr;
     }
     Uint32 flags;
     if (keyed) {
@@ -101,6 +102,26 @@ SDL_Surface* decode_image(const char* name, const uint8_t* bytes, uint32_t size,
     SDL_FreeRW(stream);
     if (!converted) fatal_error("Unable to convert bitmap", name);
     return converted;
+}
+
+SDL_Surface* decode_image(const char* name, const uint8_t* bytes, uint32_t size, int keyed, int red, int green,
+                          int blue) {
+    SDL_Surface* image = decode_and_convert(name, bytes, size, keyed, red, green, blue);
+    if (!image) {
+        dump_undecodable(bytes, size);
+        fatal_error("Unable to load bitmap", SDL_GetError());
+    }
+    return image;
+}
+
+SDL_Surface* load_optional_image(const char* name, int keyed, int red, int green, int blue) {
+    if (!frame_surface) return nullptr;
+    uint32_t size = 0;
+    uint8_t* bytes = archive_load(ARCHIVE_GFX, name, "bmp", &size);
+    if (!bytes) return nullptr;
+    SDL_Surface* image = decode_and_convert(name, bytes, size, keyed, red, green, blue);
+    free(bytes);
+    return image;
 }
 
 void set_colour_key(SDL_Surface* surface, int red, int green, int blue) {

@@ -14,6 +14,8 @@ SDL_Surface* load_image(const char* name, int keyed, int red, int green, int blu
 // Decodes BMP bytes as load_image does (name is used in messages only).
 SDL_Surface* decode_image(const char* name, const uint8_t* bytes, uint32_t size, int keyed, int red, int green,
                           int blue);
+// As load_image, but an image that is missing or does not decode gives null instead of ending the game.
+SDL_Surface* load_optional_image(const char* name, int keyed, int red, int green, int blue);
 void set_colour_key(SDL_Surface* surface, int red, int green, int blue);
 SDL_Surface* create_surface(int width, int height, int keyed);
 void fill_rect(SDL_Surface* surface, int x, int y, int width, int height, uint32_t colour);

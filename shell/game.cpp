@@ -12,6 +12,7 @@
 #include "shell/frame.h"
 #include "shell/replay.h"
 #include "shell/screens.h"
+#include "shell/startup.h"
 #include "shell/title.h"
 #include "storage/messages.h"
 #include "storage/savegame.h"
@@ -102,6 +103,7 @@ static void reset_world() {
 static void setup_level(int32_t test) {
     if (frame_surface) fill_rect(frame_surface, 0, 0, 320, 240, COLOUR_BLACK);
     world_start_life(test ? nullptr : level_map_name(current_level), current_level == 0);
+    choose_level_backdrop(test || current_level == 0 ? nullptr : level_map_name(current_level));
     if (restart_music) {
         int32_t track = current_level <= 0 ? 0 : current_level % GAME_TRACKS;
         current_module = music_load(track);

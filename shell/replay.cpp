@@ -281,9 +281,8 @@ static void release_game() {
     tiles_free();
     fonts_free();
     free_image(logo_image);
-    free_image(back_image);
+    free_backdrop();
     logo_image = nullptr;
-    back_image = nullptr;
     archive_close_all();
     while (Mix_QuerySpec(nullptr, nullptr, nullptr)) Mix_CloseAudio();
     replay_game_open = 0;
@@ -302,7 +301,7 @@ int replay_open_game() {
     if (start_video() || start_audio()) return 0;
     replay_game_open = 1;
     load_start_resources();
-    back_image = load_image("back", 0, 0, 0, 0);
+    load_default_backdrop();
     apply_default_bindings();
     hiscore_reset_table();
     return 1;

@@ -34,6 +34,9 @@ bool read_palette_file(const char* source_path, std::vector<std::string>& names,
 // Levels: .lvl ASCII map -> level format.
 bool compile_level(const char* path, Bytes& out, std::string& error);
 
+// Backdrop tables: .tab lines "MAP IMAGE" -> the same lines, checked and without comments.
+bool compile_table(const char* path, Bytes& out, std::string& error);
+
 // Sound effects: .sfx parameter set -> 16-bit WAV.
 bool compile_sound(const char* path, Bytes& out, std::string& error);
 

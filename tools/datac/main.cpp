@@ -35,6 +35,8 @@ static int run_compile(const char* source, const char* output) {
         ok = compile_image(source, out, error);
     else if (ext == "lvl")
         ok = compile_level(source, out, error);
+    else if (ext == "tab")
+        ok = compile_table(source, out, error);
     else if (ext == "sfx")
         ok = compile_sound(source, out, error);
     else if (ext == "song")
