@@ -12,10 +12,12 @@
 //   tile N = mirror M           tile N is tile M flipped left to right
 //   tile N = flip M             tile N is tile M turned upside down
 //   tile N = copy M             tile N is tile M unchanged
+//   tile N = over B T           tile N is tile T laid over tile B (B shows where T
+//                               is transparent): scenery with its back wall painted in
 //
 // A legend character is any printable character but space and '#', defined
 // once, before the rows that use it. Every tile is drawn at most once, and a
-// derived tile needs its source drawn above it. Tiles never drawn stay magenta.
+// derived tile needs its sources drawn above it. Tiles never drawn stay magenta.
 // Anything else is refused with "file:line: what is wrong".
 #include <stdint.h>
 #include <stdio.h>
@@ -148,18 +150,39 @@ static void copy_tile(SheetState& s, int32_t to, int32_t from, int32_t mirror, i
             s.pixels[(size_t)(ty + y) * SHEET_WIDTH + tx + x] = block[y * SHEET_TILE + x];
 }
 
+// Lays tile top over tile base into tile to: base shows where top is magenta.
+static void overlay_tile(SheetState& s, int32_t to, int32_t base, int32_t top) {
+    int32_t bx = (base % SHEET_COLUMNS) * SHEET_TILE, by = (base / SHEET_COLUMNS) * SHEET_TILE;
+    int32_t ux = (top % SHEET_COLUMNS) * SHEET_TILE, uy = (top / SHEET_COLUMNS) * SHEET_TILE;
+    int32_t tx = (to % SHEET_COLUMNS) * SHEET_TILE, ty = (to / SHEET_COLUMNS) * SHEET_TILE;
+    for (int32_t y = 0; y < SHEET_TILE; y++)
+        for (int32_t x = 0; x < SHEET_TILE; x++) {
+            uint32_t p = s.pixels[(size_t)(uy + y) * SHEET_WIDTH + ux + x];
+            if (p == SHEET_MAGENTA) p = s.pixels[(size_t)(by + y) * SHEET_WIDTH + bx + x];
+            s.pixels[(size_t)(ty + y) * SHEET_WIDTH + tx + x] = p;
+        }
+}
+
 static bool derive_tile(SheetState& s, const std::vector<std::string>& words, int32_t line, std::string& error) {
-    if (words.size() != 5) return fail_at(s.path, line, "expected \"tile N = mirror|flip|copy M\"", error);
+    bool over = words.size() == 6 && words[3] == "over";
+    if (words.size() != 5 && !over)
+        return fail_at(s.path, line, "expected \"tile N = mirror|flip|copy M\" or \"tile N = over B T\"", error);
     int32_t to = parse_index(words[1], SHEET_TILES);
-    int32_t from = parse_index(words[4], SHEET_TILES);
     if (to < 0) return fail_at(s.path, line, "tile number \"" + words[1] + "\" is not 0 to 239", error);
-    if (from < 0) return fail_at(s.path, line, "tile number \"" + words[4] + "\" is not 0 to 239", error);
+    int32_t sources[2] = {-1, -1};
+    for (size_t k = 4; k < words.size(); k++) {
+        sources[k - 4] = parse_index(words[k], SHEET_TILES);
+        if (sources[k - 4] < 0) return fail_at(s.path, line, "tile number \"" + words[k] + "\" is not 0 to 239", error);
+        if (!s.drawn[sources[k - 4]]) return fail_at(s.path, line, "tile " + words[k] + " is not drawn above", error);
+    }
     const std::string& how = words[3];
-    if (how != "mirror" && how != "flip" && how != "copy")
-        return fail_at(s.path, line, "unknown derivation \"" + how + "\" (mirror, flip or copy)", error);
+    if (!over && how != "mirror" && how != "flip" && how != "copy")
+        return fail_at(s.path, line, "unknown derivation \"" + how + "\" (mirror, flip, copy or over)", error);
     if (s.drawn[to]) return fail_at(s.path, line, "tile " + words[1] + " is drawn twice", error);
-    if (!s.drawn[from]) return fail_at(s.path, line, "tile " + words[4] + " is not drawn above", error);
-    copy_tile(s, to, from, how == "mirror", how == "flip");
+    if (over)
+        overlay_tile(s, to, sources[0], sources[1]);
+    else
+        copy_tile(s, to, sources[0], how == "mirror", how == "flip");
     s.drawn[to] = 1;
     return true;
 }
