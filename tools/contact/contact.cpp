@@ -1,14 +1,15 @@
 // floobcontact SOURCE_DIR OUT_DIR: compiles every image source of SOURCE_DIR
-// and writes review pictures into OUT_DIR: blocks-contact.bmp (every tile
+// and writes review pictures into OUT_DIR: blocks-contact.png (every tile
 // enlarged three times, numbered, on a checkerboard so that magenta shows as
-// transparent), <image>-contact.bmp for each other image, and mockup.bmp,
-// mockup-cave.bmp and mockup-base.bmp, play screens of the meadow, cave and
-// base themes composed from the backdrop and the tiles.
+// transparent), <image>-contact.png for each other image, and mockup.png,
+// mockup-cave.png and mockup-base.png, play screens of the meadow, cave and
+// base themes composed from each theme's backdrop and the tiles, one code a cell.
 #include <dirent.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -27,17 +28,18 @@ static const char* CONTACT_DIGITS[10] = {"111101101101111", "010110010010111", "
                                          "101101111001001", "111100111001111", "111100111101111", "111001001001001",
                                          "111101111101111", "111101111001111"};
 
-// Play-screen mock-ups of the three themes: 20 columns by 12 rows of tile codes, 0 = empty. The
-// scene's back wall code (0 for none) is drawn under every cell first, as a level dresses its rooms.
+// Play-screen mock-ups of the three themes: 20 columns by 12 rows of tile codes, 0 = empty, over the
+// theme's backdrop. A cell holds one code, as in the game, so scenery on a back wall uses the
+// variants with the wall painted in, and an empty cell shows the backdrop.
 struct Scene {
     const char* file;
-    uint8_t back_wall;
+    const char* backdrop;
     uint8_t cells[12][20];
 };
 
 static const Scene CONTACT_SCENES[] = {
     {"mockup.png",
-     0,
+     "back",
      {{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
       {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
       {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 33, 0, 0, 0},
@@ -46,35 +48,35 @@ static const Scene CONTACT_SCENES[] = {
       {0, 137, 138, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 130, 131, 131, 132, 0, 0, 0},
       {0, 157, 158, 0, 0, 0, 26, 0, 0, 0, 0, 0, 0, 170, 171, 171, 172, 0, 27, 28},
       {0, 177, 178, 0, 0, 22, 22, 22, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 47, 48},
-      {130, 131, 131, 131, 132, 0, 0, 0, 0, 0, 0, 65, 82, 9, 0, 25, 105, 0, 130, 131},
+      {130, 131, 131, 131, 132, 0, 0, 0, 0, 90, 0, 1, 82, 9, 0, 25, 105, 0, 130, 131},
       {150, 151, 151, 151, 152, 160, 161, 160, 161, 130, 131, 131, 131, 131, 131, 131, 131, 131, 151, 151},
-      {150, 151, 151, 151, 152, 85, 53, 85, 85, 150, 151, 151, 151, 151, 151, 151, 151, 151, 151, 151},
-      {150, 151, 151, 151, 152, 145, 145, 145, 145, 150, 151, 151, 151, 151, 151, 151, 151, 151, 151, 151}}},
+      {150, 151, 151, 151, 152, 85, 53, 41, 85, 150, 151, 151, 151, 151, 151, 151, 151, 151, 151, 151},
+      {150, 151, 151, 151, 152, 163, 145, 164, 165, 150, 151, 151, 151, 151, 151, 151, 151, 151, 151, 151}}},
     {"mockup-cave.png",
-     70,
+     "back-cave",
      {{134, 134, 134, 134, 134, 134, 134, 134, 134, 134, 134, 134, 134, 134, 134, 134, 134, 134, 134, 134},
       {154, 154, 154, 154, 154, 154, 140, 140, 154, 154, 154, 154, 154, 154, 154, 154, 154, 154, 154, 154},
-      {0, 72, 0, 0, 93, 0, 0, 0, 0, 0, 72, 0, 0, 93, 0, 0, 0, 0, 0, 0},
-      {0, 0, 0, 0, 0, 0, 0, 0, 33, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-      {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 41, 41, 0, 0, 0, 0},
-      {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 110, 111, 111, 115, 0, 0, 0},
-      {0, 0, 74, 0, 0, 0, 0, 40, 40, 0, 0, 0, 0, 133, 134, 116, 153, 0, 74, 0},
-      {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 154, 116, 154, 154, 0, 0, 0},
-      {0, 0, 0, 0, 0, 92, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-      {0, 73, 24, 25, 0, 0, 25, 86, 25, 105, 105, 0, 22, 180, 181, 182, 0, 0, 25, 73},
+      {70, 71, 70, 78, 70, 70, 0, 0, 0, 0, 72, 0, 0, 93, 0, 0, 0, 0, 0, 0},
+      {70, 70, 70, 70, 70, 70, 0, 0, 33, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+      {70, 70, 70, 70, 70, 70, 0, 0, 0, 0, 0, 0, 0, 0, 41, 41, 0, 0, 0, 0},
+      {70, 70, 70, 70, 70, 70, 0, 0, 0, 0, 0, 0, 0, 110, 111, 111, 115, 0, 0, 0},
+      {70, 70, 76, 70, 70, 70, 0, 40, 40, 0, 0, 0, 0, 133, 134, 116, 153, 0, 74, 0},
+      {70, 70, 70, 70, 70, 70, 0, 0, 0, 0, 0, 0, 0, 154, 116, 154, 154, 0, 0, 0},
+      {70, 70, 70, 70, 70, 77, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+      {70, 75, 24, 41, 70, 70, 25, 86, 25, 105, 105, 0, 22, 180, 181, 182, 0, 0, 25, 73},
       {110, 111, 111, 111, 111, 111, 111, 111, 111, 111, 111, 115, 0, 0, 0, 0, 0, 110, 111, 111},
       {133, 134, 116, 134, 134, 116, 134, 134, 116, 134, 134, 153, 162, 162, 162, 162, 162, 133, 134, 116}}},
     {"mockup-base.png",
-     190,
+     "back-base",
      {{31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31},
-      {97, 97, 97, 97, 97, 97, 97, 117, 0, 0, 0, 140, 140, 0, 0, 0, 0, 118, 97, 97},
-      {0, 0, 0, 0, 0, 0, 0, 99, 0, 0, 0, 0, 0, 0, 0, 0, 0, 99, 0, 0},
-      {0, 191, 0, 0, 192, 0, 0, 119, 0, 0, 0, 0, 0, 0, 0, 0, 0, 119, 0, 191},
-      {0, 0, 0, 0, 0, 0, 0, 99, 0, 0, 0, 0, 41, 41, 0, 0, 0, 99, 0, 0},
-      {0, 0, 0, 0, 0, 0, 0, 99, 0, 0, 0, 23, 23, 23, 23, 0, 0, 99, 0, 0},
-      {0, 0, 193, 0, 0, 0, 0, 99, 0, 0, 0, 0, 0, 0, 0, 0, 0, 99, 38, 39},
-      {0, 0, 0, 0, 0, 0, 0, 99, 0, 0, 0, 0, 0, 0, 0, 0, 0, 99, 58, 59},
-      {0, 65, 112, 113, 113, 114, 0, 99, 0, 0, 0, 0, 121, 0, 0, 0, 173, 43, 30, 30},
+      {195, 195, 196, 195, 195, 195, 195, 117, 0, 0, 0, 140, 140, 0, 0, 0, 0, 118, 97, 97},
+      {190, 190, 190, 190, 190, 190, 190, 99, 0, 0, 0, 0, 0, 0, 0, 0, 0, 99, 0, 0},
+      {190, 191, 190, 190, 192, 190, 190, 119, 0, 0, 0, 0, 0, 0, 0, 0, 0, 119, 0, 0},
+      {190, 190, 190, 190, 190, 190, 190, 99, 0, 0, 0, 0, 41, 41, 0, 0, 0, 99, 0, 0},
+      {190, 194, 190, 190, 190, 197, 190, 99, 0, 0, 0, 23, 23, 23, 23, 0, 0, 99, 0, 0},
+      {190, 190, 193, 190, 190, 197, 190, 99, 0, 0, 0, 0, 0, 0, 0, 0, 0, 99, 38, 39},
+      {190, 190, 190, 190, 190, 204, 190, 99, 0, 0, 0, 0, 0, 0, 0, 0, 0, 99, 58, 59},
+      {190, 65, 205, 206, 206, 207, 190, 99, 0, 0, 0, 0, 121, 0, 0, 0, 173, 43, 30, 30},
       {30, 30, 30, 30, 30, 30, 30, 30, 30, 0, 0, 105, 105, 0, 30, 30, 30, 63, 64, 31},
       {31, 31, 31, 31, 31, 31, 31, 31, 31, 30, 30, 30, 30, 30, 30, 31, 31, 31, 31, 31},
       {31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31}}},
@@ -153,10 +155,8 @@ static void write_mockup(const std::string& path, const Scene& scene, const Pict
             for (int32_t x = 0; x < 320; x++) put(c, x, top + y, back->rgb[(size_t)y * back->width + x % back->width]);
     }
     for (int32_t r = 0; r < 12; r++)
-        for (int32_t col = 0; col < 20; col++) {
-            if (scene.back_wall) blit_tile(c, sheet, scene.back_wall, col * 16, r * 16);
+        for (int32_t col = 0; col < 20; col++)
             if (scene.cells[r][col]) blit_tile(c, sheet, scene.cells[r][col], col * 16, r * 16);
-        }
     blit_tile(c, sheet, 24, 16, 220);
     blit_tile(c, sheet, 42, 104, 220);
     blit_tile(c, sheet, 41, 196, 220);
@@ -188,8 +188,9 @@ int main(int argc, char** argv) {
     }
     closedir(dir);
     int status = 0;
-    Picture sheet, back;
-    int32_t have_sheet = 0, have_back = 0;
+    Picture sheet;
+    int32_t have_sheet = 0;
+    std::map<std::string, Picture> pictures;
     for (const std::string& n : names) {
         std::string path = in + "/" + n, error, base = n.substr(0, n.rfind('.'));
         Bytes bytes;
@@ -214,15 +215,13 @@ int main(int argc, char** argv) {
             int32_t scale = p.width > 400 ? 1 : 2;
             make_canvas(c, p.width * scale + 8, p.height * scale + 8);
             draw_region(c, p, 0, 0, p.width, p.height, 4, 4, scale);
-            if (base == "back") {
-                back = p;
-                have_back = 1;
-            }
+            pictures[base] = p;
         }
         write_picture(out + "/" + base + "-contact.png", c);
     }
     if (have_sheet && sheet.width >= 320 && sheet.height >= 192)
         for (const Scene& scene : CONTACT_SCENES)
-            write_mockup(out + "/" + scene.file, scene, sheet, have_back ? &back : nullptr);
+            write_mockup(out + "/" + scene.file, scene, sheet,
+                         pictures.count(scene.backdrop) ? &pictures[scene.backdrop] : nullptr);
     return status;
 }
