@@ -1,16 +1,25 @@
 // The built pictures: sizes and formats, which tiles of "blocks" hold art,
-// the water strip, the hero frames, and the images of the title and logo screens.
+// the water strip, the hero and UFO frames, the backdrops and how a level's
+// backdrop is chosen, and the images of the title and logo screens.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <iterator>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "compile.h"
 #include "floob.h"
+#include "gfx/image.h"
+#include "shell/replay.h"
+#include "shell/startup.h"
 #include "storage/archive.h"
 #include "support/support.h"
+#include "world/level.h"
+#include "world/map.h"
 
 namespace {
 
@@ -78,7 +87,24 @@ const int CODES_WITH_ART[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15,
                               164, 165, 166, 170, 171, 172, 180, 181, 182, 183, 200, 201, 202, 203,
                               // scenery
                               25, 45, 46, 49, 50, 51, 52, 60, 70, 72, 73, 74, 127, 128, 135, 136, 137, 138, 147, 148,
-                              155, 156, 157, 158, 167, 168, 173, 175, 176, 177, 178, 190, 191, 192, 193};
+                              155, 156, 157, 158, 167, 168, 173, 175, 176, 177, 178, 190, 191, 192, 193, 90,
+                              // scenery on a back wall
+                              71, 75, 76, 77, 78, 194, 195, 196, 197, 198, 199, 204, 205, 206, 207, 208, 209};
+
+// Scenery with its back wall painted in: code, wall, scenery.
+const int WALL_VARIANTS[][3] = {{71, 70, 72},    {75, 70, 73},    {76, 70, 74},    {77, 70, 92},    {78, 70, 93},
+                                {194, 190, 173}, {195, 190, 97},  {196, 190, 98},  {197, 190, 99},  {198, 190, 117},
+                                {199, 190, 118}, {204, 190, 119}, {205, 190, 112}, {206, 190, 113}, {207, 190, 114},
+                                {208, 60, 52},   {209, 60, 46}};
+
+// Codes the game acts on (start markers, spawns, items, exits, blocks, traps, water, effects):
+// a scenery variant must be none of these.
+const int ROLE_CODES[] = {1,   2,   3,   4,   5,   6,   7,   8,   9,   13,  17,  18,  19,  20,  22,
+                          24,  26,  27,  28,  33,  38,  39,  40,  41,  47,  48,  53,  58,  59,  65,
+                          66,  67,  68,  69,  85,  86,  87,  88,  89,  105, 121, 140, 145, 146, 160,
+                          161, 162, 163, 164, 165, 166, 180, 181, 182, 183, 200, 201, 202, 203};
+
+const uint32_t DEEP_WATER = 0x0E2A4A;
 
 const int FRONT_LAYER[] = {81,  82,  83,  84,  92,  93,  95,  96,  97,  98,  99,  101, 102, 103,
                            104, 106, 107, 108, 109, 112, 113, 114, 117, 118, 119, 129, 149};
@@ -286,17 +312,142 @@ TEST(Art, CrumblingFloorAndClosedExitAreTheirOwnPictures) {
     EXPECT_TRUE(columns_match(blocks, 59, 15, 48, 15));
 }
 
-TEST(Art, BackdropFadesToBlackAndWrapsAround) {
-    Picture back = entry("back");
-    ASSERT_GT(back.width, 0);
-    for (int x = 0; x < back.width; x++) ASSERT_EQ(back.at(x, 0), 0u) << "top row must be black at " << x;
-    int different = 0;
-    for (int y = 0; y < back.height; y++) {
-        ASSERT_NE(back.at(0, y), MAGENTA);
-        different += back.at(0, y) != back.at(back.width - 1, y);
+// The backdrop table as built: map name -> image name.
+std::vector<std::pair<std::string, std::string>> backdrop_table() {
+    std::vector<std::pair<std::string, std::string>> table;
+    std::string text = read_file(std::string(FLOOB_BINARY_DIR) + "/entries/maps/backdrops.tab");
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start), space = text.find(' ', start);
+        if (end == std::string::npos || space > end) break;
+        table.emplace_back(text.substr(start, space - start), text.substr(space + 1, end - space - 1));
+        start = end + 1;
     }
-    // the dither and the skyline continue from the last column into the first
-    EXPECT_LT(different, back.height / 4);
+    return table;
+}
+
+// Rows in which column a and column b of the picture differ.
+int column_change(const Picture& p, int a, int b) {
+    int rows = 0;
+    for (int y = 0; y < p.height; y++) rows += p.at(a, y) != p.at(b, y);
+    return rows;
+}
+
+TEST(Art, EveryBackdropFitsThePlayAreaAndWrapsAround) {
+    std::set<std::string> images = {"back"};
+    std::set<std::string> maps;
+    for (const auto& line : backdrop_table()) {
+        images.insert(line.second);
+        maps.insert(line.first);
+    }
+    for (int level = 1; level <= 10; level++) EXPECT_TRUE(maps.count(level_map_name(level))) << level;
+    EXPECT_GE(images.size(), 5u);
+    for (const std::string& name : images) {
+        Picture p = entry(name.c_str());
+        ASSERT_GT(p.width, 0) << name << " is missing or not a 24-bit BMP";
+        EXPECT_LE(p.height, 192) << name;
+        EXPECT_EQ(p.width % 16, 0) << name;
+        // a backdrop lower than the play area meets the black above it without a seam
+        if (p.height < 192) {
+            for (int x = 0; x < p.width; x++) ASSERT_EQ(p.at(x, 0), 0u) << name << " top row at " << x;
+        }
+        int inside = 0;
+        for (int x = 0; x + 1 < p.width; x++) inside = std::max(inside, column_change(p, x, x + 1));
+        EXPECT_LE(column_change(p, p.width - 1, 0), inside) << name << " breaks where it repeats";
+    }
+    // under water (map row 8 and down) the lake is the water tiles' deep tone
+    Picture lake = entry("back-lake");
+    int deep = 0, cells = 0;
+    for (int y = 128 - (192 - lake.height); y < lake.height; y++)
+        for (int x = 0; x < lake.width; x++, cells++) deep += lake.at(x, y) == DEEP_WATER;
+    EXPECT_GT(deep, cells * 4 / 5);
+}
+
+TEST(Art, WalkHasFourPosesAndTheUfoBobs) {
+    Picture blocks = entry("blocks");
+    ASSERT_EQ(blocks.width, 320);
+    auto differ = [&](int a, int b) {
+        int n = 0;
+        for (int i = 0; i < 256; i++)
+            n += tile_pixel(blocks, a, i % 16, i / 16) != tile_pixel(blocks, b, i % 16, i / 16);
+        return n;
+    };
+    for (int a = 1; a <= 4; a++)
+        for (int b = a + 1; b <= 4; b++) EXPECT_GE(differ(a, b), 20) << "frames " << a << " and " << b;
+    // feet apart at the contacts (1, 3), under the body when passing (2, 4)
+    auto stride = [&](int n) {
+        int low = 16, high = -1;
+        for (int y = 13; y < 16; y++)
+            for (int x = 0; x < 16; x++)
+                if (tile_pixel(blocks, n, x, y) != MAGENTA) low = std::min(low, x), high = std::max(high, x);
+        return high - low;
+    };
+    EXPECT_GT(stride(1), stride(2) + 3);
+    EXPECT_GT(stride(3), stride(4) + 3);
+    // the UFO shown as 9 10 11 10 sinks a pixel a frame on legs that stay on the ground
+    auto top = [&](int n) {
+        for (int i = 0; i < 256; i++)
+            if (tile_pixel(blocks, n, i % 16, i / 16) != MAGENTA) return i / 16;
+        return 16;
+    };
+    EXPECT_EQ(top(10), top(9) + 1);
+    EXPECT_EQ(top(11), top(10) + 1);
+    for (int n : {9, 10, 11}) EXPECT_NE(tile_pixel(blocks, n, 3, 15), MAGENTA) << n;
+}
+
+TEST(Art, WaterBelowTheSurfaceMeetsInOneDeepTone) {
+    Picture blocks = entry("blocks");
+    ASSERT_EQ(blocks.width, 320);
+    // any of these may stand next to or under any other, and a steelfish leaves 85 among them
+    for (int n : {85, 145, 146, 166, 163, 164, 165}) {
+        int water_rows = n >= 163 ? 12 : 16;  // the beds end in sand and pebbles
+        for (int i = 0; i < 16; i++) EXPECT_EQ(tile_pixel(blocks, n, i, 0), DEEP_WATER) << n << " top " << i;
+        for (int y = 0; y < water_rows; y++) {
+            EXPECT_EQ(tile_pixel(blocks, n, 0, y), DEEP_WATER) << n << " left " << y;
+            EXPECT_EQ(tile_pixel(blocks, n, 15, y), DEEP_WATER) << n << " right " << y;
+        }
+        if (water_rows == 16) {
+            for (int i = 0; i < 16; i++) EXPECT_EQ(tile_pixel(blocks, n, i, 15), DEEP_WATER) << n << " bottom " << i;
+        }
+    }
+    for (int n : {160, 161, 162})
+        for (int x = 0; x < 16; x++) EXPECT_EQ(tile_pixel(blocks, n, x, 15), DEEP_WATER) << n;
+    // the steelfish is drawn over whatever water it swims through
+    for (int n : {53, 54, 55, 56}) EXPECT_EQ(tile_pixel(blocks, n, 0, 0), MAGENTA) << n;
+}
+
+TEST(Art, WallVariantsAreTheSceneryOverItsWallAndDoNothing) {
+    Picture blocks = entry("blocks");
+    ASSERT_EQ(blocks.width, 320);
+    std::set<int> roles(std::begin(ROLE_CODES), std::end(ROLE_CODES));
+    for (const auto& v : WALL_VARIANTS) {
+        for (int i = 0; i < 256; i++) {
+            uint32_t top = tile_pixel(blocks, v[2], i % 16, i / 16);
+            uint32_t want = top != MAGENTA ? top : tile_pixel(blocks, v[1], i % 16, i / 16);
+            ASSERT_EQ(tile_pixel(blocks, v[0], i % 16, i / 16), want) << v[0] << " at " << i;
+        }
+        EXPECT_EQ(opaque_in_tile(blocks, v[0]), 256) << v[0];
+        EXPECT_EQ(tile_kind[v[0]], TILE_PASSABLE) << v[0];
+        EXPECT_EQ(tile_layer[v[0]], 0) << v[0];
+        EXPECT_FALSE(roles.count(v[0])) << v[0];
+    }
+}
+
+TEST(Art, EveryCodeOfTheSharedLegendDrawsSomething) {
+    Picture blocks = entry("blocks");
+    ASSERT_EQ(blocks.width, 320);
+    std::string text = read_file(std::string(FLOOB_SOURCE_DIR) + "/assets/maps/legend.inc");
+    ASSERT_FALSE(text.empty());
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = std::min(text.find('\n', start), text.size());
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (line.empty() || line[0] == ';') continue;
+        std::istringstream codes(line.substr(1, line.find(';', 1) - 1));
+        int code;
+        while (codes >> code) EXPECT_TRUE(code == 0 || opaque_in_tile(blocks, code) > 8) << "'" << line[0] << "'";
+    }
 }
 
 TEST(Art, ArchiveHoldsTheSameImages) {
@@ -311,4 +462,80 @@ TEST(Art, ArchiveHoldsTheSameImages) {
         EXPECT_EQ(packed, read_file(std::string(FLOOB_BINARY_DIR) + "/entries/gfx/" + name + ".bmp")) << name;
     }
     archive_close_all();
+}
+
+namespace {
+
+// Packs the built entries of one archive folder, plus extra ones, into data/NAME.qva.
+void pack_built(const std::string& folder, const std::vector<ArchiveInput>& extra) {
+    std::vector<ArchiveInput> entries;
+    std::string dir = std::string(FLOOB_BINARY_DIR) + "/entries/" + folder;
+    std::string names;
+    ASSERT_EQ(0, run_command("ls " + dir, &names));
+    std::istringstream list(names);
+    std::string name;
+    while (list >> name) {
+        if (name == "backdrops.tab") continue;
+        std::string bytes = read_file(dir + "/" + name);
+        entries.push_back({name, Bytes(bytes.begin(), bytes.end())});
+    }
+    entries.insert(entries.end(), extra.begin(), extra.end());
+    Bytes packed;
+    std::string error;
+    ASSERT_TRUE(write_archive(entries, packed, error)) << error;
+    ASSERT_TRUE(write_file("data/" + folder + ".qva", std::string(packed.begin(), packed.end())));
+}
+
+// Opens the game on ./data holding the built images and levels, with the given backdrop
+// table (none when empty) and extra images; back_image starts as "back".
+void open_with_backdrop_data(const std::string& table, const std::vector<ArchiveInput>& images) {
+    ASSERT_EQ(0, system("mkdir data"));
+    pack_built("gfx", images);
+    std::vector<ArchiveInput> maps;
+    if (!table.empty()) maps.push_back({"backdrops.tab", Bytes(table.begin(), table.end())});
+    pack_built("maps", maps);
+    for (const char* name : {"music.qva", "sound.qva"})
+        ASSERT_EQ(0, symlink((built_data_dir() + "/" + name).c_str(), (std::string("data/") + name).c_str()));
+    ASSERT_EQ(1, replay_open_game());
+    load_default_backdrop();
+}
+
+bool shows_back(const SDL_Surface* image) {
+    Picture back = entry("back");
+    return image && image->w == back.width && image->h == back.height;
+}
+
+}  // namespace
+
+TEST(Backdrop, WithoutTheTableEveryLevelKeepsBackAndNothingIsLoaded) {
+    TempDir dir;
+    open_with_backdrop_data("", {});
+    SDL_Surface* back = back_image;
+    for (int level = 0; level < LEVEL_COUNT; level++) choose_level_backdrop(level_map_name(level));
+    choose_level_backdrop(nullptr);
+    EXPECT_EQ(back_image, back);
+}
+
+TEST(Backdrop, ALevelShowsTheImageItsLineNamesAndBackWhenThatCannotBeShown) {
+    TempDir dir;
+    Bytes tall;
+    encode_bmp24(16, 200, std::vector<uint32_t>(16 * 200, 0), tall);
+    std::string garbage = "BM this is not a bitmap";
+    open_with_backdrop_data(
+        "floob207 back-cave\nfloob203 nosuch\nfloob204 back-broken\nfloob205 back-tall\nfloob206 Back!\n"
+        "floob208 back-cave extra\n\x01\xff\n",
+        {{"back-broken.bmp", Bytes(garbage.begin(), garbage.end())}, {"back-tall.bmp", tall}});
+    choose_level_backdrop("floob207");
+    SDL_Surface* cave = back_image;
+    ASSERT_EQ(cave->h, 192);
+    choose_level_backdrop("floob207");
+    EXPECT_EQ(back_image, cave) << "the same backdrop is not loaded again";
+    for (const char* level : {"floob203", "floob204", "floob205", "floob206", "floob208", "floob209"}) {
+        choose_level_backdrop("floob207");
+        choose_level_backdrop(level);
+        EXPECT_TRUE(shows_back(back_image)) << level;
+    }
+    choose_level_backdrop("floob207");
+    choose_level_backdrop(nullptr);
+    EXPECT_TRUE(shows_back(back_image)) << "the title and the test map keep back";
 }

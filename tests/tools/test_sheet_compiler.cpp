@@ -1,4 +1,4 @@
-// The tile sheet and procedural picture compilers: good sources give the right
+// The tile sheet, procedural picture and backdrop table compilers: good sources give the right
 // pixels, bad ones are refused with the file and the line at fault.
 #include <gtest/gtest.h>
 
@@ -80,7 +80,8 @@ TEST(SheetCompiler, DrawsTilesAtTheirGridPlaceAndLeavesTheRestMagenta) {
 TEST(SheetCompiler, DerivedTilesAreReallyMirroredFlippedAndCopied) {
     // tile 1: red column 0 and white row 0 at column 3
     std::string art = "r..w............\n" + rows_of("r...............", 14) + "r..............k\n";
-    std::string text = LEGEND + "tile 1\n" + art + "tile 5 = mirror 1\ntile 6 = flip 1\ntile 7 = copy 1\n";
+    std::string text = LEGEND + "tile 1\n" + art + "tile 2\n" + rows_of("wwwwwwwwwwwwwwww", 16) +
+                       "tile 5 = mirror 1\ntile 6 = flip 1\ntile 7 = copy 1\ntile 8 = over 2 1\n";
     Source s("b.sheet", text);
     Bytes out;
     std::string error;
@@ -91,6 +92,7 @@ TEST(SheetCompiler, DerivedTilesAreReallyMirroredFlippedAndCopied) {
             EXPECT_EQ(pixel_of(out, 80 + 15 - x, y), original) << "mirror at " << x << "," << y;
             EXPECT_EQ(pixel_of(out, 96 + x, 15 - y), original) << "flip at " << x << "," << y;
             EXPECT_EQ(pixel_of(out, 112 + x, y), original) << "copy at " << x << "," << y;
+            EXPECT_EQ(pixel_of(out, 128 + x, y), original == MAGENTA ? 0xFFFFFFu : original) << "over at " << x;
         }
     }
     EXPECT_EQ(pixel_of(out, 95, 0), 0xFF0000u);
@@ -122,6 +124,8 @@ TEST(SheetCompiler, MalformedSheetsAreRefusedWithFileAndLine) {
     // a derivation whose source is not drawn above, or of an unknown kind
     refused(compile_sheet, "c.sheet", LEGEND + "tile 5 = mirror 1\n", 5);
     refused(compile_sheet, "c.sheet", LEGEND + "tile 3\n" + full + "tile 5 = rotate 3\n", 22);
+    refused(compile_sheet, "c.sheet", LEGEND + "tile 3\n" + full + "tile 5 = over 3\n", 22);
+    refused(compile_sheet, "c.sheet", LEGEND + "tile 3\n" + full + "tile 5 = over 3 4\n", 22);
     // legend faults
     refused(compile_sheet, "c.sheet", "colour . key\ncolour . ink\n", 2);
     refused(compile_sheet, "c.sheet", "colour q purple\n", 1);
@@ -175,4 +179,45 @@ TEST(GeneratedPicture, MalformedSourcesAreRefusedWithFileAndLine) {
     refused(compile_generated, "g.gen", "size 64 10\nseed 0\n", 2);
     refused(compile_generated, "g.gen", "size 64 10\ntrees 9 3 5 2 black\n", 2);
     refused(compile_generated, "g.gen", "size 64 10\nclouds 3\n", 2);
+    // the painting commands check their numbers
+    for (const char* bad : {"disc 5 5 0 0 red", "disc 5 5 3 24 red", "veil 0 9 0 17 red", "rocks 0 9 0 red red red red",
+                            "drips 10 3 2 4 red", "spires 0 3 5 4 red", "panels 0 9 24 4 red red red",
+                            "rect 0 8 4 4 0 0 red", "rect 0 0 4 4 0 -1 red", "reflect 2 9 0 8 red",
+                            "dashes 9 3 0 9 5 2 red", "lattice 0 9 6 red", "lattice 4 4 8 red"})
+        refused(compile_generated, "g.gen", std::string("size 64 10\n") + bad + "\n", 2);
+}
+
+TEST(GeneratedPicture, PaintingCommandsWrapAroundTheRightEdge) {
+    std::string text =
+        "size 64 20\nfill 0 19 black\nrect 62 0 4 2 0 0 red\ndisc 63 9 2 0 green\nrect 30 16 2 1 32 2 white\n"
+        "reflect 12 15 0 0 ink\n";
+    Source s("w.gen", text);
+    Bytes out;
+    std::string error;
+    ASSERT_TRUE(compile_generated(s.path.c_str(), out, error)) << error;
+    EXPECT_EQ(pixel_of(out, 1, 1), 0xFF0000u);  // the rectangle goes on from column 63 into column 0
+    EXPECT_EQ(pixel_of(out, 2, 1), 0u);
+    EXPECT_EQ(pixel_of(out, 1, 9), 0x00FF00u);  // so does the disc
+    EXPECT_EQ(pixel_of(out, 62, 0), 0xFF0000u);
+    // repeated across every 32 pixels and down every 2 rows to the bottom
+    for (int x : {30, 31, 62, 63})
+        for (int y : {16, 18}) EXPECT_EQ(pixel_of(out, x, y), 0xFFFFFFu) << x << "," << y;
+    EXPECT_EQ(pixel_of(out, 30, 17), 0u);
+    // the water mirrors the rows above it: row 12 shows row 11, where the disc ends (shifted by ripples)
+    int green = 0;
+    for (int x = 0; x < 64; x++) green += pixel_of(out, x, 12) == 0x00FF00u;
+    EXPECT_GE(green, 3);
+}
+
+TEST(BackdropTable, LinesAreCheckedAndWrittenWithoutComments) {
+    Source s("t.tab", "; which backdrop\n\nfloob203   back-cave ; a cave\r\nfloob205\tback_base\n");
+    Bytes out;
+    std::string error;
+    ASSERT_TRUE(compile_table(s.path.c_str(), out, error)) << error;
+    EXPECT_EQ(std::string(out.begin(), out.end()), "floob203 back-cave\nfloob205 back_base\n");
+    refused(compile_table, "t.tab", "floob203\n", 1);
+    refused(compile_table, "t.tab", "; ok\nfloob203 back cave\n", 2);
+    refused(compile_table, "t.tab", "floob203 Back\n", 1);
+    refused(compile_table, "t.tab", "floob203 a-name-of-sixteen\n", 1);
+    refused(compile_table, "t.tab", "floob203 a\nfloob203 b\n", 2);
 }

@@ -50,6 +50,8 @@
 #include "compile.h"
 
 enum { GEN_MAX_SIZE = 1024, GEN_MAX_COLOURS = 16, GEN_MAX_NUMBERS = 8 };
+// The most pixel visits one command may make, so that no source keeps the build busy for long.
+static const int64_t GEN_MAX_WORK = 64 * 1024 * 1024;
 
 static const int32_t GEN_BAYER[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
 
@@ -435,6 +437,8 @@ static bool do_veil(GenState& g, const GenArgs& a, std::string& error) {
 static bool do_rocks(GenState& g, const GenArgs& a, std::string& error) {
     if (!check_rows(g, a.line, a.v[0], a.v[1], error)) return false;
     if (a.v[2] < 1 || a.v[2] > 2000) return gen_fail(g, a.line, "rock count must be 1 to 2000", error);
+    if ((int64_t)a.v[2] * g.width * (a.v[1] - a.v[0] + 1) > GEN_MAX_WORK)
+        return gen_fail(g, a.line, "too many rocks for so many rows", error);
     run_rocks(g, a.v[0], a.v[1], a.v[2], a.rgb);
     return true;
 }
@@ -473,6 +477,8 @@ static bool do_rect(GenState& g, const GenArgs& a, std::string& error) {
         return gen_fail(g, a.line, "the rectangle is not in the picture", error);
     if ((v[4] != 0 && !divides_width(g, v[4])) || v[5] < 0)
         return gen_fail(g, a.line, "the across repeat must be 0 or divide the width, the down repeat 0 or more", error);
+    int64_t copies = (int64_t)(v[4] ? g.width / v[4] : 1) * (v[5] ? g.height / v[5] + 1 : 1);
+    if (copies * v[2] * v[3] > GEN_MAX_WORK) return gen_fail(g, a.line, "the rectangles cover too much", error);
     run_rect(g, v, a.rgb[0]);
     return true;
 }
