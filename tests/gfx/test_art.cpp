@@ -427,7 +427,7 @@ TEST(Art, WallVariantsAreTheSceneryOverItsWallAndDoNothing) {
             ASSERT_EQ(tile_pixel(blocks, v[0], i % 16, i / 16), want) << v[0] << " at " << i;
         }
         EXPECT_EQ(opaque_in_tile(blocks, v[0]), 256) << v[0];
-        EXPECT_EQ(tile_kind[v[0]], TILE_PASSABLE) << v[0];
+        EXPECT_EQ(tile_kind_of(v[0]), TILE_PASSABLE) << v[0];
         EXPECT_EQ(tile_layer[v[0]], 0) << v[0];
         EXPECT_FALSE(roles.count(v[0])) << v[0];
     }

@@ -32,11 +32,13 @@
 #include "shell/startup.h"
 #include "storage/archive.h"
 #include "world/actors.h"
+#include "world/codes.h"
 #include "world/level.h"
 #include "world/map.h"
 #include "world/playscreen.h"
 
-enum { VIEW_WIDTH = 320, PLAY_HEIGHT = 192, CELL = 16, ROWS = 12, DRAW_FRAME = 192 };
+// A frame after the get-ready call (the hero is drawn, no message) whose water is in its first phase.
+enum { DRAW_FRAME = 192 };
 
 struct Emptied {
     int32_t from;
@@ -44,9 +46,21 @@ struct Emptied {
 };
 
 // What the game leaves in a cell once the thing in it has gone.
-static const Emptied EMPTIED_CELLS[] = {{9, 0},  {13, 0}, {33, 0}, {53, 85}, {67, 0},  {121, 0}, {87, 86},
-                                        {41, 0}, {26, 0}, {40, 0}, {22, 0},  {88, 69}, {17, 19}};
-static const int32_t SPAWN_CODES[] = {9, 13, 33, 53, 67, 121, 87};
+static const Emptied EMPTIED_CELLS[] = {{CODE_UFO, CODE_EMPTY},
+                                        {CODE_BUG, CODE_EMPTY},
+                                        {CODE_STONEBAT, CODE_EMPTY},
+                                        {CODE_STEELFISH, CODE_WATER},
+                                        {CODE_ANDROID, CODE_EMPTY},
+                                        {CODE_ANDROID_WALKING, CODE_EMPTY},
+                                        {CODE_SPIKES_SPRINGING, CODE_SPIKE_TRAP},
+                                        {CODE_EMERALD, CODE_EMPTY},
+                                        {CODE_EXTRA_LIFE, CODE_EMPTY},
+                                        {CODE_BREAKABLE, CODE_EMPTY},
+                                        {CODE_CRUMBLING, CODE_EMPTY},
+                                        {CODE_TRAPDOOR_OPEN, CODE_TRAPDOOR_CLOSED},
+                                        {CODE_POST_LOWERED, CODE_POST_RAISED}};
+static const int32_t SPAWN_CODES[] = {
+    CODE_UFO, CODE_BUG, CODE_STONEBAT, CODE_STEELFISH, CODE_ANDROID, CODE_ANDROID_WALKING, CODE_SPIKES_SPRINGING};
 
 static int32_t is_spawn_code(int32_t code) {
     for (int32_t c : SPAWN_CODES)
@@ -58,7 +72,7 @@ static int32_t is_spawn_code(int32_t code) {
 static void copy_view(std::vector<uint32_t>& picture, int32_t width) {
     SDL_Surface* s = frame_surface;
     if (SDL_LockSurface(s) != 0) return;
-    for (int32_t y = 0; y < PLAY_HEIGHT; y++)
+    for (int32_t y = 0; y < MAP_HEIGHT; y++)
         for (int32_t x = 0; x < VIEW_WIDTH; x++) {
             int32_t mx = camera_x + x;
             if (mx < 0 || mx >= width) continue;
@@ -87,15 +101,16 @@ static void restore(const LevelState& state) {
 
 // Draws every view of the map with the given setup and returns the whole picture.
 static std::vector<uint32_t> render_views(const LevelState& state, const Hero& hero, int32_t spawn) {
-    int32_t width = map_columns * CELL;
-    std::vector<uint32_t> picture((size_t)width * PLAY_HEIGHT, 0);
+    int32_t width = map_columns * CELL_SIZE;
+    std::vector<uint32_t> picture((size_t)width * MAP_HEIGHT, 0);
     for (int32_t left = 0; left < width; left += VIEW_WIDTH) {
         restore(state);
         camera_x = left + VIEW_WIDTH > width ? width - VIEW_WIDTH : left;
         if (spawn)
-            for (int32_t column = camera_x / CELL - 1; column <= camera_x / CELL + VIEW_WIDTH / CELL + 1; column++)
-                if (column >= 0 && column < map_columns) spawn_column(column * CELL);
-        draw_play_screen(DRAW_FRAME, &hero, 0);
+            for (int32_t column = camera_x / CELL_SIZE - 1; column <= camera_x / CELL_SIZE + VIEW_WIDTH / CELL_SIZE + 1;
+                 column++)
+                if (column >= 0 && column < map_columns) spawn_column(column * CELL_SIZE);
+        draw_play_screen(DRAW_FRAME, &hero);
         copy_view(picture, width);
     }
     return picture;
@@ -121,8 +136,8 @@ static int render_level(int32_t level, const std::string& out_dir) {
     // The loader has spawned the first screen; put its spawn codes back so that every
     // view starts from the level as stored.
     LevelState state;
-    state.cells.assign(map_cells, map_cells + map_columns * ROWS);
-    for (int32_t i = 0; i < map_columns * ROWS; i++)
+    state.cells.assign(map_cells, map_cells + map_columns * MAP_ROWS);
+    for (int32_t i = 0; i < map_columns * MAP_ROWS; i++)
         if (is_spawn_code(bytes[2 + i])) state.cells[(size_t)i] = bytes[2 + i];
     free(bytes);
     memcpy(state.platforms, platforms, sizeof platforms);
@@ -135,10 +150,10 @@ static int render_level(int32_t level, const std::string& out_dir) {
         restore(state);
         place_hero(&hero);
     }
-    int32_t width = map_columns * CELL;
+    int32_t width = map_columns * CELL_SIZE;
     int ok = 1;
     std::vector<uint32_t> loaded = render_views(state, hero, 1);
-    ok &= write_png(out_dir + "/" + name + "-loaded.png", width, PLAY_HEIGHT, loaded);
+    ok &= write_png(out_dir + "/" + name + "-loaded.png", width, MAP_HEIGHT, loaded);
 
     LevelState emptied = state;
     for (int32_t& cell : emptied.cells)
@@ -147,8 +162,11 @@ static int render_level(int32_t level, const std::string& out_dir) {
                 cell = e.to;
                 break;
             }
-    static const int32_t CLOSED_EXIT[4] = {38, 39, 58, 59}, OPEN_EXIT[4] = {27, 28, 47, 48};
-    const int32_t exit_offsets[4] = {0, ROWS, 1, ROWS + 1};
+    static const int32_t CLOSED_EXIT[4] = {CODE_EXIT_CLOSED_TOP_LEFT, CODE_EXIT_CLOSED_TOP_RIGHT,
+                                           CODE_EXIT_CLOSED_BOTTOM_LEFT, CODE_EXIT_CLOSED_BOTTOM_RIGHT};
+    static const int32_t OPEN_EXIT[4] = {CODE_EXIT_OPEN_TOP_LEFT, CODE_EXIT_OPEN_TOP_RIGHT, CODE_EXIT_OPEN_BOTTOM_LEFT,
+                                         CODE_EXIT_OPEN_BOTTOM_RIGHT};
+    const int32_t exit_offsets[4] = {0, MAP_ROWS, 1, MAP_ROWS + 1};
     for (int32_t k = 0; k < 4; k++) {
         size_t at = (size_t)(exit_cell + exit_offsets[k]);
         if (at < emptied.cells.size() && emptied.cells[at] == CLOSED_EXIT[k]) emptied.cells[at] = OPEN_EXIT[k];
@@ -157,7 +175,7 @@ static int render_level(int32_t level, const std::string& out_dir) {
     Hero gone = hero;
     gone.alive = 0;
     std::vector<uint32_t> empty = render_views(emptied, gone, 0);
-    ok &= write_png(out_dir + "/" + name + "-emptied.png", width, PLAY_HEIGHT, empty);
+    ok &= write_png(out_dir + "/" + name + "-emptied.png", width, MAP_HEIGHT, empty);
     if (!ok) fprintf(stderr, "floobrender: %s: cannot write the pictures into %s\n", name, out_dir.c_str());
     return ok;
 }
