@@ -180,10 +180,11 @@ TEST(GeneratedPicture, MalformedSourcesAreRefusedWithFileAndLine) {
     refused(compile_generated, "g.gen", "size 64 10\ntrees 9 3 5 2 black\n", 2);
     refused(compile_generated, "g.gen", "size 64 10\nclouds 3\n", 2);
     // the painting commands check their numbers
-    for (const char* bad : {"disc 5 5 0 0 red", "disc 5 5 3 24 red", "veil 0 9 0 17 red", "rocks 0 9 0 red red red red",
-                            "drips 10 3 2 4 red", "spires 0 3 5 4 red", "panels 0 9 24 4 red red red",
-                            "rect 0 8 4 4 0 0 red", "rect 0 0 4 4 0 -1 red", "reflect 2 9 0 8 red",
-                            "dashes 9 3 0 9 5 2 red", "lattice 0 9 6 red", "lattice 4 4 8 red"})
+    for (const char* bad :
+         {"disc 5 5 0 0 red", "disc 5 5 3 24 red", "veil 0 9 0 17 red", "rocks 0 9 0 red red red red",
+          "drips 10 3 2 4 red", "spires 0 3 5 4 red", "panels 0 9 24 4 red red red", "rect 0 8 4 4 0 0 red",
+          "rect 0 0 4 4 0 -1 red", "reflect 2 9 0 8 red", "dashes 9 3 0 9 5 2 red", "lattice 0 9 6 red",
+          "lattice 4 4 8 red", "disc 9999 5 3 0 red", "rect 2147483647 0 4 4 0 0 red"})
         refused(compile_generated, "g.gen", std::string("size 64 10\n") + bad + "\n", 2);
 }
 

@@ -420,8 +420,18 @@ static bool check_density(const GenState& g, int32_t line, int32_t from, int32_t
 
 static bool divides_width(const GenState& g, int32_t step) { return step > 0 && g.width % step == 0; }
 
+// A column may lie up to a picture's width outside it on either side (it wraps).
+static bool check_column(const GenState& g, int32_t line, int32_t x, std::string& error) {
+    if (x < -g.width || x >= 2 * g.width)
+        return gen_fail(g, line, "column " + std::to_string(x) + " is too far outside the picture", error);
+    return true;
+}
+
 static bool do_disc(GenState& g, const GenArgs& a, std::string& error) {
     if (a.v[2] < 1 || a.v[2] > 256) return gen_fail(g, a.line, "disc radius must be 1 to 256", error);
+    if (!check_column(g, a.line, a.v[0], error)) return false;
+    if (a.v[1] < -256 || a.v[1] >= g.height + 256)
+        return gen_fail(g, a.line, "the disc is not near the picture", error);
     if (a.v[3] != 0 && !divides_width(g, a.v[3]))
         return gen_fail(g, a.line, "the repeat must be 0 or divide the width", error);
     run_disc(g, a.v[0], a.v[1], a.v[2], a.v[3], a.rgb[0]);
@@ -473,7 +483,8 @@ static bool do_panels(GenState& g, const GenArgs& a, std::string& error) {
 
 static bool do_rect(GenState& g, const GenArgs& a, std::string& error) {
     const int32_t* v = a.v;
-    if (v[2] < 1 || v[2] > g.width || v[3] < 1 || v[1] < 0 || v[1] + v[3] > g.height)
+    if (!check_column(g, a.line, v[0], error)) return false;
+    if (v[2] < 1 || v[2] > g.width || v[3] < 1 || v[1] < 0 || v[3] > g.height - v[1])
         return gen_fail(g, a.line, "the rectangle is not in the picture", error);
     if ((v[4] != 0 && !divides_width(g, v[4])) || v[5] < 0)
         return gen_fail(g, a.line, "the across repeat must be 0 or divide the width, the down repeat 0 or more", error);
@@ -493,6 +504,7 @@ static bool do_reflect(GenState& g, const GenArgs& a, std::string& error) {
 
 static bool do_dashes(GenState& g, const GenArgs& a, std::string& error) {
     const int32_t* v = a.v;
+    if (!check_column(g, a.line, v[0], error) || !check_column(g, a.line, v[1], error)) return false;
     if (v[0] > v[1]) return gen_fail(g, a.line, "the columns must run left to right", error);
     if (!check_rows(g, a.line, v[2], v[3], error) || !check_count(g, a.line, v[4], 100000, error)) return false;
     if (v[5] < 1 || v[5] > g.width) return gen_fail(g, a.line, "dash length must be 1 to the width", error);
