@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "compile.h"
-#include "png.h"
 
 enum { CONTACT_SCALE = 3, CONTACT_CELL_W = 16 * CONTACT_SCALE + 4, CONTACT_CELL_H = 16 * CONTACT_SCALE + 12 };
 
@@ -133,7 +132,12 @@ static void draw_number(Picture& c, int32_t n, int32_t x, int32_t y) {
 }
 
 static void write_picture(const std::string& path, const Picture& p) {
-    if (!write_png(path, p.width, p.height, p.rgb)) fprintf(stderr, "floobcontact: %s: cannot write\n", path.c_str());
+    std::vector<uint32_t> argb(p.rgb.size());
+    for (size_t i = 0; i < argb.size(); i++) argb[i] = 0xFF000000u | p.rgb[i];
+    Bytes out;
+    std::string error;
+    if (!encode_png_rgba(p.width, p.height, argb, out, error) || !write_bytes_file(path.c_str(), out, error))
+        fprintf(stderr, "floobcontact: %s: %s\n", path.c_str(), error.c_str());
 }
 
 // Copies tile n of the sheet onto the canvas at (x, y), skipping magenta.

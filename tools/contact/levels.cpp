@@ -7,6 +7,7 @@
 // enemies and the hero, the front layer, with the water in its first phase. Each
 // 320-pixel view is drawn into the frame surface and copied into the whole
 // picture, so the backdrop restarts at every view, scrolled as the game scrolls it.
+// A level wider than 256 columns is folded into lines of 256 columns.
 //
 //   loaded   every view as it looks when the camera first shows it: the enemies
 //            of its columns just spawned, the elevators at their starts, the hero
@@ -23,10 +24,10 @@
 #include <string>
 #include <vector>
 
+#include "compile.h"
 #include "floob.h"
 #include "gfx/image.h"
 #include "gfx/video.h"
-#include "png.h"
 #include "shell/frame.h"
 #include "shell/replay.h"
 #include "shell/startup.h"
@@ -39,6 +40,7 @@
 
 // A frame after the get-ready call (the hero is drawn, no message) whose water is in its first phase.
 enum { DRAW_FRAME = 192 };
+enum { RENDER_LINE = 4096, RENDER_RULE = 4 };
 
 struct Emptied {
     int32_t from;
@@ -116,6 +118,25 @@ static std::vector<uint32_t> render_views(const LevelState& state, const Hero& h
     return picture;
 }
 
+// Writes the level's whole picture as a PNG, folded into lines of RENDER_LINE pixels
+// (256 columns) one above the other, with a grey rule between them.
+static bool write_render(const std::string& path, const std::vector<uint32_t>& picture, int32_t width) {
+    int32_t lines = (width + RENDER_LINE - 1) / RENDER_LINE;
+    int32_t line_width = width < RENDER_LINE ? width : RENDER_LINE;
+    int32_t height = lines * (MAP_HEIGHT + RENDER_RULE) - RENDER_RULE;
+    std::vector<uint32_t> argb((size_t)line_width * (size_t)height, 0xFF404040u);
+    for (int32_t y = 0; y < MAP_HEIGHT; y++)
+        for (int32_t x = 0; x < width; x++) {
+            int32_t line = x / RENDER_LINE;
+            size_t at =
+                (size_t)(line * (MAP_HEIGHT + RENDER_RULE) + y) * (size_t)line_width + (size_t)(x % RENDER_LINE);
+            argb[at] = 0xFF000000u | picture[(size_t)y * (size_t)width + (size_t)x];
+        }
+    Bytes out;
+    std::string error;
+    return encode_png_rgba(line_width, height, argb, out, error) && write_bytes_file(path.c_str(), out, error);
+}
+
 static int render_level(int32_t level, const std::string& out_dir) {
     const char* name = level_map_name(level);
     uint32_t size = 0;
@@ -153,7 +174,7 @@ static int render_level(int32_t level, const std::string& out_dir) {
     int32_t width = map_columns * CELL_SIZE;
     int ok = 1;
     std::vector<uint32_t> loaded = render_views(state, hero, 1);
-    ok &= write_png(out_dir + "/" + name + "-loaded.png", width, MAP_HEIGHT, loaded);
+    ok &= write_render(out_dir + "/" + name + "-loaded.png", loaded, width);
 
     LevelState emptied = state;
     for (int32_t& cell : emptied.cells)
@@ -175,7 +196,7 @@ static int render_level(int32_t level, const std::string& out_dir) {
     Hero gone = hero;
     gone.alive = 0;
     std::vector<uint32_t> empty = render_views(emptied, gone, 0);
-    ok &= write_png(out_dir + "/" + name + "-emptied.png", width, MAP_HEIGHT, empty);
+    ok &= write_render(out_dir + "/" + name + "-emptied.png", empty, width);
     if (!ok) fprintf(stderr, "floobrender: %s: cannot write the pictures into %s\n", name, out_dir.c_str());
     return ok;
 }
