@@ -1,10 +1,14 @@
 // floobcheck: proves that a level can be finished and says how forgiving the route is.
 //   floobcheck LEVEL.bin [-o ROUTE.replay] [--beam N] [--slack N] [--route ROUTE.replay]
+//              [--holes] [--backdrop NAME] [--novice]
 // LEVEL.bin is a compiled level (for example maps/test.bin, made with
 // `floobdata compile my.lvl maps/test.bin`). Without --route the checker searches
 // for a route with the game's own world code, moves fragile inputs to the middle
 // of their windows and writes the route as a replay (-o). With --route it checks
-// a stored replay instead. Exit status 0 when the level is finished.
+// a stored replay instead. --holes lists the cells that can show the backdrop
+// where it does not belong (it reads the tiles from ./data); --novice plays the
+// level as a first-time player and as a reflex player. Either of them alone
+// skips the route search. Exit status 0 when every report asked for passes.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -13,14 +17,94 @@
 #include <string>
 #include <vector>
 
+#include "holes.h"
+#include "novice.h"
 #include "route.h"
 #include "shell/replay.h"
 #include "storage/archive.h"
 #include "world/level.h"
 
 static int usage() {
-    fprintf(stderr, "usage: floobcheck LEVEL.bin [-o ROUTE.replay] [--beam N] [--slack N] [--route ROUTE.replay]\n");
+    fprintf(stderr,
+            "usage: floobcheck LEVEL.bin [-o ROUTE.replay] [--beam N] [--slack N] [--route ROUTE.replay]\n"
+            "                  [--holes] [--backdrop NAME] [--novice]\n");
     return 2;
+}
+
+// The map name of a level file: its file name without folder and extension.
+static std::string map_name_of(const char* path) {
+    std::string name = path;
+    size_t slash = name.find_last_of('/');
+    if (slash != std::string::npos) name = name.substr(slash + 1);
+    size_t dot = name.find('.');
+    if (dot != std::string::npos) name = name.substr(0, dot);
+    return name;
+}
+
+// Lists the holes; returns their count, or -1 when the tiles cannot be read.
+static int32_t report_holes(const uint8_t* bytes, int32_t size, const std::string& map_name, const char* backdrop) {
+    static TileMasks masks;
+    archive_open_all();
+    int ok = load_tile_masks(&masks);
+    char table_backdrop[16];
+    if (!backdrop) {
+        level_backdrop_name(map_name.c_str(), table_backdrop);
+        backdrop = table_backdrop;
+    }
+    archive_close_all();
+    if (!ok) {
+        fprintf(stderr,
+                "floobcheck: cannot read the tiles from data/gfx.qva (run where data/ holds the built archives)\n");
+        return -1;
+    }
+    std::vector<Hole> holes = find_holes(bytes, size, map_name == level_map_name(0), backdrop, masks);
+    printf("holes (backdrop %s): %d\n", backdrop, (int)holes.size());
+    static const char* const VIEW_NAMES[HOLE_VIEWS] = {"as loaded",        "emptying, step 1", "emptying, step 2",
+                                                       "emptying, step 3", "emptying, step 4", "all emptied"};
+    for (const Hole& h : holes) {
+        printf("  column %d, row %d: code %d %s shows %d pixels of the backdrop inside", (int)h.column, (int)h.row,
+               (int)h.code, VIEW_NAMES[h.view], (int)h.pixels);
+        for (int32_t t = 0, n = 0; t < THEME_NAMES; t++)
+            if (h.themes & (1 << t)) printf("%s %s", n++ ? " and" : "", theme_name(t));
+        printf("\n");
+    }
+    return (int32_t)holes.size();
+}
+
+// Plays the novice and the reflex player; returns 1 when the novice finishes.
+static int report_novice(const uint8_t* bytes, int32_t size) {
+    static const struct {
+        const char* name;
+        int32_t reaction;
+    } PLAYERS[] = {{"novice", NOVICE_REACTION}, {"reflex", REFLEX_REACTION}};
+    int novice_finished = 0;
+    for (const auto& p : PLAYERS) {
+        NoviceResult r = novice_play(bytes, size, p.reaction, NOVICE_LIFE_CAP);
+        if (r.lives.empty()) continue;
+        const NoviceLife& first = r.lives[0];
+        printf(
+            "%s (jumps %d frames before the last moment): first life %s at column %d (%d %% of the way to the "
+            "exit), %d emeralds; ",
+            p.name, (int)p.reaction, life_end_name(first.end), (int)first.end_column, (int)novice_share(r, first),
+            (int)first.emeralds_taken);
+        if (r.finished)
+            printf("finishes with every emerald in life %d\n", (int)r.lives_used);
+        else
+            printf("does not finish (%d %s played%s)\n", (int)r.lives_used, r.lives_used == 1 ? "life" : "lives",
+                   r.repeats ? ", the next would play as the last" : ", the cap");
+        for (size_t n = 0; n < r.lives.size(); n++) {
+            const NoviceLife& l = r.lives[n];
+            printf("  life %d: from column %d, %s at column %d, row %d after %d frames, %d emeralds, %d left\n",
+                   (int)n + 1, (int)l.start_column, life_end_name(l.end), (int)l.end_column, (int)l.end_row,
+                   (int)l.frames, (int)l.emeralds_taken, (int)l.emeralds_left);
+            if (l.missed.empty() || l.end == LIFE_EXIT) continue;
+            printf("    emeralds left at (column, row):");
+            for (int32_t cell : l.missed) printf(" (%d, %d)", (int)(cell / MAP_ROWS), (int)(cell % MAP_ROWS));
+            printf("\n");
+        }
+        if (p.reaction == NOVICE_REACTION) novice_finished = r.finished;
+    }
+    return novice_finished;
 }
 
 // The play frames of a stored replay: everything after the get-ready phase.
@@ -62,11 +146,22 @@ int main(int argc, char** argv) {
     const char* level_path = nullptr;
     const char* out_path = nullptr;
     const char* route_path = nullptr;
+    const char* backdrop = nullptr;
+    int holes = 0;
+    int novice = 0;
+    int search_asked = 0;
     int32_t beam = 400;
     int32_t slack_limit = 6;
     for (int i = 1; i < argc; i++) {
-        if (strcmp(argv[i], "-o") == 0 && i + 1 < argc)
+        if (strcmp(argv[i], "-o") == 0 && i + 1 < argc) {
             out_path = argv[++i];
+            search_asked = 1;
+        } else if (strcmp(argv[i], "--holes") == 0)
+            holes = 1;
+        else if (strcmp(argv[i], "--novice") == 0)
+            novice = 1;
+        else if (strcmp(argv[i], "--backdrop") == 0 && i + 1 < argc)
+            backdrop = argv[++i];
         else if (strcmp(argv[i], "--beam") == 0 && i + 1 < argc)
             beam = atoi(argv[++i]);
         else if (strcmp(argv[i], "--slack") == 0 && i + 1 < argc)
@@ -86,13 +181,24 @@ int main(int argc, char** argv) {
         fprintf(stderr, "floobcheck: %s: cannot read the level\n", level_path);
         return 1;
     }
-    int loaded = route_load_level(bytes, (int32_t)size);
+    std::vector<uint8_t> level(bytes, bytes + size);
     free(bytes);
-    if (!loaded) {
+    if (!route_load_level(level.data(), (int32_t)level.size())) {
         fprintf(stderr, "floobcheck: %s: the game would refuse this level\n", level_path);
         return 1;
     }
     printf("level: %s (%d columns)\n", level_path, (int)map_columns);
+    int status = 0;
+    if (holes) {
+        int32_t count = report_holes(level.data(), (int32_t)level.size(), map_name_of(level_path), backdrop);
+        if (count != 0) status = 1;
+    }
+    if (novice && !report_novice(level.data(), (int32_t)level.size())) status = 1;
+    if ((holes || novice) && !search_asked && !route_path) {
+        free_map();
+        return status;
+    }
+    route_load_level(level.data(), (int32_t)level.size());
 
     std::vector<uint8_t> held;
     SearchStats stats;
@@ -155,5 +261,5 @@ int main(int argc, char** argv) {
         printf("route written to %s\n", out_path);
     }
     free_map();
-    return r.finished ? 0 : 1;
+    return r.finished ? status : 1;
 }

@@ -1,0 +1,249 @@
+#include "holes.h"
+
+#include <SDL.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <algorithm>
+
+#include "floob.h"
+#include "storage/archive.h"
+#include "world/actors.h"
+#include "world/level.h"
+#include "world/map.h"
+#include "world/world.h"
+
+enum { SHEET_COLUMNS = 20, SHEET_WIDTH = SHEET_COLUMNS * CELL_SIZE, SHEET_HEIGHT = 12 * CELL_SIZE };
+
+static const char* const THEME_NAMES_TEXT[THEME_NAMES] = {"sky", "cave wall", "base wall", "earth wall", "water"};
+
+const char* theme_name(int32_t bit_index) {
+    return bit_index >= 0 && bit_index < THEME_NAMES ? THEME_NAMES_TEXT[bit_index] : "";
+}
+
+// The back walls, the scenery painted on them, and the water: what a cell
+// that shows the backdrop can be enclosed by.
+struct ThemeRange {
+    int32_t first;
+    int32_t last;
+    int32_t theme;
+};
+static const ThemeRange THEME_CODES[] = {
+    {60, 60, THEME_EARTH},  {70, 71, THEME_CAVE},    {75, 78, THEME_CAVE},
+    {85, 85, THEME_WATER},  {145, 146, THEME_WATER}, {CODE_WATER_SURFACE, CODE_WATER_LAST, THEME_WATER},
+    {190, 199, THEME_BASE}, {204, 207, THEME_BASE},  {208, 209, THEME_EARTH},
+};
+
+int32_t cell_theme(int32_t code) {
+    for (const ThemeRange& t : THEME_CODES)
+        if (code >= t.first && code <= t.last) return t.theme;
+    return 0;
+}
+
+// What each backdrop shows, from map row 0 down. The lake's water starts at map row 8.
+struct BackdropTheme {
+    const char* name;
+    int32_t upper;  // rows 0 .. split - 1
+    int32_t lower;  // rows split .. 11
+    int32_t split;
+};
+static const BackdropTheme BACKDROP_THEMES[] = {
+    {"back", THEME_SKY, THEME_SKY, MAP_ROWS},
+    {"back-dusk", THEME_SKY, THEME_SKY, MAP_ROWS},
+    {"back-lake", THEME_SKY, THEME_WATER, 8},
+    {"back-cave", THEME_CAVE, THEME_CAVE, MAP_ROWS},
+    {"back-base", THEME_BASE, THEME_BASE, MAP_ROWS},
+    {"back-mine", THEME_CAVE | THEME_BASE, THEME_CAVE | THEME_BASE, MAP_ROWS},
+};
+
+int32_t backdrop_theme(const char* backdrop_name, int32_t row) {
+    for (const BackdropTheme& b : BACKDROP_THEMES)
+        if (backdrop_name && strcmp(backdrop_name, b.name) == 0) return row < b.split ? b.upper : b.lower;
+    return THEME_SKY;
+}
+
+int read_tile_masks(const uint8_t* bmp, uint32_t size, TileMasks* masks) {
+    memset(masks, 0, sizeof *masks);
+    SDL_RWops* stream = SDL_RWFromMem(const_cast<uint8_t*>(bmp), (int)size);
+    if (!stream) return 0;
+    SDL_Surface* sheet = SDL_LoadBMP_RW(stream, 1);
+    if (!sheet) return 0;
+    int ok = sheet->w == SHEET_WIDTH && sheet->h == SHEET_HEIGHT && SDL_LockSurface(sheet) == 0;
+    if (ok) {
+        int bpp = sheet->format->BytesPerPixel;
+        for (int32_t code = 1; code < TILE_CODES; code++) {
+            int32_t sx = (code % SHEET_COLUMNS) * CELL_SIZE;
+            int32_t sy = (code / SHEET_COLUMNS) * CELL_SIZE;
+            for (int32_t y = 0; y < CELL_SIZE; y++) {
+                const uint8_t* row = static_cast<const uint8_t*>(sheet->pixels) + (sy + y) * sheet->pitch;
+                uint16_t bits = 0;
+                for (int32_t x = 0; x < CELL_SIZE; x++) {
+                    Uint32 pixel = 0;
+                    memcpy(&pixel, row + (sx + x) * bpp, (size_t)bpp);
+                    Uint8 r, g, b;
+                    SDL_GetRGB(pixel, sheet->format, &r, &g, &b);
+                    if (!(r == 255 && g == 0 && b == 255)) bits = (uint16_t)(bits | (1u << x));
+                }
+                masks->rows[code][y] = bits;
+            }
+        }
+        SDL_UnlockSurface(sheet);
+        // The ripple pair is drawn rotated by any offset: a row is only as opaque as its least opaque pixel.
+        for (int32_t y = 0; y < CELL_SIZE; y++) {
+            uint16_t* left = &masks->rows[CODE_WATER_SURFACE][y];
+            uint16_t* right = &masks->rows[CODE_WATER_SURFACE + 1][y];
+            uint16_t whole = (*left == 0xffff && *right == 0xffff) ? 0xffff : 0;
+            *left = whole;
+            *right = whole;
+        }
+    }
+    SDL_FreeSurface(sheet);
+    return ok;
+}
+
+int load_tile_masks(TileMasks* masks) {
+    uint32_t size = 0;
+    uint8_t* bytes = archive_load(ARCHIVE_GFX, "blocks", "bmp", &size);
+    if (!bytes) return 0;
+    int ok = read_tile_masks(bytes, size, masks);
+    free(bytes);
+    return ok;
+}
+
+// The codes a cell goes through once the hero has set it off, as the game's
+// own tile effects write them; empty for a cell that never changes.
+static std::vector<int32_t> effect_codes(int32_t code) {
+    static const int32_t CODE_EFFECTS[][2] = {
+        {CODE_EMERALD, EFFECT_CLEAR},
+        {CODE_EXTRA_LIFE, EFFECT_CLEAR},
+        {CODE_BREAKABLE, EFFECT_BREAK},
+        {CODE_CRUMBLING, EFFECT_CRUMBLE},
+        {CODE_BUMP, EFFECT_BUMP},
+        {CODE_SPIKE_TRAP, EFFECT_SPIKES},
+        {CODE_TRAPDOOR_OPEN, EFFECT_TRAPDOOR},
+        {CODE_POST_LOWERED, EFFECT_CHECKPOINT},
+    };
+    std::vector<int32_t> codes;
+    int32_t kind = 0;
+    for (const auto& ce : CODE_EFFECTS)
+        if (ce[0] == code) kind = ce[1];
+    if (!kind) return codes;
+    // Played on cell 0 of the loaded map, which is put back afterwards.
+    int32_t kept = map_cells[0];
+    map_cells[0] = code;
+    clear_tile_effects();
+    start_tile_effect(0, 0, kind);
+    for (int32_t frame = 0; frame < 100 && tile_effect_at(0, 0); frame++) {
+        update_tile_effects();
+        if (codes.empty() || codes.back() != map_cells[0]) codes.push_back(map_cells[0]);
+    }
+    clear_tile_effects();
+    map_cells[0] = kept;
+    return codes;
+}
+
+// The cells of every view: as loaded with every column's enemies spawned (the
+// camera spawns each column before it comes into view), then each step of the
+// effects, the exit open from the first step on.
+static std::vector<std::vector<int32_t>> make_views() {
+    int32_t cells = map_columns * MAP_ROWS;
+    for (int32_t c = 0; c < map_columns; c++) {
+        spawn_column(c * CELL_SIZE);
+        clear_enemies();
+    }
+    std::vector<std::vector<int32_t>> views(HOLE_VIEWS, std::vector<int32_t>(map_cells, map_cells + cells));
+    std::vector<int32_t> sequence[TILE_CODES];
+    for (int32_t code = 0; code < TILE_CODES; code++) sequence[code] = effect_codes(code);
+    for (int32_t i = 0; i < cells; i++) {
+        int32_t code = views[0][(size_t)i];
+        if (code < 0 || code >= TILE_CODES || sequence[code].empty()) continue;
+        const std::vector<int32_t>& s = sequence[code];
+        for (int32_t v = 1; v < HOLE_VIEWS; v++) views[(size_t)v][(size_t)i] = s[std::min((size_t)v - 1, s.size() - 1)];
+    }
+    static const int32_t OPEN_EXIT[4] = {CODE_EXIT_OPEN_TOP_LEFT, CODE_EXIT_OPEN_TOP_RIGHT, CODE_EXIT_OPEN_BOTTOM_LEFT,
+                                         CODE_EXIT_OPEN_BOTTOM_RIGHT};
+    const int32_t offsets[4] = {0, MAP_ROWS, 1, MAP_ROWS + 1};
+    for (int32_t v = 1; v < HOLE_VIEWS; v++)
+        for (int32_t k = 0; k < 4; k++) {
+            int32_t at = exit_cell + offsets[k];
+            if (at >= 0 && at < cells) views[(size_t)v][(size_t)at] = OPEN_EXIT[k];
+        }
+    return views;
+}
+
+// One view's holes: the regions of connected transparent pixels that do not
+// reach the top of the map, that touch a back wall or water, and where the
+// backdrop shows none of the themes they touch.
+static void view_holes(const std::vector<int32_t>& cells, int32_t view, const char* backdrop, const TileMasks& masks,
+                       std::vector<Hole>& holes, std::vector<int32_t>& hole_view) {
+    int32_t width = map_columns * CELL_SIZE;
+    int32_t height = MAP_HEIGHT;
+    auto code_at = [&](int32_t x, int32_t y) { return cells[(size_t)(x / CELL_SIZE) * MAP_ROWS + y / CELL_SIZE]; };
+    auto opaque = [&](int32_t x, int32_t y) {
+        int32_t code = code_at(x, y);
+        if (code < 0 || code > 255) return 0;
+        return (masks.rows[code][y % CELL_SIZE] >> (x % CELL_SIZE)) & 1;
+    };
+    std::vector<uint8_t> seen((size_t)width * height, 0);
+    std::vector<int32_t> region;
+    std::vector<int32_t> cell_pixels((size_t)map_columns * MAP_ROWS, 0);
+    for (int32_t start = 0; start < width * height; start++) {
+        if (seen[(size_t)start]) continue;
+        int32_t sx = start % width;
+        int32_t sy = start / width;
+        if (opaque(sx, sy)) continue;
+        region.clear();
+        region.push_back(start);
+        seen[(size_t)start] = 1;
+        int32_t themes = 0;
+        int reaches_top = 0;
+        for (size_t k = 0; k < region.size(); k++) {
+            int32_t x = region[k] % width;
+            int32_t y = region[k] / width;
+            if (y == 0) reaches_top = 1;
+            const int32_t nx[4] = {x - 1, x + 1, x, x};
+            const int32_t ny[4] = {y, y, y - 1, y + 1};
+            for (int32_t d = 0; d < 4; d++) {
+                if (nx[d] < 0 || nx[d] >= width || ny[d] < 0 || ny[d] >= height) continue;
+                int32_t at = ny[d] * width + nx[d];
+                if (opaque(nx[d], ny[d])) {
+                    themes |= cell_theme(code_at(nx[d], ny[d]));
+                } else if (!seen[(size_t)at]) {
+                    seen[(size_t)at] = 1;
+                    region.push_back(at);
+                }
+            }
+        }
+        if (reaches_top || !themes) continue;
+        for (int32_t p : region) {
+            int32_t x = p % width;
+            int32_t y = p / width;
+            if (backdrop_theme(backdrop, y / CELL_SIZE) & themes) continue;
+            int32_t cell = (x / CELL_SIZE) * MAP_ROWS + y / CELL_SIZE;
+            cell_pixels[(size_t)cell]++;
+            if (hole_view[(size_t)cell] >= 0) continue;
+            hole_view[(size_t)cell] = (int32_t)holes.size();
+            holes.push_back(Hole{x / CELL_SIZE, y / CELL_SIZE, cells[(size_t)cell], view, themes, 0});
+        }
+    }
+    for (Hole& h : holes)
+        if (h.view == view) h.pixels = cell_pixels[(size_t)(h.column * MAP_ROWS + h.row)];
+}
+
+std::vector<Hole> find_holes(const uint8_t* level, int32_t size, int32_t title, const char* backdrop_name,
+                             const TileMasks& masks) {
+    std::vector<Hole> holes;
+    world_new_game();
+    if (!world_start_life_bytes(level, size, title)) return holes;
+    std::vector<std::vector<int32_t>> views = make_views();
+    std::vector<int32_t> hole_view((size_t)map_columns * MAP_ROWS, -1);
+    for (int32_t v = 0; v < HOLE_VIEWS; v++) view_holes(views[(size_t)v], v, backdrop_name, masks, holes, hole_view);
+    std::sort(holes.begin(), holes.end(),
+              [](const Hole& a, const Hole& b) { return a.column != b.column ? a.column < b.column : a.row < b.row; });
+    return holes;
+}
+
+void level_backdrop_name(const char* map_name, char* out) {
+    (void)map_name;
+    strcpy(out, "back");
+}

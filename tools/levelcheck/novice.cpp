@@ -1,0 +1,440 @@
+#include "novice.h"
+
+#include <string.h>
+
+#include <algorithm>
+#include <map>
+
+#include "floob.h"
+#include "world/actors.h"
+#include "world/level.h"
+#include "world/map.h"
+#include "world/world.h"
+
+enum {
+    LOOKAHEAD = 48,      // frames of walking the novice sees ahead: 96 pixels, what the view shows ahead
+    JUMP_HOLD = 6,       // frames the jump button is held
+    LAND_SETTLE = 4,     // frames on the ground after a jump before it counts as landed
+    JUMP_WATCH = 120,    // frames a jump is followed at most
+    STUCK_FRAMES = 360,  // 6 s without getting further right and the novice gives the life up
+    WAIT_STEP = 4,       // frames a waiting novice stands still before it looks again
+    EMERALD_AHEAD = 8,   // columns ahead in which an emerald off its way makes it think of a jump
+    SNAP_LEFT = 1,       // columns around the camera a prediction may change
+    SNAP_RIGHT = 80,
+    SETTLE_FRAMES = 240,  // frames the world runs on after a life, until its tile effects have ended
+    MAX_HALVINGS = 5
+};
+
+static const char* const LIFE_END_NAMES[] = {"reached the exit", "died", "stuck", "time up", "missed emeralds"};
+
+const char* life_end_name(int32_t end) { return end >= 0 && end <= LIFE_MISSED_EMERALDS ? LIFE_END_NAMES[end] : ""; }
+
+// The world at one frame: the record and the cells a prediction may change.
+struct Snap {
+    WorldState state;
+    int32_t first;
+    std::vector<int32_t> cells;
+    int32_t exit_codes[4];
+};
+
+static const int32_t EXIT_OFFSETS[4] = {0, MAP_ROWS, 1, MAP_ROWS + 1};
+
+static void snap_save(Snap& s) {
+    s.state = world;
+    int32_t first = std::max(0, camera_x / CELL_SIZE - SNAP_LEFT);
+    int32_t last = std::min(map_columns, camera_x / CELL_SIZE + SNAP_RIGHT);
+    s.first = first * MAP_ROWS;
+    s.cells.assign(map_cells + (size_t)first * MAP_ROWS, map_cells + (size_t)last * MAP_ROWS);
+    for (int32_t k = 0; k < 4; k++) s.exit_codes[k] = map_cells[exit_cell + EXIT_OFFSETS[k]];
+}
+
+static void snap_restore(const Snap& s) {
+    world = s.state;
+    memcpy(map_cells + s.first, s.cells.data(), s.cells.size() * sizeof(int32_t));
+    for (int32_t k = 0; k < 4; k++) map_cells[s.state.exit_cell + EXIT_OFFSETS[k]] = s.exit_codes[k];
+}
+
+static int32_t snap_cell(const Snap& s, int32_t index) {
+    int32_t at = index - s.first;
+    if (at < 0 || at >= (int32_t)s.cells.size()) return map_cells[index];
+    return s.cells[(size_t)at];
+}
+
+static int on_ground(const Hero& h) {
+    return h.platform >= 0 || is_solid_at(h.x, h.y + CELL_SIZE) || is_solid_at(h.x + CELL_SIZE - 1, h.y + CELL_SIZE);
+}
+
+static int lost(const Hero& h) { return !h.alive || h.dying; }
+
+static int finished(const Hero& h) { return h.alive && !h.dying && h.exit_reached; }
+
+// What the novice has learnt: how often a spot (a column) has cost it a life,
+// and the hidden traps it has met.
+struct Lessons {
+    std::map<int32_t, int32_t> fails;
+    std::vector<int32_t> known_traps;
+};
+
+static int32_t margin_at(const Lessons& lessons, int32_t reaction, int32_t column) {
+    int32_t fails = 0;
+    for (int32_t c = column - 1; c <= column + 1; c++) {
+        auto it = lessons.fails.find(c);
+        if (it != lessons.fails.end()) fails = std::max(fails, it->second);
+    }
+    return fails >= MAX_HALVINGS ? 0 : reaction >> fails;
+}
+
+// The novice cannot tell a hidden trap from pebbles: in what it foresees,
+// every trap it has not met yet is harmless.
+static void blind_traps(const Lessons& lessons) {
+    int32_t first = std::max(0, camera_x / CELL_SIZE) * MAP_ROWS;
+    int32_t last = std::min(map_columns, camera_x / CELL_SIZE + SNAP_RIGHT / 2) * MAP_ROWS;
+    for (int32_t i = first; i < last; i++) {
+        if (map_cells[i] != CODE_SPIKE_TRAP && map_cells[i] != CODE_SPIKES_SPRINGING) continue;
+        if (std::find(lessons.known_traps.begin(), lessons.known_traps.end(), i) != lessons.known_traps.end()) continue;
+        map_cells[i] = 25;
+    }
+}
+
+// One frame of walking right in a prediction; 1 when it ran into harm (died,
+// or stands blocked by a wall).
+static int walk_frame(Hero& hero) {
+    int32_t x = hero.x;
+    int standing = on_ground(hero);
+    world_step(&hero, BTN_RIGHT);
+    return lost(hero) || (standing && hero.x == x && !finished(hero));
+}
+
+struct JumpOutcome {
+    int32_t safe;  // survived and landed
+    int32_t x;     // where it stood after landing
+    int32_t emeralds_left;
+};
+
+// Follows a jump pressed now, right held, until the hero has landed again.
+static JumpOutcome follow_jump() {
+    Hero& hero = world.hero;
+    JumpOutcome out = {0, hero.x, emeralds_left};
+    int32_t airborne = 0;
+    int32_t grounded = 0;
+    for (int32_t f = 0; f < JUMP_WATCH; f++) {
+        world_step(&hero, f < JUMP_HOLD ? (BTN_RIGHT | BTN_JUMP) : BTN_RIGHT);
+        if (finished(hero)) {
+            out.safe = 1;
+            break;
+        }
+        if (lost(hero)) break;
+        if (!on_ground(hero)) {
+            airborne = 1;
+            grounded = 0;
+        } else if (airborne && ++grounded >= LAND_SETTLE) {
+            out.safe = 1;
+            break;
+        }
+    }
+    if (!airborne) out.safe = 0;
+    out.x = hero.x;
+    out.emeralds_left = emeralds_left;
+    return out;
+}
+
+// The walk the novice foresees from where it last jumped: the world LOOKAHEAD
+// frames ahead (or where harm comes), kept from frame to frame.
+struct Foresight {
+    int32_t valid;
+    int32_t frame;  // the frame the state is at
+    int32_t harm_frame;
+    int32_t harm_x;
+    Snap state;
+};
+
+struct Decision {
+    int32_t press_frame;  // -1 for none
+    int32_t spot;         // the column it is made for; -1 when there was nothing to decide
+    int32_t for_emerald;
+    int32_t wait;      // 1: no jump gets past, but standing still is safe for now
+    int32_t hopeless;  // 1: no jump gets past and standing still is not safe either
+};
+
+struct LifeState {
+    int32_t reaction;
+    Lessons* lessons;
+    Foresight ahead;
+    int32_t emerald_scan_until;
+    int32_t hopeless_until;  // a hazard no jump gets past: nothing to decide until then
+};
+
+// Where an emerald off the foreseen walk lies ahead.
+static int emerald_off_the_walk(const Foresight& ahead) {
+    int32_t column = world.hero.x / CELL_SIZE;
+    int32_t last = std::min(map_columns, column + EMERALD_AHEAD);
+    for (int32_t i = column * MAP_ROWS; i < last * MAP_ROWS; i++)
+        if (map_cells[i] == CODE_EMERALD && snap_cell(ahead.state, i) == CODE_EMERALD) return 1;
+    return 0;
+}
+
+// Extends the foreseen walk to LOOKAHEAD frames past now.
+static void foresee(LifeState& ls, int32_t now, const Snap& real) {
+    Foresight& a = ls.ahead;
+    if (!a.valid) {
+        blind_traps(*ls.lessons);
+        snap_save(a.state);
+        a.valid = 1;
+        a.frame = now;
+        a.harm_frame = -1;
+    }
+    if (a.harm_frame >= 0 || a.frame >= now + LOOKAHEAD) {
+        snap_restore(real);
+        return;
+    }
+    snap_restore(a.state);
+    while (a.frame < now + LOOKAHEAD && a.harm_frame < 0) {
+        blind_traps(*ls.lessons);
+        a.frame++;
+        if (walk_frame(world.hero)) {
+            a.harm_frame = a.frame;
+            a.harm_x = world.hero.x;
+        }
+    }
+    snap_save(a.state);
+    snap_restore(real);
+}
+
+// The snapshots of the foreseen walk from now on, one per frame, up to `frames`.
+static std::vector<Snap> walk_snaps(const Lessons& lessons, int32_t frames) {
+    std::vector<Snap> snaps((size_t)frames + 1);
+    for (int32_t s = 0; s <= frames; s++) {
+        blind_traps(lessons);
+        snap_save(snaps[(size_t)s]);
+        if (s < frames && walk_frame(world.hero)) {
+            snaps.resize((size_t)s + 1);
+            break;
+        }
+    }
+    return snaps;
+}
+
+static Decision decide(LifeState& ls, int32_t now) {
+    Decision d = {-1, -1, 0, 0, 0};
+    Snap real;
+    snap_save(real);
+    foresee(ls, now, real);
+    Foresight& a = ls.ahead;
+    if (a.harm_frame >= 0 && a.harm_frame < now) {
+        // The hero stands where the harm was foreseen (against a wall): look again from here.
+        a.valid = 0;
+        foresee(ls, now, real);
+    }
+    if (a.harm_frame >= 0) {
+        if (now < ls.hopeless_until) return d;
+        // The last frame from which a jump gets past the harm.
+        std::vector<Snap> snaps = walk_snaps(*ls.lessons, a.harm_frame - now);
+        for (int32_t s = (int32_t)snaps.size() - 1; s >= 0 && d.press_frame < 0; s--) {
+            snap_restore(snaps[(size_t)s]);
+            int32_t column = world.hero.x / CELL_SIZE;
+            if (!on_ground(world.hero) || world.control_jump) continue;
+            JumpOutcome j = follow_jump();
+            if (!j.safe || j.x <= a.harm_x) continue;
+            int32_t margin = margin_at(*ls.lessons, ls.reaction, column);
+            d.press_frame = now + std::max(0, s - margin);
+            d.spot = column;
+        }
+        snap_restore(real);
+        if (d.press_frame < 0) {
+            d.spot = a.harm_x / CELL_SIZE;
+            // Nothing gets past from here: wait, if standing still is safe (an
+            // elevator may come, an enemy may turn).
+            blind_traps(*ls.lessons);
+            int safe = 1;
+            for (int32_t f = 0; f < LOOKAHEAD && safe; f++) {
+                world_step(&world.hero, 0);
+                if (lost(world.hero)) safe = 0;
+            }
+            snap_restore(real);
+            if (safe) {
+                d.wait = 1;
+            } else {
+                d.hopeless = 1;
+                ls.hopeless_until = a.harm_frame;
+            }
+        }
+        return d;
+    }
+    if (now < ls.emerald_scan_until || !emerald_off_the_walk(a)) {
+        snap_restore(real);
+        return d;
+    }
+    // The last frame from which a jump takes an emerald that the walk passes by.
+    ls.emerald_scan_until = now + LOOKAHEAD;
+    int32_t walk_left = a.state.state.emeralds_left;
+    std::vector<Snap> snaps = walk_snaps(*ls.lessons, LOOKAHEAD - 1);
+    for (int32_t s = (int32_t)snaps.size() - 1; s >= 0 && d.press_frame < 0; s--) {
+        snap_restore(snaps[(size_t)s]);
+        int32_t column = world.hero.x / CELL_SIZE;
+        if (!on_ground(world.hero) || world.control_jump) continue;
+        JumpOutcome j = follow_jump();
+        if (!j.safe || j.emeralds_left >= walk_left) continue;
+        int32_t margin = margin_at(*ls.lessons, ls.reaction, column);
+        d.press_frame = now + std::max(0, s - margin);
+        d.spot = column;
+        d.for_emerald = 1;
+    }
+    snap_restore(real);
+    return d;
+}
+
+struct Press {
+    int32_t column;
+    int32_t for_emerald;
+    int32_t emeralds_before;
+    int32_t gained;  // 1 once an emerald was taken after it, before the next press
+};
+
+// Plays one life. last_spot is the spot of its last decision; last_stuck is 1
+// when that decision found no jump that gets past.
+static NoviceLife play_life(int32_t reaction, Lessons& lessons, std::vector<Press>& presses, int32_t& last_spot,
+                            int32_t& last_stuck) {
+    Hero& hero = world.hero;
+    NoviceLife life = NoviceLife();
+    life.start_column = hero.x / CELL_SIZE;
+    int32_t emeralds_at_start = emeralds_left;
+    int32_t farthest = hero.x;
+    int32_t progress_frame = 0;
+    LifeState ls = {reaction, &lessons, Foresight(), 0, 0};
+    ls.ahead.valid = 0;
+    Decision pending = {-1, -1, 0, 0, 0};
+    int32_t pressing_until = -1;
+    int32_t waiting_until = -1;
+    last_spot = -1;
+    last_stuck = 0;
+    int32_t frame = 0;
+    life.end = LIFE_TIME_UP;
+    for (; frame < LEVEL_TIME_LIMIT + 1; frame++) {
+        if (pending.press_frame < 0 && pressing_until < frame && waiting_until <= frame && on_ground(hero) &&
+            !world.control_jump) {
+            pending = decide(ls, frame);
+            if (pending.spot >= 0) {
+                last_spot = pending.spot;
+                last_stuck = pending.wait || pending.hopeless;
+            }
+            if (pending.wait) {
+                waiting_until = frame + WAIT_STEP;
+                ls.ahead.valid = 0;
+            }
+        }
+        uint8_t held = frame < waiting_until ? 0 : BTN_RIGHT;
+        if (pending.press_frame >= 0 && frame >= pending.press_frame) {
+            pressing_until = frame + JUMP_HOLD - 1;
+            presses.push_back(Press{pending.spot, pending.for_emerald, emeralds_left, 0});
+            pending.press_frame = -1;
+            ls.ahead.valid = 0;
+            ls.emerald_scan_until = 0;
+            ls.hopeless_until = 0;
+        }
+        if (frame <= pressing_until) held |= BTN_JUMP;
+        world_step(&hero, held);
+        if (!presses.empty() && emeralds_left < presses.back().emeralds_before) presses.back().gained = 1;
+        if (finished(hero)) {
+            life.end = LIFE_EXIT;
+            break;
+        }
+        if (lost(hero)) {
+            life.end = level_timer <= 0 ? LIFE_TIME_UP : LIFE_DIED;
+            break;
+        }
+        if (hero.x > farthest) {
+            farthest = hero.x;
+            progress_frame = frame;
+        } else if (frame - progress_frame > STUCK_FRAMES) {
+            int32_t exit_column = exit_cell / MAP_ROWS;
+            life.end = emeralds_left > 0 && hero.x / CELL_SIZE >= exit_column ? LIFE_MISSED_EMERALDS : LIFE_STUCK;
+            break;
+        }
+    }
+    life.frames = frame + 1;
+    life.farthest_column = farthest / CELL_SIZE;
+    life.end_column = hero.x / CELL_SIZE;
+    life.end_row = (hero.y + CELL_SIZE / 2) / CELL_SIZE;
+    life.emeralds_taken = emeralds_at_start - emeralds_left;
+    life.emeralds_left = emeralds_left;
+    for (int32_t i = 0; i < map_columns * MAP_ROWS; i++)
+        if (map_cells[i] == CODE_EMERALD && (i / MAP_ROWS) * CELL_SIZE >= start_x - CELL_SIZE) life.missed.push_back(i);
+    return life;
+}
+
+// The hidden traps that have sprung near the hero.
+static void learn_traps(const uint8_t* level, Lessons& lessons) {
+    int32_t column = world.hero.x / CELL_SIZE;
+    for (int32_t c = std::max(0, column - 2); c <= std::min(map_columns - 1, column + 2); c++)
+        for (int32_t r = 0; r < MAP_ROWS; r++) {
+            int32_t i = c * MAP_ROWS + r;
+            uint8_t stored = level[LEVEL_HEADER_BYTES + i];
+            if ((stored == CODE_SPIKE_TRAP || stored == CODE_SPIKES_SPRINGING) && map_cells[i] != CODE_SPIKE_TRAP)
+                lessons.known_traps.push_back(i);
+        }
+}
+
+// What makes the next life play differently: the start and the margins at the spots it knows.
+static std::vector<int32_t> behaviour(const Lessons& lessons, int32_t reaction) {
+    std::vector<int32_t> b = {world.start_x, world.start_y, (int32_t)lessons.known_traps.size()};
+    for (const auto& f : lessons.fails) {
+        b.push_back(f.first);
+        b.push_back(margin_at(lessons, reaction, f.first));
+    }
+    return b;
+}
+
+NoviceResult novice_play(const uint8_t* level, int32_t size, int32_t reaction, int32_t cap) {
+    NoviceResult result;
+    result.finished = 0;
+    result.lives_used = 0;
+    result.repeats = 0;
+    result.exit_column = 0;
+    world_new_game();
+    if (!world_start_life_bytes(level, size, 0)) return result;
+    result.exit_column = exit_cell / MAP_ROWS;
+    Lessons lessons;
+    for (int32_t n = 1; n <= cap; n++) {
+        if (n > 1 && !world_start_life_bytes(level, size, 0)) break;
+        std::vector<Press> presses;
+        int32_t spot = -1;
+        int32_t stuck = 0;
+        NoviceLife life = play_life(reaction, lessons, presses, spot, stuck);
+        result.lives.push_back(life);
+        result.lives_used = n;
+        if (life.end == LIFE_EXIT) {
+            result.finished = 1;
+            break;
+        }
+        std::vector<int32_t> before = behaviour(lessons, reaction);
+        if (life.end == LIFE_DIED) learn_traps(level, lessons);
+        if (life.end == LIFE_MISSED_EMERALDS || life.end == LIFE_TIME_UP) {
+            for (const Press& p : presses)
+                if (p.for_emerald && !p.gained) lessons.fails[p.column]++;
+        } else {
+            lessons.fails[spot >= 0 ? spot : life.end_column]++;
+        }
+        for (int32_t f = 0; f < SETTLE_FRAMES; f++) {
+            int busy = 0;
+            for (const TileEffect& e : tile_effects) busy |= e.active;
+            if (!busy) break;
+            world_step(&world.hero, 0);
+        }
+        // A life lost where no jump gets past, or one that taught nothing, would only come again.
+        if ((stuck && life.end != LIFE_MISSED_EMERALDS && life.end != LIFE_TIME_UP) ||
+            behaviour(lessons, reaction) == before) {
+            result.repeats = 1;
+            break;
+        }
+    }
+    return result;
+}
+
+int32_t novice_share(const NoviceResult& r, const NoviceLife& life) {
+    if (r.lives.empty()) return 0;
+    int32_t from = r.lives[0].start_column;
+    int32_t span = r.exit_column - from;
+    if (span <= 0) return 100;
+    int32_t share = (life.farthest_column - from) * 100 / span;
+    return std::max(0, std::min(100, share));
+}
