@@ -12,47 +12,20 @@
 #include "floob.h"
 #include "route.h"
 #include "shell/replay.h"
+#include "support/levels.h"
 #include "support/support.h"
 #include "world/level.h"
 
-enum { TEST_GROUND_ROW = 9 };
-
-// A flat meadow of the given width: ground from row 9 down, the hero's start
-// in column 1, the exit standing on the ground near the right end.
-static std::vector<uint8_t> flat_level(int32_t columns) {
-    std::vector<uint8_t> bytes(2 + 12 * (size_t)columns, 0);
-    bytes[0] = (uint8_t)((columns - 1) & 0xff);
-    bytes[1] = (uint8_t)((columns - 1) >> 8);
-    for (int32_t c = 0; c < columns; c++)
-        for (int32_t r = TEST_GROUND_ROW; r < 12; r++) bytes[2 + 12 * c + r] = 131;
-    bytes[2 + 12 * 1 + 8] = 65;
-    int32_t exit_column = columns - 5;
-    bytes[2 + 12 * exit_column + 7] = 27;
-    bytes[2 + 12 * exit_column + 8] = 47;
-    bytes[2 + 12 * (exit_column + 1) + 7] = 28;
-    bytes[2 + 12 * (exit_column + 1) + 8] = 48;
-    return bytes;
-}
-
-static void set_cell(std::vector<uint8_t>& bytes, int32_t column, int32_t row, uint8_t code) {
-    bytes[2 + 12 * (size_t)column + row] = code;
-}
-
-static void cut_pit(std::vector<uint8_t>& bytes, int32_t first, int32_t count) {
-    for (int32_t c = first; c < first + count; c++)
-        for (int32_t r = TEST_GROUND_ROW; r < 12; r++) set_cell(bytes, c, r, 0);
-}
-
-static int load(const std::vector<uint8_t>& bytes) { return route_load_level(bytes.data(), (int32_t)bytes.size()); }
+static int load(const TestLevel& level) { return route_load_level(level.data(), level.size()); }
 
 TEST(LevelCheck, FindsARouteThatTheRealLoopAlsoFinishes) {
-    std::vector<uint8_t> bytes = flat_level(40);
-    set_cell(bytes, 8, 8, 41);    // on the ground
-    set_cell(bytes, 16, 5, 41);   // at the top of a jump
-    set_cell(bytes, 20, 8, 131);  // a step to climb
-    cut_pit(bytes, 25, 2);
-    set_cell(bytes, 29, 8, 41);
-    ASSERT_TRUE(load(bytes));
+    TestLevel level(40);
+    level.set(8, 8, 41);    // on the ground
+    level.set(16, 5, 41);   // at the top of a jump
+    level.set(20, 8, 131);  // a step to climb
+    level.pit(25, 2);
+    level.set(29, 8, 41);
+    ASSERT_TRUE(load(level));
     SearchStats stats;
     std::vector<uint8_t> held = route_search(60, &stats);
     ASSERT_FALSE(held.empty());
@@ -72,7 +45,7 @@ TEST(LevelCheck, FindsARouteThatTheRealLoopAlsoFinishes) {
 
     TempDir dir(true);
     ASSERT_EQ(mkdir("maps", 0755), 0);
-    ASSERT_TRUE(write_file("maps/test.bin", std::string(bytes.begin(), bytes.end())));
+    ASSERT_TRUE(write_file("maps/test.bin", std::string(level.bytes.begin(), level.bytes.end())));
     ReplayOutcome outcome;
     ASSERT_TRUE(replay_run_test_level(replay.data(), (int32_t)replay.size(), &outcome));
     EXPECT_TRUE(outcome.finished) << "ended with reason " << outcome.end_reason;
@@ -83,13 +56,13 @@ TEST(LevelCheck, FindsARouteThatTheRealLoopAlsoFinishes) {
 
 TEST(LevelCheck, FindsNoRouteWhereNoneExists) {
     // A pit far wider than a jump.
-    std::vector<uint8_t> wide = flat_level(40);
-    cut_pit(wide, 10, 9);
+    TestLevel wide(40);
+    wide.pit(10, 9);
     ASSERT_TRUE(load(wide));
     EXPECT_TRUE(route_search(10, nullptr).empty());
     // An emerald four cells above the ground, out of reach of any jump.
-    std::vector<uint8_t> high = flat_level(30);
-    set_cell(high, 12, 4, 41);
+    TestLevel high(30);
+    high.set(12, 4, 41);
     ASSERT_TRUE(load(high));
     SearchStats stats;
     EXPECT_TRUE(route_search(10, &stats).empty());
@@ -98,12 +71,12 @@ TEST(LevelCheck, FindsNoRouteWhereNoneExists) {
 }
 
 TEST(LevelCheck, RefusesWhatTheGameRefuses) {
-    std::vector<uint8_t> narrow = flat_level(21);
-    narrow[0] = 19;  // 20 columns
-    narrow.resize(2 + 12 * 20);
+    TestLevel narrow(21);
+    narrow.bytes[0] = 19;  // 20 columns
+    narrow.bytes.resize(2 + 12 * 20);
     EXPECT_FALSE(load(narrow));
-    std::vector<uint8_t> truncated = flat_level(30);
-    truncated.resize(truncated.size() - 5);
+    TestLevel truncated(30);
+    truncated.bytes.resize(truncated.bytes.size() - 5);
     EXPECT_FALSE(load(truncated));
 }
 
@@ -120,9 +93,9 @@ TEST(LevelCheck, SlackMeasuresTheWindowOfAJump) {
     // few frames; the measure must then report exactly that window.
     int32_t tested = 0;
     for (int32_t width = 4; width <= 7 && !tested; width++) {
-        std::vector<uint8_t> bytes = flat_level(40);
-        cut_pit(bytes, 12, width);
-        ASSERT_TRUE(load(bytes));
+        TestLevel level(40);
+        level.pit(12, width);
+        ASSERT_TRUE(load(level));
         std::vector<int32_t> good;
         for (int32_t j = 0; j < 160; j++)
             if (route_play(run_and_jump(400, j)).finished) good.push_back(j);
@@ -152,9 +125,9 @@ TEST(LevelCheck, SlackMeasuresTheWindowOfAJump) {
 }
 
 TEST(LevelCheck, RelaxMovesAnEdgeChangeIntoTheMiddleOfItsWindow) {
-    std::vector<uint8_t> bytes = flat_level(40);
-    cut_pit(bytes, 12, 3);
-    ASSERT_TRUE(load(bytes));
+    TestLevel level(40);
+    level.pit(12, 3);
+    ASSERT_TRUE(load(level));
     std::vector<int32_t> good;
     for (int32_t j = 0; j < 160; j++)
         if (route_play(run_and_jump(400, j)).finished) good.push_back(j);

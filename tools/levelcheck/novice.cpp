@@ -18,6 +18,7 @@ enum {
     JUMP_WATCH = 120,    // frames a jump is followed at most
     STUCK_FRAMES = 360,  // 6 s without getting further right and the novice gives the life up
     WAIT_STEP = 4,       // frames a waiting novice stands still before it looks again
+    WAIT_NEAR = 8,       // frames from a harm that nothing gets past at which it stops to wait
     EMERALD_AHEAD = 8,   // columns ahead in which an emerald off its way makes it think of a jump
     SNAP_LEFT = 1,       // columns around the camera a prediction may change
     SNAP_RIGHT = 80,
@@ -145,6 +146,7 @@ struct Foresight {
     int32_t frame;  // the frame the state is at
     int32_t harm_frame;
     int32_t harm_x;
+    int32_t ground_frame;  // the last frame it stood on the ground before the harm
     Snap state;
 };
 
@@ -160,17 +162,20 @@ struct LifeState {
     int32_t reaction;
     Lessons* lessons;
     Foresight ahead;
-    int32_t emerald_scan_until;
-    int32_t hopeless_until;  // a hazard no jump gets past: nothing to decide until then
+    std::vector<int32_t> scanned;  // emeralds it has thought about since it last jumped
+    int32_t hopeless_until;        // a hazard no jump gets past: nothing to decide until then
 };
 
-// Where an emerald off the foreseen walk lies ahead.
-static int emerald_off_the_walk(const Foresight& ahead) {
+// The first emerald ahead that the foreseen walk passes by and that the
+// novice has not yet thought about since it last jumped; -1 for none.
+static int32_t emerald_target(const LifeState& ls) {
     int32_t column = world.hero.x / CELL_SIZE;
     int32_t last = std::min(map_columns, column + EMERALD_AHEAD);
-    for (int32_t i = column * MAP_ROWS; i < last * MAP_ROWS; i++)
-        if (map_cells[i] == CODE_EMERALD && snap_cell(ahead.state, i) == CODE_EMERALD) return 1;
-    return 0;
+    for (int32_t i = column * MAP_ROWS; i < last * MAP_ROWS; i++) {
+        if (map_cells[i] != CODE_EMERALD || snap_cell(ls.ahead.state, i) != CODE_EMERALD) continue;
+        if (std::find(ls.scanned.begin(), ls.scanned.end(), i) == ls.scanned.end()) return i;
+    }
+    return -1;
 }
 
 // Extends the foreseen walk to LOOKAHEAD frames past now.
@@ -182,6 +187,7 @@ static void foresee(LifeState& ls, int32_t now, const Snap& real) {
         a.valid = 1;
         a.frame = now;
         a.harm_frame = -1;
+        a.ground_frame = now;
     }
     if (a.harm_frame >= 0 || a.frame >= now + LOOKAHEAD) {
         snap_restore(real);
@@ -190,6 +196,7 @@ static void foresee(LifeState& ls, int32_t now, const Snap& real) {
     snap_restore(a.state);
     while (a.frame < now + LOOKAHEAD && a.harm_frame < 0) {
         blind_traps(*ls.lessons);
+        if (on_ground(world.hero)) a.ground_frame = a.frame;
         a.frame++;
         if (walk_frame(world.hero)) {
             a.harm_frame = a.frame;
@@ -240,6 +247,11 @@ static Decision decide(LifeState& ls, int32_t now) {
             d.spot = column;
         }
         snap_restore(real);
+        if (d.press_frame < 0 && a.ground_frame - now > WAIT_NEAR) {
+            // Nothing gets past yet: walk closer and look again there.
+            ls.hopeless_until = a.ground_frame - WAIT_NEAR;
+            return d;
+        }
         if (d.press_frame < 0) {
             d.spot = a.harm_x / CELL_SIZE;
             // Nothing gets past from here: wait, if standing still is safe (an
@@ -260,26 +272,43 @@ static Decision decide(LifeState& ls, int32_t now) {
         }
         return d;
     }
-    if (now < ls.emerald_scan_until || !emerald_off_the_walk(a)) {
+    int32_t target = emerald_target(ls);
+    if (target < 0) {
         snap_restore(real);
         return d;
     }
-    // The last frame from which a jump takes an emerald that the walk passes by.
-    ls.emerald_scan_until = now + LOOKAHEAD;
-    int32_t walk_left = a.state.state.emeralds_left;
-    std::vector<Snap> snaps = walk_snaps(*ls.lessons, LOOKAHEAD - 1);
-    for (int32_t s = (int32_t)snaps.size() - 1; s >= 0 && d.press_frame < 0; s--) {
-        snap_restore(snaps[(size_t)s]);
-        int32_t column = world.hero.x / CELL_SIZE;
+    // The frames from which a jump takes the emerald, until the walk has passed it.
+    ls.scanned.push_back(target);
+    int32_t frames = ((target / MAP_ROWS) * CELL_SIZE + 2 * CELL_SIZE - world.hero.x) / 2;
+    std::vector<Snap> snaps = walk_snaps(*ls.lessons, std::max(1, std::min(frames, 2 * LOOKAHEAD)));
+    std::vector<uint8_t> takes(snaps.size(), 0);
+    for (size_t s = 0; s < snaps.size(); s++) {
+        snap_restore(snaps[s]);
         if (!on_ground(world.hero) || world.control_jump) continue;
-        JumpOutcome j = follow_jump();
-        if (!j.safe || j.emeralds_left >= walk_left) continue;
-        int32_t margin = margin_at(*ls.lessons, ls.reaction, column);
-        d.press_frame = now + std::max(0, s - margin);
-        d.spot = column;
-        d.for_emerald = 1;
+        takes[s] = follow_jump().safe && map_cells[target] != CODE_EMERALD;
     }
     snap_restore(real);
+    // It aims at the middle of the longest run of them and presses half its margin early.
+    int32_t best_first = -1;
+    int32_t best_length = 0;
+    for (int32_t s = 0; s < (int32_t)takes.size();) {
+        int32_t e = s;
+        while (e < (int32_t)takes.size() && takes[(size_t)e]) e++;
+        if (e - s > best_length) {
+            best_first = s;
+            best_length = e - s;
+        }
+        s = e + 1;
+    }
+    if (best_first < 0) return d;
+    int32_t middle = best_first + (best_length - 1) / 2;
+    snap_restore(snaps[(size_t)middle]);
+    int32_t column = world.hero.x / CELL_SIZE;
+    snap_restore(real);
+    int32_t margin = margin_at(*ls.lessons, ls.reaction, column);
+    d.press_frame = now + std::max(0, middle - margin / 2);
+    d.spot = column;
+    d.for_emerald = 1;
     return d;
 }
 
@@ -300,7 +329,7 @@ static NoviceLife play_life(int32_t reaction, Lessons& lessons, std::vector<Pres
     int32_t emeralds_at_start = emeralds_left;
     int32_t farthest = hero.x;
     int32_t progress_frame = 0;
-    LifeState ls = {reaction, &lessons, Foresight(), 0, 0};
+    LifeState ls = {reaction, &lessons, Foresight(), std::vector<int32_t>(), 0};
     ls.ahead.valid = 0;
     Decision pending = {-1, -1, 0, 0, 0};
     int32_t pressing_until = -1;
@@ -328,7 +357,7 @@ static NoviceLife play_life(int32_t reaction, Lessons& lessons, std::vector<Pres
             presses.push_back(Press{pending.spot, pending.for_emerald, emeralds_left, 0});
             pending.press_frame = -1;
             ls.ahead.valid = 0;
-            ls.emerald_scan_until = 0;
+            ls.scanned.clear();
             ls.hopeless_until = 0;
         }
         if (frame <= pressing_until) held |= BTN_JUMP;
