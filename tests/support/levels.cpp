@@ -5,7 +5,8 @@
 TestLevel::TestLevel(int32_t width) : columns(width), bytes(2 + 12 * (size_t)width, 0) {
     bytes[0] = (uint8_t)((width - 1) & 0xff);
     bytes[1] = (uint8_t)((width - 1) >> 8);
-    fill(0, width - 1, TEST_GROUND_ROW, 11, 131);
+    fill(0, width - 1, TEST_GROUND_ROW, TEST_GROUND_ROW, 131);
+    fill(0, width - 1, TEST_GROUND_ROW + 1, 11, 151);
     set(1, TEST_GROUND_ROW - 1, 65);
     int32_t exit_column = width - 5;
     set(exit_column, TEST_GROUND_ROW - 2, 27);

@@ -10,7 +10,7 @@
 
 enum { TEST_GROUND_ROW = 9 };
 
-// A flat meadow level of the given width: ground (131) from row 9 down, the
+// A flat meadow level of the given width: grass (131) on row 9, earth (151) below, the
 // hero's start in column 1, the exit standing on the ground 5 columns from the
 // right end. Cells are set and cut out before the level is loaded.
 struct TestLevel {

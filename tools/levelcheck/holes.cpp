@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "floob.h"
+#include "shell/startup.h"
 #include "storage/archive.h"
 #include "world/actors.h"
 #include "world/level.h"
@@ -226,6 +227,27 @@ static void view_holes(const std::vector<int32_t>& cells, int32_t view, const ch
             holes.push_back(Hole{x / CELL_SIZE, y / CELL_SIZE, cells[(size_t)cell], view, themes, 0});
         }
     }
+    // A cell between two cells of one theme, over that theme or the ground, lies
+    // in it even where its pixels join the open sky above (an emerald in the
+    // surface row of a pond, a shaft down into a tunnel).
+    for (int32_t c = 1; c + 1 < map_columns; c++)
+        for (int32_t r = 0; r + 1 < MAP_ROWS; r++) {
+            int32_t cell = c * MAP_ROWS + r;
+            int32_t code = cells[(size_t)cell];
+            if (code < 0 || code > 255 || cell_theme(code)) continue;
+            int32_t sides = cell_theme(cells[(size_t)(cell - MAP_ROWS)]) & cell_theme(cells[(size_t)(cell + MAP_ROWS)]);
+            int32_t below = cells[(size_t)(cell + 1)];
+            if (!sides || (!(cell_theme(below) & sides) && tile_kind_of(below) != TILE_SOLID)) continue;
+            if (backdrop_theme(backdrop, r) & sides) continue;
+            int32_t open = 0;
+            for (int32_t y = 0; y < CELL_SIZE; y++) open += CELL_SIZE - __builtin_popcount(masks.rows[code][y]);
+            if (!open) continue;
+            if (hole_view[(size_t)cell] < 0) {
+                hole_view[(size_t)cell] = (int32_t)holes.size();
+                holes.push_back(Hole{c, r, code, view, sides, 0});
+            }
+            if (holes[(size_t)hole_view[(size_t)cell]].view == view) cell_pixels[(size_t)cell] = open;
+        }
     for (Hole& h : holes)
         if (h.view == view) h.pixels = cell_pixels[(size_t)(h.column * MAP_ROWS + h.row)];
 }
@@ -244,6 +266,6 @@ std::vector<Hole> find_holes(const uint8_t* level, int32_t size, int32_t title, 
 }
 
 void level_backdrop_name(const char* map_name, char* out) {
-    (void)map_name;
-    strcpy(out, "back");
+    // The title always shows "back", whatever the table says.
+    if (strcmp(map_name, level_map_name(0)) == 0 || !find_level_backdrop(map_name, out)) strcpy(out, "back");
 }

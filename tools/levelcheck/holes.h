@@ -56,8 +56,8 @@ enum { HOLE_VIEWS = 6 };
 std::vector<Hole> find_holes(const uint8_t* level, int32_t size, int32_t title, const char* backdrop_name,
                              const TileMasks& masks);
 
-// The backdrop the game shows behind the named map: its line in the maps
-// archive's backdrop table, or "back". Writes at most 16 bytes.
+// The backdrop the game shows behind the named map: its line in the backdrop
+// table of the maps archive (open), or "back" (always for the title). Writes at most BACKDROP_NAME_BYTES bytes.
 void level_backdrop_name(const char* map_name, char* out);
 
 const char* theme_name(int32_t bit_index);
