@@ -1,11 +1,12 @@
 // floobcheck: proves that a level can be finished and says how forgiving the route is.
-//   floobcheck LEVEL.bin [-o ROUTE.replay] [--beam N] [--slack N] [--route ROUTE.replay]
-//              [--holes] [--backdrop NAME] [--novice]
+//   floobcheck LEVEL.bin [-o ROUTE.replay] [--beam N] [--slack N] [--tight N]
+//              [--route ROUTE.replay] [--holes] [--backdrop NAME] [--novice]
 // LEVEL.bin is a compiled level (for example maps/test.bin, made with
 // `floobdata compile my.lvl maps/test.bin`). Without --route the checker searches
 // for a route with the game's own world code, moves fragile inputs to the middle
 // of their windows and writes the route as a replay (-o). With --route it checks
-// a stored replay instead. --holes lists the cells that can show the backdrop
+// a stored replay instead. --tight N lists the input changes with less than N
+// frames of slack either way (2 by default). --holes lists the cells that can show the backdrop
 // where it does not belong (it reads the tiles from ./data); --novice plays the
 // level as a first-time player and as a reflex player. Either of them alone
 // skips the route search. Exit status 0 when every report asked for passes.
@@ -26,8 +27,8 @@
 
 static int usage() {
     fprintf(stderr,
-            "usage: floobcheck LEVEL.bin [-o ROUTE.replay] [--beam N] [--slack N] [--route ROUTE.replay]\n"
-            "                  [--holes] [--backdrop NAME] [--novice]\n");
+            "usage: floobcheck LEVEL.bin [-o ROUTE.replay] [--beam N] [--slack N] [--tight N]\n"
+            "                  [--route ROUTE.replay] [--holes] [--backdrop NAME] [--novice]\n");
     return 2;
 }
 
@@ -138,7 +139,9 @@ static void print_failure(const char* which, const RouteResult& r) {
     if (r.frames < 0) return;
     printf("    %s: at play frame %d, column %d, row %d: %s", which, (int)r.frames, (int)(r.hero_x / CELL_SIZE),
            (int)((r.hero_y + 8) / CELL_SIZE), r.died ? "the hero died" : "not in the exit");
-    if (r.emeralds_left > 0) printf(", %d emerald%s left", (int)r.emeralds_left, r.emeralds_left == 1 ? "" : "s");
+    if (r.emeralds_left > 0)
+        printf(", %d emerald%s left (the first at column %d, row %d)", (int)r.emeralds_left,
+               r.emeralds_left == 1 ? "" : "s", (int)r.missed_column, (int)r.missed_row);
     printf("\n");
 }
 
@@ -152,6 +155,7 @@ int main(int argc, char** argv) {
     int search_asked = 0;
     int32_t beam = 400;
     int32_t slack_limit = 6;
+    int32_t tight_below = 2;
     for (int i = 1; i < argc; i++) {
         if (strcmp(argv[i], "-o") == 0 && i + 1 < argc) {
             out_path = argv[++i];
@@ -166,6 +170,8 @@ int main(int argc, char** argv) {
             beam = atoi(argv[++i]);
         else if (strcmp(argv[i], "--slack") == 0 && i + 1 < argc)
             slack_limit = atoi(argv[++i]);
+        else if (strcmp(argv[i], "--tight") == 0 && i + 1 < argc)
+            tight_below = atoi(argv[++i]);
         else if (strcmp(argv[i], "--route") == 0 && i + 1 < argc)
             route_path = argv[++i];
         else if (argv[i][0] != '-' && !level_path)
@@ -239,17 +245,17 @@ int main(int argc, char** argv) {
     for (const ChangeSlack& s : slack) {
         min_early = std::min(min_early, s.slack_early);
         min_late = std::min(min_late, s.slack_late);
-        if (s.slack_early < 2 || s.slack_late < 2) tight++;
+        if (s.slack_early < tight_below || s.slack_late < tight_below) tight++;
     }
     printf(
-        "timing slack over %d input changes: at least %d frames earlier and %d later (limit %d); %d tighter than 2\n",
-        (int)slack.size(), (int)min_early, (int)min_late, (int)slack_limit, (int)tight);
+        "timing slack over %d input changes: at least %d frames earlier and %d later (limit %d); %d tighter than %d\n",
+        (int)slack.size(), (int)min_early, (int)min_late, (int)slack_limit, (int)tight, (int)tight_below);
     for (const ChangeSlack& s : slack) {
-        if (s.slack_early >= 2 && s.slack_late >= 2) continue;
+        if (s.slack_early >= tight_below && s.slack_late >= tight_below) continue;
         printf("  tight: play frame %d (%s): %d earlier, %d later\n", (int)s.frame, s.jump ? "jump" : "direction",
                (int)s.slack_early, (int)s.slack_late);
-        if (s.slack_early < 2) print_failure("earlier", s.early_fail);
-        if (s.slack_late < 2) print_failure("later", s.late_fail);
+        if (s.slack_early < tight_below) print_failure("earlier", s.early_fail);
+        if (s.slack_late < tight_below) print_failure("later", s.late_fail);
     }
 
     if (out_path && r.finished) {

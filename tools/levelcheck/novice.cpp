@@ -19,7 +19,7 @@ enum {
     STUCK_FRAMES = 360,  // 6 s without getting further right and the novice gives the life up
     WAIT_STEP = 4,       // frames a waiting novice stands still before it looks again
     WAIT_NEAR = 8,       // frames from a harm that nothing gets past at which it stops to wait
-    EMERALD_AHEAD = 8,   // columns ahead in which an emerald off its way makes it think of a jump
+    EMERALD_AIM = 3,     // an emerald in view for a while needs a third of the reaction margin
     SNAP_LEFT = 1,       // columns around the camera a prediction may change
     SNAP_RIGHT = 80,
     SETTLE_FRAMES = 240,  // frames the world runs on after a life, until its tile effects have ended
@@ -146,7 +146,9 @@ struct Foresight {
     int32_t frame;  // the frame the state is at
     int32_t harm_frame;
     int32_t harm_x;
-    int32_t ground_frame;  // the last frame it stood on the ground before the harm
+    int32_t harm_deadly;   // 0 when the harm is only a wall in the way
+    int32_t ground_frame;  // the last frame it stood on the ground before the harm, and where
+    int32_t ground_x;
     Snap state;
 };
 
@@ -170,7 +172,8 @@ struct LifeState {
 // novice has not yet thought about since it last jumped; -1 for none.
 static int32_t emerald_target(const LifeState& ls) {
     int32_t column = world.hero.x / CELL_SIZE;
-    int32_t last = std::min(map_columns, column + EMERALD_AHEAD);
+    // Only emeralds the foreseen walk has gone past without taking them.
+    int32_t last = std::min(map_columns, ls.ahead.state.state.hero.x / CELL_SIZE);
     for (int32_t i = column * MAP_ROWS; i < last * MAP_ROWS; i++) {
         if (map_cells[i] != CODE_EMERALD || snap_cell(ls.ahead.state, i) != CODE_EMERALD) continue;
         if (std::find(ls.scanned.begin(), ls.scanned.end(), i) == ls.scanned.end()) return i;
@@ -188,6 +191,7 @@ static void foresee(LifeState& ls, int32_t now, const Snap& real) {
         a.frame = now;
         a.harm_frame = -1;
         a.ground_frame = now;
+        a.ground_x = world.hero.x;
     }
     if (a.harm_frame >= 0 || a.frame >= now + LOOKAHEAD) {
         snap_restore(real);
@@ -196,11 +200,16 @@ static void foresee(LifeState& ls, int32_t now, const Snap& real) {
     snap_restore(a.state);
     while (a.frame < now + LOOKAHEAD && a.harm_frame < 0) {
         blind_traps(*ls.lessons);
-        if (on_ground(world.hero)) a.ground_frame = a.frame;
+        if (on_ground(world.hero)) {
+            a.ground_frame = a.frame;
+            a.ground_x = world.hero.x;
+        }
         a.frame++;
         if (walk_frame(world.hero)) {
+            // Past the harm is past where it left the ground: a fall carries the hero on to the right.
             a.harm_frame = a.frame;
-            a.harm_x = world.hero.x;
+            a.harm_x = std::min(world.hero.x, a.ground_x);
+            a.harm_deadly = lost(world.hero);
         }
     }
     snap_save(a.state);
@@ -242,7 +251,8 @@ static Decision decide(LifeState& ls, int32_t now) {
             if (!on_ground(world.hero) || world.control_jump) continue;
             JumpOutcome j = follow_jump();
             if (!j.safe || j.x <= a.harm_x) continue;
-            int32_t margin = margin_at(*ls.lessons, ls.reaction, column);
+            // Being late for a wall costs nothing: it jumps when it gets there.
+            int32_t margin = a.harm_deadly ? margin_at(*ls.lessons, ls.reaction, column) : 0;
             d.press_frame = now + std::max(0, s - margin);
             d.spot = column;
         }
@@ -285,10 +295,14 @@ static Decision decide(LifeState& ls, int32_t now) {
     for (size_t s = 0; s < snaps.size(); s++) {
         snap_restore(snaps[s]);
         if (!on_ground(world.hero) || world.control_jump) continue;
-        takes[s] = follow_jump().safe && map_cells[target] != CODE_EMERALD;
+        // A jump that takes it must not leave more emeralds than walking on would.
+        int32_t from = world.level_timer;
+        JumpOutcome j = follow_jump();
+        size_t then = std::min(snaps.size() - 1, s + (size_t)(from - world.level_timer));
+        takes[s] = j.safe && map_cells[target] != CODE_EMERALD && j.emeralds_left < snaps[then].state.emeralds_left;
     }
     snap_restore(real);
-    // It aims at the middle of the longest run of them and presses half its margin early.
+    // It aims at the middle of the longest run of them and presses a little early.
     int32_t best_first = -1;
     int32_t best_length = 0;
     for (int32_t s = 0; s < (int32_t)takes.size();) {
@@ -306,7 +320,7 @@ static Decision decide(LifeState& ls, int32_t now) {
     int32_t column = world.hero.x / CELL_SIZE;
     snap_restore(real);
     int32_t margin = margin_at(*ls.lessons, ls.reaction, column);
-    d.press_frame = now + std::max(0, middle - margin / 2);
+    d.press_frame = now + std::max(0, middle - margin / EMERALD_AIM);
     d.spot = column;
     d.for_emerald = 1;
     return d;
@@ -326,6 +340,7 @@ static NoviceLife play_life(int32_t reaction, Lessons& lessons, std::vector<Pres
     Hero& hero = world.hero;
     NoviceLife life = NoviceLife();
     life.start_column = hero.x / CELL_SIZE;
+    int32_t counted_from = start_x - CELL_SIZE;  // the emeralds this life's load counted
     int32_t emeralds_at_start = emeralds_left;
     int32_t farthest = hero.x;
     int32_t progress_frame = 0;
@@ -387,7 +402,7 @@ static NoviceLife play_life(int32_t reaction, Lessons& lessons, std::vector<Pres
     life.emeralds_taken = emeralds_at_start - emeralds_left;
     life.emeralds_left = emeralds_left;
     for (int32_t i = 0; i < map_columns * MAP_ROWS; i++)
-        if (map_cells[i] == CODE_EMERALD && (i / MAP_ROWS) * CELL_SIZE >= start_x - CELL_SIZE) life.missed.push_back(i);
+        if (map_cells[i] == CODE_EMERALD && (i / MAP_ROWS) * CELL_SIZE >= counted_from) life.missed.push_back(i);
     return life;
 }
 

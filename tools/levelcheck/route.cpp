@@ -190,6 +190,14 @@ RouteResult route_play(const std::vector<uint8_t>& held) {
     r.emeralds_left = emeralds_left;
     r.hero_x = hero.x;
     r.hero_y = hero.y;
+    r.missed_column = -1;
+    r.missed_row = -1;
+    for (const Emerald& e : level_emeralds) {
+        if (map_cells[e.column * MAP_ROWS + e.row] != CODE_EMERALD) continue;
+        r.missed_column = e.column;
+        r.missed_row = e.row;
+        break;
+    }
     return r;
 }
 

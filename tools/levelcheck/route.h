@@ -41,6 +41,8 @@ struct RouteResult {
     int32_t min_air;         // lowest air supply on the way
     int32_t hero_x;          // where the hero was when the run ended
     int32_t hero_y;
+    int32_t missed_column;  // the first emerald left at the end, or -1
+    int32_t missed_row;
 };
 
 // Loads level bytes the way a new level starts (start 16, 100, no checkpoint,
