@@ -1,6 +1,6 @@
 // floobcheck: proves that a level can be finished and says how forgiving the route is.
 //   floobcheck LEVEL.bin [-o ROUTE.replay] [--beam N] [--slack N] [--tight N]
-//              [--route ROUTE.replay] [--holes] [--backdrop NAME] [--novice]
+//              [--route ROUTE.replay] [--holes] [--backdrop NAME] [--novice] [--trace]
 // LEVEL.bin is a compiled level (for example maps/test.bin, made with
 // `floobdata compile my.lvl maps/test.bin`). Without --route the checker searches
 // for a route with the game's own world code, moves fragile inputs to the middle
@@ -8,7 +8,8 @@
 // a stored replay instead. --tight N lists the input changes with less than N
 // frames of slack either way (2 by default). --holes lists the cells that can show the backdrop
 // where it does not belong (it reads the tiles from ./data); --novice plays the
-// level as a first-time player and as a reflex player. Either of them alone
+// level as a first-time player and as a reflex player (--trace: and says what
+// they decide, and when, before each life's summary). Either of them alone
 // skips the route search. Exit status 0 when every report asked for passes.
 #include <stdio.h>
 #include <stdlib.h>
@@ -28,7 +29,7 @@
 static int usage() {
     fprintf(stderr,
             "usage: floobcheck LEVEL.bin [-o ROUTE.replay] [--beam N] [--slack N] [--tight N]\n"
-            "                  [--route ROUTE.replay] [--holes] [--backdrop NAME] [--novice]\n");
+            "                  [--route ROUTE.replay] [--holes] [--backdrop NAME] [--novice] [--trace]\n");
     return 2;
 }
 
@@ -164,6 +165,8 @@ int main(int argc, char** argv) {
             holes = 1;
         else if (strcmp(argv[i], "--novice") == 0)
             novice = 1;
+        else if (strcmp(argv[i], "--trace") == 0)
+            novice = 2;
         else if (strcmp(argv[i], "--backdrop") == 0 && i + 1 < argc)
             backdrop = argv[++i];
         else if (strcmp(argv[i], "--beam") == 0 && i + 1 < argc)
@@ -199,6 +202,7 @@ int main(int argc, char** argv) {
         int32_t count = report_holes(level.data(), (int32_t)level.size(), map_name_of(level_path), backdrop);
         if (count != 0) status = 1;
     }
+    if (novice == 2) novice_trace = stdout;
     if (novice && !report_novice(level.data(), (int32_t)level.size())) status = 1;
     if ((holes || novice) && !search_asked && !route_path) {
         free_map();

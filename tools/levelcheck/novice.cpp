@@ -1,5 +1,6 @@
 #include "novice.h"
 
+#include <stdio.h>
 #include <string.h>
 
 #include <algorithm>
@@ -25,6 +26,8 @@ enum {
     SETTLE_FRAMES = 240,  // frames the world runs on after a life, until its tile effects have ended
     MAX_HALVINGS = 5
 };
+
+FILE* novice_trace = nullptr;
 
 static const char* const LIFE_END_NAMES[] = {"reached the exit", "died", "stuck", "time up", "missed emeralds"};
 
@@ -357,6 +360,16 @@ static NoviceLife play_life(int32_t reaction, Lessons& lessons, std::vector<Pres
         if (pending.press_frame < 0 && pressing_until < frame && waiting_until <= frame && on_ground(hero) &&
             !world.control_jump) {
             pending = decide(ls, frame);
+            if (novice_trace && pending.spot >= 0)
+                fprintf(novice_trace, "    frame %d at column %d, row %d: %s (spot column %d)\n", (int)frame,
+                        (int)(hero.x / CELL_SIZE), (int)((hero.y + CELL_SIZE / 2) / CELL_SIZE),
+                        pending.wait          ? "waits"
+                        : pending.hopeless    ? "sees no way past"
+                        : pending.for_emerald ? "will jump for an emerald"
+                                              : "will jump over what is ahead",
+                        (int)pending.spot);
+            if (novice_trace && pending.press_frame >= 0)
+                fprintf(novice_trace, "      presses at frame %d\n", (int)pending.press_frame);
             if (pending.spot >= 0) {
                 last_spot = pending.spot;
                 last_stuck = pending.wait || pending.hopeless;

@@ -19,6 +19,7 @@
 #define LEVELCHECK_NOVICE_H
 
 #include <stdint.h>
+#include <stdio.h>
 
 #include <vector>
 
@@ -59,5 +60,8 @@ NoviceResult novice_play(const uint8_t* level, int32_t size, int32_t reaction, i
 int32_t novice_share(const NoviceResult& r, const NoviceLife& life);
 
 const char* life_end_name(int32_t end);
+
+// Where the novice writes what it decides, frame by frame (null: nowhere).
+extern FILE* novice_trace;
 
 #endif
