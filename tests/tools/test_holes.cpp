@@ -41,6 +41,8 @@ static const HoleCase CASES[] = {
     {"the same in front of the lake's deep water", "back-lake", {{12, 10, 41}}, 0, 1, 0, -1, -1},
     {"an emerald in a pond's surface row", "back", {{12, 9, 41}}, 0, 1, 1, 0, 41},
     {"a steelfish leaves water behind", "back", {{12, 10, 53}}, 0, 1, 0, -1, -1},
+    {"air between a ledge and the water under it", "back", {{12, 8, 171}, {12, 9, 85}}, 0, 1, 0, -1, -1},
+    {"grass under water", "back", {{12, 11, 131}}, 0, 1, 1, 0, 131},
 };
 
 TEST(HoleCheck, FindsTheBackdropWhereItDoesNotBelong) {

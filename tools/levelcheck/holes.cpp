@@ -173,8 +173,9 @@ static std::vector<std::vector<int32_t>> make_views() {
 }
 
 // One view's holes: the regions of connected transparent pixels that do not
-// reach the top of the map, that touch a back wall or water, and where the
-// backdrop shows none of the themes they touch.
+// reach the top of the map, that touch a back wall or water (beside or above
+// them: air over water is no hole), and where the backdrop shows none of the
+// themes they touch.
 static void view_holes(const std::vector<int32_t>& cells, int32_t view, const char* backdrop, const TileMasks& masks,
                        std::vector<Hole>& holes, std::vector<int32_t>& hole_view) {
     int32_t width = map_columns * CELL_SIZE;
@@ -208,7 +209,9 @@ static void view_holes(const std::vector<int32_t>& cells, int32_t view, const ch
                 if (nx[d] < 0 || nx[d] >= width || ny[d] < 0 || ny[d] >= height) continue;
                 int32_t at = ny[d] * width + nx[d];
                 if (opaque(nx[d], ny[d])) {
-                    themes |= cell_theme(code_at(nx[d], ny[d]));
+                    // Water only below is a surface seen from the air above it, not an enclosure.
+                    int32_t theme = cell_theme(code_at(nx[d], ny[d]));
+                    if (d != 3 || theme != THEME_WATER) themes |= theme;
                 } else if (!seen[(size_t)at]) {
                     seen[(size_t)at] = 1;
                     region.push_back(at);
