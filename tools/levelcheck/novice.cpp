@@ -19,7 +19,8 @@ enum {
     JUMP_WATCH = 120,    // frames a jump is followed at most
     STUCK_FRAMES = 360,  // 6 s without getting further right and the novice gives the life up
     WAIT_STEP = 4,       // frames a waiting novice stands still before it looks again
-    WAIT_NEAR = 8,       // frames from a harm that nothing gets past at which it stops to wait
+    WAIT_SAFE = 240,     // frames a spot must stay safe to wait there (an elevator's round trip)
+    WAIT_NEAR = 8,       // frames before the edge of a harm that nothing gets past where it may stop to wait
     EMERALD_AIM = 3,     // an emerald in view for a while needs a third of the reaction margin
     SNAP_LEFT = 1,       // columns around the camera a prediction may change
     SNAP_RIGHT = 80,
@@ -259,29 +260,34 @@ static Decision decide(LifeState& ls, int32_t now) {
             d.press_frame = now + std::max(0, s - margin);
             d.spot = column;
         }
-        snap_restore(real);
-        if (d.press_frame < 0 && a.ground_frame - now > WAIT_NEAR) {
-            // Nothing gets past yet: walk closer and look again there.
-            ls.hopeless_until = a.ground_frame - WAIT_NEAR;
+        if (d.press_frame >= 0) {
+            snap_restore(real);
             return d;
         }
-        if (d.press_frame < 0) {
-            d.spot = a.harm_x / CELL_SIZE;
-            // Nothing gets past from here: wait, if standing still is safe (an
-            // elevator may come, an enemy may turn).
-            blind_traps(*ls.lessons);
+        // Nothing gets past: walk on as far as it can still stand and wait
+        // there safely (an elevator may come, an enemy may turn).
+        int32_t wait_at = -1;
+        int32_t last = std::min((int32_t)snaps.size() - 1, std::max(0, a.ground_frame - now - WAIT_NEAR));
+        for (int32_t s = last; s >= 0 && wait_at<0; s -= s> WAIT_STEP ? WAIT_STEP : 1) {
+            snap_restore(snaps[(size_t)s]);
+            if (!on_ground(world.hero)) continue;
             int safe = 1;
-            for (int32_t f = 0; f < LOOKAHEAD && safe; f++) {
+            for (int32_t f = 0; f < WAIT_SAFE && safe; f++) {
                 world_step(&world.hero, 0);
                 if (lost(world.hero)) safe = 0;
             }
-            snap_restore(real);
-            if (safe) {
-                d.wait = 1;
-            } else {
-                d.hopeless = 1;
-                ls.hopeless_until = a.harm_frame;
-            }
+            if (safe) wait_at = s;
+        }
+        snap_restore(real);
+        d.spot = a.harm_x / CELL_SIZE;
+        if (wait_at > 0) {
+            ls.hopeless_until = now + wait_at;
+            d.spot = -1;
+        } else if (wait_at == 0) {
+            d.wait = 1;
+        } else {
+            d.hopeless = 1;
+            ls.hopeless_until = a.harm_frame;
         }
         return d;
     }
@@ -453,6 +459,9 @@ NoviceResult novice_play(const uint8_t* level, int32_t size, int32_t reaction, i
     Lessons lessons;
     for (int32_t n = 1; n <= cap; n++) {
         if (n > 1 && !world_start_life_bytes(level, size, 0)) break;
+        if (novice_trace)
+            fprintf(novice_trace, "  life %d (%d frames of margin), from column %d:\n", (int)n, (int)reaction,
+                    (int)(world.hero.x / CELL_SIZE));
         std::vector<Press> presses;
         int32_t spot = -1;
         int32_t stuck = 0;
