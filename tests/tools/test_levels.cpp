@@ -1,6 +1,8 @@
 // The shipped levels: every play level is finished by its stored route through
 // the real game loop, within its share of the time limit and without needing
-// frame-perfect timing; the title level keeps the title alive.
+// frame-perfect timing; no level shows the backdrop where it does not belong;
+// the novice's figures, which say how hard each level is for a first-time
+// player, are pinned; the title level keeps the title alive.
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -10,22 +12,53 @@
 #include <vector>
 
 #include "floob.h"
+#include "holes.h"
+#include "novice.h"
 #include "route.h"
 #include "shell/replay.h"
+#include "shell/startup.h"
 #include "shell/title.h"
+#include "storage/archive.h"
+#include "support/levels.h"
 #include "support/support.h"
 #include "world/actors.h"
 #include "world/level.h"
 #include "world/map.h"
 #include "world/world.h"
 
-static std::string level_entry_path(int32_t level) {
-    return std::string(FLOOB_BINARY_DIR) + "/entries/maps/" + level_map_name(level) + ".bin";
-}
+// What each play level asks of its stored route: its share of the 7600-frame
+// time limit, the least slack of any input change, and the most columns of play
+// between the start, its checkpoints and the exit (0: not asked).
+struct RouteTargets {
+    int32_t share_min;
+    int32_t share_max;
+    int32_t slack;
+    int32_t checkpoint_gap;
+};
 
-static std::string level_route_path(int32_t level) {
-    return std::string(FLOOB_SOURCE_DIR) + "/assets/maps/" + level_map_name(level) + ".replay";
-}
+static const RouteTargets ROUTE_TARGETS[11] = {
+    {0, 0, 0, 0},  {20, 35, 3, 0}, {20, 35, 3, 0}, {20, 35, 3, 80}, {0, 70, 2, 0}, {0, 70, 2, 0},
+    {0, 85, 2, 0}, {0, 85, 2, 0},  {0, 85, 2, 0},  {0, 85, 2, 0},   {0, 85, 2, 0},
+};
+
+// The novice of the level checker on each level: how its first life ends and
+// where, and the lives it takes to finish with every emerald (0: it does not).
+struct NoviceFigures {
+    int32_t first_end;
+    int32_t first_column;
+    int32_t lives;
+};
+
+static const NoviceFigures NOVICE_FIGURES[11] = {
+    {0, 0, 0},           {LIFE_EXIT, 225, 1}, {LIFE_DIED, 127, 2},
+    {LIFE_DIED, 40, 3},  {LIFE_DIED, 117, 0}, {LIFE_DIED, 11, 0},
+    {LIFE_EXIT, 228, 1}, {LIFE_EXIT, 201, 1}, {LIFE_MISSED_EMERALDS, 222, 0},
+    {LIFE_EXIT, 223, 1}, {LIFE_DIED, 76, 0},
+};
+
+static std::string level_entry_path(int32_t level) { return shipped_level_path(level); }
+
+static std::string level_route_path(int32_t level) { return shipped_route_path(level); }
 
 static std::vector<ReplayFrame> read_replay(const std::string& path) {
     std::string text = read_file(path);
@@ -56,8 +89,9 @@ TEST_P(PlayLevel, StoredRouteFinishesThroughTheRealLoop) {
     EXPECT_EQ(outcome.emeralds_left, 0);
     EXPECT_EQ(outcome.lives_lost, 0);
     int32_t used = LEVEL_TIME_LIMIT - outcome.level_timer;
-    int32_t share = level <= 5 ? 70 : 85;
-    EXPECT_LE(used * 100, share * LEVEL_TIME_LIMIT) << "frames used: " << used;
+    const RouteTargets& t = ROUTE_TARGETS[level];
+    EXPECT_LE(used * 100, t.share_max * LEVEL_TIME_LIMIT) << "frames used: " << used;
+    EXPECT_GE(used * 100, t.share_min * LEVEL_TIME_LIMIT) << "frames used: " << used;
 }
 
 TEST_P(PlayLevel, RouteNeedsNoFramePerfectTiming) {
@@ -69,14 +103,77 @@ TEST_P(PlayLevel, RouteNeedsNoFramePerfectTiming) {
     std::vector<uint8_t> held;
     for (size_t f = GET_READY_FRAMES; f < route.size(); f++) held.push_back(route[f].held);
     ASSERT_TRUE(route_play(held).finished);
-    for (const ChangeSlack& s : route_slack(held, 2)) {
-        EXPECT_GE(s.slack_early, 2) << "input change at play frame " << s.frame;
-        EXPECT_GE(s.slack_late, 2) << "input change at play frame " << s.frame;
+    int32_t slack = ROUTE_TARGETS[level].slack;
+    for (const ChangeSlack& s : route_slack(held, slack)) {
+        EXPECT_GE(s.slack_early, slack) << "input change at play frame " << s.frame;
+        EXPECT_GE(s.slack_late, slack) << "input change at play frame " << s.frame;
+    }
+    free_map();
+}
+
+TEST_P(PlayLevel, CheckpointsComeOftenEnough) {
+    int32_t level = GetParam();
+    int32_t gap = ROUTE_TARGETS[level].checkpoint_gap;
+    if (gap == 0) return;
+    std::string bytes = read_file(level_entry_path(level));
+    ASSERT_FALSE(bytes.empty());
+    int32_t columns = (int32_t)(bytes.size() - LEVEL_HEADER_BYTES) / MAP_ROWS;
+    std::vector<int32_t> stops;
+    int32_t exit_column = -1;
+    for (int32_t i = 0; i < columns * MAP_ROWS; i++) {
+        uint8_t code = (uint8_t)bytes[(size_t)(LEVEL_HEADER_BYTES + i)];
+        if (is_start_marker(code) || code == CODE_POST_LOWERED) stops.push_back(i / MAP_ROWS);
+        if (code == CODE_EXIT_OPEN_TOP_LEFT) exit_column = i / MAP_ROWS;
+    }
+    ASSERT_GE(exit_column, 0);
+    stops.push_back(exit_column);
+    for (size_t k = 1; k < stops.size(); k++)
+        EXPECT_LE(stops[k] - stops[k - 1], gap) << "from column " << stops[k - 1] << " to column " << stops[k];
+}
+
+TEST_P(PlayLevel, TheNovicesFiguresStayAsPinned) {
+    int32_t level = GetParam();
+    std::string bytes = read_file(level_entry_path(level));
+    ASSERT_FALSE(bytes.empty());
+    NoviceResult r = novice_play((const uint8_t*)bytes.data(), (int32_t)bytes.size(), NOVICE_REACTION, NOVICE_LIFE_CAP);
+    ASSERT_FALSE(r.lives.empty());
+    const NoviceFigures& f = NOVICE_FIGURES[level];
+    // A level change that moves these has changed how hard the level is for a
+    // first-time player: check the curve (assets/maps/README.md) and pin the new figures.
+    EXPECT_EQ(r.lives[0].end, f.first_end) << life_end_name(r.lives[0].end);
+    EXPECT_EQ(r.lives[0].end_column, f.first_column);
+    EXPECT_EQ(r.finished ? r.lives_used : 0, f.lives);
+    // Whatever the pins say: the first level is finished in the first life, the second within three.
+    if (level == 1) {
+        EXPECT_TRUE(r.finished && r.lives_used == 1);
+    }
+    if (level == 2) {
+        EXPECT_TRUE(r.finished && r.lives_used <= 3);
     }
     free_map();
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, PlayLevel, ::testing::Range(1, 11));
+
+TEST(ShippedLevels, ShowNoHoles) {
+    static TileMasks masks;
+    TempDir dir(true);
+    archive_open_all();
+    ASSERT_TRUE(load_tile_masks(&masks));
+    for (int32_t level = 0; level < LEVEL_COUNT; level++) {
+        std::string bytes = read_file(level_entry_path(level));
+        ASSERT_FALSE(bytes.empty()) << level_entry_path(level);
+        char backdrop[BACKDROP_NAME_BYTES];
+        level_backdrop_name(level_map_name(level), backdrop);
+        std::vector<Hole> holes =
+            find_holes((const uint8_t*)bytes.data(), (int32_t)bytes.size(), level == 0, backdrop, masks);
+        EXPECT_EQ(holes.size(), 0u) << level_map_name(level) << " behind " << backdrop << ": the first at column "
+                                    << (holes.empty() ? -1 : holes[0].column) << ", row "
+                                    << (holes.empty() ? -1 : holes[0].row);
+    }
+    archive_close_all();
+    free_map();
+}
 
 TEST(TitleLevel, DriftsTenThousandFramesWithRoomForEveryEnemy) {
     std::string bytes = read_file(level_entry_path(0));
