@@ -23,6 +23,7 @@
 #include "novice.h"
 #include "route.h"
 #include "shell/replay.h"
+#include "shell/startup.h"
 #include "storage/archive.h"
 #include "world/level.h"
 
@@ -48,7 +49,7 @@ static int32_t report_holes(const uint8_t* bytes, int32_t size, const std::strin
     static TileMasks masks;
     archive_open_all();
     int ok = load_tile_masks(&masks);
-    char table_backdrop[16];
+    char table_backdrop[BACKDROP_NAME_BYTES];
     if (!backdrop) {
         level_backdrop_name(map_name.c_str(), table_backdrop);
         backdrop = table_backdrop;
