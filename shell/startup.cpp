@@ -1,9 +1,11 @@
 #include "shell/startup.h"
 
 #include <SDL_mixer.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 
 #include "audio/music.h"
 #include "audio/sound.h"
@@ -64,10 +66,16 @@ static const char* const HELP_LINES[] = {
     "-h : help",
 };
 
+// Ends at once with status 1. Only the window is closed on the way, so that a
+// full-screen mode is given back; the audio thread is not stopped and no exit
+// handlers run, because when memory has run out stopping that thread aborts
+// the process instead of ending it. Nothing is written: the player's files
+// are only ever replaced whole.
 void fatal_error(const char* message, const char* detail) {
     printf("%s: %s\n", message, detail ? detail : "unknown");
     fflush(stdout);
-    exit(1);
+    if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    _exit(1);
 }
 
 void print_help() {
@@ -283,8 +291,20 @@ static void shut_down() {
     SDL_Quit();
 }
 
+void end_on_termination() {
+    music_free(current_module);
+    current_module = nullptr;
+    shut_down();
+    exit(0);
+}
+
 int run_game(int argc, char** argv) {
     if (parse_command_line(argc, argv)) return 0;
+    // SIGTERM and SIGINT end the game from any screen at the event pump's
+    // next poll. A file-size limit makes a write fail (the old file stays)
+    // instead of killing the game.
+    catch_termination_signals();
+    signal(SIGXFSZ, SIG_IGN);
     // Scripted sessions (tests, memory checks): the input comes from a replay
     // file, on a simulated clock, and the game is asked to quit when it ends.
     const char* replay_path = getenv("FLOOB2_REPLAY");
