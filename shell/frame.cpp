@@ -162,7 +162,7 @@ void catch_termination_signals() {
 }
 
 void end_if_terminated() {
-    if (termination_signal) end_on_termination();
+    if (termination_signal) end_on_termination(termination_signal);
 }
 
 static void press(int32_t set, int32_t clear) { buttons_held = (buttons_held & ~clear) | set; }

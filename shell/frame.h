@@ -9,7 +9,7 @@
 void frame_timer_reset();
 void frame_wait();
 // Drains the event queue into the input state; after a termination signal it
-// ends the program instead (end_on_termination).
+// ends the program instead (end_on_termination, shell/startup).
 void poll_events();
 
 // From now on SIGTERM and SIGINT are noted for the event pump; a second one

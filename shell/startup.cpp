@@ -291,11 +291,15 @@ static void shut_down() {
     SDL_Quit();
 }
 
-void end_on_termination() {
+void end_on_termination(int signal_number) {
     music_free(current_module);
     current_module = nullptr;
     shut_down();
-    exit(0);
+    fflush(stdout);
+    // Whoever sent the signal learns that it was obeyed: the process ends by it.
+    signal(signal_number, SIG_DFL);
+    raise(signal_number);
+    _exit(128 + signal_number);
 }
 
 int run_game(int argc, char** argv) {
