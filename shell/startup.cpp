@@ -7,6 +7,8 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <new>
+
 #include "audio/music.h"
 #include "audio/sound.h"
 #include "floob.h"
@@ -77,6 +79,11 @@ void fatal_error(const char* message, const char* detail) {
     if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     _exit(1);
 }
+
+// The libraries allocate with new (the module player does, for one); when
+// memory runs out there, the game ends like any other failure instead of
+// being aborted by an exception nobody catches.
+static void end_out_of_memory() { fatal_error("Out of memory", nullptr); }
 
 void print_help() {
     for (const char* line : HELP_LINES) puts(line);
@@ -309,6 +316,7 @@ int run_game(int argc, char** argv) {
     // instead of killing the game.
     catch_termination_signals();
     signal(SIGXFSZ, SIG_IGN);
+    std::set_new_handler(end_out_of_memory);
     // Scripted sessions (tests, memory checks): the input comes from a replay
     // file, on a simulated clock, and the game is asked to quit when it ends.
     const char* replay_path = getenv("FLOOB2_REPLAY");
