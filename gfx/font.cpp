@@ -7,7 +7,8 @@
 #include "floob.h"
 #include "gfx/image.h"
 
-enum { FONT_FIRST_CODE = 32, FONT_CENTRE_X = 160, FONT_NUMBER_BYTES = 16 };
+// Characters 32 to 255 have glyphs; a sheet with more cells gives no more.
+enum { FONT_FIRST_CODE = 32, FONT_MAX_GLYPHS = 256 - FONT_FIRST_CODE, FONT_CENTRE_X = 160, FONT_NUMBER_BYTES = 16 };
 enum { KEY_RED = 255, KEY_GREEN = 0, KEY_BLUE = 255 };
 
 // The two fonts, loaded by fonts_load and released by fonts_free.
@@ -41,10 +42,11 @@ void fonts_free() {
 Font cut_glyphs(SDL_Surface* sheet, int w, int h) {
     int columns = (sheet && w > 0) ? sheet->w / w : 0;
     int rows = (sheet && h > 0) ? sheet->h / h : 0;
-    Font font = static_cast<Font>(calloc((size_t)columns * rows + 1, sizeof(SDL_Surface*)));
+    int count = columns * rows < FONT_MAX_GLYPHS ? columns * rows : FONT_MAX_GLYPHS;
+    Font font = static_cast<Font>(calloc((size_t)count + 1, sizeof(SDL_Surface*)));
     if (!font) fatal_error("Unable to create surface", "font");
     for (int i = 0; i < rows; i++) {
-        for (int j = 0; j < columns; j++) {
+        for (int j = 0; j < columns && i * columns + j < count; j++) {
             SDL_Surface* glyph = create_surface(w, h, 1);
             SDL_Rect from = {(Sint16)(j * w), (Sint16)(i * h), (Uint16)w, (Uint16)h};
             SDL_Rect to = {0, 0, 0, 0};

@@ -6,10 +6,13 @@
 #include "floob.h"
 #include "gfx/video.h"
 #include "storage/archive.h"
+#include "storage/userfile.h"
 
 enum { TILE_SIZE = 16, TILE_SHEET_COLUMNS = 20, PHASED_STRIP_Y = 128, PHASED_STRIP_WIDTH = 32 };
 enum { KEY_RED = 255, KEY_GREEN = 0, KEY_BLUE = 255 };
-enum { BMP_MAX_SIDE = 8192 };
+// The game's largest image is the 512-pixel-wide backdrop; a bitmap wider or
+// taller than this is no image of the game, however small its entry.
+enum { BMP_MAX_SIDE = 1024 };
 enum { DIM_WIDTH = 320, DIM_HEIGHT = 192, DIM_ALPHA = 128, PLAY_AREA_ROWS = 192 };
 
 // The 240 tiles cut from "blocks" by tiles_init (null before and after tiles_free),
@@ -20,14 +23,10 @@ static SDL_Surface* dim_panel = nullptr;  // the half-transparent panel, made by
 
 static SDL_Rect shared_rect;  // fill_rect's rectangle, filled in at each call
 
-// Writes the bytes that would not decode to "fuu.xxx" for inspection; skipped
-// when the file cannot be created (read-only directory).
-static void dump_undecodable(const uint8_t* bytes, uint32_t size) {
-    FILE* f = fopen("fuu.xxx", "wb");
-    if (!f) return;
-    if (size) fwrite(bytes, 1, size, f);
-    fclose(f);
-}
+// Writes the bytes that would not decode to "fuu.xxx" for inspection, like a
+// player's file (never through a link planted there); skipped when it cannot
+// be written (read-only directory).
+static void dump_undecodable(const uint8_t* bytes, uint32_t size) { write_user_file("./fuu.xxx", bytes, size); }
 
 static uint32_t read_le(const uint8_t* b, int n) {
     uint32_t v = 0;

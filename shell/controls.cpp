@@ -40,6 +40,7 @@ void wait_all_released() {
     for (;;) {
         SDL_Delay(CONTROLS_RELEASE_POLL_MS);
         SDL_PumpEvents();
+        end_if_terminated();
         int32_t keys = count_keys_down();
         int32_t pads = 0;
         for (int32_t b = 0; b < pad_buttons; b++) pads += SDL_JoystickGetButton(joystick, b);

@@ -1,10 +1,13 @@
 #include "shell/frame.h"
 
+#include <signal.h>
+#include <string.h>
 #include <unistd.h>
 
 #include "floob.h"
 #include "shell/controls.h"
 #include "shell/replay.h"
+#include "shell/startup.h"
 
 int32_t buttons_held = 0;      // BTN_* bits of the buttons held now
 int32_t button_released = 0;   // the last button released in the current poll, 0 for none
@@ -132,6 +135,34 @@ void frame_wait() {
     } else {
         pacing.group_index += 1;
     }
+}
+
+// The termination signal that arrived (SIGTERM or SIGINT), 0 for none. The
+// handler only notes it; the pump ends the program at its next poll, so that
+// no file is being written when it does.
+static volatile sig_atomic_t termination_signal = 0;
+
+static void note_termination_signal(int signal_number) {
+    if (termination_signal) {
+        signal(signal_number, SIG_DFL);
+        raise(signal_number);
+        return;
+    }
+    termination_signal = signal_number;
+}
+
+void catch_termination_signals() {
+    struct sigaction action;
+    memset(&action, 0, sizeof action);
+    action.sa_handler = note_termination_signal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+void end_if_terminated() {
+    if (termination_signal) end_on_termination(termination_signal);
 }
 
 static void press(int32_t set, int32_t clear) { buttons_held = (buttons_held & ~clear) | set; }
@@ -284,6 +315,7 @@ void poll_events() {
             if (event.type == SDL_QUIT) quit_signal = 1;
             if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) quit_signal = 1;
         }
+        end_if_terminated();
         return;
     }
     while (SDL_PollEvent(&event)) {
@@ -313,4 +345,5 @@ void poll_events() {
                 break;
         }
     }
+    end_if_terminated();
 }

@@ -8,7 +8,16 @@
 
 void frame_timer_reset();
 void frame_wait();
+// Drains the event queue into the input state; after a termination signal it
+// ends the program instead (end_on_termination, shell/startup).
 void poll_events();
+
+// From now on SIGTERM and SIGINT are noted for the event pump; a second one
+// before the first is answered ends the process at once.
+void catch_termination_signals();
+// Ends the program through end_on_termination when a termination signal has
+// arrived; for the waits that do not go through poll_events.
+void end_if_terminated();
 
 // The state of the frame clock. Only frame_wait and frame_timer_reset change it.
 struct FramePacing {

@@ -140,9 +140,16 @@ static void step_pause_menu() {
     }
 }
 
+// The quit question over the frame just played. The pause menu is hidden
+// under it, and kept for a "no". A second quit request (Escape, the window's
+// close button) answers "yes", so the question can always be answered, even
+// with LEFT unbound; a termination signal ends the program in the pump.
 static void ask_quit_question() {
     skip_draw = 0;
+    int32_t was_paused = paused;
+    paused = 0;
     draw_play_screen(32, &world.hero);
+    paused = was_paused;
     if (frame_surface) {
         draw_dim_panel();
         draw_text_centred(frame_surface, message_text(MSG_SURE_TO_QUIT), 96, font_big);
@@ -150,11 +157,14 @@ static void ask_quit_question() {
         draw_text_centred(frame_surface, message_text(MSG_HISCORE_LOST), 140, font_small);
         present_frame();
     }
-    while (button_released != BTN_LEFT && button_released != BTN_RIGHT) {
+    quit_signal = 0;
+    int32_t yes = button_released == BTN_LEFT;
+    while (!yes && button_released != BTN_RIGHT) {
         poll_events();
         sleep_between_polls();
+        yes = button_released == BTN_LEFT || quit_signal;
     }
-    if (button_released == BTN_RIGHT) {
+    if (!yes) {
         frame_timer_reset();
         quit_signal = 0;
         quit_request = 0;

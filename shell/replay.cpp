@@ -10,7 +10,9 @@
 //             right, left, jump, pause, start) in any order, or "-" for none
 //   RELEASED  the one button released in each of those polls, one of the same
 //             letters, or "-" for none
-//   Q         optional: Escape was pressed or the window closed in each poll
+//   Q         optional: Escape was pressed or the window closed in each poll;
+//             T or I instead: the game is sent SIGTERM or SIGINT in that poll
+//             (QT and QI: both)
 //
 // Blank lines and lines whose first non-blank character is "#" are ignored;
 // fields are separated by blanks or tabs. Example: two seconds of running
@@ -24,6 +26,7 @@
 #include "shell/replay.h"
 
 #include <SDL_mixer.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -119,6 +122,7 @@ int replay_poll(int32_t* held, int32_t* released) {
         h = f->held;
         r = f->released;
         if (f->quit) quit_signal = 1;
+        if (f->signal == SIGTERM || f->signal == SIGINT) raise(f->signal);
     } else {
         quit_signal = 1;
         r = (replay_tail_polls & 1) ? BTN_RIGHT : BTN_START;
@@ -183,6 +187,20 @@ static int32_t parse_released(const char* text, int32_t length) {
     return letter_bit(text[0]);
 }
 
+// The optional fourth field: Q, T, I, QT or QI. Returns -1 when it is none of them.
+static int32_t parse_events(const char* text, int32_t length, int32_t* quit, int32_t* signal_number) {
+    int32_t i = 0;
+    if (i < length && text[i] == 'Q') {
+        *quit = 1;
+        i++;
+    }
+    if (i < length && (text[i] == 'T' || text[i] == 'I')) {
+        *signal_number = text[i] == 'T' ? SIGTERM : SIGINT;
+        i++;
+    }
+    return i == length && i > 0 ? 0 : -1;
+}
+
 int32_t replay_parse(const char* text, ReplayFrame* frames, int32_t capacity) {
     if (!text) return -1;
     int32_t total = 0;
@@ -203,10 +221,8 @@ int32_t replay_parse(const char* text, ReplayFrame* frames, int32_t capacity) {
             int32_t held = parse_held(starts[1], lengths[1]);
             int32_t released = parse_released(starts[2], lengths[2]);
             int32_t quit = 0;
-            if (fields == 4) {
-                if (lengths[3] != 1 || starts[3][0] != 'Q') return -1;
-                quit = 1;
-            }
+            int32_t signal_number = 0;
+            if (fields == 4 && parse_events(starts[3], lengths[3], &quit, &signal_number) < 0) return -1;
             if (count < 0 || held < 0 || released < 0) return -1;
             if (count > REPLAY_MAX_FRAMES - total) return -1;
             if (frames) {
@@ -215,6 +231,7 @@ int32_t replay_parse(const char* text, ReplayFrame* frames, int32_t capacity) {
                     frames[total + k].held = (uint8_t)held;
                     frames[total + k].released = (uint8_t)released;
                     frames[total + k].quit = (uint8_t)quit;
+                    frames[total + k].signal = (uint8_t)signal_number;
                 }
             }
             total += count;
@@ -237,11 +254,15 @@ static int32_t format_line(char* out, int32_t count, const ReplayFrame* f) {
     for (int32_t k = 0; k < 7; k++) {
         if (f->released == REPLAY_BITS[k]) released = REPLAY_LETTERS[k];
     }
-    return snprintf(out, REPLAY_LINE_MAX, "%d %s %c%s\n", (int)count, held, released, f->quit ? " Q" : "");
+    const char* signal_letter = f->signal == SIGTERM ? "T" : f->signal == SIGINT ? "I" : "";
+    const char* events = f->quit || signal_letter[0] ? " " : "";
+    return snprintf(out, REPLAY_LINE_MAX, "%d %s %c%s%s%s\n", (int)count, held, released, events, f->quit ? "Q" : "",
+                    signal_letter);
 }
 
 static int same_frame(const ReplayFrame* a, const ReplayFrame* b) {
-    return a->held == b->held && a->released == b->released && (a->quit != 0) == (b->quit != 0);
+    return a->held == b->held && a->released == b->released && (a->quit != 0) == (b->quit != 0) &&
+           a->signal == b->signal;
 }
 
 int replay_write(const char* path, const ReplayFrame* frames, int32_t count) {

@@ -11,6 +11,7 @@ struct ReplayFrame {
     uint8_t held;      // bit set of BTN_*
     uint8_t released;  // one BTN_* value, or 0
     uint8_t quit;      // 1: Escape pressed or the window closed in this poll
+    uint8_t signal;    // SIGTERM or SIGINT sent to the game in this poll, 0 for none
 };
 
 // Installs a replay of the given frames (copied, at most REPLAY_MAX_FRAMES)

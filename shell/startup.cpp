@@ -1,9 +1,13 @@
 #include "shell/startup.h"
 
 #include <SDL_mixer.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
+
+#include <new>
 
 #include "audio/music.h"
 #include "audio/sound.h"
@@ -64,11 +68,22 @@ static const char* const HELP_LINES[] = {
     "-h : help",
 };
 
+// Ends at once with status 1. Only the window is closed on the way, so that a
+// full-screen mode is given back; the audio thread is not stopped and no exit
+// handlers run, because when memory has run out stopping that thread aborts
+// the process instead of ending it. Nothing is written: the player's files
+// are only ever replaced whole.
 void fatal_error(const char* message, const char* detail) {
     printf("%s: %s\n", message, detail ? detail : "unknown");
     fflush(stdout);
-    exit(1);
+    if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    _exit(1);
 }
+
+// The libraries allocate with new (the module player does, for one); when
+// memory runs out there, the game ends like any other failure instead of
+// being aborted by an exception nobody catches.
+static void end_out_of_memory() { fatal_error("Out of memory", nullptr); }
 
 void print_help() {
     for (const char* line : HELP_LINES) puts(line);
@@ -283,8 +298,25 @@ static void shut_down() {
     SDL_Quit();
 }
 
+void end_on_termination(int signal_number) {
+    music_free(current_module);
+    current_module = nullptr;
+    shut_down();
+    fflush(stdout);
+    // Whoever sent the signal learns that it was obeyed: the process ends by it.
+    signal(signal_number, SIG_DFL);
+    raise(signal_number);
+    _exit(128 + signal_number);
+}
+
 int run_game(int argc, char** argv) {
     if (parse_command_line(argc, argv)) return 0;
+    // SIGTERM and SIGINT end the game from any screen at the event pump's
+    // next poll. A file-size limit makes a write fail (the old file stays)
+    // instead of killing the game.
+    catch_termination_signals();
+    signal(SIGXFSZ, SIG_IGN);
+    std::set_new_handler(end_out_of_memory);
     // Scripted sessions (tests, memory checks): the input comes from a replay
     // file, on a simulated clock, and the game is asked to quit when it ends.
     const char* replay_path = getenv("FLOOB2_REPLAY");

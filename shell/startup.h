@@ -50,6 +50,10 @@ int find_level_backdrop(const char* map_name, char* image_name);
 // Loads only when the backdrop changes; does nothing before back_image is first loaded.
 void choose_level_backdrop(const char* map_name);
 
+// After a termination signal: the normal shutdown, then the process ends by
+// that signal. Called by the event pump; nothing is saved on the way.
+[[noreturn]] void end_on_termination(int signal_number);
+
 // The whole program: start-up, intro, game loop, shutdown. Returns the exit status.
 int run_game(int argc, char** argv);
 

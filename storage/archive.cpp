@@ -1,11 +1,15 @@
 #include "storage/archive.h"
 
+#include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include "floob.h"
+#include "storage/userfile.h"
 
 enum { ARCHIVE_NAME_BYTES = 32, ARCHIVE_RECORD_BYTES = 44, ARCHIVE_HEADER_BYTES = 4, ARCHIVE_PATH_BYTES = 1024 };
 
@@ -59,8 +63,14 @@ static int read_index(int32_t id) {
         if (!ARCHIVE_NAMES[id]) return 0;
         char path[ARCHIVE_PATH_BYTES];
         snprintf(path, sizeof path, "%s%c%s.qva", "./data", '/', ARCHIVE_NAMES[id]);
-        slot->file = fopen(path, "rb");
-        if (!slot->file) return 0;
+        // A FIFO or a device in place of an archive is refused at once instead of blocking the game.
+        int fd = open_regular_file(path, nullptr);
+        if (fd < 0) return 0;
+        slot->file = fdopen(fd, "rb");
+        if (!slot->file) {
+            close(fd);
+            return 0;
+        }
     }
     long size = measure_file(slot->file);
     uint8_t header[ARCHIVE_HEADER_BYTES];
@@ -164,27 +174,37 @@ const char* archive_entry_name(int32_t archive, int32_t index) {
     return archive_slots[archive].index[index].name;
 }
 
-uint8_t* read_whole_file(const char* path, uint32_t* out_size) {
-    FILE* f = fopen(path, "rb");
-    if (!f) return nullptr;
-    long size = measure_file(f);
-    if (size <= 0 || size > (long)UINT32_MAX) {
-        fclose(f);
-        return nullptr;
+// The first bytes of a regular file, at most limit of them; whole_only refuses
+// a file larger than that instead of cutting it.
+static uint8_t* read_file_bytes(const char* path, uint32_t limit, int whole_only, uint32_t* out_size) {
+    int fd = open_regular_file(path, nullptr);
+    if (fd < 0) return nullptr;
+    struct stat info;
+    uint64_t size = fstat(fd, &info) == 0 && info.st_size > 0 ? (uint64_t)info.st_size : 0;
+    if (size > limit) size = whole_only ? 0 : limit;
+    uint8_t* buffer = size > 0 ? static_cast<uint8_t*>(malloc((size_t)size)) : nullptr;
+    uint64_t done = 0;
+    while (buffer && done < size) {
+        ssize_t n = read(fd, buffer + done, (size_t)(size - done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += (uint64_t)n;
     }
-    uint8_t* buffer = static_cast<uint8_t*>(malloc((size_t)size));
-    if (!buffer) {
-        fclose(f);
-        return nullptr;
-    }
-    size_t got = fread(buffer, 1, (size_t)size, f);
-    fclose(f);
-    if (got != (size_t)size) {
+    close(fd);
+    if (!buffer || done != size) {
         free(buffer);
         return nullptr;
     }
     if (out_size) *out_size = (uint32_t)size;
     return buffer;
+}
+
+uint8_t* read_whole_file(const char* path, uint32_t* out_size) {
+    return read_file_bytes(path, UINT32_MAX, 1, out_size);
+}
+
+uint8_t* read_file_start(const char* path, uint32_t limit, uint32_t* out_size) {
+    return read_file_bytes(path, limit, 0, out_size);
 }
 
 const char* make_user_path(const char* name, const char* extension) {

@@ -19,8 +19,11 @@ void archive_close_all();
 int32_t archive_entry_count(int32_t archive);
 const char* archive_entry_name(int32_t archive, int32_t index);
 
-// Whole disk file, owned by the caller (free()), or null when missing or empty.
+// Whole disk file, owned by the caller (free()), or null when missing, empty,
+// not a regular file (a FIFO or device is never waited on) or not read whole.
 uint8_t* read_whole_file(const char* path, uint32_t* out_size);
+// The same for at most the first limit bytes; the rest of a longer file is left unread.
+uint8_t* read_file_start(const char* path, uint32_t limit, uint32_t* out_size);
 
 // "./name.extension" in one shared static buffer.
 const char* make_user_path(const char* name, const char* extension);

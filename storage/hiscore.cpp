@@ -29,8 +29,12 @@ static const char* const HISCORE_DEFAULT_NAME_LIST[HISCORE_DEFAULT_NAMES] = {
 
 // 1 for each made-up name already given out since the last load.
 static int32_t default_name_taken[HISCORE_DEFAULT_NAMES];
+// 1 when the file was there but could not be read: the table then lives in
+// memory for the run and the player's file is never written over.
+static int32_t hiscore_file_unreadable = 0;
 
 void hiscore_reset_table() {
+    hiscore_file_unreadable = 0;
     memset(hiscore_table, 0, sizeof hiscore_table);
     for (int32_t i = 0; i < HISCORE_ROWS; i++) {
         hiscore_table[i].origin = HISCORE_ORIGIN_GAME;
@@ -78,6 +82,7 @@ static void bytes_to_entry(const uint8_t* bytes, HiscoreEntry* entry) {
 }
 
 void hiscore_save() {
+    if (hiscore_file_unreadable) return;
     uint8_t bytes[HISCORE_FILE_SIZE];
     for (int32_t i = 0; i < HISCORE_ROWS; i++) entry_to_bytes(&hiscore_table[i], bytes + i * HISCORE_ENTRY_SIZE);
     bytes[0] ^= HISCORE_XOR_START;
@@ -122,21 +127,22 @@ static int32_t entry_is_possible(const HiscoreEntry* entry) {
 }
 
 void hiscore_load() {
+    hiscore_file_unreadable = 0;
     memset(default_name_taken, 0, sizeof default_name_taken);
     // Seeded on every start so that the made-up names change from run to run.
     srand(SDL_GetTicks());
-    FILE* file = fopen(make_user_path("hiscores", "dat"), "rb");
-    if (!file) {
+    uint8_t bytes[HISCORE_FILE_SIZE];
+    uint32_t count = 0;
+    int32_t status = read_user_file(make_user_path("hiscores", "dat"), bytes, HISCORE_FILE_SIZE, &count);
+    if (status != USER_FILE_READ) {
         hiscore_reset_table();
         for (int32_t i = 0; i < HISCORE_ROWS; i++) make_up_entry(i);
+        hiscore_file_unreadable = status == USER_FILE_UNREADABLE;
         hiscore_save();
         return;
     }
-    uint8_t bytes[HISCORE_FILE_SIZE];
-    size_t count = fread(bytes, 1, HISCORE_FILE_SIZE, file);
-    fclose(file);
     // Undo the chain from the end so that each step still sees the stored byte before it.
-    for (size_t k = count; k-- > 1;) bytes[k] ^= bytes[k - 1];
+    for (uint32_t k = count; k-- > 1;) bytes[k] ^= bytes[k - 1];
     if (count > 0) bytes[0] ^= HISCORE_XOR_START;
 
     // A short file keeps the entries it holds whole; the missing places are made up.

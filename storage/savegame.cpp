@@ -1,6 +1,5 @@
 #include "storage/savegame.h"
 
-#include <stdio.h>
 #include <stdlib.h>
 
 #include "floob.h"
@@ -8,6 +7,9 @@
 #include "storage/userfile.h"
 
 enum { SAVEGAME_SIZE = 4, SAVEGAME_KEY_DRAWS = 10, SAVEGAME_FALLBACK_KEY = 0x5AC3 };
+
+// 1 when the save file was there but could not be read: it is then never written over.
+static int32_t save_file_unreadable = 0;
 
 static int32_t key_is_valid(int32_t key) { return key != 0 && key != 0xFFFF; }
 
@@ -19,17 +21,16 @@ void save_game_write() {
     int32_t mixed = (level * 257) ^ key;
     uint8_t bytes[SAVEGAME_SIZE] = {(uint8_t)(key >> 8), (uint8_t)(mixed & 0xFF), (uint8_t)(key & 0xFF),
                                     (uint8_t)(mixed >> 8)};
-    write_user_file(make_user_path("savegame", "dat"), bytes, SAVEGAME_SIZE);
+    if (!save_file_unreadable) write_user_file(make_user_path("savegame", "dat"), bytes, SAVEGAME_SIZE);
     saved_level = level;
 }
 
 int32_t save_game_read() {
-    FILE* file = fopen(make_user_path("savegame", "dat"), "rb");
-    if (!file) return 0;
     // One byte more than a save holds, so that a longer, foreign file is noticed.
     uint8_t bytes[SAVEGAME_SIZE + 1];
-    size_t count = fread(bytes, 1, sizeof bytes, file);
-    fclose(file);
+    uint32_t count = 0;
+    int32_t status = read_user_file(make_user_path("savegame", "dat"), bytes, sizeof bytes, &count);
+    save_file_unreadable = status == USER_FILE_UNREADABLE;
     if (count != SAVEGAME_SIZE) return 0;
     int32_t key = bytes[0] * 256 + bytes[2];
     if (!key_is_valid(key)) return 0;

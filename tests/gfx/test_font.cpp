@@ -120,6 +120,14 @@ TEST_F(TextTest, CutGlyphsReadsCellsRowByRowAndIgnoresPartialCells) {
     free_font(font);
     SDL_FreeSurface(sheet);
 
+    // Characters 32 to 255 can be drawn: a bigger sheet gives no more glyphs.
+    sheet = make_sheet(8, 16, 15);
+    font = cut_glyphs(sheet, 8, 8);
+    for (n = 0; font[n];) n++;
+    EXPECT_EQ(224, n);
+    free_font(font);
+    SDL_FreeSurface(sheet);
+
     sheet = make_sheet(8, 0, 0, 7, 30);
     font = cut_glyphs(sheet, 8, 8);
     ASSERT_NE(nullptr, font);

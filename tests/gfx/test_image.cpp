@@ -290,6 +290,18 @@ TEST_F(FrameTest, FailuresEndWithTheirMessages) {
     greedy[47] = 0x03;
     EXPECT_EXIT(decode_to_stderr(greedy), ::testing::ExitedWithCode(1), "Unable to load bitmap: Malformed BMP header");
 
+    // No image of the game is wider or taller than 1024 pixels, however small its bytes.
+    EXPECT_EXIT(decode_to_stderr(bmp24(1025, 1, std::vector<uint32_t>(1025, 0x102030))), ::testing::ExitedWithCode(1),
+                "Unable to load bitmap: Malformed BMP header");
+
+    // The dump is written like a player's file, never through a link planted in its place.
+    remove("fuu.xxx");
+    ASSERT_TRUE(write_file("victim", "keep"));
+    ASSERT_EQ(0, symlink("victim", "fuu.xxx"));
+    EXPECT_EXIT(decode_to_stderr(junk), ::testing::ExitedWithCode(1), "Unable to load bitmap: ");
+    EXPECT_EQ("keep", read_file("victim"));
+    EXPECT_EQ(junk, read_file("fuu.xxx"));
+
     // When the dump cannot be written the message still comes, without a crash.
     remove("fuu.xxx");
     mkdir("fuu.xxx", 0755);

@@ -9,6 +9,7 @@
 
 #include "compile.h"
 #include "floob.h"
+#include "gfx/video.h"
 #include "shell/controls.h"
 #include "shell/frame.h"
 #include "shell/game.h"
@@ -81,8 +82,8 @@ int32_t snap_count = 0;
 
 void observe(int32_t position) {
     if (position < 0 || position >= MAX_SNAPS) return;
-    snaps[position] = {current_level, level_frame, world.hero.x,  world.hero.y, world.hero.alive, world.hero.dying,
-                       paused,        menu_state,  quit_request, lives,       points,          checkpoint_reached};
+    snaps[position] = {current_level, level_frame, world.hero.x, world.hero.y, world.hero.alive, world.hero.dying,
+                       paused,        menu_state,  quit_request, lives,        points,           checkpoint_reached};
     if (position + 1 > snap_count) snap_count = position + 1;
 }
 
@@ -210,6 +211,64 @@ TEST_F(GameFlow, QuitQuestionNoResumesYesGoesToTitleAndEscapeThereEndsTheProgram
     EXPECT_EQ(6, snaps[title].lives);
     EXPECT_EQ(LOOP_END_QUIT, loop_end_reason);
     EXPECT_LT(used, total) << "the loop should end on Escape, not by running out of input";
+}
+
+// The play area (rows 0 to 191) of each quit question as it was shown.
+std::vector<std::string> questions;
+int32_t question_up = 0;
+
+void observe_questions(int32_t position) {
+    observe(position);
+    if (quit_request && !question_up && frame_surface) {
+        const char* pixels = static_cast<const char*>(frame_surface->pixels);
+        questions.emplace_back(pixels, (size_t)frame_surface->pitch * 192);
+    }
+    question_up = quit_request;
+}
+
+TEST_F(GameFlow, ASecondQuitRequestAnswersTheQuitQuestionYes) {
+    // LEFT unbound (a damaged configuration line) must not leave the question unanswerable.
+    std::string script = std::string(TITLE_TO_LEVEL1) + "1 - S\n5 R -\n1 R - Q\n3 - -\n1 - - Q\n3 - -\n";
+    int32_t total = replay_parse(script.c_str(), nullptr, 0);
+    int32_t used = run_script(script + "1 - - Q\n200 - -\n", 0);
+    int32_t q = find_snap(0, [](const Snap& s) { return s.level == 1 && s.quit == 1; });
+    ASSERT_GE(q, 0);
+    int32_t title = find_snap(q, [](const Snap& s) { return s.level == 0; });
+    ASSERT_GT(title, q) << "the second Escape did not answer yes";
+    EXPECT_LE(title, total) << "the question was answered only when the input ran out";
+    EXPECT_LT(used, total + 10) << "Escape on the title ends the program";
+}
+
+TEST_F(GameFlow, QuitQuestionHidesThePauseMenuAndNoGoesBackToIt) {
+    questions.clear();
+    question_up = 0;
+    std::string script =
+        std::string(TITLE_TO_LEVEL1) +
+        "1 - S\n5 - -\n1 - P\n3 - -\n1 - - Q\n3 - -\n1 - R\n3 - -\n1 - S\n1 - - Q\n3 - -\n1 - R\n5 - -\n";
+    int32_t frames_read = replay_parse(script.c_str(), frames, MAX_SNAPS);
+    ASSERT_GT(frames_read, 0);
+    ASSERT_TRUE(replay_open_game());
+    snap_count = 0;
+    quit_signal = 0;
+    test_mode = 0;
+    replay_set_observer(observe_questions);
+    replay_start(frames, frames_read);
+    game_loop(0);
+    replay_set_observer(nullptr);
+    replay_stop();
+    quit_signal = 0;
+    quit_request = 0;
+
+    int32_t asked = find_snap(0, [](const Snap& s) { return s.paused == 1 && s.quit == 1; });
+    ASSERT_GE(asked, 0) << "the question never came up over the pause menu";
+    int32_t back = find_snap(asked, [](const Snap& s) { return s.quit == 0; });
+    ASSERT_GT(back, asked);
+    EXPECT_EQ(1, snaps[back].paused) << "no must go back to the pause menu";
+    EXPECT_EQ(2, snaps[back].menu);
+    // The world stood still, so the question over the pause menu must look
+    // exactly like the one asked in play right after it.
+    ASSERT_EQ(2u, questions.size());
+    EXPECT_TRUE(questions[0] == questions[1]) << "the pause menu shows through the quit question";
 }
 
 TEST_F(GameFlow, EscapeDuringGetReadyIsNoticedAtFrame181AfterOneUpdate) {

@@ -340,3 +340,30 @@ TEST(ConfigLoad, NumberRunningToTheEndOfTheTextStopsThere) {
     EXPECT_EQ(77, sfx_volume);
     EXPECT_EQ(7, mus_volume);
 }
+
+TEST(ConfigLoad, OnlyTheFirst64KiBAreRead) {
+    TempDir dir;
+    reset_settings();
+    std::string head = "k_up=119\nmus_volume=40\n";
+    std::string filler(65536 - 40 - head.size(), '#');
+    load_text(head + filler + "sfx_volume=60\n" + std::string(40, '#') + "mus_volume=70\nk_left=97\n");
+    EXPECT_EQ(119, k_up);
+    EXPECT_EQ(40, mus_volume) << "a key past 64 KiB was read";
+    EXPECT_EQ(60, sfx_volume) << "a key within 64 KiB was not read";
+    EXPECT_EQ(-1, k_left);
+}
+
+TEST(ConfigSave, AFileWrittenByTheGameIsReadAndWrittenBackByteForByte) {
+    TempDir dir;
+    reset_settings();
+    const std::string text =
+        "mus_volume=35\nsfx_volume=0\nj_jump=12\nj_pause=5\nj_start=9\nj_up=16\nj_down=32\nj_left=64\n"
+        "j_right=128\nk_jump=q\nk_pause=-1\nk_start=271\nk_up=i\nk_down=0\nk_left=j\nk_right=z\n"
+        "mpFlagsOVERSAMPLING=1\nmpResamplingMode=3\nmpFlagsNOISE_REDUCTION=1\nmpFlagsREVERB=1\nmpReverbDepth=44\n"
+        "mpReverbDelay=200\nmpFlagsMEGABASS=0\nmpBassAmount=100\nmpBassRange=10\nmpFlagsSURROUND=1\n"
+        "mpSurroundDepth=1\nmpSurroundDelay=40\nup2jump=1\n";
+    load_text(text);
+    EXPECT_EQ('z', k_right);
+    config_save();
+    EXPECT_EQ(text, read_file(CONFIG_FILE));
+}

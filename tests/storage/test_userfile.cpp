@@ -1,16 +1,20 @@
-// Safe writes of the player's files: the old file survives every failure, and
-// no temporary file is left behind.
+// Safe reads and writes of the player's files: the old file survives every
+// failure, no temporary file is left behind or followed, and a file that
+// cannot be read (FIFO, device, directory) is neither waited on nor written over.
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "floob.h"
 #include "shell/controls.h"
+#include "storage/archive.h"
 #include "storage/config.h"
 #include "storage/hiscore.h"
 #include "storage/savegame.h"
@@ -128,4 +132,114 @@ TEST(UserFile, GameFilesSurviveAFailedSave) {
     EXPECT_EQ(3u, directory_entries(".").size());
     // The game goes on with the values in memory.
     EXPECT_EQ(3, saved_level);
+}
+
+TEST(UserFile, TemporaryFilesAreNeverFollowedAndLeftoversNeverBlock) {
+    TempDir dir;
+    ASSERT_TRUE(write_file("victim", "not the game's"));
+    ASSERT_EQ(0, symlink("victim", "hiscores.dat.tmp"));
+    // What a game killed while saving a read-only file leaves behind.
+    ASSERT_TRUE(write_file("floob2.cfg.tmp", "stale"));
+    ASSERT_EQ(0, chmod("floob2.cfg.tmp", 0444));
+    ASSERT_TRUE(write_file("savegame.dat.tmp.999999999.0", "stale of a process that is gone"));
+    std::string live = "savegame.dat.tmp." + std::to_string(getppid()) + ".0";
+    ASSERT_TRUE(write_file(live, "another game's save in progress"));
+
+    EXPECT_EQ(1, write_user_file("./hiscores.dat", "table", 5));
+    EXPECT_EQ(1, write_user_file("./floob2.cfg", "k_up=273\n", 9));
+    EXPECT_EQ(1, write_user_file("./savegame.dat", "SAVE", 4));
+    EXPECT_EQ("not the game's", read_file("victim"));
+    struct stat info;
+    ASSERT_EQ(0, lstat("hiscores.dat", &info));
+    EXPECT_TRUE(S_ISREG(info.st_mode));
+    EXPECT_EQ("table", read_file("hiscores.dat"));
+    EXPECT_EQ("k_up=273\n", read_file("floob2.cfg"));
+    std::vector<std::string> names = directory_entries(".");
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ((std::vector<std::string>{"floob2.cfg", "hiscores.dat", "savegame.dat", live, "victim"}), names);
+}
+
+TEST(UserFile, NewAndLinkedFilesGetTheUsualModeAndOnlyFilesAndLinksAreReplaced) {
+    TempDir dir;
+    mode_t umask_now = umask(022);
+    ASSERT_EQ(0, symlink("/dev/null", "linked.dat"));
+    EXPECT_EQ(1, write_user_file("./linked.dat", "x", 1));
+    EXPECT_EQ(1, write_user_file("./new.dat", "y", 1));
+    ASSERT_EQ(0, mkfifo("pipe.dat", 0600));
+    EXPECT_EQ(0, write_user_file("./pipe.dat", "z", 1));
+    umask(umask_now);
+    for (const char* name : {"linked.dat", "new.dat"}) {
+        struct stat info;
+        ASSERT_EQ(0, lstat(name, &info));
+        EXPECT_TRUE(S_ISREG(info.st_mode)) << name;
+        EXPECT_EQ(0644u, info.st_mode & 0777u) << name;
+    }
+    struct stat info;
+    ASSERT_EQ(0, lstat("pipe.dat", &info));
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+
+TEST(UserFile, ReadsOnlyRegularFilesAndOnlyUpToTheLimit) {
+    TempDir dir;
+    ASSERT_TRUE(write_file("long.dat", std::string(100000, 'a') + "end"));
+    ASSERT_EQ(0, mkfifo("pipe.dat", 0600));
+    ASSERT_EQ(0, mkdir("folder.dat", 0755));
+    ASSERT_EQ(0, symlink("/dev/zero", "device.dat"));
+    struct Case {
+        const char* path;
+        int32_t status;
+        uint32_t size;
+    };
+    const Case cases[] = {{"long.dat", USER_FILE_READ, 64},
+                          {"missing.dat", USER_FILE_MISSING, 0},
+                          {"pipe.dat", USER_FILE_UNREADABLE, 0},
+                          {"folder.dat", USER_FILE_UNREADABLE, 0},
+                          {"device.dat", USER_FILE_UNREADABLE, 0}};
+    for (const Case& c : cases) {
+        uint8_t buffer[64];
+        uint32_t size = 99;
+        EXPECT_EQ(c.status, read_user_file(c.path, buffer, sizeof buffer, &size)) << c.path;
+        EXPECT_EQ(c.size, size) << c.path;
+    }
+    uint32_t size = 0;
+    uint8_t* start = read_file_start("long.dat", 10, &size);
+    ASSERT_NE(nullptr, start);
+    EXPECT_EQ(10u, size);
+    free(start);
+    EXPECT_EQ(nullptr, read_whole_file("pipe.dat", &size));
+}
+
+// A player's file that is there but cannot be read (here a link to a device)
+// is never made afresh over: the game runs on with what it has in memory.
+TEST(UserFile, GameFilesThatCannotBeReadAreLeftAlone) {
+    TempDir dir;
+    for (const char* name : {"floob2.cfg", "hiscores.dat", "savegame.dat"}) ASSERT_EQ(0, symlink("/dev/null", name));
+    apply_default_bindings();
+    config_defaults();
+    config_load();
+    hiscore_load();
+    EXPECT_EQ(0, save_game_read());
+    mus_volume = 40;
+    config_save();
+    EXPECT_GE(hiscore_insert(hiscore_table[0].score + 1, "PLAYER"), 0);
+    current_level = 3;
+    save_game_write();
+    EXPECT_EQ(2, saved_level);
+    EXPECT_EQ(HISCORE_ROWS, (int)std::count_if(hiscore_table, hiscore_table + HISCORE_ROWS,
+                                               [](const HiscoreEntry& e) { return e.score > 0; }));
+    for (const char* name : {"floob2.cfg", "hiscores.dat", "savegame.dat"}) {
+        struct stat info;
+        ASSERT_EQ(0, lstat(name, &info));
+        EXPECT_TRUE(S_ISLNK(info.st_mode)) << name << " was written over";
+    }
+    // Files that can be read are written again.
+    for (const char* name : {"floob2.cfg", "hiscores.dat", "savegame.dat"}) ASSERT_EQ(0, unlink(name));
+    config_load();
+    config_save();
+    hiscore_load();
+    save_game_read();
+    save_game_write();
+    EXPECT_EQ(3u, directory_entries(".").size());
+    config_defaults();
+    hiscore_reset_table();
 }
