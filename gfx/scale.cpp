@@ -3,18 +3,16 @@
 #include <string.h>
 
 #include "floob.h"
+#include "gfx/scale_core.h"
 #include "gfx/video.h"
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#include <immintrin.h>
-#define SCALE_HAVE_AVX2 1
-#endif
-#endif
-
-// Every filter turns the 320 x 240 frame into the 640 x 480 display, one 2 x 2
-// output block per source pixel. The 16-bit filters work on the surfaces' own
+// The picture goes into the display enlarged by the largest integer factor
+// that fits, centred; the filters write that rectangle and nothing else. This
+// unit picks the filter and holds factor 2; the other factors are in the units
+// named in scale_core.h.
+//
+// At factor 2 every filter turns the 320 x 240 frame into a 640 x 480 picture,
+// one 2 x 2 output block per source pixel. The 16-bit filters work on the surfaces' own
 // rows; the 24-bit and 32-bit filters work on rows widened to one 32-bit word
 // per pixel (each byte an independent channel), so that both depths share one
 // set of rules and a 3-byte pixel is never read or written as 4 bytes outside
@@ -29,40 +27,24 @@
 // doubling filters go straight from the frame's bytes to the display's, and
 // the others pack their 32-bit results straight into the display rows.
 
-enum {
-    SCALE_SRC_W = 320,
-    SCALE_SRC_H = 240,
-    SCALE_DST_W = 640,
-    SCALE_DST_H = 480,
-    SCALE_PAD = 16  // spare pixels on each side of a ring row, keeps rows 32-byte aligned
-};
-
-enum { FILTER_SIMPLE = 0, FILTER_SCALE2X = 1, FILTER_SCANLINE = 2, FILTER_BILINEAR = 3, FILTER_ANTIALIAS = 4 };
+enum { SCALE_DST_W = 640, SCALE_DST_H = 480 };
 
 int32_t scale_path = SCALE_PATH_AUTO;
-// The path of the filter that is running, resolved from scale_path.
-static int32_t active_path = SCALE_PATH_PORTABLE;
+int32_t active_path = SCALE_PATH_PORTABLE;
+ScalePicture scale_picture = {nullptr, 0, 0, 0};
 
 alignas(32) static uint16_t ring16[3][SCALE_SRC_W + 2 * SCALE_PAD];
 alignas(32) static uint32_t ring32[3][SCALE_SRC_W + 2 * SCALE_PAD];
 alignas(32) static uint32_t out32[2][SCALE_DST_W];
 
-// Channel masks of the 16-bit format in use, taken from the frame's shifts.
-static uint16_t dark_mask16 = 0x8410;
-static uint16_t avg_mask16 = 0xF7DF;
-// Bits of a 32-bit pixel that scanline darkening leaves alone (alpha).
-static uint32_t keep_mask32 = 0;
+uint16_t dark_mask16 = 0x8410;
+uint16_t avg_mask16 = 0xF7DF;
+uint16_t low_bits16 = 0x0821;
+uint32_t keep_mask32 = 0;
 
-static inline uint8_t* surface_row(SDL_Surface* s, int32_t y) { return (uint8_t*)s->pixels + y * s->pitch; }
-
-static inline uint16_t avg16(uint32_t a, uint32_t b) { return (uint16_t)(((a & avg_mask16) + (b & avg_mask16)) >> 1); }
 static inline uint16_t avg4_16(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
     return avg16(avg16(a, b), avg16(c, d));
 }
-static inline uint16_t dark16(uint32_t p) { return (uint16_t)((p & dark_mask16) >> 2); }
-
-// Per-byte floor((a + b) / 2) without carries between bytes.
-static inline uint32_t avg32(uint32_t a, uint32_t b) { return (a & b) + (((a ^ b) & 0xFEFEFEFEu) >> 1); }
 // Per-byte floor((a + b + c + d) / 4): even and odd bytes summed in 16-bit lanes.
 static inline uint32_t avg4_32(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
     uint32_t even = (a & 0x00FF00FFu) + (b & 0x00FF00FFu) + (c & 0x00FF00FFu) + (d & 0x00FF00FFu);
@@ -70,21 +52,12 @@ static inline uint32_t avg4_32(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
         ((a >> 8) & 0x00FF00FFu) + ((b >> 8) & 0x00FF00FFu) + ((c >> 8) & 0x00FF00FFu) + ((d >> 8) & 0x00FF00FFu);
     return ((even >> 2) & 0x00FF00FFu) | (((odd >> 2) & 0x00FF00FFu) << 8);
 }
-static inline uint32_t dark32(uint32_t p) { return ((p & (0x80808080u & ~keep_mask32)) >> 2) | (p & keep_mask32); }
 
 #ifdef __SSE2__
-static inline __m128i load128(const void* p) { return _mm_loadu_si128((const __m128i*)p); }
-static inline void store128(void* p, __m128i v) { _mm_storeu_si128((__m128i*)p, v); }
-static inline __m128i select128(__m128i mask, __m128i yes, __m128i no) {
-    return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
-}
 static inline __m128i avg16_sse(__m128i a, __m128i b, __m128i m) {
     a = _mm_and_si128(a, m);
     b = _mm_and_si128(b, m);
     return _mm_add_epi16(_mm_and_si128(a, b), _mm_srli_epi16(_mm_xor_si128(a, b), 1));
-}
-static inline __m128i avg32_sse(__m128i a, __m128i b) {
-    return _mm_sub_epi8(_mm_avg_epu8(a, b), _mm_and_si128(_mm_xor_si128(a, b), _mm_set1_epi8(1)));
 }
 // Per byte floor((a + b + c + d) / 4) from the pair means: with f = floor of
 // a pair's mean and o its lost bit, it is floor((f_ab + f_cd + (o_ab AND
@@ -100,13 +73,6 @@ static inline __m128i avg4_32_sse(__m128i a, __m128i b, __m128i c, __m128i d) {
 #ifdef SCALE_HAVE_AVX2
 // The AVX2 loops: 16 pixels of 16 bits or 8 pixels of 32 bits per step, and
 // byte shuffles that move 3-byte pixels without widening them one by one.
-// They are compiled for AVX2 alone and run only where the processor has it.
-#define AVX2_INLINE static inline __attribute__((target("avx2"), always_inline))
-#define AVX2_ROW static __attribute__((target("avx2")))
-
-AVX2_INLINE __m256i load256(const void* p) { return _mm256_loadu_si256((const __m256i*)p); }
-AVX2_INLINE void store256(void* p, __m256i v) { _mm256_storeu_si256((__m256i*)p, v); }
-AVX2_INLINE __m256i select256(__m256i mask, __m256i yes, __m256i no) { return _mm256_blendv_epi8(no, yes, mask); }
 
 // Writes x0 y0 x1 y1 ... x15 y15 (16-bit values) to o.
 AVX2_INLINE void store_pairs16(uint16_t* o, __m256i x, __m256i y) {
@@ -147,9 +113,9 @@ AVX2_ROW void row16_double_avx2(const uint16_t* p, uint16_t* o0, uint16_t* o1, i
 }
 
 AVX2_INLINE void scale2x16_avx2(const uint16_t* a, const uint16_t* p, const uint16_t* d, uint16_t* o0, uint16_t* o1,
-                                int32_t blend) {
+                                int32_t blend, int32_t n) {
     __m256i m = _mm256_set1_epi16((int16_t)avg_mask16);
-    for (int32_t x = 0; x < SCALE_SRC_W; x += 16) {
+    for (int32_t x = 0; x < n; x += 16) {
         __m256i vp = load256(p + x), va = load256(a + x), vd = load256(d + x);
         __m256i vl = load256(p + x - 1), vr = load256(p + x + 1);
         __m256i keep = _mm256_or_si256(_mm256_cmpeq_epi16(va, vd), _mm256_cmpeq_epi16(vl, vr));
@@ -170,11 +136,11 @@ AVX2_INLINE void scale2x16_avx2(const uint16_t* a, const uint16_t* p, const uint
 }
 
 AVX2_ROW void row16_scale2x_avx2(const uint16_t* a, const uint16_t* p, const uint16_t* d, uint16_t* o0, uint16_t* o1,
-                                 int32_t blend) {
+                                 int32_t blend, int32_t n) {
     if (blend)
-        scale2x16_avx2(a, p, d, o0, o1, 1);
+        scale2x16_avx2(a, p, d, o0, o1, 1, n);
     else
-        scale2x16_avx2(a, p, d, o0, o1, 0);
+        scale2x16_avx2(a, p, d, o0, o1, 0, n);
 }
 
 AVX2_ROW void row16_bilinear_avx2(const uint16_t* p, const uint16_t* d, uint16_t* o0, uint16_t* o1) {
@@ -291,10 +257,10 @@ AVX2_INLINE void bilinear32_step(const uint32_t* p, const uint32_t* d, uint8_t* 
 // Whole rows of the 32-bit rules into 32-bit (packed 0) or 3-byte (packed 1)
 // output rows; kind is FILTER_SCALE2X, FILTER_ANTIALIAS or FILTER_BILINEAR.
 AVX2_INLINE void rows32_avx2(const uint32_t* a, const uint32_t* p, const uint32_t* d, uint8_t* o0, uint8_t* o1,
-                             int32_t kind, int32_t packed) {
+                             int32_t kind, int32_t packed, int32_t n) {
     int32_t out_step = packed ? 48 : 64;  // output bytes of 8 source pixels
-    for (int32_t x = 0; x < SCALE_SRC_W; x += 8, o0 += out_step, o1 += out_step) {
-        int32_t last = x == SCALE_SRC_W - 8;
+    for (int32_t x = 0; x < n; x += 8, o0 += out_step, o1 += out_step) {
+        int32_t last = x == n - 8;
         if (kind == FILTER_BILINEAR)
             bilinear32_step(p + x, d + x, o0, o1, packed, last);
         else
@@ -303,15 +269,15 @@ AVX2_INLINE void rows32_avx2(const uint32_t* a, const uint32_t* p, const uint32_
 }
 
 AVX2_ROW void row32_scale2x_avx2(const uint32_t* a, const uint32_t* p, const uint32_t* d, uint32_t* o0, uint32_t* o1,
-                                 int32_t blend) {
+                                 int32_t blend, int32_t n) {
     if (blend)
-        rows32_avx2(a, p, d, (uint8_t*)o0, (uint8_t*)o1, FILTER_ANTIALIAS, 0);
+        rows32_avx2(a, p, d, (uint8_t*)o0, (uint8_t*)o1, FILTER_ANTIALIAS, 0, n);
     else
-        rows32_avx2(a, p, d, (uint8_t*)o0, (uint8_t*)o1, FILTER_SCALE2X, 0);
+        rows32_avx2(a, p, d, (uint8_t*)o0, (uint8_t*)o1, FILTER_SCALE2X, 0, n);
 }
 
 AVX2_ROW void row32_bilinear_avx2(const uint32_t* p, const uint32_t* d, uint32_t* o0, uint32_t* o1) {
-    rows32_avx2(p, p, d, (uint8_t*)o0, (uint8_t*)o1, FILTER_BILINEAR, 0);
+    rows32_avx2(p, p, d, (uint8_t*)o0, (uint8_t*)o1, FILTER_BILINEAR, 0, SCALE_SRC_W);
 }
 
 // The neighbour filters on widened rows, packed straight into two 3-byte
@@ -320,11 +286,19 @@ AVX2_ROW void row32_bilinear_avx2(const uint32_t* p, const uint32_t* d, uint32_t
 AVX2_ROW void row24_neighbours_avx2(const uint32_t* a, const uint32_t* p, const uint32_t* d, uint8_t* o0, uint8_t* o1,
                                     int32_t kind) {
     if (kind == FILTER_BILINEAR)
-        rows32_avx2(a, p, d, o0, o1, FILTER_BILINEAR, 1);
+        rows32_avx2(a, p, d, o0, o1, FILTER_BILINEAR, 1, SCALE_SRC_W);
     else if (kind == FILTER_ANTIALIAS)
-        rows32_avx2(a, p, d, o0, o1, FILTER_ANTIALIAS, 1);
+        rows32_avx2(a, p, d, o0, o1, FILTER_ANTIALIAS, 1, SCALE_SRC_W);
     else
-        rows32_avx2(a, p, d, o0, o1, FILTER_SCALE2X, 1);
+        rows32_avx2(a, p, d, o0, o1, FILTER_SCALE2X, 1, SCALE_SRC_W);
+}
+
+__attribute__((target("avx2"))) void row24_scale2x_avx2(const uint32_t* a, const uint32_t* p, const uint32_t* d,
+                                                        uint8_t* o0, uint8_t* o1, int32_t blend, int32_t n) {
+    if (blend)
+        rows32_avx2(a, p, d, o0, o1, FILTER_ANTIALIAS, 1, n);
+    else
+        rows32_avx2(a, p, d, o0, o1, FILTER_SCALE2X, 1, n);
 }
 #endif
 
@@ -362,9 +336,9 @@ static void row16_double(const uint16_t* p, uint16_t* o0, uint16_t* o1, int32_t 
 #ifdef __SSE2__
 // Inlined twice, with blend a constant, so the loop carries no test of it.
 static inline __attribute__((always_inline)) void scale2x16_sse(const uint16_t* a, const uint16_t* p, const uint16_t* d,
-                                                                uint16_t* o0, uint16_t* o1, int32_t blend) {
+                                                                uint16_t* o0, uint16_t* o1, int32_t blend, int32_t n) {
     __m128i m = _mm_set1_epi16((int16_t)avg_mask16);
-    for (int32_t x = 0; x < SCALE_SRC_W; x += 8) {
+    for (int32_t x = 0; x < n; x += 8) {
         __m128i vp = load128(p + x), va = load128(a + x), vd = load128(d + x);
         __m128i vl = load128(p + x - 1), vr = load128(p + x + 1);
         __m128i keep = _mm_or_si128(_mm_cmpeq_epi16(va, vd), _mm_cmpeq_epi16(vl, vr));
@@ -388,24 +362,24 @@ static inline __attribute__((always_inline)) void scale2x16_sse(const uint16_t* 
 #endif
 
 // Scale2X on one row; with blend set, the antialias rule (see scale_antialias).
-static void row16_scale2x(const uint16_t* a, const uint16_t* p, const uint16_t* d, uint16_t* o0, uint16_t* o1,
-                          int32_t blend) {
+void row16_scale2x(const uint16_t* a, const uint16_t* p, const uint16_t* d, uint16_t* o0, uint16_t* o1, int32_t blend,
+                   int32_t n) {
 #ifdef SCALE_HAVE_AVX2
     if (active_path == SCALE_PATH_AVX2) {
-        row16_scale2x_avx2(a, p, d, o0, o1, blend);
+        row16_scale2x_avx2(a, p, d, o0, o1, blend, n);
         return;
     }
 #endif
 #ifdef __SSE2__
     if (active_path >= SCALE_PATH_SSE2) {
         if (blend)
-            scale2x16_sse(a, p, d, o0, o1, 1);
+            scale2x16_sse(a, p, d, o0, o1, 1, n);
         else
-            scale2x16_sse(a, p, d, o0, o1, 0);
+            scale2x16_sse(a, p, d, o0, o1, 0, n);
         return;
     }
 #endif
-    for (int32_t x = 0; x < SCALE_SRC_W; x++) {
+    for (int32_t x = 0; x < n; x++) {
         uint16_t vp = p[x], va = a[x], vd = d[x], vl = p[x - 1], vr = p[x + 1];
         int32_t change = !(va == vd || vl == vr);
         uint16_t e0 = blend ? avg16(vp, va) : va, e1 = blend ? avg16(vp, vr) : vr;
@@ -478,8 +452,8 @@ static void row32_double(const uint32_t* p, uint32_t* o0, uint32_t* o1, int32_t 
 #ifdef __SSE2__
 // Inlined twice, with blend a constant, so the loop carries no test of it.
 static inline __attribute__((always_inline)) void scale2x32_sse(const uint32_t* a, const uint32_t* p, const uint32_t* d,
-                                                                uint32_t* o0, uint32_t* o1, int32_t blend) {
-    for (int32_t x = 0; x < SCALE_SRC_W; x += 4) {
+                                                                uint32_t* o0, uint32_t* o1, int32_t blend, int32_t n) {
+    for (int32_t x = 0; x < n; x += 4) {
         __m128i vp = load128(p + x), va = load128(a + x), vd = load128(d + x);
         __m128i vl = load128(p + x - 1), vr = load128(p + x + 1);
         __m128i keep = _mm_or_si128(_mm_cmpeq_epi32(va, vd), _mm_cmpeq_epi32(vl, vr));
@@ -502,24 +476,24 @@ static inline __attribute__((always_inline)) void scale2x32_sse(const uint32_t* 
 }
 #endif
 
-static void row32_scale2x(const uint32_t* a, const uint32_t* p, const uint32_t* d, uint32_t* o0, uint32_t* o1,
-                          int32_t blend) {
+void row32_scale2x(const uint32_t* a, const uint32_t* p, const uint32_t* d, uint32_t* o0, uint32_t* o1, int32_t blend,
+                   int32_t n) {
 #ifdef SCALE_HAVE_AVX2
     if (active_path == SCALE_PATH_AVX2) {
-        row32_scale2x_avx2(a, p, d, o0, o1, blend);
+        row32_scale2x_avx2(a, p, d, o0, o1, blend, n);
         return;
     }
 #endif
 #ifdef __SSE2__
     if (active_path >= SCALE_PATH_SSE2) {
         if (blend)
-            scale2x32_sse(a, p, d, o0, o1, 1);
+            scale2x32_sse(a, p, d, o0, o1, 1, n);
         else
-            scale2x32_sse(a, p, d, o0, o1, 0);
+            scale2x32_sse(a, p, d, o0, o1, 0, n);
         return;
     }
 #endif
-    for (int32_t x = 0; x < SCALE_SRC_W; x++) {
+    for (int32_t x = 0; x < n; x++) {
         uint32_t vp = p[x], va = a[x], vd = d[x], vl = p[x - 1], vr = p[x + 1];
         int32_t change = !(va == vd || vl == vr);
         uint32_t e0 = blend ? avg32(vp, va) : va, e1 = blend ? avg32(vp, vr) : vr;
@@ -563,8 +537,7 @@ static void row32_bilinear(const uint32_t* p, const uint32_t* d, uint32_t* o0, u
 
 // Moving rows between the surfaces and the 32-bit working rows.
 
-// Widens one 3-byte row into words whose fourth byte is 0.
-static void unpack_row24(const uint8_t* s, uint32_t* r) {
+void unpack_row24(const uint8_t* s, uint32_t* r) {
 #ifdef SCALE_HAVE_AVX2
     if (active_path == SCALE_PATH_AVX2) {
         unpack_row24_avx2(s, r);
@@ -602,12 +575,11 @@ static void unpack_row24(const uint8_t* s, uint32_t* r) {
 #endif
 }
 
-// Narrows words whose fourth byte is 0 back into 3-byte pixels.
-static void pack_row24(const uint32_t* r, uint8_t* d) {
+void pack_row24(const uint32_t* r, uint8_t* d, int32_t n) {
 #ifdef __SSE2__
     if (active_path >= SCALE_PATH_SSE2) {
         __m128i m0 = _mm_set_epi32(0, 0x00FFFFFF, 0, 0x00FFFFFF), m1 = _mm_slli_epi64(m0, 32);
-        for (int32_t x = 0; x < SCALE_DST_W; x += 16, r += 16, d += 48) {
+        for (int32_t x = 0; x < n; x += 16, r += 16, d += 48) {
             __m128i c[4];
             for (int32_t i = 0; i < 4; i++) {
                 __m128i v = load128(r + 4 * i);
@@ -622,13 +594,13 @@ static void pack_row24(const uint32_t* r, uint8_t* d) {
     }
 #endif
 #if SDL_BYTEORDER == SDL_LIL_ENDIAN
-    for (int32_t x = 0; x < SCALE_DST_W; x += 4, d += 12) {
+    for (int32_t x = 0; x < n; x += 4, d += 12) {
         uint32_t w[3] = {r[x] | (r[x + 1] << 24), (r[x + 1] >> 8) | (r[x + 2] << 16),
                          (r[x + 2] >> 16) | (r[x + 3] << 8)};
         memcpy(d, w, 12);
     }
 #else
-    for (int32_t x = 0; x < SCALE_DST_W; x++, d += 3) {
+    for (int32_t x = 0; x < n; x++, d += 3) {
         d[0] = (uint8_t)r[x];
         d[1] = (uint8_t)(r[x] >> 8);
         d[2] = (uint8_t)(r[x] >> 16);
@@ -638,7 +610,7 @@ static void pack_row24(const uint32_t* r, uint8_t* d) {
 
 static void load_ring16(int32_t y) {
     uint16_t* r = ring16[y % 3] + SCALE_PAD;
-    memcpy(r, surface_row(frame_surface, y), SCALE_SRC_W * 2);
+    memcpy(r, source_row(frame_surface, y), SCALE_SRC_W * 2);
     r[-1] = r[0];
     r[SCALE_SRC_W] = r[SCALE_SRC_W - 1];
 }
@@ -646,9 +618,9 @@ static void load_ring16(int32_t y) {
 static void load_ring32(int32_t y, int32_t bpp) {
     uint32_t* r = ring32[y % 3] + SCALE_PAD;
     if (bpp == 3)
-        unpack_row24(surface_row(frame_surface, y), r);
+        unpack_row24(source_row(frame_surface, y), r);
     else
-        memcpy(r, surface_row(frame_surface, y), SCALE_SRC_W * 4);
+        memcpy(r, source_row(frame_surface, y), SCALE_SRC_W * 4);
     r[-1] = r[0];
     r[SCALE_SRC_W] = r[SCALE_SRC_W - 1];
 }
@@ -679,30 +651,27 @@ static void copy_row24(const uint8_t* row, uint8_t* to, int32_t dark) {
 // straight into the display. Packing is the costly part, so the doubling
 // filters pack their upper row only and derive the lower one from it.
 static void store_out32(int32_t y, int32_t bpp, int32_t kind) {
-    uint8_t* d0 = surface_row(display_surface, 2 * y);
-    uint8_t* d1 = surface_row(display_surface, 2 * y + 1);
+    uint8_t* d0 = picture_row(2 * y);
+    uint8_t* d1 = picture_row(2 * y + 1);
     if (bpp == 4) {
         memcpy(d0, out32[0], SCALE_DST_W * 4);
         memcpy(d1, out32[1], SCALE_DST_W * 4);
         return;
     }
-    pack_row24(out32[0], d0);
+    pack_row24(out32[0], d0, SCALE_DST_W);
     if (kind == FILTER_SIMPLE || kind == FILTER_SCANLINE)
         copy_row24(d0, d1, kind == FILTER_SCANLINE);
     else
-        pack_row24(out32[1], d1);
+        pack_row24(out32[1], d1, SCALE_DST_W);
 }
 
 // The filters over the whole frame, per depth.
 
 static void filter16(int32_t kind) {
-    SDL_PixelFormat* f = frame_surface->format;
-    dark_mask16 = (uint16_t)((0x20u << f->Gshift) | (0x10u << f->Rshift) | (0x10u << f->Bshift));
-    avg_mask16 = (uint16_t)(~((1u << f->Rshift) | (1u << f->Gshift) | (1u << f->Bshift)) | 1u);
     if (kind == FILTER_SIMPLE || kind == FILTER_SCANLINE) {
         for (int32_t y = 0; y < SCALE_SRC_H; y++)
-            row16_double((const uint16_t*)surface_row(frame_surface, y), (uint16_t*)surface_row(display_surface, 2 * y),
-                         (uint16_t*)surface_row(display_surface, 2 * y + 1), kind == FILTER_SCANLINE);
+            row16_double((const uint16_t*)source_row(frame_surface, y), (uint16_t*)picture_row(2 * y),
+                         (uint16_t*)picture_row(2 * y + 1), kind == FILTER_SCANLINE);
         return;
     }
     load_ring16(0);
@@ -712,10 +681,10 @@ static void filter16(int32_t kind) {
         const uint16_t* a = ring16[(y > 0 ? y - 1 : 0) % 3] + SCALE_PAD;
         const uint16_t* p = ring16[y % 3] + SCALE_PAD;
         const uint16_t* d = ring16[(last ? y : y + 1) % 3] + SCALE_PAD;
-        uint16_t* o0 = (uint16_t*)surface_row(display_surface, 2 * y);
-        uint16_t* o1 = (uint16_t*)surface_row(display_surface, 2 * y + 1);
+        uint16_t* o0 = (uint16_t*)picture_row(2 * y);
+        uint16_t* o1 = (uint16_t*)picture_row(2 * y + 1);
         if (kind != FILTER_BILINEAR) {
-            row16_scale2x(a, p, d, o0, o1, kind == FILTER_ANTIALIAS);
+            row16_scale2x(a, p, d, o0, o1, kind == FILTER_ANTIALIAS, SCALE_SRC_W);
             continue;
         }
         // Column 319 has no right neighbour and keeps P beside itself; the
@@ -727,12 +696,11 @@ static void filter16(int32_t kind) {
 }
 
 static void filter32(int32_t kind, int32_t bpp) {
-    keep_mask32 = bpp == 4 ? display_surface->format->Amask : 0;
 #ifdef SCALE_HAVE_AVX2
     if (bpp == 3 && active_path == SCALE_PATH_AVX2 && (kind == FILTER_SIMPLE || kind == FILTER_SCANLINE)) {
         for (int32_t y = 0; y < SCALE_SRC_H; y++)
-            row24_double_avx2(surface_row(frame_surface, y), surface_row(display_surface, 2 * y),
-                              surface_row(display_surface, 2 * y + 1), kind == FILTER_SCANLINE);
+            row24_double_avx2(source_row(frame_surface, y), picture_row(2 * y), picture_row(2 * y + 1),
+                              kind == FILTER_SCANLINE);
         return;
     }
 #endif
@@ -745,15 +713,14 @@ static void filter32(int32_t kind, int32_t bpp) {
         const uint32_t* d = ring32[(last ? y : y + 1) % 3] + SCALE_PAD;
 #ifdef SCALE_HAVE_AVX2
         if (bpp == 3 && active_path == SCALE_PATH_AVX2) {
-            row24_neighbours_avx2(a, p, d, surface_row(display_surface, 2 * y), surface_row(display_surface, 2 * y + 1),
-                                  kind);
+            row24_neighbours_avx2(a, p, d, picture_row(2 * y), picture_row(2 * y + 1), kind);
             continue;
         }
 #endif
         if (kind == FILTER_SIMPLE || kind == FILTER_SCANLINE) {
             row32_double(p, out32[0], out32[1], kind == FILTER_SCANLINE);
         } else if (kind != FILTER_BILINEAR) {
-            row32_scale2x(a, p, d, out32[0], out32[1], kind == FILTER_ANTIALIAS);
+            row32_scale2x(a, p, d, out32[0], out32[1], kind == FILTER_ANTIALIAS, SCALE_SRC_W);
         } else {
             row32_bilinear(p, d, out32[0], out32[1]);
             out32[0][SCALE_DST_W - 1] = p[SCALE_SRC_W - 1];
@@ -766,11 +733,21 @@ static void filter32(int32_t kind, int32_t bpp) {
 // Palette pixels cannot be blended: every filter doubles them.
 static void filter8() {
     for (int32_t y = 0; y < SCALE_SRC_H; y++) {
-        const uint8_t* p = surface_row(frame_surface, y);
-        uint8_t* o0 = surface_row(display_surface, 2 * y);
+        const uint8_t* p = source_row(frame_surface, y);
+        uint8_t* o0 = picture_row(2 * y);
         for (int32_t x = 0; x < SCALE_SRC_W; x++) o0[2 * x] = o0[2 * x + 1] = p[x];
-        memcpy(surface_row(display_surface, 2 * y + 1), o0, SCALE_DST_W);
+        memcpy(picture_row(2 * y + 1), o0, SCALE_DST_W);
     }
+}
+
+void picture_placement(int32_t display_w, int32_t display_h, int32_t* x, int32_t* y, int32_t* factor) {
+    int32_t across = display_w / SCALE_SRC_W, down = display_h / SCALE_SRC_H;
+    int32_t k = across < down ? across : down;
+    if (k > SCALE_MAX_FACTOR) k = SCALE_MAX_FACTOR;
+    if (k < 2) k = 0;
+    *factor = k;
+    *x = k ? (display_w - SCALE_SRC_W * k) / 2 : 0;
+    *y = k ? (display_h - SCALE_SRC_H * k) / 2 : 0;
 }
 
 // Bytes per pixel of the two surfaces, or 0 when they cannot be filtered
@@ -782,6 +759,28 @@ static int32_t usable_bytes_per_pixel() {
     if (frame_surface->w < SCALE_SRC_W || frame_surface->h < SCALE_SRC_H) return 0;
     if (display_surface->w < SCALE_DST_W || display_surface->h < SCALE_DST_H) return 0;
     return bpp;
+}
+
+static void set_channel_masks(int32_t bpp) {
+    const SDL_PixelFormat* f = frame_surface->format;
+    if (bpp == 2) {
+        dark_mask16 = (uint16_t)((0x20u << f->Gshift) | (0x10u << f->Rshift) | (0x10u << f->Bshift));
+        avg_mask16 = (uint16_t)(~((1u << f->Rshift) | (1u << f->Gshift) | (1u << f->Bshift)) | 1u);
+        // Bits outside the three channels count as channels of their own.
+        low_bits16 = (uint16_t)((1u << f->Rshift) | (1u << f->Gshift) | (1u << f->Bshift) |
+                                (~(f->Rmask | f->Gmask | f->Bmask) & 0xFFFFu));
+    }
+    keep_mask32 = bpp == 4 ? display_surface->format->Amask : 0;
+}
+
+// The picture's rectangle in the display, for the filter about to run.
+static void place_picture(int32_t bpp) {
+    int32_t x = 0, y = 0, factor = 0;
+    picture_placement(display_surface->w, display_surface->h, &x, &y, &factor);
+    scale_picture.factor = factor;
+    scale_picture.bpp = bpp;
+    scale_picture.pitch = display_surface->pitch;
+    scale_picture.origin = (uint8_t*)display_surface->pixels + y * display_surface->pitch + x * bpp;
 }
 
 int32_t best_scale_path() {
@@ -806,7 +805,18 @@ static void run_filter(int32_t kind) {
     SDL_LockSurface(display_surface);
     SDL_LockSurface(frame_surface);
     if (frame_surface->pixels && display_surface->pixels) {
-        if (bpp == 2)
+        set_channel_masks(bpp);
+        place_picture(bpp);
+        int32_t factor = scale_picture.factor;
+        if (factor != 2 && (bpp == 1 || kind == FILTER_SIMPLE || kind == FILTER_SCANLINE))
+            filter_replicate(kind);
+        else if (factor > 4)
+            filter_beyond4(kind);
+        else if (factor > 2 && kind == FILTER_BILINEAR)
+            filter_bilinear(kind);
+        else if (factor > 2)
+            filter_edges(kind);
+        else if (bpp == 2)
             filter16(kind);
         else if (bpp == 1)
             filter8();

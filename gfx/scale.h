@@ -5,6 +5,11 @@
 #include <stdint.h>
 
 void present_frame();
+
+// Where present_frame puts the 320 x 240 picture in a display surface of the
+// given size: enlarged by the largest integer factor that fits and centred,
+// (x, y) its top-left pixel; factor 0 when not even twice the frame fits.
+void picture_placement(int32_t display_w, int32_t display_h, int32_t* x, int32_t* y, int32_t* factor);
 void scale_simple();
 void scale_scale2x();
 void scale_scanline();

@@ -8,9 +8,14 @@
 extern int32_t scale_mode;    // SCALE_*; default SCALE_SIMPLE
 extern int32_t colour_depth;  // 16 or 24
 extern int32_t fullscreen;
+extern int32_t zoom_factor;         // 2, 3 or 4: enlargement of the window and of "-fs"
+extern int32_t fullscreen_desktop;  // with fullscreen: at the desktop's own resolution
+
+// Zoom factors the command line offers.
+enum { VIDEO_ZOOM_MIN = 2, VIDEO_ZOOM_MAX = 4 };
 
 extern SDL_Surface* frame_surface;    // 320 x 240, every frame is drawn here
-extern SDL_Surface* display_surface;  // 640 x 480, or null in the unscaled window
+extern SDL_Surface* display_surface;  // the enlarged picture's surface, or null in the unscaled window
 
 extern uint32_t COLOUR_BLACK;
 extern uint32_t COLOUR_RED;
@@ -20,6 +25,13 @@ extern uint32_t COLOUR_DARK_BLUE;
 
 // Puts back the settings of a command line without options.
 void reset_video_settings();
+
+// The size of the display surface for the current settings. desktop_w and
+// desktop_h are the desktop's size as SDL reported it before the mode was set
+// (0 when unknown). Full screen at the desktop's resolution takes the desktop
+// when it holds at least a 2x picture; everything else is 320 x 240 times the
+// zoom factor.
+void choose_display_size(int32_t desktop_w, int32_t desktop_h, int32_t* w, int32_t* h);
 
 SDL_Surface* video_init();
 void colours_init();

@@ -68,6 +68,14 @@ static const char* const HELP_LINES[] = {
     "-h : help",
 };
 
+// Printed after the ten lines above by "--help": the options beyond them.
+static const char* const EXTENSION_HELP_LINES[] = {
+    "-z2 : zoom factor 2, 640x480 window (default)",
+    "-z3 : zoom factor 3, 960x720 window",
+    "-z4 : zoom factor 4, 1280x960 window",
+    "-fsd : fullscreen at the desktop resolution, largest integer zoom",
+};
+
 // Ends at once with status 1. Only the window is closed on the way, so that a
 // full-screen mode is given back; the audio thread is not stopped and no exit
 // handlers run, because when memory has run out stopping that thread aborts
@@ -90,14 +98,31 @@ void print_help() {
     fflush(stdout);
 }
 
+void print_long_help() {
+    for (const char* line : HELP_LINES) puts(line);
+    for (const char* line : EXTENSION_HELP_LINES) puts(line);
+    fflush(stdout);
+}
+
 int parse_command_line(int argc, char** argv) {
     for (int i = 1; i < argc; i++) {
         const char* arg = argv[i];
         if (!arg) continue;
         if (strcmp(arg, "-fs") == 0) {
             fullscreen = 1;
+            fullscreen_desktop = 0;
+        } else if (strcmp(arg, "-fsd") == 0) {
+            fullscreen = 1;
+            fullscreen_desktop = 1;
         } else if (strcmp(arg, "-w") == 0) {
             fullscreen = 0;
+            fullscreen_desktop = 0;
+        } else if (strcmp(arg, "-z2") == 0) {
+            zoom_factor = 2;
+        } else if (strcmp(arg, "-z3") == 0) {
+            zoom_factor = 3;
+        } else if (strcmp(arg, "-z4") == 0) {
+            zoom_factor = 4;
         } else if (strcmp(arg, "-x2") == 0) {
             scale_mode = SCALE_SIMPLE;
         } else if (strcmp(arg, "-s2x") == 0) {
@@ -115,10 +140,15 @@ int parse_command_line(int argc, char** argv) {
         } else if (strcmp(arg, "-t") == 0) {
             scale_mode = SCALE_NONE;
             fullscreen = 0;
+            fullscreen_desktop = 0;
+            zoom_factor = 2;
             colour_depth = 16;
             test_mode = 1;
         } else if (strcmp(arg, "-h") == 0) {
             print_help();
+            return 1;
+        } else if (strcmp(arg, "--help") == 0) {
+            print_long_help();
             return 1;
         }
     }

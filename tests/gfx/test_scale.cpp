@@ -489,4 +489,260 @@ TEST_F(PresentFrame, UnscaledModeOnlyFlipsTheFrame) {
     EXPECT_EQ(display_surface, nullptr);
 }
 
+// Factors 3 and up: a per-pixel model of each rule, the picture placed in a
+// display larger than itself, every path, and nothing written outside it.
+
+typedef std::vector<uint32_t> Picture;  // w x h values, row by row
+
+uint32_t clamped(const Picture& img, int32_t w, int32_t h, int32_t x, int32_t y) {
+    x = x < 0 ? 0 : x >= w ? w - 1 : x;
+    y = y < 0 ? 0 : y >= h ? h - 1 : y;
+    return img[y * w + x];
+}
+
+// Floor of the mean per channel: 5-6-5 fields, or bytes.
+uint32_t ref_half(int32_t bpp, uint32_t a, uint32_t b) {
+    if (bpp != 2) return ref_avg(bpp, a, b);
+    uint32_t r = 0;
+    for (uint32_t mask : {0xF800u, 0x07E0u, 0x001Fu}) r |= (((a & mask) + (b & mask)) >> 1) & mask;
+    return r;
+}
+
+// The weighted mean with weight w of 2^n towards r, as a chain of halvings.
+uint32_t ref_chain(int32_t bpp, uint32_t p, uint32_t r, int32_t w, int32_t n) {
+    uint32_t x = p;
+    for (int32_t b = 0; b < n; b++) x = ref_half(bpp, x, (w >> b) & 1 ? r : p);
+    return x;
+}
+
+Picture scale2x_model(const Picture& in, int32_t w, int32_t h, int32_t bpp, int32_t blend) {
+    Picture out(4 * w * h);
+    for (int32_t y = 0; y < h; y++)
+        for (int32_t x = 0; x < w; x++) {
+            uint32_t p = in[y * w + x], a = clamped(in, w, h, x, y - 1), d = clamped(in, w, h, x, y + 1);
+            uint32_t l = clamped(in, w, h, x - 1, y), r = clamped(in, w, h, x + 1, y);
+            uint32_t e[4] = {p, p, p, p};
+            if (a != d && l != r) {
+                if (l == a) e[0] = blend ? ref_avg(bpp, p, a) : a;
+                if (a == r) e[1] = blend ? ref_avg(bpp, p, r) : r;
+                if (l == d) e[2] = blend ? ref_avg(bpp, p, l) : l;
+                if (r == d) e[3] = blend ? ref_avg(bpp, p, d) : d;
+            }
+            for (int32_t i = 0; i < 4; i++) out[(2 * y + i / 2) * 2 * w + 2 * x + i % 2] = e[i];
+        }
+    return out;
+}
+
+Picture scale3x_model(const Picture& in, int32_t bpp, int32_t blend) {
+    const int32_t w = 320, h = 240;
+    Picture out(9 * w * h);
+    for (int32_t y = 0; y < h; y++)
+        for (int32_t x = 0; x < w; x++) {
+            uint32_t A = clamped(in, w, h, x - 1, y - 1), B = clamped(in, w, h, x, y - 1);
+            uint32_t C = clamped(in, w, h, x + 1, y - 1), D = clamped(in, w, h, x - 1, y), E = in[y * w + x];
+            uint32_t F = clamped(in, w, h, x + 1, y), G = clamped(in, w, h, x - 1, y + 1);
+            uint32_t H = clamped(in, w, h, x, y + 1), I = clamped(in, w, h, x + 1, y + 1);
+            uint32_t e[9] = {E, E, E, E, E, E, E, E, E};
+            auto take = [&](uint32_t n) { return blend ? ref_avg(bpp, E, n) : n; };
+            if (B != H && D != F) {
+                if (D == B) e[0] = take(D);
+                if ((D == B && E != C) || (B == F && E != A)) e[1] = take(B);
+                if (B == F) e[2] = take(F);
+                if ((D == B && E != G) || (D == H && E != A)) e[3] = take(D);
+                if ((B == F && E != I) || (H == F && E != C)) e[5] = take(F);
+                if (D == H) e[6] = take(D);
+                if ((D == H && E != I) || (H == F && E != G)) e[7] = take(H);
+                if (H == F) e[8] = take(F);
+            }
+            for (int32_t i = 0; i < 9; i++) out[(3 * y + i / 3) * 3 * w + 3 * x + i % 3] = e[i];
+        }
+    return out;
+}
+
+Picture bilinear_model(const Picture& in, int32_t bpp, int32_t k) {
+    const int32_t w = 320, h = 240, n = k == 3 ? 4 : 2;
+    const int32_t weights3[3] = {0, 5, 11}, weights4[4] = {0, 1, 2, 3};
+    const int32_t* wt = k == 3 ? weights3 : weights4;
+    Picture out(k * k * w * h);
+    for (int32_t y = 0; y < h; y++)
+        for (int32_t x = 0; x < w; x++)
+            for (int32_t i = 0; i < k; i++) {
+                uint32_t top = ref_chain(bpp, in[y * w + x], clamped(in, w, h, x + 1, y), wt[i], n);
+                uint32_t bottom =
+                    ref_chain(bpp, clamped(in, w, h, x, y + 1), clamped(in, w, h, x + 1, y + 1), wt[i], n);
+                for (int32_t j = 0; j < k; j++)
+                    out[(k * y + j) * k * w + k * x + i] = ref_chain(bpp, top, bottom, wt[j], n);
+            }
+    return out;
+}
+
+Picture frame_picture(const TestSurface& f) {
+    Picture img(320 * 240);
+    for (int32_t y = 0; y < 240; y++)
+        for (int32_t x = 0; x < 320; x++) img[y * 320 + x] = get_px(f, x, y);
+    return img;
+}
+
+// The picture of a filter at factor k, 320k x 240k.
+Picture model_picture(const TestSurface& f, int32_t mode, int32_t k) {
+    Picture in = frame_picture(f), out(k * k * 320 * 240);
+    int32_t bpp = f.bpp, W = 320 * k;
+    if (mode == SCALE_SIMPLE || mode == SCALE_SCANLINE) {
+        for (int32_t Y = 0; Y < 240 * k; Y++)
+            for (int32_t X = 0; X < W; X++) {
+                uint32_t p = in[(Y / k) * 320 + X / k];
+                out[Y * W + X] = mode == SCALE_SCANLINE && Y % k == k - 1 ? ref_dark(bpp, p) : p;
+            }
+        return out;
+    }
+    if (k > 4) {
+        Picture four = model_picture(f, mode, 4);
+        for (int32_t Y = 0; Y < 240 * k; Y++)
+            for (int32_t X = 0; X < W; X++)
+                out[Y * W + X] = four[(4 * (Y / k) + 4 * (Y % k) / k) * 1280 + 4 * (X / k) + 4 * (X % k) / k];
+        return out;
+    }
+    if (mode == SCALE_BILINEAR) return bilinear_model(in, bpp, k);
+    int32_t blend = mode == SCALE_ANTIALIAS;
+    if (k == 3) return scale3x_model(in, bpp, blend);
+    return scale2x_model(scale2x_model(in, 320, 240, bpp, 0), 640, 480, bpp, blend);
+}
+
+struct Placement {
+    int32_t display_w, display_h, factor, x, y;
+};
+
+// Displays of each factor, the picture centred with borders (or exactly filling one).
+const Placement BIG_DISPLAYS[] = {
+    {1000, 760, 3, 20, 20},
+    {1291, 971, 4, 5, 5},
+    {1610, 1330, 5, 5, 65},
+    {1920, 1440, 6, 0, 0},
+};
+
+TEST(PicturePlacement, LargestIntegerFactorCentred) {
+    const Placement cases[] = {
+        {640, 480, 2, 0, 0},     {960, 720, 3, 0, 0},
+        {1280, 960, 4, 0, 0},    {1920, 1080, 4, 320, 60},
+        {1024, 768, 3, 32, 24},  {800, 600, 2, 80, 60},
+        {2560, 1440, 6, 320, 0}, {3840, 2160, 9, 480, 0},
+        {1280, 1024, 4, 0, 32},  {959, 720, 2, 159, 120},
+        {639, 480, 0, 0, 0},     {640, 479, 0, 0, 0},
+        {0, 0, 0, 0, 0},         {20000, 20000, 32, 4880, 6160},
+    };
+    for (const Placement& c : cases) {
+        int32_t x = -1, y = -1, factor = -1;
+        picture_placement(c.display_w, c.display_h, &x, &y, &factor);
+        EXPECT_EQ(c.factor, factor) << c.display_w << " x " << c.display_h;
+        EXPECT_EQ(c.x, x) << c.display_w << " x " << c.display_h;
+        EXPECT_EQ(c.y, y) << c.display_w << " x " << c.display_h;
+    }
+}
+
+class BigScreens : public ScaleFilters {
+   protected:
+    Placement at{};
+    void use_big(int32_t bpp, const Placement& where) {
+        free_surface(&frame);
+        free_surface(&display);
+        make_surface(&frame, 320, 240, bpp);
+        make_surface(&display, where.display_w, where.display_h, bpp);
+        frame_surface = frame.s;
+        display_surface = display.s;
+        at = where;
+    }
+    // Output pixels that differ from the model, and bytes outside the picture
+    // that lost their sentinel.
+    void check(const Picture& want, int32_t* wrong, int32_t* outside) {
+        int32_t k = at.factor, W = 320 * k, H = 240 * k;
+        *wrong = *outside = 0;
+        for (int32_t Y = 0; Y < H; Y++)
+            for (int32_t X = 0; X < W; X++) *wrong += get_px(display, at.x + X, at.y + Y) != want[Y * W + X];
+        for (int32_t i = 0; i < GUARD; i++) *outside += display.mem[i] != SENTINEL;
+        for (int32_t i = 0; i < GUARD; i++) *outside += display.mem[display.mem.size() - 1 - i] != SENTINEL;
+        for (int32_t y = 0; y < display.h; y++) {
+            const uint8_t* row = display.mem.data() + GUARD + y * display.pitch;
+            int32_t inside = y >= at.y && y < at.y + H;
+            for (int32_t i = 0; i < display.pitch; i++) {
+                int32_t in_picture = inside && i >= at.x * display.bpp && i < (at.x + W) * display.bpp;
+                if (!in_picture) *outside += row[i] != SENTINEL;
+            }
+        }
+    }
+};
+
+TEST_F(BigScreens, EveryFilterAtEveryFactorMatchesItsRuleOnEveryPath) {
+    for (int32_t bpp = 2; bpp <= 4; bpp++) {
+        for (const Placement& where : BIG_DISPLAYS) {
+            use_big(bpp, where);
+            for (int32_t kind = FRAME_TILES; kind < FRAME_KINDS; kind++) {
+                if (where.factor > 4 && kind != FRAME_TILES) continue;  // the widening is the same for every picture
+                fill_frame(&frame, kind);
+                for (int32_t mode = SCALE_SIMPLE; mode <= SCALE_ANTIALIAS; mode++) {
+                    Picture want = model_picture(frame, mode, where.factor);
+                    for (int32_t path = SCALE_PATH_PORTABLE; path <= best_scale_path(); path++) {
+                        scale_path = path;
+                        memset(display.mem.data(), SENTINEL, display.mem.size());
+                        run_mode(mode);
+                        int32_t wrong = 0, outside = 0;
+                        check(want, &wrong, &outside);
+                        EXPECT_EQ(0, wrong) << "bpp " << bpp << " factor " << where.factor << " frame " << kind
+                                            << " mode " << mode << " path " << path;
+                        EXPECT_EQ(0, outside)
+                            << "bpp " << bpp << " factor " << where.factor << " mode " << mode << " path " << path;
+                    }
+                }
+            }
+        }
+    }
+}
+
+// Values a player sees: a flat colour stays flat (scanline aside) at every
+// factor and depth, 16-bit included; scanline darkens the last row of each block.
+TEST_F(BigScreens, FlatColoursStayFlatAndScanlineDimsTheLastRow) {
+    for (int32_t bpp : {2, 3}) {
+        use_big(bpp, BIG_DISPLAYS[1]);
+        uint32_t colour = bpp == 2 ? 0xFFFFu : 0xC87F31u;
+        for (int32_t y = 0; y < 240; y++)
+            for (int32_t x = 0; x < 320; x++) set_px(&frame, x, y, colour);
+        for (int32_t mode = SCALE_SIMPLE; mode <= SCALE_ANTIALIAS; mode++) {
+            run_mode(mode);
+            for (int32_t Y = 0; Y < 960; Y += 7)
+                for (int32_t X = 0; X < 1280; X += 5) {
+                    uint32_t want = mode == SCALE_SCANLINE && Y % 4 == 3 ? ref_dark(bpp, colour) : colour;
+                    ASSERT_EQ(want, get_px(display, 5 + X, 5 + Y)) << "mode " << mode << " at " << X << "," << Y;
+                }
+        }
+    }
+    EXPECT_EQ(0x2104u, ref_dark(2, 0xFFFF));
+}
+
+// Tight surfaces between inaccessible pages: no path reads or writes beyond
+// the frame or the display at factors 3 and 4, nor beyond 4.
+TEST(ScaleFences, NoFilterReachesOutsideTightBigSurfaces) {
+    int32_t saved = scale_path;
+    const int32_t sizes[][2] = {{960, 720}, {1280, 960}, {1600, 1200}};
+    for (int32_t bpp = 2; bpp <= 4; bpp++)
+        for (const auto& size : sizes) {
+            FencedSurface frame, display;
+            make_fenced(&frame, 320, 240, bpp);
+            make_fenced(&display, size[0], size[1], bpp);
+            frame_surface = frame.s;
+            display_surface = display.s;
+            for (int32_t path = SCALE_PATH_PORTABLE; path <= best_scale_path(); path++) {
+                scale_path = path;
+                for (int32_t mode = SCALE_SIMPLE; mode <= SCALE_ANTIALIAS; mode++) run_mode(mode);
+                scale_simple();
+                const uint8_t* src = (const uint8_t*)frame.s->pixels + 240 * 320 * bpp - bpp;
+                const uint8_t* dst = (const uint8_t*)display.s->pixels + size[0] * size[1] * bpp - bpp;
+                EXPECT_EQ(memcmp(src, dst, bpp), 0) << "bpp " << bpp << " width " << size[0] << " path " << path;
+            }
+            frame_surface = nullptr;
+            display_surface = nullptr;
+            free_fenced(&frame);
+            free_fenced(&display);
+        }
+    scale_path = saved;
+}
+
 }  // namespace

@@ -1,0 +1,304 @@
+// Bilinear at factors 3 and 4.
+//
+// Cell (i, j) of the block of source pixel P lies i/k of the way across to
+// its right neighbour R and j/k of the way down to the row below, like the
+// factor-2 rule (cell (0, 0) is P itself). Each weight is a fraction w/2^n:
+// at factor 4 the exact quarters 0, 1/4, 2/4, 3/4; at factor 3 the thirds
+// taken as 0, 5/16 and 11/16. Across first: H_i = ((2^n - w_i) P + w_i R) / 2^n,
+// then down: cell = ((2^n - w_j) H_i + w_j H_i(row below)) / 2^n, each
+// rounded down in every channel. Such a weighted mean is a chain of n
+// halving means rounded down, one per bit of w from the lowest, each mean
+// of the chain so far and P (bit 0) or R (bit 1); the loops compute it so.
+// Beyond the frame's right column R is P, below its last row the row below
+// is the row itself: no cell takes a pixel from outside the frame, and a
+// flat colour stays exactly that colour.
+//
+// The halving mean is exact per channel: per byte in 24- and 32-bit pixels,
+// per colour field in 16-bit ones (the factor-2 filter's 16-bit mean drops
+// the low bit of two channels first; this one does not).
+//
+// The vector loops work on rows already enlarged k times (so the cells of
+// a row are one vector operation with a per-lane choice of weight). Bytes
+// are kept complemented: the processor's rounding-up byte mean of two
+// complements is the complement of the rounded-down mean.
+#include <string.h>
+
+#include "floob.h"
+#include "gfx/scale_core.h"
+#include "gfx/video.h"
+
+enum {
+    BILINEAR_ROW_BYTES = SCALE_SRC_W * 4 * 4,  // an enlarged row at factor 4, 4 bytes a pixel
+    BILINEAR_BLOCK = 4 * 4                     // one pixel's block of that row
+};
+
+// The weights of the cells, w of 2^n: factor 3 (n = 4) and factor 4 (n = 2).
+static const int32_t WEIGHTS_X3[3] = {0, 5, 11};
+static const int32_t WEIGHTS_X4[4] = {0, 1, 2, 3};
+
+alignas(32) static uint8_t flipped[SCALE_SRC_W * 4];
+alignas(32) static uint8_t enlarged[2][BILINEAR_ROW_BYTES + BILINEAR_BLOCK];
+alignas(32) static uint8_t across[2][BILINEAR_ROW_BYTES];
+// Per byte of an enlarged row, from its offset modulo the block: 0xFF where
+// the cell index is odd (odd) or at least 2 (high) at factor 4; where it is
+// 1 (odd) or 2 (high) at factor 3.
+alignas(32) static uint8_t lane_odd[BILINEAR_BLOCK + 32];
+alignas(32) static uint8_t lane_high[BILINEAR_BLOCK + 32];
+
+static inline uint32_t half16(uint32_t a, uint32_t b) {
+    return (a & b) + (((a ^ b) & (uint32_t)(uint16_t)~low_bits16) >> 1);
+}
+static inline uint32_t half8(uint32_t a, uint32_t b) { return (a + b) >> 1; }
+
+// The chain of halving means from p towards r for weight w of 2^n.
+template <uint32_t (*HALF)(uint32_t, uint32_t)>
+static inline uint32_t chain(uint32_t p, uint32_t r, int32_t w, int32_t n) {
+    uint32_t x = p;
+    for (int32_t b = 0; b < n; b++) x = HALF(x, (w >> b) & 1 ? r : p);
+    return x;
+}
+
+// Portable: each source pixel's block straight from P, R and the row below.
+template <uint32_t (*HALF)(uint32_t, uint32_t)>
+static void bilinear_block_rows(const uint32_t* p, const uint32_t* d, int32_t k, uint8_t** rows, int32_t bpp) {
+    const int32_t* w = k == 3 ? WEIGHTS_X3 : WEIGHTS_X4;
+    int32_t n = k == 3 ? 4 : 2;
+    for (int32_t x = 0; x < SCALE_SRC_W; x++) {
+        int32_t xr = x + 1 < SCALE_SRC_W ? x + 1 : x;
+        for (int32_t i = 0; i < k; i++) {
+            uint32_t top = chain<HALF>(p[x], p[xr], w[i], n), bottom = chain<HALF>(d[x], d[xr], w[i], n);
+            for (int32_t j = 0; j < k; j++) {
+                uint32_t v = chain<HALF>(top, bottom, w[j], n);
+                uint8_t* o = rows[j] + (k * x + i) * bpp;
+                if (bpp == 2) {
+                    uint16_t v16 = (uint16_t)v;
+                    memcpy(o, &v16, 2);
+                } else {
+                    *o = (uint8_t)v;
+                }
+            }
+        }
+    }
+}
+
+static void bilinear_portable(int32_t k, int32_t bpp) {
+    static uint32_t values[2][SCALE_SRC_W];
+    for (int32_t y = 0; y < SCALE_SRC_H; y++) {
+        uint8_t* rows[4];
+        for (int32_t j = 0; j < k; j++) rows[j] = picture_row(k * y + j);
+        const uint8_t* s = source_row(frame_surface, y);
+        const uint8_t* t = source_row(frame_surface, y + 1 < SCALE_SRC_H ? y + 1 : y);
+        if (bpp == 2) {
+            for (int32_t x = 0; x < SCALE_SRC_W; x++) values[0][x] = ((const uint16_t*)s)[x];
+            for (int32_t x = 0; x < SCALE_SRC_W; x++) values[1][x] = ((const uint16_t*)t)[x];
+            bilinear_block_rows<half16>(values[0], values[1], k, rows, 2);
+            continue;
+        }
+        // Every byte a channel of its own: one pass per byte of the pixel.
+        for (int32_t c = 0; c < bpp; c++) {
+            for (int32_t x = 0; x < SCALE_SRC_W; x++) values[0][x] = s[x * bpp + c];
+            for (int32_t x = 0; x < SCALE_SRC_W; x++) values[1][x] = t[x * bpp + c];
+            uint8_t* shifted[4];
+            for (int32_t j = 0; j < k; j++) shifted[j] = rows[j] + c;
+            bilinear_block_rows<half8>(values[0], values[1], k, shifted, bpp);
+        }
+    }
+}
+
+static void make_lane_masks(int32_t k, int32_t bpp) {
+    int32_t block = k * bpp;
+    for (int32_t o = 0; o < block + 32; o++) {
+        int32_t i = (o % block) / bpp;
+        lane_odd[o] = (k == 4 ? i % 2 == 1 : i == 1) ? 0xFF : 0;
+        lane_high[o] = (k == 4 ? i >= 2 : i == 2) ? 0xFF : 0;
+    }
+}
+
+// Source row y enlarged into its slot, one block longer (the last pixel's R
+// is itself); bytes complemented.
+static void enlarge_row(int32_t y, int32_t k, int32_t bpp) {
+    const uint8_t* s = source_row(frame_surface, y);
+    int32_t bytes = SCALE_SRC_W * bpp, row = SCALE_SRC_W * k * bpp, block = k * bpp;
+    if (bpp != 2) {
+        for (int32_t i = 0; i < bytes; i++) flipped[i] = (uint8_t)~s[i];
+        s = flipped;
+    }
+    uint8_t* e = enlarged[y % 2];
+    replicate_into(s, e, k, bpp);
+    memcpy(e + row, e + row - block, block);
+}
+
+#ifdef __SSE2__
+static inline __m128i half16_sse(__m128i a, __m128i b, __m128i high) {
+    return _mm_add_epi16(_mm_and_si128(a, b), _mm_srli_epi16(_mm_and_si128(_mm_xor_si128(a, b), high), 1));
+}
+
+// One cell row (or, across, one enlarged row) of weight choice per lane: for
+// factor 4 the chain values q (2/4), s (1/4), t (3/4); for factor 3 c1 (5/16), c2 (11/16).
+template <int K, int WIDE16>
+static inline __m128i across_sse(__m128i p, __m128i r, __m128i odd, __m128i high, __m128i fields) {
+#define HALF(a, b) (WIDE16 ? half16_sse(a, b, fields) : _mm_avg_epu8(a, b))
+    __m128i q = HALF(p, r);
+    if (K == 4) {
+        __m128i s = HALF(q, p), t = HALF(q, r);
+        return select128(odd, select128(high, t, s), select128(high, q, p));
+    }
+    __m128i c1 = HALF(HALF(HALF(q, p), r), p);
+    __m128i c2 = HALF(HALF(HALF(q, r), p), r);
+    return select128(odd, c1, select128(high, c2, p));
+#undef HALF
+}
+
+template <int K, int WIDE16>
+static void bilinear_sse(int32_t bpp) {
+    int32_t row = SCALE_SRC_W * K * bpp, block = K * bpp;
+    __m128i fields = _mm_set1_epi16((int16_t)(uint16_t)~low_bits16), flip = _mm_set1_epi8(WIDE16 ? 0 : -1);
+    enlarge_row(0, K, bpp);
+    for (int32_t y = 0; y <= SCALE_SRC_H; y++) {
+        // Row y+1's cross means are made before row y's output needs them.
+        if (y < SCALE_SRC_H) {
+            if (y > 0) enlarge_row(y, K, bpp);
+            const uint8_t* e = enlarged[y % 2];
+            uint8_t* h = across[y % 2];
+            for (int32_t o = 0; o < row; o += 16) {
+                __m128i odd = load128(lane_odd + o % block), high = load128(lane_high + o % block);
+                store128(h + o, across_sse<K, WIDE16>(load128(e + o), load128(e + o + block), odd, high, fields));
+            }
+        }
+        if (y == 0) continue;
+        int32_t up = y - 1;
+        const uint8_t* top = across[up % 2];
+        const uint8_t* bottom = across[(y < SCALE_SRC_H ? y : up) % 2];
+        uint8_t* out[4];
+        for (int32_t j = 0; j < K; j++) out[j] = picture_row(K * up + j);
+#define HALF(a, b) (WIDE16 ? half16_sse(a, b, fields) : _mm_avg_epu8(a, b))
+        for (int32_t o = 0; o < row; o += 16) {
+            __m128i a = load128(top + o), b = load128(bottom + o), q = HALF(a, b);
+            store128(out[0] + o, _mm_xor_si128(a, flip));
+            if (K == 4) {
+                store128(out[1] + o, _mm_xor_si128(HALF(q, a), flip));
+                store128(out[2] + o, _mm_xor_si128(q, flip));
+                store128(out[3] + o, _mm_xor_si128(HALF(q, b), flip));
+            } else {
+                store128(out[1] + o, _mm_xor_si128(HALF(HALF(HALF(q, a), b), a), flip));
+                store128(out[2] + o, _mm_xor_si128(HALF(HALF(HALF(q, b), a), b), flip));
+            }
+        }
+#undef HALF
+    }
+}
+#endif
+
+#ifdef SCALE_HAVE_AVX2
+AVX2_INLINE __m256i half16_avx2(__m256i a, __m256i b, __m256i high) {
+    return _mm256_add_epi16(_mm256_and_si256(a, b),
+                            _mm256_srli_epi16(_mm256_and_si256(_mm256_xor_si256(a, b), high), 1));
+}
+
+template <int K, int WIDE16>
+AVX2_INLINE __m256i across_avx2(__m256i p, __m256i r, __m256i odd, __m256i high, __m256i fields) {
+#define HALF(a, b) (WIDE16 ? half16_avx2(a, b, fields) : _mm256_avg_epu8(a, b))
+    __m256i q = HALF(p, r);
+    if (K == 4) {
+        __m256i s = HALF(q, p), t = HALF(q, r);
+        return select256(odd, select256(high, t, s), select256(high, q, p));
+    }
+    __m256i c1 = HALF(HALF(HALF(q, p), r), p);
+    __m256i c2 = HALF(HALF(HALF(q, r), p), r);
+    return select256(odd, c1, select256(high, c2, p));
+#undef HALF
+}
+
+template <int K, int WIDE16>
+AVX2_INLINE void across_row_avx2(const uint8_t* e, uint8_t* h, int32_t row, int32_t block) {
+    __m256i fields = _mm256_set1_epi16((int16_t)(uint16_t)~low_bits16);
+    for (int32_t o = 0; o < row; o += 32) {
+        __m256i odd = load256(lane_odd + o % block), high = load256(lane_high + o % block);
+        store256(h + o, across_avx2<K, WIDE16>(load256(e + o), load256(e + o + block), odd, high, fields));
+    }
+}
+
+template <int K, int WIDE16>
+AVX2_INLINE void down_rows_avx2(const uint8_t* top, const uint8_t* bottom, uint8_t* const* out, int32_t row) {
+    __m256i fields = _mm256_set1_epi16((int16_t)(uint16_t)~low_bits16), flip = _mm256_set1_epi8(WIDE16 ? 0 : -1);
+#define HALF(a, b) (WIDE16 ? half16_avx2(a, b, fields) : _mm256_avg_epu8(a, b))
+    for (int32_t o = 0; o < row; o += 32) {
+        __m256i a = load256(top + o), b = load256(bottom + o), q = HALF(a, b);
+        store256(out[0] + o, _mm256_xor_si256(a, flip));
+        if (K == 4) {
+            store256(out[1] + o, _mm256_xor_si256(HALF(q, a), flip));
+            store256(out[2] + o, _mm256_xor_si256(q, flip));
+            store256(out[3] + o, _mm256_xor_si256(HALF(q, b), flip));
+        } else {
+            store256(out[1] + o, _mm256_xor_si256(HALF(HALF(HALF(q, a), b), a), flip));
+            store256(out[2] + o, _mm256_xor_si256(HALF(HALF(HALF(q, b), a), b), flip));
+        }
+    }
+#undef HALF
+}
+
+AVX2_ROW void across_avx2_row(const uint8_t* e, uint8_t* h, int32_t row, int32_t block, int32_t k, int32_t wide16) {
+    if (k == 4 && wide16)
+        across_row_avx2<4, 1>(e, h, row, block);
+    else if (k == 4)
+        across_row_avx2<4, 0>(e, h, row, block);
+    else if (wide16)
+        across_row_avx2<3, 1>(e, h, row, block);
+    else
+        across_row_avx2<3, 0>(e, h, row, block);
+}
+
+AVX2_ROW void down_avx2_rows(const uint8_t* top, const uint8_t* bottom, uint8_t* const* out, int32_t row, int32_t k,
+                             int32_t wide16) {
+    if (k == 4 && wide16)
+        down_rows_avx2<4, 1>(top, bottom, out, row);
+    else if (k == 4)
+        down_rows_avx2<4, 0>(top, bottom, out, row);
+    else if (wide16)
+        down_rows_avx2<3, 1>(top, bottom, out, row);
+    else
+        down_rows_avx2<3, 0>(top, bottom, out, row);
+}
+
+static void bilinear_avx2(int32_t k, int32_t bpp) {
+    int32_t row = SCALE_SRC_W * k * bpp, block = k * bpp, wide16 = bpp == 2;
+    enlarge_row(0, k, bpp);
+    for (int32_t y = 0; y <= SCALE_SRC_H; y++) {
+        if (y < SCALE_SRC_H) {
+            if (y > 0) enlarge_row(y, k, bpp);
+            across_avx2_row(enlarged[y % 2], across[y % 2], row, block, k, wide16);
+        }
+        if (y == 0) continue;
+        int32_t up = y - 1;
+        uint8_t* out[4];
+        for (int32_t j = 0; j < k; j++) out[j] = picture_row(k * up + j);
+        down_avx2_rows(across[up % 2], across[(y < SCALE_SRC_H ? y : up) % 2], out, row, k, wide16);
+    }
+}
+#endif
+
+void filter_bilinear(int32_t kind) {
+    (void)kind;
+    int32_t k = scale_picture.factor, bpp = scale_picture.bpp;
+    make_lane_masks(k, bpp);
+#ifdef SCALE_HAVE_AVX2
+    if (active_path == SCALE_PATH_AVX2) {
+        bilinear_avx2(k, bpp);
+        return;
+    }
+#endif
+#ifdef __SSE2__
+    if (active_path >= SCALE_PATH_SSE2) {
+        if (k == 4 && bpp == 2)
+            bilinear_sse<4, 1>(bpp);
+        else if (k == 4)
+            bilinear_sse<4, 0>(bpp);
+        else if (bpp == 2)
+            bilinear_sse<3, 1>(bpp);
+        else
+            bilinear_sse<3, 0>(bpp);
+        return;
+    }
+#endif
+    bilinear_portable(k, bpp);
+}

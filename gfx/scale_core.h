@@ -1,0 +1,115 @@
+// Shared by the units of the scaling filters and by nothing else: the picture
+// being written, the loops in use, the channel rules and the row kernels that
+// several factors run. scale.cpp holds the dispatch and factor 2;
+// scale_replicate.cpp simple and scanline at factors 3 and up and everything
+// beyond 4; scale_edges.cpp Scale3x, Scale4x and antialias at 3 and 4;
+// scale_bilinear.cpp bilinear at 3 and 4.
+#ifndef GFX_SCALE_CORE_H
+#define GFX_SCALE_CORE_H
+
+#include <SDL.h>
+#include <stdint.h>
+#include <string.h>
+
+#include "gfx/scale.h"
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <immintrin.h>
+#define SCALE_HAVE_AVX2 1
+#endif
+#endif
+
+enum {
+    SCALE_SRC_W = 320,
+    SCALE_SRC_H = 240,
+    SCALE_PAD = 16,        // spare pixels on each side of a working row, keeps rows 32-byte aligned
+    SCALE_MAX_FACTOR = 32  // a larger display gets this factor, centred
+};
+
+enum { FILTER_SIMPLE = 0, FILTER_SCALE2X = 1, FILTER_SCANLINE = 2, FILTER_BILINEAR = 3, FILTER_ANTIALIAS = 4 };
+
+// The picture the running filter writes: its top-left pixel in the display
+// (or in a work buffer), the row stride, the factor and the bytes per pixel.
+struct ScalePicture {
+    uint8_t* origin;
+    int32_t pitch;
+    int32_t factor;
+    int32_t bpp;
+};
+extern ScalePicture scale_picture;
+
+// The path of the filter that is running, resolved from scale_path.
+extern int32_t active_path;
+
+// Channel masks of the 16-bit format in use, taken from the frame's shifts:
+// scanline darkening, the halving average of the factor-2 rule, and the
+// lowest bit of every channel (for the exact per-channel average).
+extern uint16_t dark_mask16;
+extern uint16_t avg_mask16;
+extern uint16_t low_bits16;
+// Bits of a 32-bit pixel that scanline darkening leaves alone (alpha).
+extern uint32_t keep_mask32;
+
+static inline uint8_t* picture_row(int32_t r) { return scale_picture.origin + r * scale_picture.pitch; }
+static inline uint8_t* source_row(SDL_Surface* s, int32_t y) { return (uint8_t*)s->pixels + y * s->pitch; }
+
+static inline uint16_t avg16(uint32_t a, uint32_t b) { return (uint16_t)(((a & avg_mask16) + (b & avg_mask16)) >> 1); }
+static inline uint16_t dark16(uint32_t p) { return (uint16_t)((p & dark_mask16) >> 2); }
+// Per byte floor((a + b) / 2) without carries between bytes.
+static inline uint32_t avg32(uint32_t a, uint32_t b) { return (a & b) + (((a ^ b) & 0xFEFEFEFEu) >> 1); }
+static inline uint32_t dark32(uint32_t p) { return ((p & (0x80808080u & ~keep_mask32)) >> 2) | (p & keep_mask32); }
+
+#ifdef __SSE2__
+static inline __m128i load128(const void* p) { return _mm_loadu_si128((const __m128i*)p); }
+static inline void store128(void* p, __m128i v) { _mm_storeu_si128((__m128i*)p, v); }
+static inline __m128i select128(__m128i mask, __m128i yes, __m128i no) {
+    return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
+}
+static inline __m128i avg32_sse(__m128i a, __m128i b) {
+    return _mm_sub_epi8(_mm_avg_epu8(a, b), _mm_and_si128(_mm_xor_si128(a, b), _mm_set1_epi8(1)));
+}
+#endif
+
+#ifdef SCALE_HAVE_AVX2
+// The AVX2 loops are compiled for AVX2 alone and run only where the processor has it.
+#define AVX2_INLINE static inline __attribute__((target("avx2"), always_inline))
+#define AVX2_ROW static __attribute__((target("avx2")))
+
+AVX2_INLINE __m256i load256(const void* p) { return _mm256_loadu_si256((const __m256i*)p); }
+AVX2_INLINE void store256(void* p, __m256i v) { _mm256_storeu_si256((__m256i*)p, v); }
+AVX2_INLINE __m256i select256(__m256i mask, __m256i yes, __m256i no) { return _mm256_blendv_epi8(no, yes, mask); }
+#endif
+
+// Row kernels of factor 2 over rows of n source pixels (a multiple of 16)
+// whose ends are repeated one place outwards: Scale2X (blend set: the
+// antialias rule) into two output rows of 2n pixels.
+void row16_scale2x(const uint16_t* a, const uint16_t* p, const uint16_t* d, uint16_t* o0, uint16_t* o1, int32_t blend,
+                   int32_t n);
+void row32_scale2x(const uint32_t* a, const uint32_t* p, const uint32_t* d, uint32_t* o0, uint32_t* o1, int32_t blend,
+                   int32_t n);
+#ifdef SCALE_HAVE_AVX2
+// The same on 32-bit rows, packed straight into two 3-byte rows (AVX2 only).
+void row24_scale2x_avx2(const uint32_t* a, const uint32_t* p, const uint32_t* d, uint8_t* o0, uint8_t* o1,
+                        int32_t blend, int32_t n);
+#endif
+
+// Widens a 320-pixel 3-byte row into words whose fourth byte is 0.
+void unpack_row24(const uint8_t* s, uint32_t* r);
+// Narrows n such words (a multiple of 16) back into 3-byte pixels.
+void pack_row24(const uint32_t* r, uint8_t* d, int32_t n);
+
+// One row enlarged k times (k >= 3), every pixel repeated k times.
+void replicate_into(const uint8_t* s, uint8_t* o, int32_t k, int32_t bpp);
+
+// Simple and scanline at factors 3 and up.
+void filter_replicate(int32_t kind);
+// Scale3x, Scale4x and antialias at factors 3 and 4.
+void filter_edges(int32_t kind);
+// Bilinear at factors 3 and 4.
+void filter_bilinear(int32_t kind);
+// Beyond factor 4: the factor-4 picture, each of its cells widened to the factor.
+void filter_beyond4(int32_t kind);
+
+#endif
