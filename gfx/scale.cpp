@@ -575,7 +575,29 @@ void unpack_row24(const uint8_t* s, uint32_t* r) {
 #endif
 }
 
+#ifdef SCALE_HAVE_AVX2
+// 8 words a step into 24 bytes; each 32-byte store leaves 8 bytes that the
+// next one overwrites, and the last step stores exactly its 24.
+AVX2_ROW void pack_row24_avx2(const uint32_t* r, uint8_t* d, int32_t n) {
+    const __m256i k = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5, 6, 8, 9,
+                                       10, 12, 13, 14, -1, -1, -1, -1);
+    const __m256i join = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
+    int32_t x = 0;
+    for (; x < n - 8; x += 8, d += 24)
+        store256(d, _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(load256(r + x), k), join));
+    __m256i v = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(load256(r + x), k), join);
+    store128(d, _mm256_castsi256_si128(v));
+    _mm_storel_epi64((__m128i*)(d + 16), _mm256_extracti128_si256(v, 1));
+}
+#endif
+
 void pack_row24(const uint32_t* r, uint8_t* d, int32_t n) {
+#ifdef SCALE_HAVE_AVX2
+    if (active_path == SCALE_PATH_AVX2) {
+        pack_row24_avx2(r, d, n);
+        return;
+    }
+#endif
 #ifdef __SSE2__
     if (active_path >= SCALE_PATH_SSE2) {
         __m128i m0 = _mm_set_epi32(0, 0x00FFFFFF, 0, 0x00FFFFFF), m1 = _mm_slli_epi64(m0, 32);

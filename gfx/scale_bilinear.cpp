@@ -36,7 +36,9 @@ enum {
 static const int32_t WEIGHTS_X3[3] = {0, 5, 11};
 static const int32_t WEIGHTS_X4[4] = {0, 1, 2, 3};
 
-alignas(32) static uint8_t flipped[SCALE_SRC_W * 4];
+// A source row as the vector loops read it: complemented for bytes, its last
+// pixel once more after it (the right neighbour of the last pixel is itself).
+alignas(32) static uint8_t flipped[SCALE_SRC_W * 4 + 16];
 alignas(32) static uint8_t enlarged[2][BILINEAR_ROW_BYTES + BILINEAR_BLOCK];
 alignas(32) static uint8_t across[2][BILINEAR_ROW_BYTES];
 // Per byte of an enlarged row, from its offset modulo the block: 0xFF where
@@ -105,6 +107,13 @@ static void bilinear_portable(int32_t k, int32_t bpp) {
     }
 }
 
+// The offset within the block of the byte step bytes further on.
+static inline int32_t next_phase(int32_t phase, int32_t step, int32_t block) {
+    phase += step;
+    while (phase >= block) phase -= block;
+    return phase;
+}
+
 static void make_lane_masks(int32_t k, int32_t bpp) {
     int32_t block = k * bpp;
     for (int32_t o = 0; o < block + 32; o++) {
@@ -114,17 +123,25 @@ static void make_lane_masks(int32_t k, int32_t bpp) {
     }
 }
 
-// Source row y enlarged into its slot, one block longer (the last pixel's R
-// is itself); bytes complemented.
-static void enlarge_row(int32_t y, int32_t k, int32_t bpp) {
+static void flip_row(int32_t y, int32_t bpp) {
     const uint8_t* s = source_row(frame_surface, y);
-    int32_t bytes = SCALE_SRC_W * bpp, row = SCALE_SRC_W * k * bpp, block = k * bpp;
-    if (bpp != 2) {
-        for (int32_t i = 0; i < bytes; i++) flipped[i] = (uint8_t)~s[i];
-        s = flipped;
+    int32_t bytes = SCALE_SRC_W * bpp;
+    uint64_t flip = bpp == 2 ? 0 : ~(uint64_t)0;
+    for (int32_t i = 0; i < bytes; i += 8) {
+        uint64_t w;
+        memcpy(&w, s + i, 8);
+        w ^= flip;
+        memcpy(flipped + i, &w, 8);
     }
+    memcpy(flipped + bytes, flipped + bytes - bpp, bpp);
+}
+
+// Source row y enlarged into its slot, one block longer.
+static void enlarge_row(int32_t y, int32_t k, int32_t bpp) {
+    int32_t row = SCALE_SRC_W * k * bpp, block = k * bpp;
+    flip_row(y, bpp);
     uint8_t* e = enlarged[y % 2];
-    replicate_into(s, e, k, bpp);
+    replicate_into(flipped, e, k, bpp);
     memcpy(e + row, e + row - block, block);
 }
 
@@ -160,8 +177,8 @@ static void bilinear_sse(int32_t bpp) {
             if (y > 0) enlarge_row(y, K, bpp);
             const uint8_t* e = enlarged[y % 2];
             uint8_t* h = across[y % 2];
-            for (int32_t o = 0; o < row; o += 16) {
-                __m128i odd = load128(lane_odd + o % block), high = load128(lane_high + o % block);
+            for (int32_t o = 0, phase = 0; o < row; o += 16, phase = next_phase(phase, 16, block)) {
+                __m128i odd = load128(lane_odd + phase), high = load128(lane_high + phase);
                 store128(h + o, across_sse<K, WIDE16>(load128(e + o), load128(e + o + block), odd, high, fields));
             }
         }
@@ -209,12 +226,26 @@ AVX2_INLINE __m256i across_avx2(__m256i p, __m256i r, __m256i odd, __m256i high,
 #undef HALF
 }
 
+// Two 16-byte pieces of the enlarged row from 16-byte windows of the source.
+AVX2_INLINE __m256i enlarged_pair(const uint8_t* s, const ReplicateTable* t, int32_t c, __m256i shuffle) {
+    __m256i v =
+        _mm256_inserti128_si256(_mm256_castsi128_si256(load128(s + t->from[c])), load128(s + t->from[c + 1]), 1);
+    return _mm256_shuffle_epi8(v, shuffle);
+}
+
+// The cross means of a source row straight from it: P and R are the same
+// shuffles of windows one pixel apart.
 template <int K, int WIDE16>
-AVX2_INLINE void across_row_avx2(const uint8_t* e, uint8_t* h, int32_t row, int32_t block) {
+AVX2_INLINE void across_row_avx2(const uint8_t* s, uint8_t* h, int32_t bpp) {
+    const ReplicateTable* t = replicate_table_for(K, bpp);
+    int32_t row = SCALE_SRC_W * K * bpp, block = K * bpp;
     __m256i fields = _mm256_set1_epi16((int16_t)(uint16_t)~low_bits16);
-    for (int32_t o = 0; o < row; o += 32) {
-        __m256i odd = load256(lane_odd + o % block), high = load256(lane_high + o % block);
-        store256(h + o, across_avx2<K, WIDE16>(load256(e + o), load256(e + o + block), odd, high, fields));
+    for (int32_t o = 0, phase = 0; o < row; o += 32, phase = next_phase(phase, 32, block)) {
+        int32_t c = o / 16;
+        __m256i shuffle = load256(t->shuffle[c]);
+        __m256i p = enlarged_pair(s, t, c, shuffle), r = enlarged_pair(s + bpp, t, c, shuffle);
+        __m256i odd = load256(lane_odd + phase), high = load256(lane_high + phase);
+        store256(h + o, across_avx2<K, WIDE16>(p, r, odd, high, fields));
     }
 }
 
@@ -237,15 +268,32 @@ AVX2_INLINE void down_rows_avx2(const uint8_t* top, const uint8_t* bottom, uint8
 #undef HALF
 }
 
-AVX2_ROW void across_avx2_row(const uint8_t* e, uint8_t* h, int32_t row, int32_t block, int32_t k, int32_t wide16) {
-    if (k == 4 && wide16)
-        across_row_avx2<4, 1>(e, h, row, block);
+// 16-bit cross means at the source's resolution, then spread into place: the
+// per-field mean is dear, and this way it runs once per source pixel.
+template <int K>
+AVX2_INLINE void across_row16_avx2(const uint16_t* s, uint16_t* h) {
+    __m256i fields = _mm256_set1_epi16((int16_t)(uint16_t)~low_bits16);
+    for (int32_t x = 0; x < SCALE_SRC_W; x += 16) {
+        __m256i p = load256(s + x), r = load256(s + x + 1), q = half16_avx2(p, r, fields);
+        if (K == 4) {
+            store_quads16_avx2(h + 4 * x, p, half16_avx2(q, p, fields), q, half16_avx2(q, r, fields));
+        } else {
+            __m256i c1 = half16_avx2(half16_avx2(half16_avx2(q, p, fields), r, fields), p, fields);
+            __m256i c2 = half16_avx2(half16_avx2(half16_avx2(q, r, fields), p, fields), r, fields);
+            store_triples16_avx2(h + 3 * x, p, c1, c2);
+        }
+    }
+}
+
+AVX2_ROW void across_avx2_row(const uint8_t* s, uint8_t* h, int32_t k, int32_t bpp) {
+    if (k == 4 && bpp == 2)
+        across_row16_avx2<4>((const uint16_t*)s, (uint16_t*)h);
+    else if (bpp == 2)
+        across_row16_avx2<3>((const uint16_t*)s, (uint16_t*)h);
     else if (k == 4)
-        across_row_avx2<4, 0>(e, h, row, block);
-    else if (wide16)
-        across_row_avx2<3, 1>(e, h, row, block);
+        across_row_avx2<4, 0>(s, h, bpp);
     else
-        across_row_avx2<3, 0>(e, h, row, block);
+        across_row_avx2<3, 0>(s, h, bpp);
 }
 
 AVX2_ROW void down_avx2_rows(const uint8_t* top, const uint8_t* bottom, uint8_t* const* out, int32_t row, int32_t k,
@@ -261,12 +309,11 @@ AVX2_ROW void down_avx2_rows(const uint8_t* top, const uint8_t* bottom, uint8_t*
 }
 
 static void bilinear_avx2(int32_t k, int32_t bpp) {
-    int32_t row = SCALE_SRC_W * k * bpp, block = k * bpp, wide16 = bpp == 2;
-    enlarge_row(0, k, bpp);
+    int32_t row = SCALE_SRC_W * k * bpp, wide16 = bpp == 2;
     for (int32_t y = 0; y <= SCALE_SRC_H; y++) {
         if (y < SCALE_SRC_H) {
-            if (y > 0) enlarge_row(y, k, bpp);
-            across_avx2_row(enlarged[y % 2], across[y % 2], row, block, k, wide16);
+            flip_row(y, bpp);
+            across_avx2_row(flipped, across[y % 2], k, bpp);
         }
         if (y == 0) continue;
         int32_t up = y - 1;
@@ -283,6 +330,7 @@ void filter_bilinear(int32_t kind) {
     make_lane_masks(k, bpp);
 #ifdef SCALE_HAVE_AVX2
     if (active_path == SCALE_PATH_AVX2) {
+        make_triple_tables();
         bilinear_avx2(k, bpp);
         return;
     }

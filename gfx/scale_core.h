@@ -100,6 +100,58 @@ void unpack_row24(const uint8_t* s, uint32_t* r);
 // Narrows n such words (a multiple of 16) back into 3-byte pixels.
 void pack_row24(const uint32_t* r, uint8_t* d, int32_t n);
 
+#ifdef SCALE_HAVE_AVX2
+enum { REPLICATE_TABLE_CHUNKS = SCALE_SRC_W * 4 * 4 / 16 };  // 16-byte pieces of a row at factor 4, 4 bytes a pixel
+
+// At factors 3 and 4 every 16-byte piece of an enlarged row is one byte
+// shuffle of 16 bytes of the source row, for every pixel size. The table
+// holds, for each piece, where its 16 source bytes start and the shuffle;
+// the last pieces read the row's last 16 bytes, never past them.
+struct ReplicateTable {
+    int32_t factor, bpp, chunks;
+    int32_t from[REPLICATE_TABLE_CHUNKS];
+    alignas(16) uint8_t shuffle[REPLICATE_TABLE_CHUNKS][16];
+};
+const ReplicateTable* replicate_table_for(int32_t k, int32_t bpp);
+#endif
+
+#ifdef SCALE_HAVE_AVX2
+// Byte shuffles that spread three vectors of 16 16-bit values into 48 values
+// in the order x0 y0 z0 x1 ...: output vector k takes from each source a
+// shuffle of its low half (k = 0), of itself (k = 1) or of its high half
+// (k = 2), which keeps every shuffle inside 128-bit lanes. triple16[k][s] is
+// the shuffle for source s; made by make_triple_tables.
+extern uint8_t triple16[3][3][32];
+void make_triple_tables();
+
+AVX2_INLINE __m256i low_half_twice(__m256i v) { return _mm256_permute2x128_si256(v, v, 0x00); }
+AVX2_INLINE __m256i high_half_twice(__m256i v) { return _mm256_permute2x128_si256(v, v, 0x11); }
+
+AVX2_INLINE void store_triples16_avx2(uint16_t* o, __m256i x, __m256i y, __m256i z) {
+    __m256i src[3][3] = {{low_half_twice(x), low_half_twice(y), low_half_twice(z)},
+                         {x, y, z},
+                         {high_half_twice(x), high_half_twice(y), high_half_twice(z)}};
+    for (int32_t k = 0; k < 3; k++) {
+        __m256i v = _mm256_shuffle_epi8(src[k][0], load256(triple16[k][0]));
+        v = _mm256_or_si256(v, _mm256_shuffle_epi8(src[k][1], load256(triple16[k][1])));
+        v = _mm256_or_si256(v, _mm256_shuffle_epi8(src[k][2], load256(triple16[k][2])));
+        store256(o + 16 * k, v);
+    }
+}
+
+// Writes w0 x0 y0 z0 w1 x1 y1 z1 ... (16 16-bit values of each) to o.
+AVX2_INLINE void store_quads16_avx2(uint16_t* o, __m256i w, __m256i x, __m256i y, __m256i z) {
+    __m256i wx_lo = _mm256_unpacklo_epi16(w, x), wx_hi = _mm256_unpackhi_epi16(w, x);
+    __m256i yz_lo = _mm256_unpacklo_epi16(y, z), yz_hi = _mm256_unpackhi_epi16(y, z);
+    __m256i v0 = _mm256_unpacklo_epi32(wx_lo, yz_lo), v1 = _mm256_unpackhi_epi32(wx_lo, yz_lo);
+    __m256i v2 = _mm256_unpacklo_epi32(wx_hi, yz_hi), v3 = _mm256_unpackhi_epi32(wx_hi, yz_hi);
+    store256(o, _mm256_permute2x128_si256(v0, v1, 0x20));
+    store256(o + 16, _mm256_permute2x128_si256(v2, v3, 0x20));
+    store256(o + 32, _mm256_permute2x128_si256(v0, v1, 0x31));
+    store256(o + 48, _mm256_permute2x128_si256(v2, v3, 0x31));
+}
+#endif
+
 // One row enlarged k times (k >= 3), every pixel repeated k times.
 void replicate_into(const uint8_t* s, uint8_t* o, int32_t k, int32_t bpp);
 

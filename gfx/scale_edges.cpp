@@ -160,18 +160,13 @@ static void narrow_row16_sse(const uint32_t* r, uint16_t* d, int32_t n) {
 #endif
 
 #ifdef SCALE_HAVE_AVX2
-// Byte shuffles that spread three vectors of 16 16-bit values into 48 values
-// in the order x0 y0 z0 x1 ...: output vector k takes from each source a
-// shuffle of its low half (k = 0), of itself (k = 1) or of its high half
-// (k = 2), which keeps every shuffle inside 128-bit lanes. triple16[k][s] for
-// source s, replicate16[k] for three copies of one vector.
-alignas(32) static uint8_t triple16[3][3][32];
+alignas(32) uint8_t triple16[3][3][32];
 alignas(32) static uint8_t replicate16[3][32];
 // For 32-bit values: the element index of each output place, and which places take source s.
 alignas(32) static int32_t triple32_index[3][8];
 alignas(32) static int32_t triple32_from[3][3][8];
 
-static void make_triple_tables() {
+void make_triple_tables() {
     static int32_t made = 0;
     if (made) return;
     made = 1;
@@ -194,21 +189,6 @@ static void make_triple_tables() {
             triple32_index[k][q] = g / 3;
             for (int32_t s = 0; s < 3; s++) triple32_from[k][s][q] = g % 3 == s ? -1 : 0;
         }
-    }
-}
-
-AVX2_INLINE __m256i low_half_twice(__m256i v) { return _mm256_permute2x128_si256(v, v, 0x00); }
-AVX2_INLINE __m256i high_half_twice(__m256i v) { return _mm256_permute2x128_si256(v, v, 0x11); }
-
-AVX2_INLINE void store_triples16_avx2(uint16_t* o, __m256i x, __m256i y, __m256i z) {
-    __m256i src[3][3] = {{low_half_twice(x), low_half_twice(y), low_half_twice(z)},
-                         {x, y, z},
-                         {high_half_twice(x), high_half_twice(y), high_half_twice(z)}};
-    for (int32_t k = 0; k < 3; k++) {
-        __m256i v = _mm256_shuffle_epi8(src[k][0], load256(triple16[k][0]));
-        v = _mm256_or_si256(v, _mm256_shuffle_epi8(src[k][1], load256(triple16[k][1])));
-        v = _mm256_or_si256(v, _mm256_shuffle_epi8(src[k][2], load256(triple16[k][2])));
-        store256(o + 16 * k, v);
     }
 }
 

@@ -16,10 +16,7 @@
 #include "gfx/scale_core.h"
 #include "gfx/video.h"
 
-enum {
-    WIDE_BASE = 4,                                     // the factor whose picture is widened beyond it
-    REPLICATE_TABLE_CHUNKS = SCALE_SRC_W * 4 * 4 / 16  // 16-byte pieces of a row at factor 4, 4 bytes a pixel
-};
+enum { WIDE_BASE = 4 };  // the factor whose picture is widened beyond it
 
 alignas(32) static uint32_t wide32[5 * SCALE_SRC_W];
 static uint8_t wide_picture[4 * SCALE_SRC_W * 4 * SCALE_SRC_H * 4];
@@ -126,15 +123,6 @@ static int32_t replicate_row_sse(const uint8_t* s, uint8_t* o, int32_t k, int32_
 #endif
 
 #ifdef SCALE_HAVE_AVX2
-// At factors 3 and 4 every 16-byte piece of an enlarged row is one byte
-// shuffle of 16 bytes of the source row, for every pixel size. The table
-// holds, for each piece, where its 16 source bytes start and the shuffle;
-// the last pieces read the row's last 16 bytes, never past them.
-struct ReplicateTable {
-    int32_t factor, bpp, chunks;
-    int32_t from[REPLICATE_TABLE_CHUNKS];
-    alignas(16) uint8_t shuffle[REPLICATE_TABLE_CHUNKS][16];
-};
 static ReplicateTable replicate_table;
 
 static void make_replicate_table(int32_t k, int32_t bpp) {
@@ -151,6 +139,11 @@ static void make_replicate_table(int32_t k, int32_t bpp) {
             t->shuffle[c][b] = (uint8_t)(((out / bpp) / k) * bpp + out % bpp - first);
         }
     }
+}
+
+const ReplicateTable* replicate_table_for(int32_t k, int32_t bpp) {
+    make_replicate_table(k, bpp);
+    return &replicate_table;
 }
 
 // The rows of a source row at once, with the table of its factor: each piece
