@@ -24,6 +24,12 @@ const char* const EXPECTED_HELP =
     "-b24 : 24 bits video mode (may be useful if fade in/fade out looks crappy)\n"
     "-h : help\n";
 
+const char* const EXTENSION_HELP =
+    "-z2 : zoom factor 2, 640x480 window (default)\n"
+    "-z3 : zoom factor 3, 960x720 window\n"
+    "-z4 : zoom factor 4, 1280x960 window\n"
+    "-fsd : fullscreen at the desktop resolution, largest integer zoom\n";
+
 struct Settings {
     int32_t scale;
     int32_t depth;
@@ -44,7 +50,14 @@ Settings parse(std::vector<std::string> args, int* help = nullptr) {
     int result = parse_command_line((int)args.size() + 1, argv.data());
     std::string printed = testing::internal::GetCapturedStdout();
     if (help) *help = result;
-    EXPECT_EQ(result ? std::string(EXPECTED_HELP) : std::string(), printed);
+    bool long_help = false;
+    for (const std::string& arg : args) {
+        if (arg == "-h") break;
+        if (arg == "--help") long_help = true;
+        if (long_help) break;
+    }
+    std::string want = result ? std::string(EXPECTED_HELP) + (long_help ? EXTENSION_HELP : "") : std::string();
+    EXPECT_EQ(want, printed);
     return Settings{scale_mode, colour_depth, fullscreen, test_mode};
 }
 
@@ -87,7 +100,8 @@ TEST(CommandLine, LookAlikeAndUnknownArgumentsAreIgnored) {
                     16, 0, 0);
     expect_settings(parse({"-bl2x", "-s2x", "-aaa"}), SCALE_SCALE2X, 16, 0, 0);
     int help = 1;
-    parse({"-H", "-help", "--help", "-hh", "h"}, &help);
+    parse({"-H", "-help", "-HELP", "--h", "-hh", "h", "--Help", "-z", "-z1", "-z5", "-z33", "-Z3", "-fsd2", "--fsd"},
+          &help);
     EXPECT_EQ(0, help);
 }
 
@@ -127,6 +141,51 @@ TEST(CommandLine, ALookAlikeOfHelpStartsTheGame) {
         run_command(std::string("SDL_VIDEODRIVER=none_such_driver ") + FLOOB_GAME_BINARY + " -help -H", &output);
     EXPECT_EQ(1, status);
     EXPECT_EQ(0u, output.find("Unable to init SDL: ")) << output;
+}
+
+struct BigScreenCase {
+    std::vector<std::string> args;
+    int32_t zoom, full, desktop, scale;
+};
+
+TEST(CommandLine, ZoomAndDesktopOptionsReadLeftToRight) {
+    const BigScreenCase cases[] = {
+        {{}, 2, 0, 0, SCALE_SIMPLE},
+        {{"-z3"}, 3, 0, 0, SCALE_SIMPLE},
+        {{"-z4", "-s2x"}, 4, 0, 0, SCALE_SCALE2X},
+        {{"-z4", "-z2"}, 2, 0, 0, SCALE_SIMPLE},
+        {{"-fsd"}, 2, 1, 1, SCALE_SIMPLE},
+        {{"-fsd", "-fs"}, 2, 1, 0, SCALE_SIMPLE},
+        {{"-fs", "-fsd", "-bl2"}, 2, 1, 1, SCALE_BILINEAR},
+        {{"-fsd", "-w"}, 2, 0, 0, SCALE_SIMPLE},
+        {{"-z3", "-fs"}, 3, 1, 0, SCALE_SIMPLE},
+        // The test switch puts back the plain window, zoom included...
+        {{"-z4", "-fsd", "-t"}, 2, 0, 0, SCALE_NONE},
+        {{"-z4", "-t", "-z3"}, 3, 0, 0, SCALE_NONE},
+        // ...and full screen read after it still enlarges.
+        {{"-t", "-fsd"}, 2, 1, 1, SCALE_SIMPLE},
+    };
+    for (const BigScreenCase& c : cases) {
+        std::string line;
+        for (const std::string& arg : c.args) line += arg + " ";
+        parse(c.args);
+        EXPECT_EQ(c.zoom, zoom_factor) << line;
+        EXPECT_EQ(c.full, fullscreen) << line;
+        EXPECT_EQ(c.desktop, fullscreen_desktop) << line;
+        EXPECT_EQ(c.scale, scale_mode) << line;
+    }
+}
+
+TEST(CommandLine, LongHelpAddsTheExtensionsAndEndsTheParse) {
+    int help = 0;
+    Settings got = parse({"-b24", "--help", "-b16", "-h"}, &help);
+    EXPECT_EQ(1, help);
+    EXPECT_EQ(24, got.depth);
+    std::string output;
+    int status =
+        run_command(std::string("SDL_VIDEODRIVER=none_such_driver ") + FLOOB_GAME_BINARY + " -z4 --help -t", &output);
+    EXPECT_EQ(0, status);
+    EXPECT_EQ(std::string(EXPECTED_HELP) + EXTENSION_HELP, output);
 }
 
 TEST(FatalError, PrintsMessageAndDetailAndEndsWithStatusOne) {
