@@ -1,6 +1,8 @@
 // One drawn play frame: a busy screen (every cell of both tile layers in view
 // filled, water surface included, 32 enemies, elevators and the hero), composed
-// into the 16-bit frame surface, without and with the simple filter presenting it.
+// into the 16-bit frame surface, without and with the simple filter presenting
+// it; and composed and presented by every filter in a 1280 x 960 (zoom 4)
+// 24-bit window.
 #include <benchmark/benchmark.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -22,17 +24,30 @@ enum { BENCH_COLUMNS = 64, BENCH_ROWS = 12 };
 static int32_t bench_cells[BENCH_COLUMNS * BENCH_ROWS];
 static Hero bench_hero;
 
-// Start-up as the game does it with the default 640 x 480 simple filter, so
-// that the frame surface is the 16-bit software surface the filter reads.
-static int open_video() {
-    static int opened = 0;
-    if (opened) return 1;
+// Start-up as the game does it, by default with the 640 x 480 simple filter,
+// so that the frame surface is the 16-bit software surface the filter reads.
+// Another zoom or depth starts the video again, with images in its format.
+static int open_video(int32_t zoom = 2, int32_t depth = 16) {
+    static int opened = 0, opened_zoom = 0, opened_depth = 0;
+    if (opened && zoom == opened_zoom && depth == opened_depth) return 1;
+    if (opened) {
+        free_image(back_image);
+        back_image = nullptr;
+        tiles_free();
+        fonts_free();
+        archive_close_all();
+        if (display_surface) SDL_FreeSurface(frame_surface);
+        frame_surface = display_surface = nullptr;
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        opened = 0;
+    }
     if (chdir(FLOOB_BINARY_DIR) != 0) return 0;
     setenv("SDL_VIDEODRIVER", "dummy", 0);
     if (SDL_Init(SDL_INIT_VIDEO) < 0) return 0;
     scale_mode = SCALE_SIMPLE;
-    colour_depth = 16;
+    colour_depth = depth;
     fullscreen = 0;
+    zoom_factor = zoom;
     if (!video_init()) return 0;
     colours_init();
     dim_panel_init();
@@ -40,7 +55,7 @@ static int open_video() {
     fonts_load();
     tiles_init();
     back_image = load_image("back", 0, 0, 0, 0);
-    opened = 1;
+    opened = 1, opened_zoom = zoom, opened_depth = depth;
     return 1;
 }
 
@@ -110,5 +125,27 @@ static void BM_DrawAndPresentSimple(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_DrawAndPresentSimple)->Unit(benchmark::kMicrosecond);
+
+// Arg: the scale mode, in a 1280 x 960 window at 24 bits.
+static void BM_DrawAndPresentZoom4Depth24(benchmark::State& state) {
+    if (!open_video(4, 24) || !display_surface || display_surface->w != 1280 ||
+        display_surface->format->BytesPerPixel != 3) {
+        state.SkipWithError("no 1280 x 960 24-bit display surface");
+        return;
+    }
+    build_busy_screen();
+    scale_mode = (int32_t)state.range(0);
+    int32_t frame = 200;
+    for (auto _ : state) {
+        draw_play_screen(frame, &bench_hero);
+        present_frame();
+        frame = frame == 260 ? 200 : frame + 1;
+    }
+    scale_mode = SCALE_SIMPLE;
+}
+BENCHMARK(BM_DrawAndPresentZoom4Depth24)
+    ->ArgName("mode")
+    ->DenseRange(SCALE_SIMPLE, SCALE_ANTIALIAS)
+    ->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();
