@@ -146,18 +146,11 @@ const ReplicateTable* replicate_table_for(int32_t k, int32_t bpp) {
     return &replicate_table;
 }
 
-// The rows of a source row at once, with the table of its factor: each piece
-// is made once and stored in every row (the last one dark for scanline).
-AVX2_ROW void replicate_rows_avx2(const uint8_t* s, uint8_t* const* rows, int32_t count, int32_t bpp, int32_t dark) {
+// One enlarged row with the table of its factor and pixel size.
+AVX2_ROW void replicate_row_avx2(const uint8_t* s, uint8_t* o) {
     const ReplicateTable* t = &replicate_table;
-    __m128i dark_bits, keep_bits;
-    dark_patterns(bpp, &dark_bits, &keep_bits);
-    int32_t bright = dark ? count - 1 : count;
-    for (int32_t c = 0; c < t->chunks; c++) {
-        __m128i v = _mm_shuffle_epi8(load128(s + t->from[c]), _mm_load_si128((const __m128i*)t->shuffle[c]));
-        for (int32_t j = 0; j < bright; j++) store128(rows[j] + 16 * c, v);
-        if (dark) store128(rows[count - 1] + 16 * c, dark_sse(v, dark_bits, keep_bits));
-    }
+    for (int32_t c = 0; c < t->chunks; c++)
+        store128(o + 16 * c, _mm_shuffle_epi8(load128(s + t->from[c]), _mm_load_si128((const __m128i*)t->shuffle[c])));
 }
 #endif
 
@@ -182,7 +175,7 @@ void replicate_into(const uint8_t* s, uint8_t* o, int32_t k, int32_t bpp) {
 #ifdef SCALE_HAVE_AVX2
     if (active_path == SCALE_PATH_AVX2 && k <= 4) {
         make_replicate_table(k, bpp);
-        replicate_rows_avx2(s, &o, 1, bpp, 0);
+        replicate_row_avx2(s, o);
         return;
     }
 #endif
@@ -194,20 +187,10 @@ void filter_replicate(int32_t kind) {
     // Palette pixels have no channels to darken: every filter replicates them.
     int32_t dark = kind == FILTER_SCANLINE && bpp > 1;
     int32_t bytes = SCALE_SRC_W * k * bpp;
-#ifdef SCALE_HAVE_AVX2
-    if (active_path == SCALE_PATH_AVX2 && k <= 4) {
-        make_replicate_table(k, bpp);
-        uint8_t* rows[4];
-        for (int32_t y = 0; y < SCALE_SRC_H; y++) {
-            for (int32_t j = 0; j < k; j++) rows[j] = picture_row(k * y + j);
-            replicate_rows_avx2(source_row(frame_surface, y), rows, k, bpp, dark);
-        }
-        return;
-    }
-#endif
+    // One enlarged row, then copies: faster than storing each piece k times.
     for (int32_t y = 0; y < SCALE_SRC_H; y++) {
         uint8_t* first = picture_row(k * y);
-        replicate_row(source_row(frame_surface, y), first, k, bpp);
+        replicate_into(source_row(frame_surface, y), first, k, bpp);
         for (int32_t j = 1; j < k - 1; j++) memcpy(picture_row(k * y + j), first, bytes);
         if (dark)
             darken_row(first, picture_row(k * y + k - 1), bytes, bpp);
