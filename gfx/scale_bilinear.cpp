@@ -4,7 +4,7 @@
 // its right neighbour R and j/k of the way down to the row below, like the
 // factor-2 rule (cell (0, 0) is P itself). Each weight is a fraction w/2^n:
 // at factor 4 the exact quarters 0, 1/4, 2/4, 3/4; at factor 3 the thirds
-// taken as 0, 5/16 and 11/16. Across first: H_i = ((2^n - w_i) P + w_i R) / 2^n,
+// taken as the nearest eighths, 0, 3/8 and 5/8. Across first: H_i = ((2^n - w_i) P + w_i R) / 2^n,
 // then down: cell = ((2^n - w_j) H_i + w_j H_i(row below)) / 2^n, each
 // rounded down in every channel. Such a weighted mean is a chain of n
 // halving means rounded down, one per bit of w from the lowest, each mean
@@ -32,8 +32,8 @@ enum {
     BILINEAR_BLOCK = 4 * 4                     // one pixel's block of that row
 };
 
-// The weights of the cells, w of 2^n: factor 3 (n = 4) and factor 4 (n = 2).
-static const int32_t WEIGHTS_X3[3] = {0, 5, 11};
+// The weights of the cells, w of 2^n: factor 3 (n = 3) and factor 4 (n = 2).
+static const int32_t WEIGHTS_X3[3] = {0, 3, 5};
 static const int32_t WEIGHTS_X4[4] = {0, 1, 2, 3};
 
 // A source row as the vector loops read it: complemented for bytes, its last
@@ -64,7 +64,7 @@ static inline uint32_t chain(uint32_t p, uint32_t r, int32_t w, int32_t n) {
 template <uint32_t (*HALF)(uint32_t, uint32_t)>
 static void bilinear_block_rows(const uint32_t* p, const uint32_t* d, int32_t k, uint8_t** rows, int32_t bpp) {
     const int32_t* w = k == 3 ? WEIGHTS_X3 : WEIGHTS_X4;
-    int32_t n = k == 3 ? 4 : 2;
+    int32_t n = k == 3 ? 3 : 2;
     for (int32_t x = 0; x < SCALE_SRC_W; x++) {
         int32_t xr = x + 1 < SCALE_SRC_W ? x + 1 : x;
         for (int32_t i = 0; i < k; i++) {
@@ -151,7 +151,7 @@ static inline __m128i half16_sse(__m128i a, __m128i b, __m128i high) {
 }
 
 // One cell row (or, across, one enlarged row) of weight choice per lane: for
-// factor 4 the chain values q (2/4), s (1/4), t (3/4); for factor 3 c1 (5/16), c2 (11/16).
+// factor 4 the chain values q (2/4), s (1/4), t (3/4); for factor 3 c1 (3/8), c2 (5/8).
 template <int K, int WIDE16>
 static inline __m128i across_sse(__m128i p, __m128i r, __m128i odd, __m128i high, __m128i fields) {
 #define HALF(a, b) (WIDE16 ? half16_sse(a, b, fields) : _mm_avg_epu8(a, b))
@@ -160,8 +160,8 @@ static inline __m128i across_sse(__m128i p, __m128i r, __m128i odd, __m128i high
         __m128i s = HALF(q, p), t = HALF(q, r);
         return select128(odd, select128(high, t, s), select128(high, q, p));
     }
-    __m128i c1 = HALF(HALF(HALF(q, p), r), p);
-    __m128i c2 = HALF(HALF(HALF(q, r), p), r);
+    __m128i c1 = HALF(HALF(q, r), p);
+    __m128i c2 = HALF(HALF(q, p), r);
     return select128(odd, c1, select128(high, c2, p));
 #undef HALF
 }
@@ -197,8 +197,8 @@ static void bilinear_sse(int32_t bpp) {
                 store128(out[2] + o, _mm_xor_si128(q, flip));
                 store128(out[3] + o, _mm_xor_si128(HALF(q, b), flip));
             } else {
-                store128(out[1] + o, _mm_xor_si128(HALF(HALF(HALF(q, a), b), a), flip));
-                store128(out[2] + o, _mm_xor_si128(HALF(HALF(HALF(q, b), a), b), flip));
+                store128(out[1] + o, _mm_xor_si128(HALF(HALF(q, b), a), flip));
+                store128(out[2] + o, _mm_xor_si128(HALF(HALF(q, a), b), flip));
             }
         }
 #undef HALF
@@ -220,8 +220,8 @@ AVX2_INLINE __m256i across_avx2(__m256i p, __m256i r, __m256i odd, __m256i high,
         __m256i s = HALF(q, p), t = HALF(q, r);
         return select256(odd, select256(high, t, s), select256(high, q, p));
     }
-    __m256i c1 = HALF(HALF(HALF(q, p), r), p);
-    __m256i c2 = HALF(HALF(HALF(q, r), p), r);
+    __m256i c1 = HALF(HALF(q, r), p);
+    __m256i c2 = HALF(HALF(q, p), r);
     return select256(odd, c1, select256(high, c2, p));
 #undef HALF
 }
@@ -261,8 +261,8 @@ AVX2_INLINE void down_rows_avx2(const uint8_t* top, const uint8_t* bottom, uint8
             store256(out[2] + o, _mm256_xor_si256(q, flip));
             store256(out[3] + o, _mm256_xor_si256(HALF(q, b), flip));
         } else {
-            store256(out[1] + o, _mm256_xor_si256(HALF(HALF(HALF(q, a), b), a), flip));
-            store256(out[2] + o, _mm256_xor_si256(HALF(HALF(HALF(q, b), a), b), flip));
+            store256(out[1] + o, _mm256_xor_si256(HALF(HALF(q, b), a), flip));
+            store256(out[2] + o, _mm256_xor_si256(HALF(HALF(q, a), b), flip));
         }
     }
 #undef HALF
@@ -278,8 +278,8 @@ AVX2_INLINE void across_row16_avx2(const uint16_t* s, uint16_t* h) {
         if (K == 4) {
             store_quads16_avx2(h + 4 * x, p, half16_avx2(q, p, fields), q, half16_avx2(q, r, fields));
         } else {
-            __m256i c1 = half16_avx2(half16_avx2(half16_avx2(q, p, fields), r, fields), p, fields);
-            __m256i c2 = half16_avx2(half16_avx2(half16_avx2(q, r, fields), p, fields), r, fields);
+            __m256i c1 = half16_avx2(half16_avx2(q, r, fields), p, fields);
+            __m256i c2 = half16_avx2(half16_avx2(q, p, fields), r, fields);
             store_triples16_avx2(h + 3 * x, p, c1, c2);
         }
     }

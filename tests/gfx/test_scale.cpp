@@ -560,8 +560,8 @@ Picture scale3x_model(const Picture& in, int32_t bpp, int32_t blend) {
 }
 
 Picture bilinear_model(const Picture& in, int32_t bpp, int32_t k) {
-    const int32_t w = 320, h = 240, n = k == 3 ? 4 : 2;
-    const int32_t weights3[3] = {0, 5, 11}, weights4[4] = {0, 1, 2, 3};
+    const int32_t w = 320, h = 240, n = k == 3 ? 3 : 2;
+    const int32_t weights3[3] = {0, 3, 5}, weights4[4] = {0, 1, 2, 3};
     const int32_t* wt = k == 3 ? weights3 : weights4;
     Picture out(k * k * w * h);
     for (int32_t y = 0; y < h; y++)
