@@ -116,6 +116,32 @@ TEST(SongCompiler, ReleasesWhatTheNextPatternDoesNotPlayAndHonoursTheRestart) {
     ModPlug_Unload(module);
 }
 
+// A pattern copied from a copy still plays what the first copy took over (here the chord).
+TEST(SongCompiler, ACopyOfACopyKeepsEveryChannel) {
+    TempDir dir;
+    Bytes out;
+    std::string error;
+    ASSERT_TRUE(
+        compile_text("pattern a 16\nm: o4 c1\nc: o4 C,1\npattern b 16 from a\nm: o4 e1\n"
+                     "pattern c 16 from b\norder a b c\n",
+                     out, error))
+        << error;
+    ModPlugFile* module = ModPlug_Load(out.data(), (int)out.size());
+    ASSERT_NE(nullptr, module);
+    // c changes nothing, so it plays exactly what b plays: b's own melody and a's chord.
+    unsigned int rows_b = 0, rows_c = 0;
+    ModPlugNote* b = ModPlug_GetPattern(module, 1, &rows_b);
+    ModPlugNote* c = ModPlug_GetPattern(module, 2, &rows_c);
+    ASSERT_NE(nullptr, b);
+    ASSERT_NE(nullptr, c);
+    for (int32_t channel = 0; channel < 4; channel++) {
+        SCOPED_TRACE(channel);
+        EXPECT_NE(0, b[channel].Note);
+        EXPECT_EQ(b[channel].Note, c[channel].Note);
+    }
+    ModPlug_Unload(module);
+}
+
 // Gain lines multiply: one in instruments.inc lowers every song, a song's own sets it against the rest.
 TEST(SongCompiler, GainLinesSetTheMixLevel) {
     TempDir dir;

@@ -1,5 +1,6 @@
 // The effect synthesiser: what it produces and what it refuses.
 #include <gtest/gtest.h>
+#include <math.h>
 
 #include <string>
 
@@ -75,4 +76,16 @@ TEST(SoundCompiler, EffectsCarryNoOffset) {
         for (size_t i = 0; i + 1 < out.size() - 44; i += 2) mono.push_back(sample_at(out, i / 2) / 32768.0);
         EXPECT_LT(energy_share_below(mono, 25), 0.01);
     }
+}
+
+// aj starts twice in one frame on an enemy touch: two at once at full volume stay under full
+// scale, so it peaks at -7 dBFS at most.
+TEST(SoundCompiler, TheDoubledEffectKeepsItsHeadroom) {
+    Bytes out;
+    std::string error;
+    std::string path = std::string(FLOOB_SOURCE_DIR) + "/assets/sound/" + sound_entry_name(SND_AJ) + ".sfx";
+    ASSERT_TRUE(compile_sound(path.c_str(), out, error)) << error;
+    int32_t peak = 0;
+    for (size_t i = 0; i + 1 < out.size() - 44; i += 2) peak = std::max(peak, abs(sample_at(out, i / 2)));
+    EXPECT_LE(20 * log10(peak / 32768.0), -7.0);
 }

@@ -4,6 +4,8 @@
 //   floobaudio report MUSIC_DIR SOUND_DIR    the song table (from the .song sources) and the
 //                                           effect table (from the built .wav effects)
 //   floobaudio harmony SONG.song...          strong-beat lead notes outside the chord under them
+//   floobaudio measure FILE.wav              loudness, range, spectrum and stereo figures of a WAV
+//   floobaudio compare A.wav B.wav           two renders of one song (say, by two module players)
 #include <libmodplug/modplug.h>
 #include <math.h>
 #include <stdio.h>
@@ -180,6 +182,77 @@ static bool read_wav_mono(const std::string& path, std::vector<double>& mono) {
     return false;
 }
 
+// A 16-bit PCM WAV at the measuring rate as stereo (a mono file is heard on both sides).
+static bool read_wav_stereo(const std::string& path, StereoPcm& pcm) {
+    std::vector<uint8_t> b = read_all(path);
+    pcm.samples.clear();
+    if (b.size() < 44 || memcmp(b.data(), "RIFF", 4) != 0 || memcmp(b.data() + 8, "WAVE", 4) != 0) return false;
+    int32_t channels = b[22] | b[23] << 8, bits = b[34] | b[35] << 8;
+    uint32_t rate = (uint32_t)(b[24] | b[25] << 8 | b[26] << 16 | (uint32_t)b[27] << 24);
+    if (channels < 1 || channels > 2 || bits != 16 || rate != (uint32_t)MEASURE_RATE) return false;
+    for (size_t at = 12; at + 8 <= b.size();) {
+        uint32_t size = (uint32_t)(b[at + 4] | b[at + 5] << 8 | b[at + 6] << 16 | (uint32_t)b[at + 7] << 24);
+        if (memcmp(&b[at], "data", 4) == 0) {
+            size_t end = std::min(b.size(), at + 8 + (size_t)size);
+            for (size_t i = at + 8; i + 2 * (size_t)channels <= end; i += 2 * (size_t)channels) {
+                int16_t left = (int16_t)(b[i] | b[i + 1] << 8);
+                pcm.samples.push_back(left);
+                pcm.samples.push_back(channels == 2 ? (int16_t)(b[i + 2] | b[i + 3] << 8) : left);
+            }
+            return true;
+        }
+        at += 8 + (size_t)size + (size & 1);
+    }
+    return false;
+}
+
+static int measure_file(const char* path) {
+    StereoPcm pcm;
+    if (!read_wav_stereo(path, pcm)) {
+        fprintf(stderr, "floobaudio: %s: not a 16-bit PCM WAV at %d Hz\n", path, (int)MEASURE_RATE);
+        return 1;
+    }
+    std::vector<double> mono = mono_of(pcm);
+    printf(
+        "%s: %.2f s, %.1f LUFS, LRA %.1f LU, peak %.1f dBFS, RMS %.1f dBFS, centroid %.0f Hz, 2-6 kHz %.1f dB, "
+        "correlation %.2f, balance %.1f dB\n",
+        path, (double)pcm.frames() / MEASURE_RATE, integrated_lufs(pcm), loudness_range_lu(pcm), peak_dbfs(pcm),
+        rms_dbfs(mono), spectral_centroid(mono), 10 * log10(energy_share_band(mono, 2000, 6000) + 1e-12),
+        stereo_correlation(pcm), stereo_balance_db(pcm));
+    return 0;
+}
+
+// Two renders of one song side by side: their lengths, and how far their 100 ms levels part
+// once the constant offset between two players' mix levels is taken out (where the louder
+// of the two is above -50 dB).
+static int compare_renders(const char* a_path, const char* b_path) {
+    StereoPcm a, b;
+    if (!read_wav_stereo(a_path, a) || !read_wav_stereo(b_path, b)) {
+        fprintf(stderr, "floobaudio: %s, %s: need two 16-bit PCM WAV files at %d Hz\n", a_path, b_path,
+                (int)MEASURE_RATE);
+        return 1;
+    }
+    std::vector<double> ea = window_levels_db(mono_of(a), MEASURE_RATE / 10);
+    std::vector<double> eb = window_levels_db(mono_of(b), MEASURE_RATE / 10), differences;
+    size_t n = std::min(ea.size(), eb.size()), counted = 0, apart = 0;
+    for (size_t i = 0; i < n; i++)
+        if (std::max(ea[i], eb[i]) >= -50) differences.push_back(ea[i] - eb[i]);
+    double offset = median_of(differences), sum = 0, worst = 0;
+    for (size_t i = 0; i < n; i++) {
+        if (std::max(ea[i], eb[i]) < -50) continue;
+        double d = fabs(ea[i] - eb[i] - offset);
+        sum += d, counted++;
+        worst = std::max(worst, d);
+        if (d > 6) apart++;
+    }
+    printf(
+        "%s: %.2f s, %s: %.2f s; level offset %.1f dB; beyond it the 100 ms levels differ by %.2f dB on average, "
+        "at most %.1f dB, by more than 6 dB in %zu of %zu\n",
+        a_path, (double)a.frames() / MEASURE_RATE, b_path, (double)b.frames() / MEASURE_RATE, offset,
+        counted ? sum / counted : 0, worst, apart, counted);
+    return 0;
+}
+
 static void print_effect_table(const std::string& sound_dir, const std::vector<double>& level_medians) {
     printf("Effects (level: the loudest 100 ms, A-weighted, at the default effect volume of %d/128,\n",
            DEFAULT_EFFECT_VOLUME);
@@ -253,9 +326,13 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc >= 3 && strcmp(argv[1], "harmony") == 0) return print_harmony(argc, argv);
+    if (argc == 3 && strcmp(argv[1], "measure") == 0) return measure_file(argv[2]);
+    if (argc == 4 && strcmp(argv[1], "compare") == 0) return compare_renders(argv[2], argv[3]);
     fprintf(stderr,
             "usage: floobaudio render MODULE OUTPUT.wav\n"
             "       floobaudio report MUSIC_DIR SOUND_DIR\n"
-            "       floobaudio harmony SONG.song...\n");
+            "       floobaudio harmony SONG.song...\n"
+            "       floobaudio measure FILE.wav\n"
+            "       floobaudio compare A.wav B.wav\n");
     return 2;
 }

@@ -288,10 +288,14 @@ static bool parse_pattern_start(SongState& s, ParseCursor& at, const SourceLine&
     if ((int32_t)s.patterns.size() >= SONG_MAX_PATTERNS) return fail_line(line, "too many patterns", error);
     s.patterns.push_back(p);
     at.pattern = &s.patterns.back();
-    // Lines given for a copied pattern replace the copied ones channel by channel.
+    // Lines given for a copied pattern replace the copied ones channel by channel. What the
+    // other pattern copied in turn is copied too, so a copy of a copy plays everything.
     if (copied) {
-        for (auto& entry : s.patterns[find_pattern(s, line.words[4])].lines)
-            at.pattern->lines["=" + entry.first] = entry.second;
+        const SongPattern& from = s.patterns[find_pattern(s, line.words[4])];
+        for (auto& entry : from.lines)
+            if (entry.first[0] == '=') at.pattern->lines[entry.first] = entry.second;
+        for (auto& entry : from.lines)
+            if (entry.first[0] != '=') at.pattern->lines["=" + entry.first] = entry.second;
     }
     return true;
 }
