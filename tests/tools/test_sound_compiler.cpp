@@ -59,10 +59,8 @@ TEST(SoundCompiler, BringsEffectsToOneLoudnessUnderTheirCeiling) {
         std::string text;
         double loudest_low, loudest_high, peak_high;
     };
-    const Case cases[] = {{tone, -14.7, -14.3, -8.0},
-                          {"level -6\n" + tone, -20.7, -20.3, -8.0},
-                          {"ceiling -20\n" + tone, -40, -20, -20.0},
-                          {click, -40, -14.3, -8.0}};
+    const Case cases[] = {
+        {tone, -14.7, -14.3, -8.0}, {"ceiling -20\n" + tone, -40, -20, -20.0}, {click, -40, -14.3, -8.0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         Bytes out;
@@ -73,7 +71,6 @@ TEST(SoundCompiler, BringsEffectsToOneLoudnessUnderTheirCeiling) {
         EXPECT_GE(loudest_db(mono), c.loudest_low);
         EXPECT_LE(loudest_db(mono), c.loudest_high);
         EXPECT_LE(peak_db(mono), c.peak_high + 0.01);
-        EXPECT_GE(peak_db(mono), -40.0);
     }
 }
 
@@ -117,8 +114,6 @@ TEST(SoundCompiler, RefusesMalformedSourcesWithFileAndLine) {
     EXPECT_FALSE(compile_text("voice\nstart 2.9\ndecay 1\n", out, error));
     EXPECT_FALSE(compile_text("drive 40\nvoice\n", out, error));
     EXPECT_NE(std::string::npos, error.find("fx.sfx:1: 'drive' out of range"));
-    EXPECT_FALSE(compile_text("voice\nceiling 0\n", out, error));
-    EXPECT_NE(std::string::npos, error.find("fx.sfx:2:"));
     EXPECT_FALSE(compile_text("voice\nbandpass 1000\n", out, error));
     EXPECT_NE(std::string::npos, error.find("fx.sfx:2: 'bandpass' takes two numbers"));
     EXPECT_FALSE(compile_sound("missing.sfx", out, error));
