@@ -5,9 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/sound.h"
 #include "compile.h"
-#include "floob.h"
 #include "support/support.h"
 #include "synth_measure.h"
 
@@ -134,16 +132,4 @@ TEST(SoundCompiler, EffectsCarryNoOffset) {
         ASSERT_TRUE(compile_text(text, out, error)) << error;
         EXPECT_LT(energy_share_below(mono_of_wav(out), 25), 0.01);
     }
-}
-
-// aj starts twice in one frame on an enemy touch: two at once at full volume stay under full
-// scale, so it peaks at -7 dBFS at most.
-TEST(SoundCompiler, TheDoubledEffectKeepsItsHeadroom) {
-    Bytes out;
-    std::string error;
-    std::string path = std::string(FLOOB_SOURCE_DIR) + "/assets/sound/" + sound_entry_name(SND_AJ) + ".sfx";
-    ASSERT_TRUE(compile_sound(path.c_str(), out, error)) << error;
-    int32_t peak = 0;
-    for (size_t i = 0; i + 1 < out.size() - 44; i += 2) peak = std::max(peak, abs(sample_at(out, i / 2)));
-    EXPECT_LE(20 * log10(peak / 32768.0), -7.0);
 }
