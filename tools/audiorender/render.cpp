@@ -257,9 +257,9 @@ static void print_effect_table(const std::string& sound_dir, const std::vector<d
     printf("Effects (level: the loudest 100 ms, A-weighted, at the default effect volume of %d/128,\n",
            DEFAULT_EFFECT_VOLUME);
     printf("against the median A-weighted 100 ms level of each level song at the default music volume)\n");
-    printf("%-8s %6s %6s %6s %6s %7s |", "effect", "length", "peak", "RMS", "DC", "2x peak");
+    printf("%-8s %6s %6s %6s %6s %6s %7s %7s |", "effect", "length", "peak", "RMS", "DC", "<150", "loudest", "2x peak");
     for (int32_t id = 1; id <= LEVEL_SONGS; id++) printf(" %5s%d", "s", id);
-    printf("\n%-8s %6s %6s %6s %6s %7s |\n", "", "s", "dBFS", "dBFS", "%", "dBFS");
+    printf("\n%-8s %6s %6s %6s %6s %6s %7s %7s |\n", "", "s", "dBFS", "dBFS", "%", "%", "dBFS", "dBFS");
     std::vector<double> differences;
     for (int32_t id = 0; id < SND_COUNT; id++) {
         std::vector<double> mono;
@@ -270,9 +270,10 @@ static void print_effect_table(const std::string& sound_dir, const std::vector<d
         }
         double peak = 0;
         for (double v : mono) peak = fmax(peak, fabs(v));
-        printf("%-8s %6.2f %6.1f %6.1f %6.1f %7.1f |", sound_entry_name(id), mono.size() / (double)MEASURE_RATE,
-               20 * log10(fmax(peak, 1e-9)), rms_dbfs(mono), 100 * energy_share_below(mono, 25),
-               20 * log10(fmax(2 * peak, 1e-9)));
+        printf("%-8s %6.2f %6.1f %6.1f %6.1f %6.1f %7.1f %7.1f |", sound_entry_name(id),
+               mono.size() / (double)MEASURE_RATE, 20 * log10(fmax(peak, 1e-9)), rms_dbfs(mono),
+               100 * energy_share_below(mono, 25), 100 * energy_share_below(mono, 150),
+               effect_against_song_db(mono, DEFAULT_EFFECT_VOLUME, 0), 20 * log10(fmax(2 * peak, 1e-9)));
         for (int32_t song = 1; song <= LEVEL_SONGS; song++) {
             double against = effect_against_song_db(mono, DEFAULT_EFFECT_VOLUME, level_medians[song]);
             printf(" %6.1f", against);
@@ -289,7 +290,9 @@ static void print_effect_table(const std::string& sound_dir, const std::vector<d
             median_of(differences), sorted.front(), sorted.back(), -median_of(differences),
             sorted.back() - sorted.front());
     }
-    printf("DC: share of the energy below 25 Hz. 2x peak: the effect started twice in one frame at 100 %%.\n");
+    printf("DC, <150: share of the energy below 25 and 150 Hz. loudest: the loudest 100 ms, A-weighted, at %d/128.\n",
+           DEFAULT_EFFECT_VOLUME);
+    printf("2x peak: the effect started twice in one frame at 100 %%.\n");
 }
 
 static int print_harmony(int argc, char** argv) {

@@ -1,28 +1,40 @@
 // Sound effect compiler: a .sfx parameter set -> mono 16-bit WAV at 22050 Hz.
 //
 // A source is a list of voices mixed together. Lines are "key value..."; '#'
-// starts a comment. "level DB" (whole effect, default 0) shifts the loudness
-// from the common target. "voice" starts a voice; the keys after it set it up:
+// starts a comment. Keys for the whole effect, anywhere in the source:
+//   level DB      loudness against the common target (default 0)
+//   ceiling DB    highest peak allowed, dBFS (default -8); the loudness gives way to it
+//   drive DB      soft clipper on the mix: how far its peak is pushed into saturation
+//   lowcut HZ     steep high-pass on the mix, before the clipper
+// "voice" starts a voice; the keys after it set it up:
 //   wave sine|triangle|square|saw|pulse|noise   start SECONDS
 //   attack S  hold S  decay S  curve N          (envelope: linear rise, hold, fall as (1-x)^N)
 //   freq HZ [to HZ]  glide SECONDS              (exponential pitch slide over the glide time)
 //   vibrato RATE_HZ DEPTH_SEMITONES  tremolo RATE_HZ DEPTH(0..1)
 //   duty 0..1  fm RATIO INDEX  arp STEP_SECONDS SEMITONES...
-//   lowpass HZ  highpass HZ  volume 0..1  repeat COUNT GAP_SECONDS
-// The mix is high-passed at 20 Hz, faded in over 1 ms and out over 4 ms so that it
-// starts and ends without a click, then scaled to the same loudness with its peak kept
-// below full scale.
+//   lowpass HZ  highpass HZ  bandpass HZ Q  volume 0..1  repeat COUNT GAP_SECONDS
+// The mix is cut below the lowcut, driven through the clipper, high-passed at 20 Hz,
+// faded in over 1 ms and out over 4 ms so that it starts and ends without a click, then
+// scaled so that its loudest 100 ms (A-weighted, as a listener hears it) meets the common
+// target, unless its peak would pass the ceiling. The lowcut comes before the clipper
+// only: a steep filter after it would shift the phases of what it squared off and bring
+// the peaks back.
 #include <math.h>
 #include <stdio.h>
 
 #include "compile.h"
+#include "synth_measure.h"
 #include "synth_text.h"
 
 static const int32_t SFX_RATE = 22050;
 static const double SFX_MAX_SECONDS = 3.0;
-static const double SFX_TARGET_RMS_DB = -15.0;
-static const double SFX_PEAK_LIMIT = 0.89;  // -1 dBFS
+// The loudest 100 ms of every effect, A-weighted, at full volume. At the default effect
+// volume (19 of 128, -16.6 dB) that is -31 dBFS, the level the level songs play at.
+static const double SFX_TARGET_DB = -14.5;
+static const double SFX_DEFAULT_CEILING_DB = -8.0;
 static const double SFX_HIGHPASS_HZ = 20.0;
+static const int32_t SFX_WINDOW = SFX_RATE / 10;  // 100 ms
+static const int32_t SFX_WINDOW_STEP = SFX_RATE / 100;
 
 enum { WAVE_SINE, WAVE_TRIANGLE, WAVE_SQUARE, WAVE_SAW, WAVE_PULSE, WAVE_NOISE };
 
@@ -35,9 +47,51 @@ struct SfxVoice {
     double arp_step = 0;
     std::vector<double> arp;
     double lowpass = 0, highpass = 0, volume = 1;
+    double band_hz = 0, band_q = 1;
     int32_t repeat = 1;
     double repeat_gap = 0;
 };
+
+// Settings of the whole effect.
+struct SfxMix {
+    double level = 0, ceiling = SFX_DEFAULT_CEILING_DB, drive = -1, lowcut = 0;
+};
+
+struct Biquad {
+    double b0 = 1, b1 = 0, b2 = 0, a1 = 0, a2 = 0;
+    double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+    double step(double x) {
+        double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+        return y;
+    }
+};
+
+static Biquad high_pass_at(double hz, double q) {
+    double k = tan(M_PI * hz / SFX_RATE), norm = 1 / (1 + k / q + k * k);
+    Biquad f;
+    f.b0 = norm;
+    f.b1 = -2 * norm;
+    f.b2 = norm;
+    f.a1 = 2 * (k * k - 1) * norm;
+    f.a2 = (1 - k / q + k * k) * norm;
+    return f;
+}
+
+// Band-pass with a gain of 1 at its centre.
+static Biquad band_pass_at(double hz, double q) {
+    double k = tan(M_PI * hz / SFX_RATE), norm = 1 / (1 + k / q + k * k);
+    Biquad f;
+    f.b0 = k / q * norm;
+    f.b1 = 0;
+    f.b2 = -f.b0;
+    f.a1 = 2 * (k * k - 1) * norm;
+    f.a2 = (1 - k / q + k * k) * norm;
+    return f;
+}
 
 static bool want_numbers(const SourceLine& line, size_t count, std::vector<double>& values, std::string& error) {
     values.clear();
@@ -135,7 +189,7 @@ static bool parse_single(const SourceLine& line, const std::vector<double>& n, S
     return true;
 }
 
-// Keys of two numbers: vibrato, tremolo, fm, repeat.
+// Keys of two numbers: vibrato, tremolo, fm, bandpass, repeat.
 static bool parse_pair(const SourceLine& line, const std::vector<double>& n, SfxVoice& v, std::string& error) {
     const std::string& key = line.words[0];
     if (n.size() != 2) {
@@ -154,6 +208,10 @@ static bool parse_pair(const SourceLine& line, const std::vector<double>& n, Sfx
         if (!in_range(line, n[0], 0, 16, error) || !in_range(line, n[1], 0, 20, error)) return false;
         v.fm_ratio = n[0];
         v.fm_index = n[1];
+    } else if (key == "bandpass") {
+        if (!in_range(line, n[0], 50, 10000, error) || !in_range(line, n[1], 0.3, 40, error)) return false;
+        v.band_hz = n[0];
+        v.band_q = n[1];
     } else {
         if (!in_range(line, n[0], 1, 32, error) || !in_range(line, n[1], 0.005, 1, error)) return false;
         v.repeat = (int32_t)n[0];
@@ -184,7 +242,8 @@ static bool parse_voice_key(const SourceLine& line, SfxVoice& v, std::string& er
     bool found = false;
     if (!parse_single(line, n, v, found, error)) return false;
     if (found) return true;
-    if (key == "vibrato" || key == "tremolo" || key == "fm" || key == "repeat") return parse_pair(line, n, v, error);
+    if (key == "vibrato" || key == "tremolo" || key == "fm" || key == "bandpass" || key == "repeat")
+        return parse_pair(line, n, v, error);
     if (key == "arp") return parse_arp(line, n, v, error);
     error = source_error(line, "unknown key '" + key + "'");
     return false;
@@ -219,6 +278,7 @@ static void render_voice(const SfxVoice& v, uint32_t seed, std::vector<double>& 
     double hp_a = v.highpass > 0 ? exp(-2.0 * M_PI * v.highpass / SFX_RATE) : 0.0;
     uint32_t noise = seed;
     double held_noise = 0, noise_phase = 1;
+    Biquad band = v.band_hz > 0 ? band_pass_at(v.band_hz, v.band_q) : Biquad();
     for (int32_t i = 0; i < count && first + i < (int32_t)mix.size(); i++) {
         double t = (double)i / SFX_RATE;
         double f = v.freq;
@@ -274,6 +334,7 @@ static void render_voice(const SfxVoice& v, uint32_t seed, std::vector<double>& 
             high_in = s;
             s = high_out;
         }
+        s = band.step(s);
         double amp = envelope_at(v, t) * v.volume;
         if (v.trem_rate > 0) amp *= 1.0 - v.trem_depth * 0.5 * (1 + sin(2 * M_PI * v.trem_rate * t));
         mix[first + i] += s * amp;
@@ -281,41 +342,68 @@ static void render_voice(const SfxVoice& v, uint32_t seed, std::vector<double>& 
 }
 
 // A second-order high-pass at 20 Hz over the mix: what is left below that (envelopes,
-// glides, uneven waves) is a thump on headphones and loudness lost on speakers.
+// glides, uneven waves, the clipper's asymmetry) is a thump on headphones and loudness
+// lost on speakers.
 static void remove_rumble(std::vector<double>& mix) {
-    const double q = M_SQRT1_2, k = tan(M_PI * SFX_HIGHPASS_HZ / SFX_RATE);
-    double norm = 1 / (1 + k / q + k * k);
-    double b0 = norm, b1 = -2 * norm, b2 = norm, a1 = 2 * (k * k - 1) * norm, a2 = (1 - k / q + k * k) * norm;
-    double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
-    for (double& s : mix) {
-        double y = b0 * s + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
-        x2 = x1;
-        x1 = s;
-        y2 = y1;
-        y1 = y;
-        s = y;
-    }
+    Biquad f = high_pass_at(SFX_HIGHPASS_HZ, M_SQRT1_2);
+    for (double& s : mix) s = f.step(s);
 }
 
-// RMS over the loud part only, so that a long quiet tail does not change the level.
-static double active_rms(const std::vector<double>& mix) {
-    const size_t window = SFX_RATE / 100;
-    std::vector<double> powers;
-    double loudest = 0;
-    for (size_t i = 0; i + window <= mix.size(); i += window) {
-        double sum = 0;
-        for (size_t j = 0; j < window; j++) sum += mix[i + j] * mix[i + j];
-        powers.push_back(sum / window);
-        if (sum / window > loudest) loudest = sum / window;
-    }
-    double total = 0;
-    int32_t count = 0;
-    for (double p : powers)
-        if (p >= loudest * 0.01) {
-            total += p;
-            count++;
+// Fourth-order high-pass: small speakers do not play what lies below it, and there it
+// would only take the clipper's headroom.
+static void cut_lows(std::vector<double>& mix, double hz) {
+    Biquad first = high_pass_at(hz, M_SQRT1_2), second = high_pass_at(hz, M_SQRT1_2);
+    for (double& s : mix) s = second.step(first.step(s));
+}
+
+static double peak_of(const std::vector<double>& mix) {
+    double peak = 0;
+    for (double s : mix) peak = fmax(peak, fabs(s));
+    return peak;
+}
+
+// Soft clipper: the peak is pushed `drive_db` into a tanh curve, so quieter parts rise
+// against the loudest and the effect sounds denser.
+static void saturate(std::vector<double>& mix, double drive_db) {
+    double peak = peak_of(mix);
+    if (peak <= 0) return;
+    double g = pow(10.0, drive_db / 20.0) / peak, norm = peak / tanh(g * peak);
+    for (double& s : mix) s = tanh(g * s) * norm;
+}
+
+// The loudest 100 ms of the mix, A-weighted, in dB.
+static double loudest_window_db(const std::vector<double>& mix) {
+    double loudest = -200;
+    for (double w : a_weighted_windows_db(mix, SFX_WINDOW, SFX_WINDOW_STEP)) loudest = fmax(loudest, w);
+    return loudest;
+}
+
+// Keys of the whole effect; false in `found` when the key is not one of them.
+static bool parse_mix_key(const SourceLine& line, SfxMix& mix, bool& found, std::string& error) {
+    struct Key {
+        const char* name;
+        double* field;
+        double low, high;
+    };
+    const Key keys[] = {{"level", &mix.level, -24, 12},
+                        {"ceiling", &mix.ceiling, -30, -1},
+                        {"drive", &mix.drive, 0, 30},
+                        {"lowcut", &mix.lowcut, 20, 1000}};
+    found = false;
+    for (const Key& k : keys) {
+        if (line.words[0] != k.name) continue;
+        found = true;
+        std::vector<double> n;
+        if (!want_numbers(line, 1, n, error)) return false;
+        if (n.size() != 1) {
+            error = source_error(line, "'" + line.words[0] + "' takes one number");
+            return false;
         }
-    return count ? sqrt(total / count) : 0;
+        if (!in_range(line, n[0], k.low, k.high, error)) return false;
+        *k.field = n[0];
+        return true;
+    }
+    return true;
 }
 
 bool compile_sound(const char* path, Bytes& out, std::string& error) {
@@ -324,9 +412,12 @@ bool compile_sound(const char* path, Bytes& out, std::string& error) {
     std::vector<SourceLine> lines;
     split_source(path, text, lines);
     std::vector<SfxVoice> voices;
-    double level = 0;
+    SfxMix settings;
     for (const SourceLine& line : lines) {
         const std::string& key = line.words[0];
+        bool mix_key = false;
+        if (!parse_mix_key(line, settings, mix_key, error)) return false;
+        if (mix_key) continue;
         if (key == "voice") {
             if (line.words.size() != 1) {
                 error = source_error(line, "'voice' takes nothing");
@@ -337,11 +428,6 @@ bool compile_sound(const char* path, Bytes& out, std::string& error) {
                 return false;
             }
             voices.push_back(SfxVoice());
-        } else if (key == "level") {
-            std::vector<double> n;
-            if (!want_numbers(line, 1, n, error)) return false;
-            if (!in_range(line, n[0], -24, 12, error)) return false;
-            level = n[0];
         } else if (voices.empty()) {
             error = source_error(line, "'" + key + "' before the first 'voice'");
             return false;
@@ -359,20 +445,25 @@ bool compile_sound(const char* path, Bytes& out, std::string& error) {
         error = std::string(path) + ":1: longer than " + std::to_string((int)SFX_MAX_SECONDS) + " seconds";
         return false;
     }
-    std::vector<double> mix((size_t)(length * SFX_RATE) + SFX_RATE / 100, 0.0);
+    // At least one whole 100 ms window, so that a short effect is measured with the
+    // silence that follows it.
+    size_t size = (size_t)(length * SFX_RATE) + SFX_RATE / 100;
+    std::vector<double> mix(size < (size_t)SFX_WINDOW ? (size_t)SFX_WINDOW : size, 0.0);
     for (size_t i = 0; i < voices.size(); i++) render_voice(voices[i], 12345u + 7919u * (uint32_t)i, mix);
+    if (settings.lowcut > 0) cut_lows(mix, settings.lowcut);
+    if (settings.drive >= 0) saturate(mix, settings.drive);
     remove_rumble(mix);
     size_t fade_in = SFX_RATE / 1000, fade_out = SFX_RATE / 250;
     for (size_t i = 0; i < fade_in && i < mix.size(); i++) mix[i] *= (double)i / fade_in;
     for (size_t i = 0; i < fade_out && i < mix.size(); i++) mix[mix.size() - 1 - i] *= (double)i / fade_out;
-    double rms = active_rms(mix), peak = 0;
-    for (double s : mix) peak = fmax(peak, fabs(s));
-    if (rms <= 0 || peak <= 0) {
+    double peak = peak_of(mix), loudest = loudest_window_db(mix);
+    if (peak <= 1e-9 || loudest < -150) {
         error = std::string(path) + ":1: the effect is silent";
         return false;
     }
-    double gain = pow(10.0, (SFX_TARGET_RMS_DB + level) / 20.0) / rms;
-    if (peak * gain > SFX_PEAK_LIMIT) gain = SFX_PEAK_LIMIT / peak;
+    double gain = pow(10.0, (SFX_TARGET_DB + settings.level - loudest) / 20.0);
+    double ceiling = pow(10.0, settings.ceiling / 20.0);
+    if (peak * gain > ceiling) gain = ceiling / peak;
     std::vector<int16_t> samples(mix.size());
     for (size_t i = 0; i < mix.size(); i++) samples[i] = (int16_t)lrint(mix[i] * gain * 32767.0);
     encode_wav16(SFX_RATE, samples, out);
