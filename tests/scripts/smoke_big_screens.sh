@@ -87,7 +87,8 @@ ln -s "$build/data" data || fail "run directory" "cannot link the data"
 start_game() {
     window=""
     for attempt in 1 2 3; do
-        SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy LD_LIBRARY_PATH="$libpath" "$game" "$@" >"$work/game.log" 2>&1 &
+        SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy LD_LIBRARY_PATH="$libpath" ASAN_OPTIONS="$asan_options" \
+            "$game" "$@" >"$work/game.log" 2>&1 &
         game_pid=$!
         for _ in $(seq 1 200); do
             kill -0 "$game_pid" 2>/dev/null || break
@@ -186,8 +187,14 @@ run_with() {
     echo "big screens ($library): Escape on the title ended the game with status 0"
 }
 
+asan_options="${ASAN_OPTIONS:-}"
 run_with "classic SDL 1.2" ""
 LD_LIBRARY_PATH="$compat_dir" ldd "$game" | grep -q "$compat_dir/libSDL-1.2.so.0" ||
     fail "loader" "the game does not load $compat_dir/libSDL-1.2.so.0 with LD_LIBRARY_PATH set"
+# In a sanitizer build, SDL 2 under sdl12-compat keeps allocations of its own
+# and of the dynamic libraries it opens and closes again (D-Bus, the X input
+# modules) until exit, where no suppression can name them; the game's own
+# leaks are checked on classic SDL 1.2 above, so the leak check is off here.
+asan_options="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 run_with "sdl12-compat" "$compat_dir"
 exit 0
