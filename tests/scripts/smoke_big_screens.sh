@@ -58,28 +58,10 @@ done
 [ -f "$build/data/gfx.qva" ] || fail "tools" "no built data in $build/data"
 [ -f "$compat_dir/libSDL-1.2.so.0" ] || fail "tools" "sdl12-compat is not installed (Debian package libsdl1.2-compat)"
 
-# An X server with a 1920 x 1080 screen on a free display number.
-display=""
-for n in $(seq 141 210); do
-    [ -e "/tmp/.X$n-lock" ] && continue
-    [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 ${screen_w}x${screen_h}x24 -br -nolisten tcp >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 1 50); do
-        if ! kill -0 "$xvfb_pid" 2>/dev/null; then break; fi
-        if DISPLAY=":$n" xwininfo -root >/dev/null 2>&1; then
-            display=":$n"
-            break
-        fi
-        sleep 0.1
-    done
-    [ -n "$display" ] && break
-    kill "$xvfb_pid" 2>/dev/null
-    wait "$xvfb_pid" 2>/dev/null
-    xvfb_pid=""
-done
-[ -n "$display" ] || fail "X server" "no Xvfb could be started on displays :141 to :210"
-export DISPLAY="$display"
+# An X server with a 1920 x 1080 screen on a display number of its own choosing.
+source "$(cd "$(dirname "$0")/../support" && pwd)/xvfb.sh"
+start_xvfb "$work/xvfb.log" "${screen_w}x${screen_h}x24" || fail "X server" "no Xvfb could be started"
+display=$DISPLAY
 cd "$work" || fail "run directory" "cannot enter $work"
 ln -s "$build/data" data || fail "run directory" "cannot link the data"
 

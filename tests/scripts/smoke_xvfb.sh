@@ -36,29 +36,10 @@ done
 [ -x "$game" ] || fail "tools" "no game binary at $1"
 [ -f "$build/data/gfx.qva" ] || fail "tools" "no built data in $build/data"
 
-# Stage 1: an X server on a free display number. Another test may pick the
-# same number at the same moment, so a server that dies is retried on the next.
-display=""
-for n in $(seq 71 140); do
-    [ -e "/tmp/.X$n-lock" ] && continue
-    [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 640x480x24 -br -nolisten tcp >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 1 50); do
-        if ! kill -0 "$xvfb_pid" 2>/dev/null; then break; fi
-        if DISPLAY=":$n" xwininfo -root >/dev/null 2>&1; then
-            display=":$n"
-            break
-        fi
-        sleep 0.1
-    done
-    [ -n "$display" ] && break
-    kill "$xvfb_pid" 2>/dev/null
-    wait "$xvfb_pid" 2>/dev/null
-    xvfb_pid=""
-done
-[ -n "$display" ] || fail "X server" "no Xvfb could be started on displays :71 to :140"
-export DISPLAY="$display"
+# Stage 1: an X server on a display number of its own choosing.
+source "$(cd "$(dirname "$0")/../support" && pwd)/xvfb.sh"
+start_xvfb "$work/xvfb.log" || fail "X server" "no Xvfb could be started"
+display=$DISPLAY
 
 # Stage 2: the game starts in a fresh run directory with the built data.
 cd "$work" || fail "run directory" "cannot enter $work"
