@@ -51,7 +51,7 @@ struct NoviceFigures {
 
 static const NoviceFigures NOVICE_FIGURES[11] = {
     {0, 0, 0},           {LIFE_EXIT, 225, 1}, {LIFE_DIED, 127, 2},
-    {LIFE_DIED, 40, 3},  {LIFE_DIED, 210, 0}, {LIFE_DIED, 161, 0},
+    {LIFE_DIED, 40, 3},  {LIFE_DIED, 210, 0}, {LIFE_DIED, 168, 0},
     {LIFE_EXIT, 228, 1}, {LIFE_EXIT, 201, 1}, {LIFE_MISSED_EMERALDS, 222, 0},
     {LIFE_EXIT, 223, 1}, {LIFE_DIED, 76, 0},
 };
