@@ -37,7 +37,7 @@ struct RouteTargets {
 };
 
 static const RouteTargets ROUTE_TARGETS[11] = {
-    {0, 0, 0, 0},  {20, 35, 3, 0}, {20, 35, 3, 0}, {20, 35, 3, 80}, {0, 70, 2, 0}, {0, 70, 2, 0},
+    {0, 0, 0, 0},  {20, 35, 3, 0}, {20, 35, 3, 0}, {20, 35, 3, 80}, {30, 45, 3, 80}, {30, 45, 3, 80},
     {0, 85, 2, 0}, {0, 85, 2, 0},  {0, 85, 2, 0},  {0, 85, 2, 0},   {0, 85, 2, 0},
 };
 
@@ -51,10 +51,20 @@ struct NoviceFigures {
 
 static const NoviceFigures NOVICE_FIGURES[11] = {
     {0, 0, 0},           {LIFE_EXIT, 225, 1}, {LIFE_DIED, 127, 2},
-    {LIFE_DIED, 40, 3},  {LIFE_DIED, 117, 0}, {LIFE_DIED, 11, 0},
+    {LIFE_DIED, 40, 3},  {LIFE_DIED, 210, 0}, {LIFE_DIED, 168, 0},
     {LIFE_EXIT, 228, 1}, {LIFE_EXIT, 201, 1}, {LIFE_MISSED_EMERALDS, 222, 0},
     {LIFE_EXIT, 223, 1}, {LIFE_DIED, 76, 0},
 };
+
+// On the levels a first-time player is not meant to finish at once, how far the
+// novice's first life gets: a share of the way from the start to the exit.
+struct NoviceReach {
+    int32_t level;
+    int32_t share_min;
+    int32_t share_max;
+};
+
+static const NoviceReach NOVICE_REACH[] = {{4, 60, 75}, {5, 50, 65}};
 
 static std::string level_entry_path(int32_t level) { return shipped_level_path(level); }
 
@@ -149,6 +159,12 @@ TEST_P(PlayLevel, TheNovicesFiguresStayAsPinned) {
     }
     if (level == 2) {
         EXPECT_TRUE(r.finished && r.lives_used <= 3);
+    }
+    for (const NoviceReach& reach : NOVICE_REACH) {
+        if (reach.level != level) continue;
+        EXPECT_FALSE(r.finished);
+        EXPECT_GE(novice_share(r, r.lives[0]), reach.share_min);
+        EXPECT_LE(novice_share(r, r.lives[0]), reach.share_max);
     }
     free_map();
 }
