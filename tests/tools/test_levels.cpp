@@ -37,8 +37,8 @@ struct RouteTargets {
 };
 
 static const RouteTargets ROUTE_TARGETS[11] = {
-    {0, 0, 0, 0},    {20, 35, 3, 0}, {20, 35, 3, 0}, {20, 35, 3, 80}, {0, 70, 2, 0}, {0, 70, 2, 0},
-    {30, 45, 3, 80}, {0, 85, 2, 0},  {0, 85, 2, 0},  {0, 85, 2, 0},   {0, 85, 2, 0},
+    {0, 0, 0, 0},    {20, 35, 3, 0},  {20, 35, 3, 0}, {20, 35, 3, 80}, {0, 70, 2, 0}, {0, 70, 2, 0},
+    {30, 45, 3, 80}, {30, 45, 3, 80}, {0, 85, 2, 0},  {0, 85, 2, 0},   {0, 85, 2, 0},
 };
 
 // The novice of the level checker on each level: how its first life ends and
@@ -52,7 +52,7 @@ struct NoviceFigures {
 static const NoviceFigures NOVICE_FIGURES[11] = {
     {0, 0, 0},           {LIFE_EXIT, 225, 1}, {LIFE_DIED, 127, 2},
     {LIFE_DIED, 40, 3},  {LIFE_DIED, 117, 0}, {LIFE_DIED, 11, 0},
-    {LIFE_DIED, 137, 0}, {LIFE_EXIT, 201, 1}, {LIFE_MISSED_EMERALDS, 222, 0},
+    {LIFE_DIED, 137, 0}, {LIFE_DIED, 109, 0}, {LIFE_MISSED_EMERALDS, 222, 0},
     {LIFE_EXIT, 223, 1}, {LIFE_DIED, 76, 0},
 };
 
