@@ -37,8 +37,17 @@ struct RouteTargets {
 };
 
 static const RouteTargets ROUTE_TARGETS[11] = {
-    {0, 0, 0, 0},  {20, 35, 3, 0}, {20, 35, 3, 0}, {20, 35, 3, 80}, {30, 45, 3, 80}, {30, 45, 3, 80},
-    {0, 85, 2, 0}, {0, 85, 2, 0},  {0, 85, 2, 0},  {0, 85, 2, 0},   {0, 85, 2, 0},
+    {0, 0, 0, 0},     // title
+    {20, 35, 3, 0},   // 201
+    {20, 35, 3, 0},   // 202
+    {20, 35, 3, 80},  // 203
+    {30, 45, 3, 80},  // 204
+    {30, 45, 3, 80},  // 205
+    {30, 45, 3, 80},  // 206
+    {30, 45, 3, 80},  // 207
+    {0, 85, 2, 0},    // 208
+    {0, 85, 2, 0},    // 209
+    {0, 85, 2, 0},    // 210
 };
 
 // The novice of the level checker on each level: how its first life ends and
@@ -50,10 +59,17 @@ struct NoviceFigures {
 };
 
 static const NoviceFigures NOVICE_FIGURES[11] = {
-    {0, 0, 0},           {LIFE_EXIT, 225, 1}, {LIFE_DIED, 127, 2},
-    {LIFE_DIED, 40, 3},  {LIFE_DIED, 210, 0}, {LIFE_DIED, 168, 0},
-    {LIFE_EXIT, 228, 1}, {LIFE_EXIT, 201, 1}, {LIFE_MISSED_EMERALDS, 222, 0},
-    {LIFE_EXIT, 223, 1}, {LIFE_DIED, 76, 0},
+    {0, 0, 0},                       // title
+    {LIFE_EXIT, 225, 1},             // 201
+    {LIFE_DIED, 127, 2},             // 202
+    {LIFE_DIED, 40, 3},              // 203
+    {LIFE_DIED, 210, 0},             // 204
+    {LIFE_DIED, 168, 0},             // 205
+    {LIFE_DIED, 137, 0},             // 206
+    {LIFE_DIED, 109, 0},             // 207
+    {LIFE_MISSED_EMERALDS, 222, 0},  // 208
+    {LIFE_EXIT, 223, 1},             // 209
+    {LIFE_DIED, 76, 0},              // 210
 };
 
 // On the levels a first-time player is not meant to finish at once, how far the
@@ -64,7 +80,12 @@ struct NoviceReach {
     int32_t share_max;
 };
 
-static const NoviceReach NOVICE_REACH[] = {{4, 60, 75}, {5, 50, 65}};
+static const NoviceReach NOVICE_REACH[] = {
+    {4, 60, 75},  // 204
+    {5, 50, 65},  // 205
+    {6, 40, 55},  // 206
+    {7, 30, 45},  // 207
+};
 
 static std::string level_entry_path(int32_t level) { return shipped_level_path(level); }
 
