@@ -215,10 +215,10 @@ static int measure_file(const char* path) {
     std::vector<double> mono = mono_of(pcm);
     printf(
         "%s: %.2f s, %.1f LUFS, LRA %.1f LU, peak %.1f dBFS, RMS %.1f dBFS, centroid %.0f Hz, 2-6 kHz %.1f dB, "
-        "correlation %.2f, balance %.1f dB\n",
+        "correlation %.2f, balance %.1f dB, median A-weighted 100 ms %.1f dBFS\n",
         path, (double)pcm.frames() / MEASURE_RATE, integrated_lufs(pcm), loudness_range_lu(pcm), peak_dbfs(pcm),
         rms_dbfs(mono), spectral_centroid(mono), 10 * log10(energy_share_band(mono, 2000, 6000) + 1e-12),
-        stereo_correlation(pcm), stereo_balance_db(pcm));
+        stereo_correlation(pcm), stereo_balance_db(pcm), song_level_db(mono));
     return 0;
 }
 
