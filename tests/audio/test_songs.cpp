@@ -7,12 +7,17 @@
 
 #include "audio/music.h"
 #include "floob.h"
+#include "song_mix.h"
 #include "support/support.h"
 #include "synth_measure.h"
 
 static bool play_built_song(int32_t id, PlayedSong& played) {
     std::string bytes = read_file(std::string(FLOOB_BINARY_DIR) + "/entries/music/" + song_entry_name(id) + ".mod");
     return play_song_as_game(std::vector<uint8_t>(bytes.begin(), bytes.end()), played);
+}
+
+static std::string song_source_path(int32_t id) {
+    return std::string(FLOOB_SOURCE_DIR) + "/assets/music/" + song_entry_name(id) + ".song";
 }
 
 // A join is heard as the next bar: no silence and no dip deeper than 20 dB under the song.
@@ -53,5 +58,38 @@ TEST(Songs, FanfareAndJingleEndWithinTheirScreens) {
         EXPECT_GE(seconds, c.shortest);
         EXPECT_LE(seconds, c.longest);
         EXPECT_LT(peak_dbfs(played.pcm), -0.1);
+    }
+}
+
+// Each song's mix, measured from its source as the audio report does: the lead stands over
+// the chords, the kit is heard, the sound is bright and wide enough, centred, with quiet
+// and loud stretches, and it plays at the level the effects are set against.
+TEST(Songs, MixesMeetTheirTargets) {
+    const int32_t songs[] = {
+        0,   // Floob 2 (Intro)
+        1,   // Go, Floob!
+        2,   // Watchout (Pt. 2)
+        6,   // In A Hurry
+        7,   // Floob 2
+        8,   // Journey
+        9,   // Run Run Run
+        10,  // Chaos
+    };
+    for (int32_t id : songs) {
+        SCOPED_TRACE(song_entry_name(id));
+        SongMix mix;
+        std::string error;
+        ASSERT_TRUE(measure_song_mix(song_source_path(id).c_str(), mix, error)) << error;
+        double lead_over_pad = mix.role_db[MIX_LEAD] - mix.role_db[MIX_PAD];
+        EXPECT_GE(lead_over_pad, 2.0);
+        EXPECT_LE(lead_over_pad, 6.0);
+        EXPECT_GE(mix.role_db[MIX_DRUMS], -10.0);
+        EXPECT_GE(mix.centroid_hz, 600.0);
+        EXPECT_GE(mix.band_2_6k_db, -12.0);
+        EXPECT_LE(mix.correlation, 0.90);
+        EXPECT_LE(fabs(mix.balance_db), 1.0);
+        EXPECT_GE(mix.range_lu, 3.0);
+        EXPECT_GE(mix.level_db, -32.0);
+        EXPECT_LE(mix.level_db, -30.0);
     }
 }

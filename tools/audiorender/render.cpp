@@ -6,7 +6,6 @@
 //   floobaudio harmony SONG.song...          strong-beat lead notes outside the chord under them
 //   floobaudio measure FILE.wav              loudness, range, spectrum and stereo figures of a WAV
 //   floobaudio compare A.wav B.wav           two renders of one song (say, by two module players)
-#include <libmodplug/modplug.h>
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -20,6 +19,7 @@
 #include "audio/sound.h"
 #include "compile.h"
 #include "floob.h"
+#include "song_mix.h"
 #include "synth_measure.h"
 #include "synth_song.h"
 
@@ -67,15 +67,6 @@ static bool write_wav(const char* path, const StereoPcm& pcm) {
     return fclose(out) == 0;
 }
 
-// Plays a module as the game does for the given number of frames.
-static bool play_module_bytes(const std::vector<uint8_t>& bytes, int64_t limit, PlayedSong& played) {
-    ModPlugFile* module = load_module_at_game_settings(bytes);
-    if (!module) return false;
-    play_through_player(module, -1, 128, limit, played);
-    ModPlug_Unload(module);
-    return true;
-}
-
 static int render_one(const char* module_path, const char* wav_path) {
     std::vector<uint8_t> bytes = read_all(module_path);
     PlayedSong played;
@@ -115,47 +106,29 @@ static void print_song_table(const std::string& music_dir, std::vector<double>& 
     level_medians.assign(LEVEL_SONGS + 1, -200);
     for (int32_t id = 0; id < SONG_COUNT; id++) {
         std::string path = song_source(music_dir, id);
-        std::vector<uint8_t> bytes;
-        SongSummary summary;
+        SongMix mix;
         std::string error;
-        if (!compile_song_role(path.c_str(), std::string(), bytes, &summary, error)) {
+        if (!measure_song_mix(path.c_str(), mix, error)) {
             printf("%-18s %s\n", song_entry_name(id), error.c_str());
             continue;
         }
-        PlayedSong played;
-        if (!play_song_as_game(bytes, played)) continue;
-        std::vector<double> mono = mono_of(played.pcm);
-        double lufs = integrated_lufs(played.pcm);
-        if (id >= 1 && id <= LEVEL_SONGS) level_medians[id] = song_level_db(mono);
-        // Each role alone, over the same stretch, against the whole mix.
-        double role_db[4] = {NAN, NAN, NAN, NAN};
-        const char* const roles[4] = {"lead", "pad", "bass", "drums"};
-        for (int32_t r = 0; r < 4; r++) {
-            std::vector<uint8_t> alone;
-            SongSummary ignored;
-            if (!compile_song_role(path.c_str(), roles[r], alone, &ignored, error)) continue;
-            PlayedSong part;
-            if (!play_module_bytes(alone, played.pcm.frames(), part)) continue;
-            if (part.pcm.frames() > 0 && peak_dbfs(part.pcm) > -90) role_db[r] = integrated_lufs(part.pcm) - lufs;
-        }
-        LoopJoins joins = measure_loop_joins(played);
+        if (id >= 1 && id <= LEVEL_SONGS) level_medians[id] = mix.level_db;
         char bars[32];
-        snprintf(bars, sizeof bars, "%d/%d", summary.distinct_bars, summary.bars);
-        printf("%-18s %-9s %5d %7s", song_entry_name(id), summary.key.c_str(), summary.bpm, bars);
-        for (double v : role_db) {
+        snprintf(bars, sizeof bars, "%d/%d", mix.summary.distinct_bars, mix.summary.bars);
+        printf("%-18s %-9s %5d %7s", song_entry_name(id), mix.summary.key.c_str(), mix.summary.bpm, bars);
+        for (double v : mix.role_db) {
             if (isnan(v))
                 printf(" %6s", "-");
             else
                 printf(" %6.1f", v);
         }
-        printf(" %6.1f %5.1f", lufs, loudness_range_lu(played.pcm));
-        if (played.joins.empty())
+        printf(" %6.1f %5.1f", mix.lufs, mix.range_lu);
+        if (mix.played.joins.empty())
             printf(" %6s %6s", "ends", "-");
         else
-            printf(" %6.0f %6.1f", joins.silence_ms, joins.dip_db);
-        printf(" %7.0f %6.1f %5.2f %6.1f  %s\n", spectral_centroid(mono),
-               10 * log10(fmax(energy_share_band(mono, 2000, 6000), 1e-12)), stereo_correlation(played.pcm),
-               stereo_balance_db(played.pcm), summary.form.c_str());
+            printf(" %6.0f %6.1f", mix.joins.silence_ms, mix.joins.dip_db);
+        printf(" %7.0f %6.1f %5.2f %6.1f  %s\n", mix.centroid_hz, mix.band_2_6k_db, mix.correlation, mix.balance_db,
+               mix.summary.form.c_str());
     }
     printf("lead/pad/bass/drums: the role's channels alone against the whole mix (LUFS difference).\n");
     printf("join: longest silence within 1 s of a loop join; dip: quietest 50 ms there against the song's median.\n");
@@ -215,10 +188,10 @@ static int measure_file(const char* path) {
     std::vector<double> mono = mono_of(pcm);
     printf(
         "%s: %.2f s, %.1f LUFS, LRA %.1f LU, peak %.1f dBFS, RMS %.1f dBFS, centroid %.0f Hz, 2-6 kHz %.1f dB, "
-        "correlation %.2f, balance %.1f dB\n",
+        "correlation %.2f, balance %.1f dB, median A-weighted 100 ms %.1f dBFS\n",
         path, (double)pcm.frames() / MEASURE_RATE, integrated_lufs(pcm), loudness_range_lu(pcm), peak_dbfs(pcm),
         rms_dbfs(mono), spectral_centroid(mono), 10 * log10(energy_share_band(mono, 2000, 6000) + 1e-12),
-        stereo_correlation(pcm), stereo_balance_db(pcm));
+        stereo_correlation(pcm), stereo_balance_db(pcm), song_level_db(mono));
     return 0;
 }
 
