@@ -69,6 +69,9 @@ TEST(Songs, MixesMeetTheirTargets) {
         0,   // Floob 2 (Intro)
         1,   // Go, Floob!
         2,   // Watchout (Pt. 2)
+        3,   // Stressed
+        4,   // Faster
+        5,   // Watchout
         6,   // In A Hurry
         7,   // Floob 2
         8,   // Journey
