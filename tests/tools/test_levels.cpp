@@ -38,7 +38,7 @@ struct RouteTargets {
 
 static const RouteTargets ROUTE_TARGETS[11] = {
     {0, 0, 0, 0},  {20, 35, 3, 0}, {20, 35, 3, 0}, {20, 35, 3, 80}, {0, 70, 2, 0}, {0, 70, 2, 0},
-    {0, 85, 2, 0}, {0, 85, 2, 0},  {0, 85, 2, 0},  {40, 55, 2, 80}, {40, 55, 2, 80},
+    {0, 85, 2, 0}, {0, 85, 2, 0},  {40, 55, 2, 80}, {40, 55, 2, 80}, {40, 55, 2, 80},
 };
 
 // The novice of the level checker on each level: how its first life ends and
@@ -52,7 +52,7 @@ struct NoviceFigures {
 static const NoviceFigures NOVICE_FIGURES[11] = {
     {0, 0, 0},           {LIFE_EXIT, 225, 1}, {LIFE_DIED, 127, 2},
     {LIFE_DIED, 40, 3},  {LIFE_DIED, 117, 0}, {LIFE_DIED, 11, 0},
-    {LIFE_EXIT, 228, 1}, {LIFE_EXIT, 201, 1}, {LIFE_MISSED_EMERALDS, 222, 0},
+    {LIFE_EXIT, 228, 1}, {LIFE_EXIT, 201, 1}, {LIFE_DIED, 93, 0},
     {LIFE_DIED, 52, 0},  {LIFE_DIED, 25, 0},
 };
 
