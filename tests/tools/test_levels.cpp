@@ -38,7 +38,7 @@ struct RouteTargets {
 
 static const RouteTargets ROUTE_TARGETS[11] = {
     {0, 0, 0, 0},  {20, 35, 3, 0}, {20, 35, 3, 0}, {20, 35, 3, 80}, {0, 70, 2, 0}, {0, 70, 2, 0},
-    {0, 85, 2, 0}, {0, 85, 2, 0},  {40, 55, 3, 80}, {40, 55, 2, 80}, {40, 55, 2, 80},
+    {0, 85, 2, 0}, {0, 85, 2, 0},  {40, 55, 3, 80}, {40, 55, 3, 80}, {40, 55, 2, 80},
 };
 
 // The novice of the level checker on each level: how its first life ends and
