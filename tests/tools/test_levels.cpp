@@ -45,9 +45,9 @@ static const RouteTargets ROUTE_TARGETS[11] = {
     {30, 45, 3, 80},  // 205
     {30, 45, 3, 80},  // 206
     {30, 45, 3, 80},  // 207
-    {0, 85, 2, 0},    // 208
-    {0, 85, 2, 0},    // 209
-    {0, 85, 2, 0},    // 210
+    {40, 55, 3, 80},  // 208
+    {40, 55, 3, 80},  // 209
+    {40, 55, 2, 80},  // 210
 };
 
 // The novice of the level checker on each level: how its first life ends and
@@ -67,9 +67,9 @@ static const NoviceFigures NOVICE_FIGURES[11] = {
     {LIFE_DIED, 168, 0},             // 205
     {LIFE_DIED, 137, 0},             // 206
     {LIFE_DIED, 109, 0},             // 207
-    {LIFE_MISSED_EMERALDS, 222, 0},  // 208
-    {LIFE_EXIT, 223, 1},             // 209
-    {LIFE_DIED, 76, 0},              // 210
+    {LIFE_DIED, 93, 0},              // 208
+    {LIFE_DIED, 52, 0},              // 209
+    {LIFE_DIED, 25, 0},              // 210
 };
 
 // On the levels a first-time player is not meant to finish at once, how far the
@@ -85,6 +85,9 @@ static const NoviceReach NOVICE_REACH[] = {
     {5, 50, 65},  // 205
     {6, 40, 55},  // 206
     {7, 30, 45},  // 207
+    {8, 20, 35},  // 208
+    {9, 10, 25},  // 209
+    {10, 0, 15},  // 210
 };
 
 static std::string level_entry_path(int32_t level) { return shipped_level_path(level); }
@@ -191,6 +194,21 @@ TEST_P(PlayLevel, TheNovicesFiguresStayAsPinned) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, PlayLevel, ::testing::Range(1, 11));
+
+// From level 4 on no level lets a first-time player get as far as the one before.
+TEST(ShippedLevels, TheNoviceGetsLessFarFromLevelToLevel) {
+    int32_t previous = 101;
+    for (int32_t level = 4; level <= 10; level++) {
+        std::string bytes = read_file(level_entry_path(level));
+        ASSERT_FALSE(bytes.empty());
+        NoviceResult r = novice_play((const uint8_t*)bytes.data(), (int32_t)bytes.size(), NOVICE_REACTION, NOVICE_LIFE_CAP);
+        ASSERT_FALSE(r.lives.empty());
+        int32_t share = novice_share(r, r.lives[0]);
+        EXPECT_LT(share, previous) << "level " << level;
+        previous = share;
+        free_map();
+    }
+}
 
 TEST(ShippedLevels, ShowNoHoles) {
     static TileMasks masks;
