@@ -487,12 +487,14 @@ TEST_F(CoreHeader, ImpossibleSizesAndDepthsAreRefused) {
     const unsigned char found[] = {0x42, 0x4d, 0x2a, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x1a, 0x00, 0x00, 0x00,
                                    0x0c, 0x00, 0x00, 0x00, 0x02, 0x01, 0xff, 0xff, 0x61, 0x50, 0x00, 0x05, 0x01, 0x19};
     std::string fuzzed(reinterpret_cast<const char*>(found), sizeof found);
-    EXPECT_EXIT(decode_to_stderr(fuzzed, 0), ::testing::ExitedWithCode(1), "Unable to load bitmap: Malformed BMP header");
+    EXPECT_EXIT(decode_to_stderr(fuzzed, 0), ::testing::ExitedWithCode(1),
+                "Unable to load bitmap: Malformed BMP header");
     EXPECT_EQ(fuzzed, read_file("fuu.xxx"));
 
     EXPECT_EXIT(decode_to_stderr(core_bmp(0, 2, 24, 16), 0), ::testing::ExitedWithCode(1), "Malformed BMP header");
     EXPECT_EXIT(decode_to_stderr(core_bmp(4, 0, 24, 16), 0), ::testing::ExitedWithCode(1), "Malformed BMP header");
-    EXPECT_EXIT(decode_to_stderr(core_bmp(60000, 60000, 24, 16), 0), ::testing::ExitedWithCode(1), "Malformed BMP header");
+    EXPECT_EXIT(decode_to_stderr(core_bmp(60000, 60000, 24, 16), 0), ::testing::ExitedWithCode(1),
+                "Malformed BMP header");
     EXPECT_EXIT(decode_to_stderr(core_bmp(4, 4, 16, 32), 0), ::testing::ExitedWithCode(1), "Malformed BMP header");
 }
 

@@ -126,7 +126,8 @@ void make_data_with_levels(const std::vector<std::string>& levels) {
     link_built_archives({"gfx.qva", "music.qva", "sound.qva"});
     std::vector<ArchiveInput> entries;
     for (int n = 0; n <= 10; n++)
-        entries.push_back(archive_entry(std::string(level_map_name(n)) + ".bin", levels[std::min<size_t>(n, levels.size() - 1)]));
+        entries.push_back(
+            archive_entry(std::string(level_map_name(n)) + ".bin", levels[std::min<size_t>(n, levels.size() - 1)]));
     write_data_archive("maps", entries);
 }
 
