@@ -1,5 +1,10 @@
 #include "levels.h"
 
+#include <string.h>
+
+#include "floob.h"
+#include "world/actors.h"
+#include "world/hero.h"
 #include "world/level.h"
 
 LevelBytes::LevelBytes(int32_t width) : columns(width), bytes(2 + 12 * (size_t)width, 0) {
@@ -47,6 +52,24 @@ TestLevel::TestLevel(int32_t width) : LevelBytes(width) {
 }
 
 void TestLevel::pit(int32_t first, int32_t count) { fill(first, first + count - 1, TEST_GROUND_ROW, 11, 0); }
+
+static int32_t test_map_cells[TEST_MAP_COLUMNS * 12];
+
+void use_test_map(int32_t columns) {
+    clear_enemies();
+    clear_tile_effects();
+    clear_hero_latches();
+    memset(test_map_cells, 0, sizeof test_map_cells);
+    map_cells = test_map_cells;
+    map_columns = columns < TEST_MAP_COLUMNS ? columns : TEST_MAP_COLUMNS;
+    camera_x = 0;
+    platform_count = 0;
+    death_message[0] = 0;
+}
+
+void put_cell(int32_t column, int32_t row, int32_t code) {
+    if (column >= 0 && column < TEST_MAP_COLUMNS && row >= 0 && row < 12) test_map_cells[column * 12 + row] = code;
+}
 
 std::string shipped_level_path(int32_t level) {
     return std::string(FLOOB_BINARY_DIR) + "/entries/maps/" + level_map_name(level) + ".bin";

@@ -45,6 +45,14 @@ struct TestLevel : LevelBytes {
     void pit(int32_t first, int32_t count);
 };
 
+// The world's map set up directly, without the loader, so that any width up to
+// TEST_MAP_COLUMNS can be used: columns of air, with the enemies, tile effects,
+// elevators, hero latches, camera and death message cleared.
+enum { TEST_MAP_COLUMNS = 100 };
+void use_test_map(int32_t columns);
+// One cell of that map.
+void put_cell(int32_t column, int32_t row, int32_t code);
+
 // The built level file of level 0..10 (build/entries/maps/floob2NN.bin), and its stored route.
 std::string shipped_level_path(int32_t level);
 std::string shipped_route_path(int32_t level);
