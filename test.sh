@@ -2,9 +2,9 @@
 # Sets up and builds everything, then runs the whole test suite: the unit and
 # game tests (headless), the smoke test under Xvfb, the scripted sessions and the
 # level routes; then the hardening checks: the real binary under valgrind, the
-# whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer, a
-# short run of every fuzz target, and the Debian package built and checked by
-# lintian.
+# whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer,
+# clang-tidy over the game, tools and benchmarks, a short run of every fuzz
+# target, and the Debian package built and checked by lintian.
 #   ./test.sh            everything
 #   ./test.sh --quick    the main suite only
 set -euo pipefail
@@ -15,5 +15,6 @@ jobs=$(nproc 2>/dev/null || echo 2)
 [ "${1:-}" = "--quick" ] && exit 0
 JOBS=$jobs "$top/scripts/check_memory.sh" "$top/build"
 JOBS=$jobs "$top/scripts/check_sanitize.sh" "$top/build-sanitize"
+JOBS=$jobs "$top/scripts/check_tidy.sh" "$top/build"
 JOBS=$jobs FUZZ_SECONDS=${FUZZ_SECONDS:-30} "$top/scripts/check_fuzz.sh" "$top/build-fuzz"
 "$top/scripts/check_package.sh" "$top/build-package"

@@ -2,9 +2,8 @@
 #ifndef AUDIO_MUSIC_H
 #define AUDIO_MUSIC_H
 
+#include <libmodplug/modplug.h>
 #include <stdint.h>
-
-typedef struct _ModPlugFile ModPlugFile;
 
 const char* song_entry_name(int32_t id);
 const char* song_title(int32_t id);

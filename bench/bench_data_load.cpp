@@ -68,7 +68,7 @@ int32_t decode_all_images() {
 
 void BM_OpenArchives(benchmark::State& state) {
     setup_frame();
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         archive_close_all();
         archive_open_all();
     }
@@ -84,7 +84,7 @@ void BM_InflateEveryEntry(benchmark::State& state) {
     archive_close_all();
     archive_open_all();
     int64_t bytes = 0;
-    for (auto _ : state) bytes = inflate_all();
+    for ([[maybe_unused]] auto _ : state) bytes = inflate_all();
     state.counters["unpacked_bytes"] = (double)bytes;
     state.SetBytesProcessed(state.iterations() * bytes);
     archive_close_all();
@@ -96,7 +96,7 @@ BENCHMARK(BM_InflateEveryEntry)->Unit(benchmark::kMillisecond);
 void BM_OpenAndDecodeEveryImage(benchmark::State& state) {
     setup_frame();
     int32_t images = 0;
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         archive_close_all();
         archive_open_all();
         images = decode_all_images();

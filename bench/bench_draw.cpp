@@ -99,7 +99,7 @@ static void BM_DrawPlayFrame(benchmark::State& state) {
     }
     build_busy_screen();
     int32_t frame = 200;
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         draw_play_screen(frame, &bench_hero);
         frame = frame == 260 ? 200 : frame + 1;
         benchmark::ClobberMemory();
@@ -118,7 +118,7 @@ static void BM_DrawAndPresentSimple(benchmark::State& state) {
     }
     build_busy_screen();
     int32_t frame = 200;
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         draw_play_screen(frame, &bench_hero);
         present_frame();
         frame = frame == 260 ? 200 : frame + 1;
@@ -136,7 +136,7 @@ static void BM_DrawAndPresentZoom4Depth24(benchmark::State& state) {
     build_busy_screen();
     scale_mode = (int32_t)state.range(0);
     int32_t frame = 200;
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         draw_play_screen(frame, &bench_hero);
         present_frame();
         frame = frame == 260 ? 200 : frame + 1;

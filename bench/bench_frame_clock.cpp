@@ -42,7 +42,7 @@ void BM_FrameClock600(benchmark::State& state) {
     std::vector<double> periods((size_t)FRAMES);
     double fps = 0, p99 = 0, longest = 0, cpu_share = 0;
     int32_t skipped = 0;
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         volatile int32_t sink = 0;
         skipped = 0;
         frame_timer_reset();
@@ -112,7 +112,7 @@ struct SimulatedCase {
 void run_simulated(benchmark::State& state, const SimulatedCase& sim) {
     const int32_t FRAMES = 3600;
     double logic_fps = 0, drawn_fps = 0, sleeps_per_frame = 0;
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         set_frame_clock(sim_ticks, sim_sleep);
         sim_us = 100000000ull + 370;
         sim_tick_us = (uint64_t)sim.tick_ms * 1000;

@@ -63,7 +63,7 @@ void bench_logic_frame(benchmark::State& state) {
     start_y = 0;
     place_hero(&hero);
     int32_t frame = 0;
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         run_frame(&hero, frame++);
         benchmark::DoNotOptimize(hero);
     }

@@ -42,7 +42,7 @@ static void BM_MusicMix(benchmark::State& state) {
     music_current_volume = music_user_volume = 128;
     ModPlug_SetMasterVolume(module, 128);
     std::vector<uint8_t> buffer(BENCH_FRAMES * 4);
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         music_mix(module, buffer.data(), (int)buffer.size());
         benchmark::DoNotOptimize(buffer.data());
     }

@@ -85,7 +85,7 @@ void bench_filter(benchmark::State& state) {
     int32_t saved = scale_path;
     scale_path = (int32_t)state.range(3);
     FILTER();  // warm: the benchmark measures the hot case
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         FILTER();
         benchmark::ClobberMemory();
     }
@@ -99,7 +99,7 @@ void bench_memcpy(benchmark::State& state) {
     size_t bytes = (size_t)display_surface->pitch * display_surface->h;
     static uint8_t source[1280 * 960 * 4];
     memset(source, 1, sizeof source);
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         memcpy(display_surface->pixels, source, bytes);
         benchmark::ClobberMemory();
     }

@@ -317,8 +317,10 @@ static void bilinear_avx2(int32_t k, int32_t bpp) {
         }
         if (y == 0) continue;
         int32_t up = y - 1;
+        // The kernels write three rows or, at factor 4, four.
+        int32_t rows = k == 4 ? 4 : 3;
         uint8_t* out[4];
-        for (int32_t j = 0; j < k; j++) out[j] = picture_row(k * up + j);
+        for (int32_t j = 0; j < rows; j++) out[j] = picture_row(k * up + j);
         down_avx2_rows(across[up % 2], across[(y < SCALE_SRC_H ? y : up) % 2], out, row, k, wide16);
     }
 }

@@ -10,7 +10,7 @@ build=${1:-$top/build}
 
 packages=(build-essential cmake ninja-build pkg-config libsdl1.2-dev libsdl-mixer1.2-dev libmodplug-dev zlib1g-dev
           libgtest-dev libbenchmark-dev xvfb xauth x11-utils x11-apps xdotool libsdl1.2-compat
-          clang libclang-rt-14-dev valgrind
+          clang libclang-rt-14-dev clang-tidy-14 valgrind
           debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream man-db groff-base)
 missing=()
 for p in "${packages[@]}"; do

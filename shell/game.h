@@ -2,9 +2,9 @@
 #ifndef SHELL_GAME_H
 #define SHELL_GAME_H
 
-#include "floob.h"
+#include <libmodplug/modplug.h>
 
-typedef struct _ModPlugFile ModPlugFile;
+#include "floob.h"
 
 extern ModPlugFile* current_module;  // the music module owned by the loop, or null
 

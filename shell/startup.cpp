@@ -233,13 +233,13 @@ static void apply_volumes() {
 void load_default_backdrop() {
     if (back_image) free_image(back_image);
     back_image = load_image(BACKDROP_DEFAULT, 0, 0, 0, 0);
-    strcpy(backdrop_name, BACKDROP_DEFAULT);
+    snprintf(backdrop_name, sizeof backdrop_name, "%s", BACKDROP_DEFAULT);
 }
 
 void free_backdrop() {
     if (back_image) free_image(back_image);
     back_image = nullptr;
-    strcpy(backdrop_name, BACKDROP_DEFAULT);
+    snprintf(backdrop_name, sizeof backdrop_name, "%s", BACKDROP_DEFAULT);
 }
 
 static int is_blank_byte(uint8_t c) { return c == ' ' || c == '\t' || c == '\r'; }
@@ -295,7 +295,7 @@ int find_level_backdrop(const char* map_name, char* image_name) {
 void choose_level_backdrop(const char* map_name) {
     if (!back_image) return;
     char wanted[BACKDROP_NAME_BYTES];
-    if (!find_level_backdrop(map_name, wanted)) strcpy(wanted, BACKDROP_DEFAULT);
+    if (!find_level_backdrop(map_name, wanted)) snprintf(wanted, sizeof wanted, "%s", BACKDROP_DEFAULT);
     if (strcmp(wanted, backdrop_name) == 0) return;
     SDL_Surface* image = nullptr;
     if (strcmp(wanted, BACKDROP_DEFAULT) != 0) image = load_optional_image(wanted, 0, 0, 0, 0);
@@ -310,7 +310,7 @@ void choose_level_backdrop(const char* map_name) {
     }
     free_image(back_image);
     back_image = image;
-    strcpy(backdrop_name, wanted);
+    snprintf(backdrop_name, sizeof backdrop_name, "%s", wanted);
 }
 
 static void shut_down() {

@@ -177,9 +177,9 @@ static void choose_option_row() {
         case 6:
             up2jump = 0;
             apply_default_bindings();
-            mus_volume = 100;
-            set_music_volume(128);
-            sfx_volume = 15;
+            mus_volume = config_default(&mus_volume);
+            set_music_volume(mus_volume * 128 / 100);
+            sfx_volume = config_default(&sfx_volume);
             sound_apply_volume();
             title.options_changed = 1;
             title.repeat_delay = REPEAT_FRAMES;

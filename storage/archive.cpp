@@ -22,8 +22,8 @@ struct ArchiveEntry {
 
 struct ArchiveSlot {
     FILE* file;
-    uint32_t entry_count;
     ArchiveEntry* index;
+    uint32_t entry_count;
     uint32_t file_size;  // bytes in the open file, to keep every read inside it
 };
 

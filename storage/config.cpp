@@ -123,6 +123,12 @@ void config_defaults() { reset_settings(RESET_SOUND); }
 
 void apply_default_bindings() { reset_settings(RESET_BINDINGS); }
 
+int32_t config_default(const int32_t* value) {
+    for (const ConfigSetting& s : CONFIG_SETTINGS)
+        if (s.value == value && s.kind != SETTING_FLAG) return s.start;
+    return 0;
+}
+
 // Appends "key=value\n"; the buffer is far larger than the 29 lines can get.
 static void append_setting(char* text, uint32_t* length, const ConfigSetting& s) {
     int32_t value = *s.value;

@@ -16,6 +16,8 @@ extern int32_t mp_surround_delay;
 
 // Restores the built-in defaults of the values above and of the volumes.
 void config_defaults();
+// The built-in default of the setting kept in value, 0 for a variable that is no setting.
+int32_t config_default(const int32_t* value);
 void config_load();
 void config_save();
 

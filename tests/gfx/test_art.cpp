@@ -469,21 +469,10 @@ namespace {
 // Packs the built entries of one archive folder, plus extra ones, into data/NAME.qva.
 void pack_built(const std::string& folder, const std::vector<ArchiveInput>& extra) {
     std::vector<ArchiveInput> entries;
-    std::string dir = std::string(FLOOB_BINARY_DIR) + "/entries/" + folder;
-    std::string names;
-    ASSERT_EQ(0, run_command("ls " + dir, &names));
-    std::istringstream list(names);
-    std::string name;
-    while (list >> name) {
-        if (name == "backdrops.tab") continue;
-        std::string bytes = read_file(dir + "/" + name);
-        entries.push_back({name, Bytes(bytes.begin(), bytes.end())});
-    }
+    for (const ArchiveInput& in : built_entries(folder))
+        if (in.name != "backdrops.tab") entries.push_back(in);
     entries.insert(entries.end(), extra.begin(), extra.end());
-    Bytes packed;
-    std::string error;
-    ASSERT_TRUE(write_archive(entries, packed, error)) << error;
-    ASSERT_TRUE(write_file("data/" + folder + ".qva", std::string(packed.begin(), packed.end())));
+    write_data_archive(folder, entries);
 }
 
 // Opens the game on ./data holding the built images and levels, with the given backdrop
@@ -494,8 +483,7 @@ void open_with_backdrop_data(const std::string& table, const std::vector<Archive
     std::vector<ArchiveInput> maps;
     if (!table.empty()) maps.push_back({"backdrops.tab", Bytes(table.begin(), table.end())});
     pack_built("maps", maps);
-    for (const char* name : {"music.qva", "sound.qva"})
-        ASSERT_EQ(0, symlink((built_data_dir() + "/" + name).c_str(), (std::string("data/") + name).c_str()));
+    link_built_archives({"music.qva", "sound.qva"});
     ASSERT_EQ(1, replay_open_game());
     load_default_backdrop();
 }

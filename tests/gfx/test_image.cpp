@@ -1,6 +1,6 @@
 // Images: decoding with colour keys in 16-bit, 24-bit and paletted formats, the
 // failure messages, cutting the tile sheet and its phased pairs, the visibility
-// window of draw_tile and the dim panel.
+// window of draw_tile, the dim panel, and the refusal of impossible core headers.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -69,34 +69,25 @@ std::string bmp24(int w, int h, const std::vector<uint32_t>& rgb) {
     return std::string(out.begin(), out.end());
 }
 
-void put16(std::string& s, uint32_t v) {
-    s += (char)(v & 0xFF);
-    s += (char)((v >> 8) & 0xFF);
-}
-void put32(std::string& s, uint32_t v) {
-    put16(s, v & 0xFFFF);
-    put16(s, v >> 16);
-}
-
 // An 8-bit paletted BMP, rows given top-down as palette indices.
 std::string bmp8(int w, int h, const std::vector<uint32_t>& palette, const std::vector<uint8_t>& indices) {
     int row = (w + 3) & ~3;
     uint32_t offset = 54 + 4 * palette.size();
     std::string s = "BM";
-    put32(s, offset + row * h);
-    put32(s, 0);
-    put32(s, offset);
-    put32(s, 40);
-    put32(s, w);
-    put32(s, h);
-    put16(s, 1);
-    put16(s, 8);
-    put32(s, 0);
-    put32(s, row * h);
-    put32(s, 2835);
-    put32(s, 2835);
-    put32(s, palette.size());
-    put32(s, 0);
+    put_le32(s, offset + row * h);
+    put_le32(s, 0);
+    put_le32(s, offset);
+    put_le32(s, 40);
+    put_le32(s, w);
+    put_le32(s, h);
+    put_le16(s, 1);
+    put_le16(s, 8);
+    put_le32(s, 0);
+    put_le32(s, row * h);
+    put_le32(s, 2835);
+    put_le32(s, 2835);
+    put_le32(s, palette.size());
+    put_le32(s, 0);
     for (uint32_t c : palette) {
         s += (char)(c & 0xFF);
         s += (char)((c >> 8) & 0xFF);
@@ -248,15 +239,7 @@ TEST_F(FrameTest, PalettedImagesKeyTheMatchingIndexOrIndexZero) {
 
 TEST_F(FrameTest, LoadImageReadsTheGraphicsArchive) {
     use_frame(24);
-    Bytes archive;
-    std::string error;
-    ArchiveInput in;
-    in.name = "logo.bmp";
-    std::string bytes = bmp24(2, 2, {0x112233, 0x445566, 0x778899, 0xAABBCC});
-    in.data.assign(bytes.begin(), bytes.end());
-    ASSERT_TRUE(write_archive({in}, archive, error)) << error;
-    mkdir("data", 0755);
-    ASSERT_TRUE(write_file("data/gfx.qva", std::string(archive.begin(), archive.end())));
+    write_data_archive("gfx", {archive_entry("logo.bmp", bmp24(2, 2, {0x112233, 0x445566, 0x778899, 0xAABBCC}))});
     archive_open_all();
     SDL_Surface* logo = load_image("logo", 1, 255, 0, 255);
     ASSERT_NE(nullptr, logo);
@@ -271,9 +254,9 @@ void tiles_to_stderr() {
     tiles_init();
 }
 
-void decode_to_stderr(const std::string& bytes) {
+void decode_to_stderr(const std::string& bytes, int keyed = 1) {
     dup2(2, 1);
-    decode(bytes, 1);
+    decode(bytes, keyed);
 }
 
 TEST_F(FrameTest, FailuresEndWithTheirMessages) {
@@ -319,14 +302,7 @@ std::vector<uint32_t> coded_sheet(int w, int h) {
 Rgb sheet_colour(int x, int y) { return Rgb{x & 0xFF, y, 64 + x / 256}; }
 
 void install_blocks(const std::string& bmp) {
-    Bytes archive;
-    std::string error;
-    ArchiveInput in;
-    in.name = "blocks.bmp";
-    in.data.assign(bmp.begin(), bmp.end());
-    ASSERT_TRUE(write_archive({in}, archive, error)) << error;
-    mkdir("data", 0755);
-    ASSERT_TRUE(write_file("data/gfx.qva", std::string(archive.begin(), archive.end())));
+    write_data_archive("gfx", {archive_entry("blocks.bmp", bmp)});
     archive_close_all();
     archive_open_all();
 }
@@ -461,6 +437,65 @@ TEST_P(ImageFormats, DimPanelHalvesThePlayAreaAndLeavesTheStatusLine) {
     }
     EXPECT_EQ(before, pixel_at(frame_surface, 0, 192));
     EXPECT_EQ(before, pixel_at(frame_surface, 319, 239));
+}
+
+// Bitmaps with the old 12-byte core header: a sane one decodes, while one
+// whose sizes or depth cannot be real is refused with "Malformed BMP header"
+// before the decoder allocates a surface of the size it claims.
+
+// A core-header bitmap of 24-bit pixels, bottom row first, rows padded to 4 bytes.
+std::string core_bmp(uint32_t width, uint32_t height, uint32_t bits, uint32_t pixel_bytes) {
+    std::string dib;
+    put_le32(dib, 12);
+    put_le16(dib, width);
+    put_le16(dib, height);
+    put_le16(dib, 1);
+    put_le16(dib, bits);
+    std::string bmp = "BM";
+    put_le32(bmp, 14 + 12 + pixel_bytes);
+    put_le32(bmp, 0);
+    put_le32(bmp, 14 + 12);
+    return bmp + dib + std::string(pixel_bytes, '\x40');
+}
+
+class CoreHeader : public ::testing::Test {
+   protected:
+    void SetUp() override {
+        saved_frame = frame_surface;
+        frame_surface = SDL_CreateRGBSurface(SDL_SWSURFACE, 320, 240, 16, 0xF800, 0x07E0, 0x001F, 0);
+        ASSERT_NE(nullptr, frame_surface);
+    }
+    void TearDown() override {
+        SDL_FreeSurface(frame_surface);
+        frame_surface = saved_frame;
+    }
+    SDL_Surface* saved_frame = nullptr;
+};
+
+TEST_F(CoreHeader, SaneCoreBitmapDecodes) {
+    TempDir dir;
+    SDL_Surface* image = decode(core_bmp(3, 2, 24, 2 * 12), 0);
+    ASSERT_NE(nullptr, image);
+    EXPECT_EQ(3, image->w);
+    EXPECT_EQ(2, image->h);
+    free_image(image);
+}
+
+TEST_F(CoreHeader, ImpossibleSizesAndDepthsAreRefused) {
+    TempDir dir;
+    // Found by fuzzing: 258 x 65535 at a depth no bitmap has.
+    const unsigned char found[] = {0x42, 0x4d, 0x2a, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x1a, 0x00, 0x00, 0x00,
+                                   0x0c, 0x00, 0x00, 0x00, 0x02, 0x01, 0xff, 0xff, 0x61, 0x50, 0x00, 0x05, 0x01, 0x19};
+    std::string fuzzed(reinterpret_cast<const char*>(found), sizeof found);
+    EXPECT_EXIT(decode_to_stderr(fuzzed, 0), ::testing::ExitedWithCode(1),
+                "Unable to load bitmap: Malformed BMP header");
+    EXPECT_EQ(fuzzed, read_file("fuu.xxx"));
+
+    EXPECT_EXIT(decode_to_stderr(core_bmp(0, 2, 24, 16), 0), ::testing::ExitedWithCode(1), "Malformed BMP header");
+    EXPECT_EXIT(decode_to_stderr(core_bmp(4, 0, 24, 16), 0), ::testing::ExitedWithCode(1), "Malformed BMP header");
+    EXPECT_EXIT(decode_to_stderr(core_bmp(60000, 60000, 24, 16), 0), ::testing::ExitedWithCode(1),
+                "Malformed BMP header");
+    EXPECT_EXIT(decode_to_stderr(core_bmp(4, 4, 16, 32), 0), ::testing::ExitedWithCode(1), "Malformed BMP header");
 }
 
 }  // namespace

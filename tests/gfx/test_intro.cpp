@@ -1,7 +1,6 @@
 // The intro screens: the logo's slide and its jingle, the warning and credits
 // screens with their blink counters, and the runner's start index in test mode.
 #include <SDL.h>
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -52,37 +51,23 @@ std::string bmp_of_size(int32_t w, int32_t h) {
     return bytes;
 }
 
-// Packs the built entries of one archive into data/<archive>.qva, replacing
-// or leaving out the named entries.
+// Packs the built entries of one archive into data/<archive>.qva with the
+// named entry's bytes replaced, or left out when they are empty.
 void pack_entries(const std::string& archive, const std::string& replace, const std::string& bytes) {
-    std::string folder = std::string(FLOOB_BINARY_DIR) + "/entries/" + archive;
     std::vector<ArchiveInput> entries;
-    DIR* dir = opendir(folder.c_str());
-    ASSERT_NE(nullptr, dir);
-    while (dirent* e = readdir(dir)) {
-        std::string name = e->d_name;
-        if (name == "." || name == "..") continue;
-        ArchiveInput in;
-        in.name = name;
-        std::string data = name == replace ? bytes : read_file(folder + "/" + name);
-        if (name == replace && bytes.empty()) continue;
-        in.data.assign(data.begin(), data.end());
-        entries.push_back(in);
+    for (const ArchiveInput& in : built_entries(archive)) {
+        if (in.name != replace)
+            entries.push_back(in);
+        else if (!bytes.empty())
+            entries.push_back(archive_entry(in.name, bytes));
     }
-    closedir(dir);
-    Bytes packed;
-    std::string error;
-    ASSERT_TRUE(write_archive(entries, packed, error)) << error;
-    ASSERT_TRUE(write_file("data/" + archive + ".qva", std::string(packed.begin(), packed.end())));
+    write_data_archive(archive, entries);
 }
 
 // A data directory of the built archives with the logo or the jingle changed.
 void make_data(const std::string& logo_bmp, bool with_jingle) {
     ASSERT_EQ(0, mkdir("data", 0755));
-    for (const char* name : {"maps.qva", "sound.qva"}) {
-        std::string from = built_data_dir() + "/" + name;
-        ASSERT_EQ(0, symlink(from.c_str(), (std::string("data/") + name).c_str()));
-    }
+    link_built_archives({"maps.qva", "sound.qva"});
     pack_entries("gfx", "qv-logo.bmp",
                  logo_bmp.empty() ? read_file(std::string(FLOOB_BINARY_DIR) + "/entries/gfx/qv-logo.bmp") : logo_bmp);
     pack_entries("music", "y.jingle.mod",

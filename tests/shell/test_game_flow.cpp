@@ -14,61 +14,19 @@
 #include "shell/frame.h"
 #include "shell/game.h"
 #include "shell/replay.h"
+#include "support/levels.h"
 #include "support/support.h"
 #include "world/level.h"
 
 namespace {
 
-enum { COLUMNS = 40, ROWS = 12, FLOOR = 21, MARKER = 65, SPIKES = 105, POST = 17, MAX_SNAPS = 20000 };
-
-struct Sketch {
-    uint8_t cells[COLUMNS][ROWS];
-};
-
-Sketch floor_level() {
-    Sketch s = {};
-    for (int c = 0; c < COLUMNS; c++) s.cells[c][ROWS - 1] = FLOOR;
-    s.cells[2][10] = MARKER;  // start at x 32, y 160
-    return s;
-}
-
-void put_exit(Sketch& s, int column) {
-    s.cells[column][9] = 27;
-    s.cells[column + 1][9] = 28;
-    s.cells[column][10] = 47;
-    s.cells[column + 1][10] = 48;
-}
-
-std::string level_bytes(const Sketch& s) {
-    std::string bytes;
-    bytes.push_back((char)((COLUMNS - 1) & 0xff));
-    bytes.push_back((char)((COLUMNS - 1) >> 8));
-    for (int c = 0; c < COLUMNS; c++)
-        for (int r = 0; r < ROWS; r++) bytes.push_back((char)s.cells[c][r]);
-    return bytes;
-}
+enum { SPIKES = 105, POST = 17, MAX_SNAPS = 20000 };
 
 // A data directory with the built images, sounds and music and our own maps:
-// floob200 (the title) and floob201 are given, the other levels are plain floors.
+// floob200 (the title) and floob201 are given, the other levels are plain floors;
+// maps/test.bin holds level 1 too.
 void make_data(const std::string& title, const std::string& level1) {
-    ASSERT_EQ(0, mkdir("data", 0755));
-    const char* linked[] = {"gfx.qva", "music.qva", "sound.qva"};
-    for (const char* name : linked) {
-        std::string from = built_data_dir() + "/" + name;
-        ASSERT_EQ(0, symlink(from.c_str(), (std::string("data/") + name).c_str()));
-    }
-    std::vector<ArchiveInput> entries;
-    for (int n = 0; n <= 10; n++) {
-        ArchiveInput in;
-        in.name = "floob2" + std::string(n < 10 ? "0" : "") + std::to_string(n) + ".bin";
-        std::string bytes = n == 0 ? title : n == 1 ? level1 : level_bytes(floor_level());
-        in.data.assign(bytes.begin(), bytes.end());
-        entries.push_back(in);
-    }
-    Bytes packed;
-    std::string error;
-    ASSERT_TRUE(write_archive(entries, packed, error)) << error;
-    ASSERT_TRUE(write_file("data/maps.qva", std::string(packed.begin(), packed.end())));
+    make_data_with_levels({title, level1, plain_floor_level()});
     ASSERT_EQ(0, mkdir("maps", 0755));
     ASSERT_TRUE(write_file("maps/test.bin", level1));
 }
@@ -128,9 +86,9 @@ class GameFlow : public ::testing::Test {
     void SetUp() override {
         apply_default_bindings();
         up2jump = 0;
-        Sketch level = floor_level();
-        put_exit(level, 30);
-        make_data(level_bytes(floor_level()), level_bytes(level));
+        LevelBytes level = floor_level();
+        level.put_exit(30, 10);
+        make_data(plain_floor_level(), level.text());
     }
     void TearDown() override { apply_default_bindings(); }
 };
@@ -282,10 +240,10 @@ TEST_F(GameFlow, EscapeDuringGetReadyIsNoticedAtFrame181AfterOneUpdate) {
 }
 
 TEST_F(GameFlow, DeathRestartsAtTheCheckpoint) {
-    Sketch level = floor_level();
-    level.cells[10][10] = POST;
-    level.cells[16][10] = SPIKES;
-    ASSERT_TRUE(write_file("maps/test.bin", level_bytes(level)));
+    LevelBytes level = floor_level();
+    level.set(10, 10, POST);
+    level.set(16, 10, SPIKES);
+    ASSERT_TRUE(write_file("maps/test.bin", level.text()));
     run_script("181 - -\n600 R -\n", 1);
     int32_t hop = find_snap(0, [](const Snap& s) { return s.dying == 1; });
     ASSERT_GE(hop, 0) << "the spikes never killed the hero";

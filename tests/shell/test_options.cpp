@@ -263,6 +263,10 @@ TEST_F(Options, ResetToDefaultKeepsTheSoundCheckTrackAndIsWrittenOnBack) {
     EXPECT_NE(std::string::npos, config.find("mus_volume=100\n")) << config;
     EXPECT_NE(std::string::npos, config.find("sfx_volume=15\n")) << config;
     EXPECT_NE(std::string::npos, config.find("up2jump=0\n")) << config;
+    // The reset gives the volumes of a fresh configuration, whatever they are.
+    config_defaults();
+    EXPECT_EQ(mus_volume, snaps[reset].mus);
+    EXPECT_EQ(sfx_volume, snaps[reset].sfx);
 }
 
 TEST_F(Options, UseUpToJumpToggles) {

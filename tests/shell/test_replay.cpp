@@ -8,6 +8,7 @@
 #include "shell/frame.h"
 #include "shell/game.h"
 #include "shell/replay.h"
+#include "support/levels.h"
 #include "support/support.h"
 
 namespace {
@@ -108,19 +109,10 @@ TEST(ReplayPlayback, SimulatedClockNeverSkipsDrawing) {
 // A level of 40 columns: floor, start at x 32, the exit at column 30, and
 // optionally one emerald on the way.
 std::string runner_level(int emerald) {
-    std::string bytes;
-    bytes.push_back(39);
-    bytes.push_back(0);
-    for (int c = 0; c < 40; c++) {
-        char column[12] = {};
-        column[11] = 21;
-        if (c == 2) column[10] = 65;
-        if (c == 12 && emerald) column[10] = 41;
-        if (c == 30) column[9] = 27, column[10] = 47;
-        if (c == 31) column[9] = 28, column[10] = 48;
-        bytes.append(column, 12);
-    }
-    return bytes;
+    LevelBytes level = floor_level();
+    if (emerald) level.set(12, 10, 41);
+    level.put_exit(30, 10);
+    return level.text();
 }
 
 TEST(ReplayRunner, ProvesTheExitIsReachedAndReportsWhatWasLeft) {

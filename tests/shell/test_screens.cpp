@@ -19,6 +19,7 @@
 #include "shell/replay.h"
 #include "storage/hiscore.h"
 #include "storage/savegame.h"
+#include "support/levels.h"
 #include "support/support.h"
 #include "world/level.h"
 
@@ -28,21 +29,9 @@ enum { MAX_SNAPS = 6000 };
 
 // A floor with the start in column 2 and an open exit in columns 6 and 7.
 std::string exit_level() {
-    std::string bytes;
-    bytes.push_back((char)39);
-    bytes.push_back((char)0);
-    for (int c = 0; c < 40; c++) {
-        for (int r = 0; r < 12; r++) {
-            int code = r == 11 ? 21 : 0;
-            if (c == 2 && r == 10) code = 65;
-            if (c == 6 && r == 9) code = 27;
-            if (c == 7 && r == 9) code = 28;
-            if (c == 6 && r == 10) code = 47;
-            if (c == 7 && r == 10) code = 48;
-            bytes.push_back((char)code);
-        }
-    }
-    return bytes;
+    LevelBytes level = floor_level();
+    level.put_exit(6, 10);
+    return level.text();
 }
 
 void make_data() { make_data_with_maps(exit_level()); }

@@ -1,5 +1,5 @@
 // The high-score table: the fresh table, the obscured file and its checks,
-// the "CHEATER" answer, short files, and sorting new entries in.
+// the "CHEATER" answer, short and unsorted files, and sorting new entries in.
 #include <gtest/gtest.h>
 #include <string.h>
 
@@ -271,4 +271,46 @@ TEST(HiscoreInsert, ScoreNotBeatingTheLastEntryIsRefused) {
     EXPECT_EQ(-1, hiscore_insert(-5, "NOPE"));
     EXPECT_EQ(100, hiscore_table[9].score);
     EXPECT_EQ("", entry_name(9));
+}
+
+// A file whose entries are out of order (edited by hand or damaged) is read
+// into a table in descending order, so that the qualifying check against
+// entry 9 and the insertion still work.
+TEST(HiscoreUnsortedFile, EntriesComeOutInDescendingOrderKeepingTies) {
+    TempDir dir;
+    int s = start_value();
+    // The best score stands last, two equal scores in the middle.
+    const char* names[10] = {"ANNA", "BEN", "CARL", "DORA", "EMIL", "FINN", "GRETA", "HUGO", "IDA", "MAX"};
+    const int32_t scores[10] = {900, 800, 700, 600, 600, 400, 300, 200, 100, 49000};
+    std::string plain;
+    for (int i = 0; i < 10; i++) plain += plain_entry(names[i], 0, scores[i]);
+    ASSERT_TRUE(write_file(SCORE_FILE, encode(plain, s)));
+
+    hiscore_reset_table();
+    hiscore_load();
+    EXPECT_STREQ("MAX", hiscore_table[0].name);
+    EXPECT_EQ(49000, hiscore_table[0].score);
+    EXPECT_STREQ("ANNA", hiscore_table[1].name);
+    EXPECT_STREQ("DORA", hiscore_table[4].name);
+    EXPECT_STREQ("EMIL", hiscore_table[5].name);
+    EXPECT_STREQ("IDA", hiscore_table[9].name);
+    for (int i = 1; i < 10; i++) EXPECT_GE(hiscore_table[i - 1].score, hiscore_table[i].score) << i;
+
+    // A score above the lowest entry (100) now qualifies and goes in at once.
+    EXPECT_EQ(1, hiscore_insert(1000, "NEW"));
+    EXPECT_STREQ("NEW", hiscore_table[1].name);
+    EXPECT_STREQ("HUGO", hiscore_table[9].name);
+}
+
+TEST(HiscoreUnsortedFile, ShortUnsortedFileKeepsMadeUpEntriesBelowKeptOnes) {
+    TempDir dir;
+    int s = start_value();
+    std::string plain = plain_entry("LOW", 0, 150) + plain_entry("HIGH", 0, 3000);
+    ASSERT_TRUE(write_file(SCORE_FILE, encode(plain, s)));
+
+    hiscore_reset_table();
+    hiscore_load();
+    EXPECT_STREQ("HIGH", hiscore_table[0].name);
+    EXPECT_STREQ("LOW", hiscore_table[1].name);
+    for (int i = 1; i < 10; i++) EXPECT_GE(hiscore_table[i - 1].score, hiscore_table[i].score) << i;
 }

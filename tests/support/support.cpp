@@ -1,5 +1,6 @@
 #include "support.h"
 
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -7,9 +8,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "compile.h"
+#include "levels.h"
 #include "world/level.h"
 
 TempDir::TempDir(bool with_data) {
@@ -68,30 +71,66 @@ int run_command(const std::string& command, std::string* output) {
     return WEXITSTATUS(status);
 }
 
-void make_data_with_maps(const std::string& level) {
-    ASSERT_EQ(0, mkdir("data", 0755));
-    for (const char* name : {"gfx.qva", "music.qva", "sound.qva"}) {
+void put_le16(std::string& out, uint32_t value) {
+    out += (char)(value & 0xFF);
+    out += (char)((value >> 8) & 0xFF);
+}
+
+void put_le32(std::string& out, uint32_t value) {
+    put_le16(out, value & 0xFFFF);
+    put_le16(out, value >> 16);
+}
+
+void link_built_archives(const std::vector<std::string>& names) {
+    mkdir("data", 0755);
+    for (const std::string& name : names) {
         std::string from = built_data_dir() + "/" + name;
-        ASSERT_EQ(0, symlink(from.c_str(), (std::string("data/") + name).c_str()));
+        ASSERT_EQ(0, symlink(from.c_str(), ("data/" + name).c_str())) << name;
     }
+}
+
+std::vector<ArchiveInput> built_entries(const std::string& archive) {
+    std::string folder = std::string(FLOOB_BINARY_DIR) + "/entries/" + archive;
+    std::vector<std::string> names;
+    if (DIR* dir = opendir(folder.c_str())) {
+        while (const dirent* e = readdir(dir))
+            if (e->d_name[0] != '.') names.emplace_back(e->d_name);
+        closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
     std::vector<ArchiveInput> entries;
-    for (int n = 0; n <= 10; n++) {
-        ArchiveInput in;
-        in.name = std::string(level_map_name(n)) + ".bin";
-        in.data.assign(level.begin(), level.end());
-        entries.push_back(in);
-    }
+    entries.reserve(names.size());
+    for (const std::string& name : names) entries.push_back(archive_entry(name, read_file(folder + "/" + name)));
+    EXPECT_FALSE(entries.empty()) << folder;
+    return entries;
+}
+
+ArchiveInput archive_entry(const std::string& name, const std::string& bytes) {
+    ArchiveInput in;
+    in.name = name;
+    in.data.assign(bytes.begin(), bytes.end());
+    return in;
+}
+
+void write_data_archive(const std::string& archive, const std::vector<ArchiveInput>& entries) {
+    mkdir("data", 0755);
     Bytes packed;
     std::string error;
     ASSERT_TRUE(write_archive(entries, packed, error)) << error;
-    ASSERT_TRUE(write_file("data/maps.qva", std::string(packed.begin(), packed.end())));
+    ASSERT_TRUE(write_file("data/" + archive + ".qva", std::string(packed.begin(), packed.end())));
 }
 
-std::string plain_floor_level() {
-    std::string bytes;
-    bytes.push_back((char)39);
-    bytes.push_back((char)0);
-    for (int c = 0; c < 40; c++)
-        for (int r = 0; r < 12; r++) bytes.push_back((char)(r == 11 ? 21 : c == 2 && r == 10 ? 65 : 0));
-    return bytes;
+void make_data_with_levels(const std::vector<std::string>& levels) {
+    ASSERT_FALSE(levels.empty());
+    ASSERT_EQ(0, mkdir("data", 0755));
+    link_built_archives({"gfx.qva", "music.qva", "sound.qva"});
+    std::vector<ArchiveInput> entries;
+    for (int n = 0; n <= 10; n++)
+        entries.push_back(
+            archive_entry(std::string(level_map_name(n)) + ".bin", levels[std::min<size_t>(n, levels.size() - 1)]));
+    write_data_archive("maps", entries);
 }
+
+void make_data_with_maps(const std::string& level) { make_data_with_levels({level}); }
+
+std::string plain_floor_level() { return floor_level().text(); }

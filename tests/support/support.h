@@ -2,7 +2,12 @@
 #ifndef TEST_SUPPORT_H
 #define TEST_SUPPORT_H
 
+#include <stdint.h>
+
 #include <string>
+#include <vector>
+
+#include "compile.h"
 
 // A fresh empty directory under the system's temporary directory, made the
 // current directory; the previous directory comes back when it goes out of scope.
@@ -22,11 +27,28 @@ bool write_file(const std::string& path, const std::string& bytes);
 // Reads a whole file; empty when missing.
 std::string read_file(const std::string& path);
 
-// A 40-column level: solid ground on the bottom row and the hero's start.
+// Appends a little-endian 16- or 32-bit value.
+void put_le16(std::string& out, uint32_t value);
+void put_le32(std::string& out, uint32_t value);
+
+// A 40-column level: solid ground on the bottom row and the hero's start
+// (the bytes of floor_level() in levels.h).
 std::string plain_floor_level();
 
+// Links the named built archives ("gfx.qva", ...) into ./data, made when missing.
+void link_built_archives(const std::vector<std::string>& names);
+// The entries of one built archive folder (build/entries/<archive>/), in name order.
+std::vector<ArchiveInput> built_entries(const std::string& archive);
+// Packs the entries into ./data/<archive>.qva, ./data made when missing.
+void write_data_archive(const std::string& archive, const std::vector<ArchiveInput>& entries);
+// An archive entry holding the given bytes.
+ArchiveInput archive_entry(const std::string& name, const std::string& bytes);
+
 // Makes ./data in the current directory: the built images, sounds and music,
-// and a maps archive that holds the given level bytes under every map name.
+// and a maps archive that holds levels[n] as level n, the last one given for
+// the levels after it.
+void make_data_with_levels(const std::vector<std::string>& levels);
+// The same with one level's bytes under every map name.
 void make_data_with_maps(const std::string& level);
 
 // Runs a command through the shell and captures its standard output.

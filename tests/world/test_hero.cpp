@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "support/levels.h"
 #include "world/actors.h"
 #include "world/hero.h"
 #include "world/level.h"
@@ -13,16 +14,8 @@
 
 namespace {
 
-struct LevelFile {
-    explicit LevelFile(int32_t columns) : bytes(2 + 12 * columns, 0) {
-        bytes[0] = (uint8_t)((columns - 1) & 0xff);
-        bytes[1] = (uint8_t)((columns - 1) >> 8);
-        for (int32_t c = 0; c < columns; c++) set(c, 11, 150);
-    }
-    void set(int32_t column, int32_t row, uint8_t code) { bytes[2 + 12 * column + row] = code; }
-    void load() { ASSERT_EQ(1, load_level_bytes(bytes.data(), (int32_t)bytes.size())); }
-    std::vector<uint8_t> bytes;
-};
+// Loads the level, which has to be accepted.
+void load_level(const LevelBytes& level) { ASSERT_EQ(1, level.load()); }
 
 void reset_world() {
     world_new_game();
@@ -47,7 +40,7 @@ void play_frame(Hero* hero, int32_t left, int32_t right, int32_t jump, int32_t d
 
 TEST(HeroWalking, StepsTwoPixelsOrOneWithDownAndShowsTheWalkingFrames) {
     reset_world();
-    LevelFile(40).load();
+    load_level(ground_level(40));
     Hero hero = hero_at(32);
     std::vector<int32_t> frames;
     for (int32_t i = 0; i < 12; i++) {
@@ -71,7 +64,7 @@ TEST(HeroWalking, StepsTwoPixelsOrOneWithDownAndShowsTheWalkingFrames) {
 
 TEST(HeroWalking, LatchCarriesTheHeroToTheNextMultipleOfEight) {
     reset_world();
-    LevelFile(40).load();
+    load_level(ground_level(40));
     Hero hero = hero_at(16);
     for (int32_t i = 0; i < 5; i++) play_frame(&hero, 0, 1, 0, 1);
     ASSERT_EQ(21, hero.x);
@@ -88,9 +81,9 @@ TEST(HeroWalking, LatchCarriesTheHeroToTheNextMultipleOfEight) {
 
 TEST(HeroWalking, WallsAndTheLeftEdgeOfTheViewStopTheHero) {
     reset_world();
-    LevelFile level(40);
+    LevelBytes level = ground_level(40);
     level.set(6, 10, 130);
-    level.load();
+    load_level(level);
     Hero hero = hero_at(76);
     int32_t first_frame = 0;
     for (int32_t i = 0; i < 9; i++) {
@@ -108,7 +101,7 @@ TEST(HeroWalking, WallsAndTheLeftEdgeOfTheViewStopTheHero) {
 
 TEST(HeroWalking, IdlePoseAfterFiveHundredStillFrames) {
     reset_world();
-    LevelFile(40).load();
+    load_level(ground_level(40));
     Hero hero = hero_at(32);
     for (int32_t i = 0; i < 4; i++) play_frame(&hero, 0, 1, 0);
     ASSERT_EQ(40, hero.x);
@@ -120,7 +113,7 @@ TEST(HeroWalking, IdlePoseAfterFiveHundredStillFrames) {
 
 TEST(HeroJump, RisesFiftyPixelsAndLandsAfterFortyThreeFrames) {
     reset_world();
-    LevelFile(40).load();
+    load_level(ground_level(40));
     Hero hero = hero_at(32);
     play_frame(&hero, 0, 0, 0);
     int32_t top = hero.y;
@@ -143,7 +136,7 @@ TEST(HeroJump, RisesFiftyPixelsAndLandsAfterFortyThreeFrames) {
 
 TEST(HeroJump, NoJumpInTheAirAndTheBounceGivesASmallHop) {
     reset_world();
-    LevelFile(40).load();
+    load_level(ground_level(40));
     Hero hero = hero_at(32);
     play_frame(&hero, 0, 0, 1);
     for (int32_t i = 0; i < 5; i++) play_frame(&hero, 0, 0, 0);
@@ -165,7 +158,7 @@ TEST(HeroJump, NoJumpInTheAirAndTheBounceGivesASmallHop) {
 
 TEST(HeroDeath, TheHopFromOneHundredTakesOneHundredFiftyEightFrames) {
     reset_world();
-    LevelFile(40).load();
+    load_level(ground_level(40));
     Hero hero = hero_at(32);
     hero.y = 100;
     kill_hero(&hero, "SUICIDE");
@@ -183,11 +176,11 @@ TEST(HeroDeath, TheHopFromOneHundredTakesOneHundredFiftyEightFrames) {
 
 TEST(HeroDeath, CausesAndTheirTexts) {
     reset_world();
-    LevelFile level(40);
+    LevelBytes level = ground_level(40);
     level.set(4, 10, 105);
     level.set(10, 11, 0);
     level.set(11, 11, 0);
-    level.load();
+    load_level(level);
 
     Hero spiked = hero_at(56);
     play_frame(&spiked, 1, 0, 0);
@@ -207,9 +200,9 @@ TEST(HeroDeath, CausesAndTheirTexts) {
 
 TEST(HeroDeath, SpikeProbesAtTheBottomOfTheMap) {
     reset_world();
-    LevelFile level(40);
+    LevelBytes level = ground_level(40);
     level.set(5, 11, 105);
-    level.load();
+    load_level(level);
     Hero hero = hero_at(32);
     hero.x = 80;
     hero.y = 191;  // the upper probes are skipped, the lower ones lie below the map
@@ -224,13 +217,13 @@ TEST(HeroDeath, SpikeProbesAtTheBottomOfTheMap) {
 
 TEST(HeroTiles, ExitsTrapdoorsTrapsAndCheckpoints) {
     reset_world();
-    LevelFile level(60);
+    LevelBytes level = ground_level(60);
     level.set(3, 10, 48);
     level.set(5, 10, 59);
     level.set(7, 7, 88);
     level.set(9, 10, 86);
     level.set(11, 10, 17);
-    level.load();
+    load_level(level);
     Hero hero = hero_at(48);
     play_frame(&hero, 0, 0, 0);
     EXPECT_EQ(1, hero.exit_reached);
@@ -279,11 +272,11 @@ TEST(HeroTiles, ExitsTrapdoorsTrapsAndCheckpoints) {
 
 TEST(HeroTiles, ItemsOnlyWhenTheCentreIsInTheCell) {
     reset_world();
-    LevelFile level(40);
+    LevelBytes level = ground_level(40);
     level.set(4, 10, 26);
     level.set(6, 10, 41);
     level.set(20, 8, 27);
-    level.load();
+    load_level(level);
     ASSERT_EQ(1, emeralds_left);
     Hero hero = hero_at(82);  // centre at 90: not yet in the emerald's cell at 96
     play_frame(&hero, 0, 0, 0);
@@ -308,9 +301,9 @@ TEST(HeroTiles, ItemsOnlyWhenTheCentreIsInTheCell) {
 
     // Above the map no tile reacts.
     reset_world();
-    LevelFile high(40);
+    LevelBytes high = ground_level(40);
     high.set(4, 0, 26);
-    high.load();
+    load_level(high);
     hero = hero_at(64);
     hero.y = -4;
     hero.vy = 0;
@@ -320,10 +313,10 @@ TEST(HeroTiles, ItemsOnlyWhenTheCentreIsInTheCell) {
 
 TEST(HeroTiles, LastEmeraldOpensTheExitUnderTheHero) {
     reset_world();
-    LevelFile level(40);
+    LevelBytes level = ground_level(40);
     level.set(5, 9, 27);
     level.set(7, 10, 41);
-    level.load();
+    load_level(level);
     ASSERT_EQ(59, tile_at(96, 160));
     Hero hero = hero_at(96);
     play_frame(&hero, 0, 0, 0);
@@ -340,11 +333,11 @@ TEST(HeroTiles, LastEmeraldOpensTheExitUnderTheHero) {
 
 TEST(HeroTiles, HeadBreaksAndBumpsBlocksAndFloorsCrumble) {
     reset_world();
-    LevelFile level(40);
+    LevelBytes level = ground_level(40);
     level.set(4, 7, 40);
     level.set(8, 7, 20);
     level.set(12, 11, 22);
-    level.load();
+    load_level(level);
     Hero hero = hero_at(64);
     play_frame(&hero, 0, 0, 1);
     for (int32_t i = 0; i < 12 && hero.vy < 0; i++) play_frame(&hero, 0, 0, 1);

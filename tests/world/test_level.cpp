@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/levels.h"
 #include "support/support.h"
 #include "world/actors.h"
 #include "world/hero.h"
@@ -15,19 +16,6 @@
 #include "world/map.h"
 
 namespace {
-
-// A level file in memory: W columns of air over a ground row.
-struct LevelFile {
-    explicit LevelFile(int32_t columns) : bytes(2 + 12 * columns, 0) {
-        bytes[0] = (uint8_t)((columns - 1) & 0xff);
-        bytes[1] = (uint8_t)((columns - 1) >> 8);
-        for (int32_t c = 0; c < columns; c++) set(c, 11, 150);
-    }
-    void set(int32_t column, int32_t row, uint8_t code) { bytes[2 + 12 * column + row] = code; }
-    int load() { return load_level_bytes(bytes.data(), (int32_t)bytes.size()); }
-    int valid() { return level_bytes_valid(bytes.data(), (int32_t)bytes.size()); }
-    std::vector<uint8_t> bytes;
-};
 
 void reset_world() {
     clear_enemies();
@@ -50,7 +38,7 @@ int32_t active_enemies() {
 
 TEST(LevelLoader, CopiesCellsAndTakesTheLastStartMarker) {
     reset_world();
-    LevelFile level(40);
+    LevelBytes level = ground_level(40);
     level.set(3, 5, 65);
     level.set(9, 2, 5);
     level.set(9, 7, 68);  // later in column-major order than (9, 2)
@@ -68,7 +56,7 @@ TEST(LevelLoader, CopiesCellsAndTakesTheLastStartMarker) {
 
 TEST(LevelLoader, WithoutMarkerKeepsThePreviousStart) {
     reset_world();
-    LevelFile level(30);
+    LevelBytes level = ground_level(30);
     ASSERT_EQ(1, level.load());
     EXPECT_EQ(16, start_x);
     EXPECT_EQ(100, start_y);
@@ -77,7 +65,7 @@ TEST(LevelLoader, WithoutMarkerKeepsThePreviousStart) {
 
 TEST(LevelLoader, CountsEmeraldsFromOneColumnLeftOfTheStartAndClosesTheExit) {
     reset_world();
-    LevelFile level(40);
+    LevelBytes level = ground_level(40);
     level.set(10, 10, 65);  // start x 160
     level.set(8, 3, 41);    // x 128 < 144: behind the camera, not required
     level.set(9, 3, 41);    // x 144: counted
@@ -95,7 +83,7 @@ TEST(LevelLoader, CountsEmeraldsFromOneColumnLeftOfTheStartAndClosesTheExit) {
 
 TEST(LevelLoader, NoEmeraldsLeavesTheExitOpen) {
     reset_world();
-    LevelFile level(30);
+    LevelBytes level = ground_level(30);
     level.set(20, 8, 27);
     level.set(21, 8, 28);
     level.set(20, 9, 47);
@@ -108,7 +96,7 @@ TEST(LevelLoader, NoEmeraldsLeavesTheExitOpen) {
 
 TEST(LevelLoader, CheckpointReloadIgnoresMarkersAndRaisesThePost) {
     reset_world();
-    LevelFile level(60);
+    LevelBytes level = ground_level(60);
     level.set(2, 10, 65);
     level.set(25, 10, 17);
     level.set(22, 4, 41);  // x 352 < 384: left of the checkpoint column minus one
@@ -128,7 +116,7 @@ TEST(LevelLoader, CheckpointReloadIgnoresMarkersAndRaisesThePost) {
 
 TEST(LevelLoader, SixtyFifthElevatorIsNotScanned) {
     reset_world();
-    LevelFile level(100);
+    LevelBytes level = ground_level(100);
     for (int32_t i = 0; i < 65; i++) level.set(10 + i, 3, 66);
     level.set(80, 4, 41);  // after the 64th elevator: not counted, so no exit is needed
     ASSERT_EQ(1, level.load());
@@ -144,13 +132,13 @@ TEST(LevelLoader, SixtyFifthElevatorIsNotScanned) {
 
 TEST(LevelLoader, CameraStartsOneColumnLeftOfTheStartWithinTheMap) {
     reset_world();
-    LevelFile level(100);
+    LevelBytes level = ground_level(100);
     level.set(30, 10, 65);
     ASSERT_EQ(1, level.load());
     EXPECT_EQ(30 * 16 - 16, camera_x);
 
     reset_world();
-    LevelFile end(40);
+    LevelBytes end = ground_level(40);
     end.set(38, 10, 65);
     ASSERT_EQ(1, end.load());
     EXPECT_EQ(40 * 16 - 321, camera_x);  // the right-hand limit
@@ -158,7 +146,7 @@ TEST(LevelLoader, CameraStartsOneColumnLeftOfTheStartWithinTheMap) {
 
 TEST(LevelLoader, SpawnsTheFirstScreenAndTheColumnBeyondIt) {
     reset_world();
-    LevelFile level(60);
+    LevelBytes level = ground_level(60);
     level.set(10, 10, 65);  // camera at 144 = column 9
     level.set(8, 5, 13);    // left of the view: stays a spawn code
     level.set(9, 5, 13);
@@ -179,36 +167,36 @@ TEST(LevelLoader, SpawnsTheFirstScreenAndTheColumnBeyondIt) {
 
 TEST(LevelLoader, RefusesMalformedFilesAndKeepsThePreviousMap) {
     reset_world();
-    LevelFile good(25);
+    LevelBytes good = ground_level(25);
     good.set(5, 5, 130);
     ASSERT_EQ(1, good.load());
 
-    LevelFile one_column(1);
+    LevelBytes one_column = ground_level(1);
     EXPECT_EQ(LEVEL_TOO_NARROW, check_level_bytes(one_column.bytes.data(), (int32_t)one_column.bytes.size()));
-    LevelFile narrow(20);
+    LevelBytes narrow = ground_level(20);
     EXPECT_EQ(0, narrow.valid());
-    LevelFile widest(4096);
+    LevelBytes widest = ground_level(4096);
     EXPECT_EQ(1, widest.valid());
-    LevelFile wide(4097);
+    LevelBytes wide = ground_level(4097);
     EXPECT_EQ(LEVEL_TOO_WIDE, check_level_bytes(wide.bytes.data(), (int32_t)wide.bytes.size()));
 
-    LevelFile truncated(30);
+    LevelBytes truncated = ground_level(30);
     truncated.bytes.pop_back();
     EXPECT_EQ(LEVEL_SHORT, check_level_bytes(truncated.bytes.data(), (int32_t)truncated.bytes.size()));
     EXPECT_EQ(0, level_bytes_valid(truncated.bytes.data(), 1));
     EXPECT_EQ(0, level_bytes_valid(nullptr, 0));
 
-    LevelFile longer(30);
+    LevelBytes longer = ground_level(30);
     longer.bytes.push_back(99);  // bytes after the cells are ignored
     EXPECT_EQ(1, longer.valid());
 
-    LevelFile last_column(30);
+    LevelBytes last_column = ground_level(30);
     last_column.set(29, 4, 27);
     EXPECT_EQ(LEVEL_EXIT_AT_EDGE, check_level_bytes(last_column.bytes.data(), (int32_t)last_column.bytes.size()));
-    LevelFile bottom_row(30);
+    LevelBytes bottom_row = ground_level(30);
     bottom_row.set(10, 11, 27);
     EXPECT_EQ(0, bottom_row.valid());
-    LevelFile no_exit(30);
+    LevelBytes no_exit = ground_level(30);
     no_exit.set(10, 4, 41);
     EXPECT_EQ(LEVEL_NO_EXIT, check_level_bytes(no_exit.bytes.data(), (int32_t)no_exit.bytes.size()));
 
@@ -221,7 +209,7 @@ TEST(LevelLoader, RefusesMalformedFilesAndKeepsThePreviousMap) {
 TEST(LevelLoader, ReadsTheTestFileWhole) {
     reset_world();
     TempDir dir;
-    LevelFile level(30);
+    LevelBytes level = ground_level(30);
     level.set(4, 10, 65);
     ASSERT_EQ(0, system("mkdir -p maps"));
     ASSERT_TRUE(write_file("maps/test.bin", std::string(level.bytes.begin(), level.bytes.end())));
@@ -243,7 +231,7 @@ TEST(LevelLoaderDeathTest, MissingOrBrokenLevelsEndTheGameWithTheirName) {
         {
             dup2(2, 1);
             TempDir dir;
-            LevelFile level(30);
+            LevelBytes level = ground_level(30);
             level.bytes.resize(100);
             if (system("mkdir -p maps") != 0) exit(3);
             write_file("maps/test.bin", std::string(level.bytes.begin(), level.bytes.end()));
@@ -260,7 +248,7 @@ TEST(LevelLoaderDeathTest, MissingOrBrokenLevelsEndTheGameWithTheirName) {
 
 TEST(PlaceHero, LowersOntoTheGroundAndResetsTheRecord) {
     reset_world();
-    LevelFile level(30);
+    LevelBytes level = ground_level(30);
     level.set(5, 7, 130);
     ASSERT_EQ(1, level.load());
     Hero hero;
@@ -281,7 +269,7 @@ TEST(PlaceHero, LowersOntoTheGroundAndResetsTheRecord) {
 
 TEST(PlaceHero, StopsAtTheBottomRowOverABottomlessColumn) {
     reset_world();
-    LevelFile level(30);
+    LevelBytes level = ground_level(30);
     level.set(5, 11, 0);
     ASSERT_EQ(1, level.load());
     Hero hero;

@@ -2,31 +2,15 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include "support/levels.h"
 #include "world/actors.h"
 #include "world/level.h"
 #include "world/map.h"
 
-namespace {
-
-// A map set up directly, without the loader, so any width can be used.
-int32_t cells[100 * 12];
-
-void use_map(int32_t columns) {
-    clear_enemies();
-    memset(cells, 0, sizeof cells);
-    map_cells = cells;
-    map_columns = columns;
-    camera_x = 0;
-}
-
-void put(int32_t column, int32_t row, int32_t code) { cells[column * 12 + row] = code; }
-
-}  // namespace
-
 TEST(MapQueries, OutsideTheMapReadsAsAir) {
-    use_map(30);
+    use_test_map(30);
     for (int32_t c = 0; c < 30; c++)
-        for (int32_t r = 0; r < 12; r++) put(c, r, 150);
+        for (int32_t r = 0; r < 12; r++) put_cell(c, r, 150);
     EXPECT_EQ(0, tile_at(-1, 0));
     EXPECT_EQ(0, tile_at(30 * 16, 0));
     EXPECT_EQ(0, tile_at(0, -1));
@@ -45,9 +29,9 @@ TEST(MapQueries, OutsideTheMapReadsAsAir) {
 }
 
 TEST(MapQueries, EndsAreWallsAndTheTopRowReachesUp) {
-    use_map(30);
-    put(3, 0, 130);
-    put(4, 11, 150);
+    use_test_map(30);
+    put_cell(3, 0, 130);
+    put_cell(4, 11, 150);
     for (int32_t y = -100; y < 600; y += 50) {
         EXPECT_EQ(1, is_solid_at(-1, y));
         EXPECT_EQ(1, is_solid_at(30 * 16, y));
@@ -61,13 +45,13 @@ TEST(MapQueries, EndsAreWallsAndTheTopRowReachesUp) {
 }
 
 TEST(MapQueries, KindsOfCodes) {
-    use_map(30);
-    put(1, 1, 250);
-    put(2, 1, 105);
-    put(3, 1, 140);
-    put(4, 1, 87);
-    put(5, 1, 41);
-    put(6, 1, 69);
+    use_test_map(30);
+    put_cell(1, 1, 250);
+    put_cell(2, 1, 105);
+    put_cell(3, 1, 140);
+    put_cell(4, 1, 87);
+    put_cell(5, 1, 41);
+    put_cell(6, 1, 69);
     EXPECT_EQ(1, is_solid_at(16, 16));
     EXPECT_EQ(0, is_deadly_at(16, 16));
     EXPECT_EQ(1, is_deadly_at(32, 16));
@@ -83,9 +67,9 @@ TEST(MapQueries, KindsOfCodes) {
 }
 
 TEST(MapQueries, WaterAtTheHerosCentre) {
-    use_map(30);
-    put(2, 5, 85);
-    put(3, 5, 163);
+    use_test_map(30);
+    put_cell(2, 5, 85);
+    put_cell(3, 5, 163);
     Hero hero = {};
     hero.x = 23;
     hero.y = 80;
@@ -102,15 +86,15 @@ TEST(MapQueries, WaterAtTheHerosCentre) {
 }
 
 TEST(Camera, TwentyColumnMapNeverScrolls) {
-    use_map(20);
-    put(19, 3, 13);
+    use_test_map(20);
+    put_cell(19, 3, 13);
     scroll_camera(100);
     EXPECT_EQ(0, camera_x);
     EXPECT_EQ(13, tile_at(19 * 16, 48));  // inside the view but never asked for
 }
 
 TEST(Camera, StopsOnePixelShortOfTheRightEdge) {
-    use_map(30);
+    use_test_map(30);
     scroll_camera(1000);
     EXPECT_EQ(30 * 16 - 321, camera_x);
     EXPECT_EQ(30 * 16 - 1, camera_x + 320);
@@ -120,10 +104,10 @@ TEST(Camera, StopsOnePixelShortOfTheRightEdge) {
 }
 
 TEST(Camera, SpawnsEachColumnAsItComesWithinOneCellOfTheView) {
-    use_map(60);
-    put(25, 2, 9);
-    put(25, 7, 53);
-    put(26, 4, 121);
+    use_test_map(60);
+    put_cell(25, 2, 9);
+    put_cell(25, 7, 53);
+    put_cell(26, 4, 121);
     scroll_camera(63);
     EXPECT_EQ(0, enemies[0].active);
     scroll_camera(1);  // camera 64: 64 + 336 = 400 is column 25's left edge

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include "support/levels.h"
 #include "world/actors.h"
 #include "world/hero.h"
 #include "world/level.h"
@@ -9,21 +10,7 @@
 
 namespace {
 
-int32_t cells[40 * 12];
-
-void use_map() {
-    clear_enemies();
-    clear_tile_effects();
-    clear_hero_latches();
-    memset(cells, 0, sizeof cells);
-    map_cells = cells;
-    map_columns = 40;
-    camera_x = 0;
-    platform_count = 0;
-    death_message[0] = 0;
-}
-
-void put(int32_t column, int32_t row, int32_t code) { cells[column * 12 + row] = code; }
+void use_map() { use_test_map(40); }
 
 void add_platform(int32_t x, int32_t y) {
     platforms[platform_count].x = x;
@@ -52,11 +39,11 @@ TEST(Elevator, ReversesAboveSolidDeadlyAndTheBottomRow) {
     use_map();
     int32_t y = 0;
     Platform p = {64, 0, 1};
-    put(4, 6, 150);
+    put_cell(4, 6, 150);
     EXPECT_EQ(80, run_until_reversal(&p, &y));
     EXPECT_EQ(80, y);
     Platform spikes = {96, 0, 1};
-    put(6, 4, 105);
+    put_cell(6, 4, 105);
     run_until_reversal(&spikes, &y);
     EXPECT_EQ(48, y);
     Platform shaft = {128, 0, 1};
@@ -65,14 +52,14 @@ TEST(Elevator, ReversesAboveSolidDeadlyAndTheBottomRow) {
     run_until_reversal(&shaft, &y);
     EXPECT_EQ(0, y);
     Platform code250 = {160, 0, 1};
-    put(10, 2, 250);
+    put_cell(10, 2, 250);
     run_until_reversal(&code250, &y);
     EXPECT_EQ(16, y);
 }
 
 TEST(Elevator, CarriesTheHeroUpAndDown) {
     use_map();
-    put(2, 11, 150);
+    put_cell(2, 11, 150);
     add_platform(64, 96);
     Hero hero = {};
     hero.alive = 1;
@@ -102,7 +89,7 @@ TEST(Elevator, CarriesTheHeroUpAndDown) {
 
 TEST(Elevator, RidingIntoACeilingCrushesTheHero) {
     use_map();
-    put(4, 2, 130);
+    put_cell(4, 2, 130);
     add_platform(64, 128);
     platforms[0].dy = -1;
     Hero hero = {};
@@ -123,8 +110,8 @@ TEST(Elevator, RidingIntoACeilingCrushesTheHero) {
 
 TEST(Elevator, ComingDownOverTheHeroCrushesIt) {
     use_map();
-    put(4, 11, 150);
-    put(10, 11, 150);
+    put_cell(4, 11, 150);
+    put_cell(10, 11, 150);
     Hero hero = {};
     hero.alive = 1;
     hero.x = 70;
@@ -146,7 +133,7 @@ TEST(Elevator, ComingDownOverTheHeroCrushesIt) {
     below.x = 160;
     below.y = 160;
     below.vy = 7;
-    put(10, 9, 150);
+    put_cell(10, 9, 150);
     Platform high = {160, 100, 1};
     for (int32_t i = 0; i < 100; i++) update_platform(&high, &below);
     EXPECT_EQ(0, below.dying);

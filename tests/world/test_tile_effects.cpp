@@ -4,25 +4,19 @@
 
 #include <vector>
 
+#include "support/levels.h"
 #include "world/actors.h"
 #include "world/level.h"
 #include "world/map.h"
 
 namespace {
 
-int32_t cells[30 * 12];
-
-void use_map() {
-    clear_tile_effects();
-    memset(cells, 0, sizeof cells);
-    map_cells = cells;
-    map_columns = 30;
-}
+void use_map() { use_test_map(30); }
 
 // The code in the cell after each frame until the effect ends.
 std::vector<int32_t> run_effect(int32_t kind, int32_t start_code) {
     use_map();
-    cells[3 * 12 + 4] = start_code;
+    put_cell(3, 4, start_code);
     EXPECT_EQ(1, start_tile_effect(48, 64, kind));
     std::vector<int32_t> codes;
     while (tile_effect_at(48, 64) && codes.size() < 100) {
@@ -70,7 +64,7 @@ TEST(TileEffects, StartingOnARunningCellRestartsItWithoutASecondSound) {
 TEST(TileEffects, SeventeenthEffectIsNotStarted) {
     use_map();
     for (int32_t i = 0; i < MAX_TILE_EFFECTS; i++) ASSERT_EQ(1, start_tile_effect(i * 16, 0, EFFECT_BREAK));
-    cells[20 * 12] = 41;
+    put_cell(20, 0, 41);
     EXPECT_EQ(0, start_tile_effect(320, 0, EFFECT_CLEAR));
     EXPECT_EQ(0, tile_effect_at(320, 0));
     update_tile_effects();
@@ -81,7 +75,7 @@ TEST(TileEffects, SeventeenthEffectIsNotStarted) {
 
 TEST(TileEffects, EmeraldStaysUntilTheNextUpdate) {
     use_map();
-    cells[3 * 12 + 4] = 41;
+    put_cell(3, 4, 41);
     ASSERT_EQ(1, start_tile_effect(48, 64, EFFECT_CLEAR));
     EXPECT_EQ(41, tile_at(48, 64));
     update_tile_effects();

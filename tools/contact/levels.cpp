@@ -189,8 +189,9 @@ static int render_level(int32_t level, const std::string& out_dir) {
                                          CODE_EXIT_OPEN_BOTTOM_RIGHT};
     const int32_t exit_offsets[4] = {0, MAP_ROWS, 1, MAP_ROWS + 1};
     for (int32_t k = 0; k < 4; k++) {
-        size_t at = (size_t)(exit_cell + exit_offsets[k]);
-        if (at < emptied.cells.size() && emptied.cells[at] == CLOSED_EXIT[k]) emptied.cells[at] = OPEN_EXIT[k];
+        int32_t at = exit_cell + exit_offsets[k];
+        if (at < 0 || (size_t)at >= emptied.cells.size()) continue;
+        if (emptied.cells[(size_t)at] == CLOSED_EXIT[k]) emptied.cells[(size_t)at] = OPEN_EXIT[k];
     }
     emptied.platform_count = 0;
     Hero gone = hero;

@@ -1,6 +1,7 @@
 #include <string.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <set>
 
 #include "compile.h"
@@ -86,7 +87,7 @@ bool write_archive(const std::vector<ArchiveInput>& entries, Bytes& out, std::st
     out[3] = (uint8_t)(entries.size() - 1);
     for (size_t i = 0; i < entries.size(); i++) {
         uint8_t* record = out.data() + WRITER_HEADER_BYTES + WRITER_RECORD_BYTES * i;
-        memcpy(record, entries[i].name.data(), entries[i].name.size());
+        std::copy(entries[i].name.begin(), entries[i].name.end(), record);  // zero-padded, no terminator
         put_u32_le(record + 32, (uint32_t)offset);
         put_u32_le(record + 36, (uint32_t)entries[i].data.size());
         put_u32_le(record + 40, (uint32_t)packed[i].size());

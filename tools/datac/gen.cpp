@@ -161,11 +161,12 @@ static void run_ridge(GenState& g, int32_t base, int32_t rise, int32_t step, int
     int32_t amplitude = rough;
     for (int32_t s = step; s > 1; s /= 2) {
         for (int32_t x = 0; x < g.width; x += s) {
-            int32_t mid = (h[(size_t)x] + h[(size_t)((x + s) % g.width)]) / 2;
+            int32_t next = (x + s) % g.width, half = x + s / 2;
+            int32_t mid = (h[(size_t)x] + h[(size_t)next]) / 2;
             mid += random_below(g, 2 * amplitude + 1) - amplitude;
             if (mid < 0) mid = 0;
             if (mid > rise) mid = rise;
-            h[(size_t)(x + s / 2)] = mid;
+            h[(size_t)half] = mid;
         }
         amplitude /= 2;
     }

@@ -392,7 +392,7 @@ struct Writer {
     XmPattern* pattern;
     int32_t channels, transpose;
     int32_t row = 0, octave = 4, length = 4, volume = 64, instrument = 0;
-    const SourceLine* line;
+    const SourceLine* line = nullptr;  // the line being written, for the messages
     std::string* error;
 };
 
@@ -401,7 +401,7 @@ static XmCell& cell_at(Writer& w, int32_t row, int32_t voice) {
 }
 
 static bool fail(Writer& w, const std::string& what) {
-    *w.error = source_error(*w.line, what);
+    *w.error = w.line ? source_error(*w.line, what) : what;
     return false;
 }
 
@@ -478,12 +478,12 @@ static bool write_melody(Writer& w, const std::string& text, size_t& pos, int32_
                 semitone++, pos++;
             else if (pos < text.size() && text[pos] == '-')
                 semitone--, pos++;
-            int32_t rows;
+            int32_t rows = 0;
             if (!read_length(w, text, pos, rows)) return false;
             if (!place_note(w, 12 * w.octave + semitone + 1, rows, 0, 0, 0)) return false;
             w.row += rows;
         } else if (ch == 'r' || ch == '^') {
-            int32_t rows;
+            int32_t rows = 0;
             if (!read_length(w, text, pos, rows)) return false;
             if (w.row + rows > w.pattern->rows) return fail(w, "the line runs past the end of the pattern");
             if (ch == 'r') cell_at(w, w.row, 0).note = 97;
@@ -500,7 +500,7 @@ static bool write_melody(Writer& w, const std::string& text, size_t& pos, int32_
                 w.volume = value;
             } else {
                 pos = start;
-                int32_t rows;
+                int32_t rows = 0;
                 if (!read_length(w, text, pos, rows)) return false;
                 w.length = rows;
             }

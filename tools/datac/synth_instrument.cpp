@@ -6,6 +6,8 @@
 static const double TONE_ROOT_HZ = 261.6255653;  // C in octave 4, what note 49 plays
 static const int32_t TONE_CYCLE = 64;            // samples in one cycle of a tone
 static const int32_t DRUM_RATE = 22050;
+static const int32_t DRUM_FADE_IN = DRUM_RATE / 2000;  // samples of the click-free start, about 0.5 ms
+static const int32_t DRUM_FADE_OUT = DRUM_RATE / 200;  // samples of the click-free end, about 5 ms
 static const double HARMONIC_FLOOR = 0.12;
 
 static const char* const TONE_WAVES[] = {"sine", "saw", "square", "triangle", "pulse", "organ", "soft", "hollow"};
@@ -186,8 +188,8 @@ static void render_drum(const InstrumentDef& def, XmInstrument& out) {
                 break;
             }
         }
-        if (i < DRUM_RATE / 2000) v *= (double)i / (DRUM_RATE / 2000);
-        s[i] = v * (0.2 + 0.8 * fall) * (i > count - DRUM_RATE / 200 ? (double)(count - i) / (DRUM_RATE / 200) : 1);
+        if (i < DRUM_FADE_IN) v *= (double)i / DRUM_FADE_IN;
+        s[i] = v * (0.2 + 0.8 * fall) * (i > count - DRUM_FADE_OUT ? (double)(count - i) / DRUM_FADE_OUT : 1);
     }
     double peak = 1e-9;
     for (double v : s) peak = fmax(peak, fabs(v));

@@ -223,8 +223,8 @@ double loudness_range_lu(const StereoPcm& pcm) {
         if (lufs_of(p) > relative_gate) levels.push_back(lufs_of(p));
     if (levels.empty()) return 0;
     std::sort(levels.begin(), levels.end());
-    double low = levels[(size_t)((levels.size() - 1) * 0.10 + 0.5)];
-    double high = levels[(size_t)((levels.size() - 1) * 0.95 + 0.5)];
+    double low = levels[(size_t)lround((double)(levels.size() - 1) * 0.10)];
+    double high = levels[(size_t)lround((double)(levels.size() - 1) * 0.95)];
     return high - low;
 }
 

@@ -4,11 +4,10 @@
 #ifndef DATAC_SYNTH_MEASURE_H
 #define DATAC_SYNTH_MEASURE_H
 
+#include <libmodplug/modplug.h>
 #include <stdint.h>
 
 #include <vector>
-
-typedef struct _ModPlugFile ModPlugFile;
 
 static const int32_t MEASURE_RATE = 22050;
 

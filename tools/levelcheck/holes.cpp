@@ -238,8 +238,9 @@ static void view_holes(const std::vector<int32_t>& cells, int32_t view, const ch
             int32_t cell = c * MAP_ROWS + r;
             int32_t code = cells[(size_t)cell];
             if (code < 0 || code > 255 || cell_theme(code)) continue;
-            int32_t sides = cell_theme(cells[(size_t)(cell - MAP_ROWS)]) & cell_theme(cells[(size_t)(cell + MAP_ROWS)]);
-            int32_t below = cells[(size_t)(cell + 1)];
+            int32_t left = cell - MAP_ROWS, right = cell + MAP_ROWS, under = cell + 1;
+            int32_t sides = cell_theme(cells[(size_t)left]) & cell_theme(cells[(size_t)right]);
+            int32_t below = cells[(size_t)under];
             if (!sides || (!(cell_theme(below) & sides) && tile_kind_of(below) != TILE_SOLID)) continue;
             if (backdrop_theme(backdrop, r) & sides) continue;
             int32_t open = 0;
@@ -252,7 +253,10 @@ static void view_holes(const std::vector<int32_t>& cells, int32_t view, const ch
             if (holes[(size_t)hole_view[(size_t)cell]].view == view) cell_pixels[(size_t)cell] = open;
         }
     for (Hole& h : holes)
-        if (h.view == view) h.pixels = cell_pixels[(size_t)(h.column * MAP_ROWS + h.row)];
+        if (h.view == view) {
+            int32_t cell = h.column * MAP_ROWS + h.row;
+            h.pixels = cell_pixels[(size_t)cell];
+        }
 }
 
 std::vector<Hole> find_holes(const uint8_t* level, int32_t size, int32_t title, const char* backdrop_name,
@@ -270,5 +274,6 @@ std::vector<Hole> find_holes(const uint8_t* level, int32_t size, int32_t title, 
 
 void level_backdrop_name(const char* map_name, char* out) {
     // The title always shows "back", whatever the table says.
-    if (strcmp(map_name, level_map_name(0)) == 0 || !find_level_backdrop(map_name, out)) strcpy(out, "back");
+    if (strcmp(map_name, level_map_name(0)) == 0 || !find_level_backdrop(map_name, out))
+        memcpy(out, "back", sizeof "back");
 }

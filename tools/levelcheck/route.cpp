@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <array>
 #include <unordered_map>
 
 #include "floob.h"
@@ -232,12 +233,12 @@ static const int32_t JUMP_LAG[SEARCH_WORLDS] = {2, 0, 4, 2, 2, 0, 4};
 
 struct SearchNode {
     int32_t parent;
-    int8_t action;
+    uint8_t action;
     int8_t frames;  // frames of the step the route plays (fewer at the finish)
 };
 
 struct Candidate {
-    WorldSnapshot world[SEARCH_WORLDS];
+    std::array<WorldSnapshot, SEARCH_WORLDS> world;
     int64_t score;
     int32_t node;
 };
@@ -405,7 +406,7 @@ std::vector<uint8_t> route_search(int32_t beam_width, SearchStats* stats) {
                     local.deaths_avoided++;
                     continue;
                 }
-                nodes.push_back({c.node, (int8_t)a, (int8_t)route_frames});
+                nodes.push_back({c.node, (uint8_t)a, (int8_t)route_frames});
                 int32_t index = (int32_t)nodes.size() - 1;
                 if (route_done) {
                     found = route_from_nodes(nodes, index);
