@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 
@@ -207,16 +208,29 @@ TEST(HiscoreLoad, ShortFileKeepsItsWholeEntries) {
     EXPECT_EQ("GRUNT", entry_name(2));
 }
 
-TEST(HiscoreLoad, ShortFileBelowLowScoresStaysSorted) {
-    TempDir dir;
-    int s = start_value();
-    std::string plain = plain_entry("FLOOBY", 0, 150) + plain_entry("ZAP", 0, 120);
-    ASSERT_TRUE(write_file(SCORE_FILE, encode(plain, s)));
-    hiscore_reset_table();
-    hiscore_load();
-    EXPECT_EQ(150, hiscore_table[0].score);
-    EXPECT_EQ(120, hiscore_table[1].score);
-    for (int i = 2; i < HISCORE_ROWS; i++) EXPECT_LE(hiscore_table[i].score, hiscore_table[i - 1].score) << i;
+// A short file's entries are kept, in score order whatever their order in the file,
+// and the made-up entries that fill the table stay below them.
+TEST(HiscoreLoad, ShortFileKeepsItsEntriesSortedAboveMadeUpOnes) {
+    struct Case {
+        const char *first, *second;
+        int32_t first_score, second_score;
+    };
+    const Case cases[] = {{"FLOOBY", "ZAP", 150, 120}, {"LOW", "HIGH", 150, 3000}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.first);
+        TempDir dir;
+        int s = start_value();
+        std::string plain = plain_entry(c.first, 0, c.first_score) + plain_entry(c.second, 0, c.second_score);
+        ASSERT_TRUE(write_file(SCORE_FILE, encode(plain, s)));
+        hiscore_reset_table();
+        hiscore_load();
+        bool in_order = c.first_score >= c.second_score;
+        EXPECT_STREQ(in_order ? c.first : c.second, hiscore_table[0].name);
+        EXPECT_STREQ(in_order ? c.second : c.first, hiscore_table[1].name);
+        EXPECT_EQ(std::max(c.first_score, c.second_score), hiscore_table[0].score);
+        EXPECT_EQ(std::min(c.first_score, c.second_score), hiscore_table[1].score);
+        for (int i = 2; i < HISCORE_ROWS; i++) EXPECT_LE(hiscore_table[i].score, hiscore_table[i - 1].score) << i;
+    }
 }
 
 TEST(HiscoreLoad, EmptyFileGivesAFreshTable) {
@@ -300,17 +314,4 @@ TEST(HiscoreUnsortedFile, EntriesComeOutInDescendingOrderKeepingTies) {
     EXPECT_EQ(1, hiscore_insert(1000, "NEW"));
     EXPECT_STREQ("NEW", hiscore_table[1].name);
     EXPECT_STREQ("HUGO", hiscore_table[9].name);
-}
-
-TEST(HiscoreUnsortedFile, ShortUnsortedFileKeepsMadeUpEntriesBelowKeptOnes) {
-    TempDir dir;
-    int s = start_value();
-    std::string plain = plain_entry("LOW", 0, 150) + plain_entry("HIGH", 0, 3000);
-    ASSERT_TRUE(write_file(SCORE_FILE, encode(plain, s)));
-
-    hiscore_reset_table();
-    hiscore_load();
-    EXPECT_STREQ("HIGH", hiscore_table[0].name);
-    EXPECT_STREQ("LOW", hiscore_table[1].name);
-    for (int i = 1; i < 10; i++) EXPECT_GE(hiscore_table[i - 1].score, hiscore_table[i].score) << i;
 }
