@@ -213,6 +213,29 @@ AVX2_INLINE __m256i avg8_avx2(__m256i a, __m256i b) {
     return _mm256_sub_epi8(_mm256_avg_epu8(a, b), _mm256_and_si256(_mm256_xor_si256(a, b), _mm256_set1_epi8(1)));
 }
 
+// The masks of a Scale3x step: which neighbours match (db: D equals B, and so
+// on, each cleared where B equals H or D equals F) and which corners equal the
+// centre (ea: E equals A, ...). Lanes are all ones or all zeros, so one rule
+// serves 16- and 32-bit pixels.
+struct Scale3xMasks {
+    __m256i db, bf, dh, hf, ea, ec, eg, ei;
+};
+
+// The nine cells of each pixel's 3 x 3 block, row by row, from the masks, the
+// centre and the neighbours (blended or not) that the cells may take.
+AVX2_INLINE void scale3x_rule_avx2(const Scale3xMasks& k, __m256i vE, __m256i nb, __m256i nd, __m256i nf, __m256i nh,
+                                   __m256i e[9]) {
+    e[0] = select256(k.db, nd, vE);
+    e[1] = select256(_mm256_or_si256(_mm256_andnot_si256(k.ec, k.db), _mm256_andnot_si256(k.ea, k.bf)), nb, vE);
+    e[2] = select256(k.bf, nf, vE);
+    e[3] = select256(_mm256_or_si256(_mm256_andnot_si256(k.eg, k.db), _mm256_andnot_si256(k.ea, k.dh)), nd, vE);
+    e[4] = vE;
+    e[5] = select256(_mm256_or_si256(_mm256_andnot_si256(k.ei, k.bf), _mm256_andnot_si256(k.ec, k.hf)), nf, vE);
+    e[6] = select256(k.dh, nd, vE);
+    e[7] = select256(_mm256_or_si256(_mm256_andnot_si256(k.ei, k.dh), _mm256_andnot_si256(k.eg, k.hf)), nh, vE);
+    e[8] = select256(k.hf, nf, vE);
+}
+
 // Scale3x on 16 pixels of 16 bits a step. A step in which no cell takes a
 // neighbour (flat areas, straight edges, noise) only replicates its pixels.
 template <int BLEND>
@@ -240,17 +263,11 @@ AVX2_INLINE void scale3x16_avx2(const uint16_t* a, const uint16_t* p, const uint
             nb = avg16_avx2(vE, vB, m), nd = avg16_avx2(vE, vD, m);
             nf = avg16_avx2(vE, vF, m), nh = avg16_avx2(vE, vH, m);
         }
-        __m256i e0 = select256(db, nd, vE);
-        __m256i e1 = select256(_mm256_or_si256(_mm256_andnot_si256(ec, db), _mm256_andnot_si256(ea, bf)), nb, vE);
-        __m256i e2 = select256(bf, nf, vE);
-        __m256i e3 = select256(_mm256_or_si256(_mm256_andnot_si256(eg, db), _mm256_andnot_si256(ea, dh)), nd, vE);
-        __m256i e5 = select256(_mm256_or_si256(_mm256_andnot_si256(ei, bf), _mm256_andnot_si256(ec, hf)), nf, vE);
-        __m256i e6 = select256(dh, nd, vE);
-        __m256i e7 = select256(_mm256_or_si256(_mm256_andnot_si256(ei, dh), _mm256_andnot_si256(eg, hf)), nh, vE);
-        __m256i e8 = select256(hf, nf, vE);
-        store_triples16_avx2(o0 + 3 * x, e0, e1, e2);
-        store_triples16_avx2(o1 + 3 * x, e3, vE, e5);
-        store_triples16_avx2(o2 + 3 * x, e6, e7, e8);
+        __m256i e[9];
+        scale3x_rule_avx2(Scale3xMasks{db, bf, dh, hf, ea, ec, eg, ei}, vE, nb, nd, nf, nh, e);
+        store_triples16_avx2(o0 + 3 * x, e[0], e[1], e[2]);
+        store_triples16_avx2(o1 + 3 * x, e[3], e[4], e[5]);
+        store_triples16_avx2(o2 + 3 * x, e[6], e[7], e[8]);
     }
 }
 
@@ -301,17 +318,11 @@ AVX2_INLINE void scale3x32_avx2(const uint32_t* a, const uint32_t* p, const uint
         __m256i eg = _mm256_cmpeq_epi32(vE, vG), ei = _mm256_cmpeq_epi32(vE, vI);
         __m256i nb = vB, nd = vD, nf = vF, nh = vH;
         if (BLEND) nb = avg8_avx2(vE, vB), nd = avg8_avx2(vE, vD), nf = avg8_avx2(vE, vF), nh = avg8_avx2(vE, vH);
-        __m256i e0 = select256(db, nd, vE);
-        __m256i e1 = select256(_mm256_or_si256(_mm256_andnot_si256(ec, db), _mm256_andnot_si256(ea, bf)), nb, vE);
-        __m256i e2 = select256(bf, nf, vE);
-        __m256i e3 = select256(_mm256_or_si256(_mm256_andnot_si256(eg, db), _mm256_andnot_si256(ea, dh)), nd, vE);
-        __m256i e5 = select256(_mm256_or_si256(_mm256_andnot_si256(ei, bf), _mm256_andnot_si256(ec, hf)), nf, vE);
-        __m256i e6 = select256(dh, nd, vE);
-        __m256i e7 = select256(_mm256_or_si256(_mm256_andnot_si256(ei, dh), _mm256_andnot_si256(eg, hf)), nh, vE);
-        __m256i e8 = select256(hf, nf, vE);
-        store_triples32_avx2(o0 + 3 * x, e0, e1, e2);
-        store_triples32_avx2(o1 + 3 * x, e3, vE, e5);
-        store_triples32_avx2(o2 + 3 * x, e6, e7, e8);
+        __m256i e[9];
+        scale3x_rule_avx2(Scale3xMasks{db, bf, dh, hf, ea, ec, eg, ei}, vE, nb, nd, nf, nh, e);
+        store_triples32_avx2(o0 + 3 * x, e[0], e[1], e[2]);
+        store_triples32_avx2(o1 + 3 * x, e[3], e[4], e[5]);
+        store_triples32_avx2(o2 + 3 * x, e[6], e[7], e[8]);
     }
 }
 
