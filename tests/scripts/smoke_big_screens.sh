@@ -67,24 +67,9 @@ ln -s "$build/data" data || fail "run directory" "cannot link the data"
 
 # Starts the game with the given options; sets window to its window's id.
 start_game() {
-    window=""
-    for attempt in 1 2 3; do
-        SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy LD_LIBRARY_PATH="$libpath" ASAN_OPTIONS="$asan_options" \
-            "$game" "$@" >"$work/game.log" 2>&1 &
-        game_pid=$!
-        for _ in $(seq 1 200); do
-            kill -0 "$game_pid" 2>/dev/null || break
-            window=$(xwininfo -root -tree 2>/dev/null | grep -F "\"$caption\"" | awk '{print $1}' | head -n 1)
-            [ -n "$window" ] && return 0
-            sleep 0.1
-        done
-        kill -0 "$game_pid" 2>/dev/null && break
-        grep -q "Couldn't open X11 display" "$work/game.log" || break
-        wait "$game_pid"
-        echo "big screens: the X server refused the game (attempt $attempt); starting it again"
-        sleep 1
-    done
-    fail "window $*" "no window with the caption \"$caption\""
+    start_game_window "$caption" "$work/game.log" env SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy \
+        LD_LIBRARY_PATH="$libpath" ASAN_OPTIONS="$asan_options" "$game" "$@" ||
+        fail "window $*" "no window with the caption \"$caption\""
 }
 
 # The screen as one 32-bit value per pixel, one per line, row by row.
@@ -154,15 +139,8 @@ run_with() {
         "${lit}% lit, black around it"
 
     xdotool key --delay 60 Escape >/dev/null 2>&1
-    status=""
-    for _ in $(seq 1 100); do
-        if ! kill -0 "$game_pid" 2>/dev/null; then
-            wait "$game_pid"
-            status=$?
-            break
-        fi
-        sleep 0.1
-    done
+    wait_game_end
+    status=$game_status
     [ -n "$status" ] || fail "quit" "the game still runs 10 s after Escape on the title"
     game_pid=""
     [ "$status" -eq 0 ] || fail "quit" "the game ended with status $status after Escape, expected 0"

@@ -44,32 +44,11 @@ display=$DISPLAY
 # Stage 2: the game starts in a fresh run directory with the built data.
 cd "$work" || fail "run directory" "cannot enter $work"
 ln -s "$build/data" data || fail "run directory" "cannot link the data"
-# A freshly started server on a busy machine can refuse the first client for a
-# moment although it already answered the probe: the start is tried again then.
-window=""
-for attempt in 1 2 3; do
-    SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy "$game" >"$work/game.log" 2>&1 &
-    game_pid=$!
-    for _ in $(seq 1 200); do
-        kill -0 "$game_pid" 2>/dev/null || break
-        window=$(xwininfo -root -tree 2>/dev/null | grep -F "\"$caption\"" | awk '{print $1}' | head -n 1)
-        [ -n "$window" ] && break
-        sleep 0.1
-    done
-    [ -n "$window" ] && break
-    kill -0 "$game_pid" 2>/dev/null && break
-    grep -q "Couldn't open X11 display" "$work/game.log" || break
-    wait "$game_pid"
-    echo "smoke: the X server refused the game (attempt $attempt); starting it again"
-    sleep 1
-done
-if [ -z "$window" ]; then
-    if kill -0 "$game_pid" 2>/dev/null; then
-        fail "window" "no window with the caption \"$caption\" after 20 s"
-    fi
-    wait "$game_pid"
-    fail "window" "the game ended with status $? before its window appeared"
-fi
+start_game_window "$caption" "$work/game.log" env SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy "$game"
+case $? in
+    1) fail "window" "no window with the caption \"$caption\" after 20 s" ;;
+    2) fail "window" "the game ended with status $game_status before its window appeared" ;;
+esac
 echo "smoke: window $window \"$caption\" on $display"
 
 # Keyboard input goes where the pointer is; there is no window manager.
@@ -115,15 +94,8 @@ lit=$(lit_percent)
 
 # Stage 5: Escape on the title ends the program without a question.
 xdotool key --delay 60 Escape >/dev/null 2>&1
-status=""
-for _ in $(seq 1 100); do
-    if ! kill -0 "$game_pid" 2>/dev/null; then
-        wait "$game_pid"
-        status=$?
-        break
-    fi
-    sleep 0.1
-done
+wait_game_end
+status=$game_status
 [ -n "$status" ] || fail "quit" "the game still runs 10 s after Escape on the title"
 game_pid=""
 [ "$status" -eq 0 ] || fail "quit" "the game ended with status $status after Escape, expected 0"

@@ -29,3 +29,48 @@ stop_xvfb() {
         xvfb_pid=""
     fi
 }
+
+# start_game_window CAPTION LOG COMMAND...: starts COMMAND (the game, with its
+# environment and options) in the background, its output in LOG, and waits up
+# to 20 s for a window with CAPTION; sets game_pid and window. A freshly
+# started server on a busy machine can refuse the first client for a moment
+# although it already answered: such a start is tried again, three times at
+# most. Returns 0 with the window found, 1 when the game still runs without
+# one, 2 when the game has ended (its status is then in game_status).
+start_game_window() {
+    local caption=$1 log=$2 attempt
+    shift 2
+    window=""
+    game_status=""
+    for attempt in 1 2 3; do
+        "$@" >"$log" 2>&1 &
+        game_pid=$!
+        for _ in $(seq 1 200); do
+            kill -0 "$game_pid" 2>/dev/null || break
+            window=$(xwininfo -root -tree 2>/dev/null | grep -F "\"$caption\"" | awk '{print $1}' | head -n 1)
+            [ -n "$window" ] && return 0
+            sleep 0.1
+        done
+        kill -0 "$game_pid" 2>/dev/null && return 1
+        wait "$game_pid"
+        game_status=$?
+        grep -q "Couldn't open X11 display" "$log" || return 2
+        echo "the X server refused the game (attempt $attempt); starting it again"
+        sleep 1
+    done
+    return 2
+}
+
+# wait_game_end: waits up to 10 s for game_pid to end; sets game_status to its
+# status, or to "" when it still runs.
+wait_game_end() {
+    game_status=""
+    for _ in $(seq 1 100); do
+        if ! kill -0 "$game_pid" 2>/dev/null; then
+            wait "$game_pid"
+            game_status=$?
+            return
+        fi
+        sleep 0.1
+    done
+}
