@@ -57,19 +57,6 @@ struct SfxMix {
     double level = 0, ceiling = SFX_DEFAULT_CEILING_DB, drive = -1, lowcut = 0;
 };
 
-struct Biquad {
-    double b0 = 1, b1 = 0, b2 = 0, a1 = 0, a2 = 0;
-    double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
-    double step(double x) {
-        double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
-        x2 = x1;
-        x1 = x;
-        y2 = y1;
-        y1 = y;
-        return y;
-    }
-};
-
 static Biquad high_pass_at(double hz, double q) {
     double k = tan(M_PI * hz / SFX_RATE), norm = 1 / (1 + k / q + k * k);
     Biquad f;

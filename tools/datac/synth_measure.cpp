@@ -143,19 +143,6 @@ double median_of(std::vector<double> values) {
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-struct Biquad {
-    double b0, b1, b2, a1, a2;
-    double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
-    double step(double x) {
-        double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
-        x2 = x1;
-        x1 = x;
-        y2 = y1;
-        y1 = y;
-        return y;
-    }
-};
-
 // The two stages of the K-weighting (a high shelf for the head, then a high-pass),
 // designed for the given rate from their analogue prototypes.
 static void k_weighting(double rate, Biquad& shelf, Biquad& high_pass) {

@@ -11,6 +11,22 @@
 
 static const int32_t MEASURE_RATE = 22050;
 
+// A second-order filter section in direct form I; the default passes its input
+// through unchanged. The effect synthesiser's filters and the loudness
+// weighting are made of these.
+struct Biquad {
+    double b0 = 1, b1 = 0, b2 = 0, a1 = 0, a2 = 0;
+    double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+    double step(double x) {
+        double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+        return y;
+    }
+};
+
 // Interleaved stereo 16-bit frames at MEASURE_RATE.
 struct StereoPcm {
     std::vector<int16_t> samples;
