@@ -177,17 +177,15 @@ exec_line=$(sed -n 's/^Exec=//p' "$desktop")
 [ "$exec_line" = /usr/games/floob2 ] || fail "the desktop entry runs \"$exec_line\", not /usr/games/floob2"
 start_xvfb "$work/xvfb.log" || fail "no Xvfb could be started"
 tree_before=$(cd "$root" && find . -printf '%m %y %s %T@ %P\n' | LC_ALL=C sort -k5)
-(cd "$work/cwd" && env -u FLOOB2_HOME -u XDG_DATA_HOME HOME="$work/home" SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy \
-    FLOOB2_REPLAY="$here/install_session.replay" timeout 120 "$root$exec_line") >"$work/game.log" 2>&1 &
-game_pid=$!
-window=""
-for _ in $(seq 1 300); do
-    kill -0 "$game_pid" 2>/dev/null || break
-    window=$(xwininfo -root -tree 2>/dev/null | grep -F "\"$caption\"" | awk '{print $1}' | head -n 1)
-    [ -n "$window" ] && break
-    sleep 0.05
-done
-[ -n "$window" ] || fail "no window with the caption \"$caption\" appeared"
+run_installed() {
+    cd "$work/cwd" && env -u FLOOB2_HOME -u XDG_DATA_HOME HOME="$work/home" SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy \
+        FLOOB2_REPLAY="$here/install_session.replay" timeout 120 "$root$exec_line"
+}
+start_game_window "$caption" "$work/game.log" run_installed
+case $? in
+    1) fail "no window with the caption \"$caption\" appeared" ;;
+    2) fail "the game ended with status $game_status before its window appeared" ;;
+esac
 xprop -id "$window" WM_NAME WM_HINTS >"$work/xprop.log" 2>&1
 grep -qF "WM_NAME(STRING) = \"$caption\"" "$work/xprop.log" || fail "the window's caption is not \"$caption\""
 grep -q "bitmap id # to use for icon" "$work/xprop.log" || fail "the window has no icon"
