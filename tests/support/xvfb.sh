@@ -3,13 +3,15 @@
 # 640x480x24) on a display number the server picks itself among the free ones
 # (so tests running at the same time never share a server), sets DISPLAY and
 # xvfb_pid, and returns 0 once the server answers; returns 1 when it would not
-# start within 20 s.
+# start within 20 s. The server never resets: by default it resets whenever its
+# last client leaves (every xwininfo probe is one), and a client that connects
+# during the reset is refused.
 start_xvfb() {
     local screen=${2:-640x480x24} fifo n=""
     xvfb_pid=""
     fifo=$(mktemp -u /tmp/floob2-xvfb-XXXXXX) || return 1
     mkfifo "$fifo" || return 1
-    Xvfb -displayfd 3 -screen 0 "$screen" -br -nolisten tcp 3>"$fifo" >"$1" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "$screen" -br -noreset -nolisten tcp 3>"$fifo" >"$1" 2>&1 &
     xvfb_pid=$!
     read -r -t 20 n <"$fifo"
     rm -f "$fifo"
@@ -54,7 +56,8 @@ start_game_window() {
         kill -0 "$game_pid" 2>/dev/null && return 1
         wait "$game_pid"
         game_status=$?
-        grep -q "Couldn't open X11 display" "$log" || return 2
+        # SDL 1.2 and sdl12-compat (SDL 2 beneath) word the refusal each their own way.
+        grep -q -e "Couldn't open X11 display" -e "x11 not available" "$log" || return 2
         echo "the X server refused the game (attempt $attempt); starting it again"
         sleep 1
     done
