@@ -97,6 +97,11 @@ setup_read_only_copy() {
     chown -R 65534:65534 "$work/home" 2>/dev/null
     chmod 0555 "$player/data"
 }
+setup_read_only_folder() {
+    with_player_files
+    chown -R 65534:65534 "$work/home" 2>/dev/null
+    chmod 0555 "$player"
+}
 setup_root_owned() {
     # A launch as root, as "sudo floob2" makes it, then the player's.
     launch sh
@@ -128,6 +133,7 @@ cases=(
     "the game's status|setup_fresh|GAME_STATUS=3|$player|3|link||"
     "unlistable data|setup_unlistable||$player|1|kept|$player/data cannot be listed.*left as it is|player"
     "copied archives in a read-only folder|setup_read_only_copy||$player|1|kept|$player/data, an old copy of the archives, cannot be emptied|player"
+    "a folder the player made read-only|setup_read_only_folder||$player|0|kept|^floob2: you cannot write in $player: settings, high scores and the save game will not be kept; allow it with: chmod u\\+w '$player'$|player"
     "folder left to root by sudo|setup_root_owned||$player|0|link|^floob2: $player belongs to root and you cannot write in it: settings, high scores and the save game will not be kept; give it back with: sudo chown -R [^ ]+ '$player'$|player"
 )
 
