@@ -86,8 +86,9 @@ static void rewind_module(ModPlugFile* module) {
     tick_frames_left = 0;
 }
 
+// Without a sound device nothing is attached, so no song is ever playing.
 void music_play(ModPlugFile* module, int32_t repeat) {
-    if (!module) return;
+    if (!module || audio_silent) return;
     music_repeat = repeat;
     music_apply_settings();
     ModPlug_SetMasterVolume(module, (unsigned int)music_current_volume);
@@ -97,7 +98,7 @@ void music_play(ModPlugFile* module, int32_t repeat) {
 }
 
 void music_fade_in_and_play(ModPlugFile* module, int32_t repeat) {
-    if (music_user_volume <= 0) return;
+    if (music_user_volume <= 0 || audio_silent) return;
     music_current_volume = 1;
     music_fade_step = 1;
     music_play(module, repeat);

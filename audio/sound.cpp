@@ -9,6 +9,7 @@
 
 int32_t audio_frequency = 22050;
 int32_t audio_channels = 2;
+int32_t audio_silent = 0;
 
 static const char* const SOUND_NAMES[SND_COUNT] = {"klonk", "krack",  "aj",    "blubb", "jipie", "chew",  "knirk",
                                                    "tada",  "trdoor", "boink", "bat",   "klack", "splash"};
@@ -81,6 +82,8 @@ Mix_Chunk* decode_sound(const uint8_t* bytes, uint32_t size) {
 }
 
 void sound_load_all() {
+    // Decoding converts to the device's format, which does not exist without a device.
+    if (audio_silent) return;
     for (int32_t id = 0; id < SND_COUNT; id++) {
         uint32_t size = 0;
         uint8_t* data = archive_load(ARCHIVE_SOUND, SOUND_NAMES[id], "wav", &size);
@@ -93,7 +96,7 @@ void sound_load_all() {
 }
 
 void sound_play(int32_t id) {
-    if (id < 0 || id >= SND_COUNT || !sound_chunks[id]) return;
+    if (audio_silent || id < 0 || id >= SND_COUNT || !sound_chunks[id]) return;
     Mix_PlayChannel(-1, sound_chunks[id], 0);
 }
 
@@ -105,5 +108,6 @@ void sound_free(int32_t id) {
 
 void sound_apply_volume() {
     sfx_volume_scaled = sfx_volume * 128 / 100;
-    Mix_Volume(-1, sfx_volume_scaled);
+    // Without a device there are no channels to apply it to; the percentage is still kept.
+    if (!audio_silent) Mix_Volume(-1, sfx_volume_scaled);
 }

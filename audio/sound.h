@@ -6,6 +6,9 @@
 
 extern int32_t audio_frequency;  // as given to audio_open
 extern int32_t audio_channels;
+// 1 while the game plays without sound because the device could not be opened:
+// effects and songs are then never started, and volumes are only remembered.
+extern int32_t audio_silent;
 
 int audio_open(int frequency, uint16_t format, int channels, int chunk_size);
 const char* sound_entry_name(int32_t id);
@@ -15,7 +18,7 @@ struct Mix_Chunk;
 Mix_Chunk* decode_sound(const uint8_t* bytes, uint32_t size);
 void sound_play(int32_t id);
 void sound_free(int32_t id);
-// sfx_volume_scaled from sfx_volume, applied to all channels.
+// sfx_volume_scaled from sfx_volume, applied to all channels (only kept while silent).
 void sound_apply_volume();
 
 #endif

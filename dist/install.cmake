@@ -5,7 +5,7 @@ include(GNUInstallDirs)
 set(FLOOB_INSTALL_GAMESDIR games CACHE STRING "Where the floob2 command goes, under the prefix")
 set(FLOOB_INSTALL_PROGRAMDIR lib/games/floob2 CACHE STRING "Where the game's program goes, under the prefix")
 set(FLOOB_INSTALL_GAMEDATADIR ${CMAKE_INSTALL_DATADIR}/games/floob2
-  CACHE STRING "Where the game's archives (data/) and screenshot go, under the prefix")
+  CACHE STRING "Where the game's archives (data/) and level sources go, under the prefix")
 
 foreach(dir GAMESDIR PROGRAMDIR GAMEDATADIR)
   if(IS_ABSOLUTE "${FLOOB_INSTALL_${dir}}")
@@ -33,10 +33,22 @@ configure_file(${CMAKE_SOURCE_DIR}/dist/floob2.metainfo.xml.in
 
 install(TARGETS floob2 RUNTIME DESTINATION ${FLOOB_INSTALL_PROGRAMDIR})
 install(PROGRAMS ${CMAKE_BINARY_DIR}/dist/floob2 DESTINATION ${FLOOB_INSTALL_GAMESDIR})
+# The level tools, so that a player can make a level and test it with "floob2 -t":
+# the data compiler, the level checker (not in the build that only plays), and
+# the shared legend with the game's own levels to start from.
+install(PROGRAMS $<TARGET_FILE:floobdata> DESTINATION ${FLOOB_INSTALL_GAMESDIR} RENAME floob2-data-compiler)
+if(TARGET floobcheck)
+  install(PROGRAMS $<TARGET_FILE:floobcheck> DESTINATION ${FLOOB_INSTALL_GAMESDIR} RENAME floob2-level-checker)
+  set(FLOOB_LEVEL_CHECKER 1)
+else()
+  set(FLOOB_LEVEL_CHECKER 0)
+endif()
+file(GLOB level_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/assets/maps/*.lvl)
+install(FILES ${CMAKE_SOURCE_DIR}/assets/maps/legend.inc ${level_sources}
+  DESTINATION ${FLOOB_INSTALL_GAMEDATADIR}/levels)
 foreach(archive gfx maps music sound)
   install(FILES ${CMAKE_BINARY_DIR}/data/${archive}.qva DESTINATION ${FLOOB_INSTALL_GAMEDATADIR}/data)
 endforeach()
-install(FILES ${CMAKE_SOURCE_DIR}/dist/screenshots/level1.png DESTINATION ${FLOOB_INSTALL_GAMEDATADIR}/screenshots)
 foreach(size ${FLOOB_ICON_SIZES})
   install(FILES ${CMAKE_BINARY_DIR}/icons/${size}x${size}/${FLOOB_APP_ID}.png
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
@@ -55,5 +67,6 @@ install(CODE "
   set(FLOOB_INSTALL_GAMEDATADIR [[${FLOOB_INSTALL_GAMEDATADIR}]])
   set(FLOOB_INSTALL_DATADIR [[${CMAKE_INSTALL_DATADIR}]])
   set(FLOOB_INSTALL_MANDIR [[${CMAKE_INSTALL_MANDIR}]])
+  set(FLOOB_LEVEL_CHECKER ${FLOOB_LEVEL_CHECKER})
   include([[${CMAKE_SOURCE_DIR}/dist/install-configured.cmake]])
 ")

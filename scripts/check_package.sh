@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a clean copy of the source tree (the files git
 # tracks or would track; no build folders) with `dpkg-buildpackage -us -uc -b`,
-# then checks it with lintian: an error fails, warnings are shown. The package
-# and its lintian report are left in OUT_DIR (default: build-package/).
+# then checks that it holds the level tools (the data compiler and the level
+# checker, with their manual pages and the level sources) and that they make
+# and prove a level, and checks it with lintian (pedantic, with the
+# informational tags): an error fails, the rest is shown. The package and its
+# lintian report are left in OUT_DIR (default: build-package/).
 #   scripts/check_package.sh [OUT_DIR]
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -37,8 +40,32 @@ changes=$(ls "$out"/floob2_"$version"_*.changes)
 deb=$(ls "$out"/floob2_"$version"_*.deb)
 
 echo "Depends: $(dpkg-deb -f "$deb" Depends)"
+# The level tools, run from the unpacked package on a level made from its own legend.
+contents=$(dpkg-deb -c "$deb")
+for path in usr/games/floob2-data-compiler usr/games/floob2-level-checker usr/share/man/man6/floob2-data-compiler.6.gz \
+    usr/share/man/man6/floob2-level-checker.6.gz usr/share/games/floob2/levels/legend.inc \
+    usr/share/games/floob2/levels/floob201.lvl; do
+    grep -q " \./$path\$" <<<"$contents" || { echo "check_package: the package lacks /$path"; exit 1; }
+done
+unpacked=$out/unpacked
+dpkg-deb -x "$deb" "$unpacked"
+mkdir -p "$unpacked/level"
+cp "$unpacked/usr/share/games/floob2/levels/legend.inc" "$unpacked/level/"
+{
+    printf 'map\n'
+    for _ in 1 2 3 4 5 6 7 8; do printf '%30s\n' '' | tr ' ' .; done
+    printf '....................EE........\n..@.......*.........EE........\n'
+    printf '%30s\n%30s\n' '' '' | tr ' ' '#'
+} >"$unpacked/level/my.lvl"
+if ! (cd "$unpacked/level" && "$unpacked/usr/games/floob2-data-compiler" compile my.lvl test.bin &&
+    "$unpacked/usr/games/floob2-level-checker" test.bin | grep -qx 'finished: yes'); then
+    echo "check_package: the packaged level tools do not make and prove a level"
+    exit 1
+fi
+rm -rf "$unpacked"
+echo "check_package: the packaged level tools make and prove a level"
 status=0
-lintian --fail-on error --info "$changes" >"$out/lintian.txt" 2>&1 || status=$?
+lintian --fail-on error --info --pedantic --display-info "$changes" >"$out/lintian.txt" 2>&1 || status=$?
 checked=$(date +%s)
 cat "$out/lintian.txt"
 echo "check_package: $(basename "$deb") built in $((built - start)) s, lintian took $((checked - built)) s"

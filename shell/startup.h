@@ -27,6 +27,8 @@ void run_screen_table(const IntroScreen* table, int start_index);
 // SDL video, the video mode of the current settings, the named colours and the dim panel.
 const char* start_video();
 // SDL audio and the device: 22050 Hz, 16-bit stereo, 1024-sample chunks, 16 mixing channels.
+// A device that cannot be opened is no failure: one line on standard error,
+// and the game plays without sound (audio_silent).
 const char* start_audio();
 // The four archives of ./data, the fonts and the "logo" image.
 void load_start_resources();

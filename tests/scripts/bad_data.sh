@@ -270,7 +270,7 @@ run_with() {
     local cmd=(env SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy FLOOB2_REPLAY="$replay"
                timeout -s KILL "$seconds" "$game" "$@")
     [ -n "$as_user" ] && cmd=(setpriv --reuid="$as_user" --regid="$as_user" --clear-groups "${cmd[@]}")
-    output=$(cd "$work/run" && { [ -z "$limit" ] || ulimit $limit; } && "${cmd[@]}" 2>/dev/null)
+    output=$(cd "$work/run" && { [ -z "$limit" ] || ulimit $limit; } && "${cmd[@]}" 2>"$work/stderr")
     status=$?
     output=$(printf '%s' "$output" | head -c 200 | tr '\n' ' ' | sed 's/ $//')
 }
@@ -363,7 +363,10 @@ fresh; run_with "$work/options.replay" 60 "-f 0"
 expect "ulimit -f 0, options saved" 0 "" "$(same floob2.cfg)"
 
 # Too little memory: whatever fails ends with its message and status 1 (or
-# the dynamic loader's 127 before the game runs), never by a signal. The
+# the dynamic loader's 127 before the game runs, or GLib's abort when it
+# cannot allocate while the libraries are loaded), never by a signal. Without
+# the memory for SDL's audio thread the game plays on silently, so the least
+# memory the session needs lies near the loader's limits. The
 # failures lie in a narrow band of limits just below the least the session
 # needs, found first by halving; the band is then tried in steps of 125 KiB.
 # AddressSanitizer reserves terabytes of address space for its shadow memory,
@@ -386,6 +389,8 @@ else
         case "$status" in
             0 | 127) ;;
             1) oom_fatal=$((oom_fatal + 1)) ;;
+            134) grep -q '^GLib.*Aborting' "$work/stderr" ||
+                oom_problem="status 134 at ulimit -v $kib: $output" ;;
             *) oom_problem="status $status at ulimit -v $kib: $output" ;;
         esac
     done

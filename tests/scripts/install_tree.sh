@@ -2,12 +2,15 @@
 # The installed game, as a player's system sees it: `cmake --install` into a
 # scratch DESTDIR (its path holds spaces) lays out exactly the expected files
 # with their modes; the desktop entry, the AppStream metadata and the manual
-# page pass their validators, and the manual's options are the help's; the
+# pages pass their validators, and the manual's options are the help's; a
+# level made with the installed data compiler from the installed legend passes
+# the installed level checker and plays in "floob2 -t"; the
 # launcher keeps the player's folder as it should (a fresh one, a stale link, an
 # old copied data folder, one with files of the player's own, FLOOB2_HOME and
 # XDG_DATA_HOME, the exit status); and the desktop entry's Exec line starts the
 # game under Xvfb with its caption and icon, through a scripted session to the
-# title's options and out, writing only in the player's folder.
+# title's options and out, writing only in the player's folder, with the
+# window class the desktop entry names.
 # Called as: bash install_tree.sh <path-to-floob2> <build-dir>
 set -u
 game=$(readlink -f "$1")
@@ -49,10 +52,18 @@ for size in 16 32 48 64 128 256; do
 644 f usr/share/icons/hicolor/${size}x${size}/apps/$app.png
 "
 done
+levels="644 f usr/share/games/floob2/levels/legend.inc
+"
+for n in 00 01 02 03 04 05 06 07 08 09 10; do
+    levels+="644 f usr/share/games/floob2/levels/floob2$n.lvl
+"
+done
 expected=$(LC_ALL=C sort -k3 <<EOF2
 755 d usr
 755 d usr/games
 755 f usr/games/floob2
+755 f usr/games/floob2-data-compiler
+755 f usr/games/floob2-level-checker
 755 d usr/lib
 755 d usr/lib/games
 755 d usr/lib/games/floob2
@@ -67,12 +78,13 @@ expected=$(LC_ALL=C sort -k3 <<EOF2
 644 f usr/share/games/floob2/data/maps.qva
 644 f usr/share/games/floob2/data/music.qva
 644 f usr/share/games/floob2/data/sound.qva
-755 d usr/share/games/floob2/screenshots
-644 f usr/share/games/floob2/screenshots/level1.png
-755 d usr/share/icons
+755 d usr/share/games/floob2/levels
+${levels}755 d usr/share/icons
 755 d usr/share/icons/hicolor
 ${icons}755 d usr/share/man
 755 d usr/share/man/man6
+644 f usr/share/man/man6/floob2-data-compiler.6
+644 f usr/share/man/man6/floob2-level-checker.6
 644 f usr/share/man/man6/floob2.6
 755 d usr/share/metainfo
 644 f usr/share/metainfo/$app.metainfo.xml
@@ -95,12 +107,15 @@ desktop=$root/usr/share/applications/$app.desktop
 desktop-file-validate "$desktop" >"$work/validate.log" 2>&1 && [ ! -s "$work/validate.log" ] ||
     fail "desktop-file-validate finds fault with the desktop entry"
 grep -qx 'Categories=Game;ArcadeGame;' "$desktop" || fail "the desktop entry is not in Game;ArcadeGame;"
+grep -qx 'StartupWMClass=floob2' "$desktop" || fail "the desktop entry does not name the window class floob2"
 appstreamcli validate --no-net --pedantic "$root/usr/share/metainfo/$app.metainfo.xml" >"$work/validate.log" 2>&1 ||
     fail "appstreamcli finds fault with the metadata"
 appstreamcli validate-tree --no-net "$root" >"$work/validate.log" 2>&1 || fail "appstreamcli finds fault with the tree"
+for page in floob2 floob2-data-compiler floob2-level-checker; do
+    LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$root/usr/share/man/man6/$page.6" \
+        >/dev/null 2>"$work/validate.log" && [ ! -s "$work/validate.log" ] || fail "man warns about the manual page $page.6"
+done
 man_page=$root/usr/share/man/man6/floob2.6
-LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$man_page" >/dev/null 2>"$work/validate.log" &&
-    [ ! -s "$work/validate.log" ] || fail "man warns about the manual page"
 grep -q "/usr/share/games/floob2/data" "$man_page" || fail "the manual page does not name the installed archives"
 : >"$work/validate.log"
 
@@ -141,6 +156,28 @@ mkdir "$work/home"
 [ -z "$(ls -A "$work/cwd")" ] || fail "the launcher wrote in the working directory: $(ls -A "$work/cwd")"
 : >"$work/launcher.log"
 
+# A level of one's own from the installed game: the legend copied from the
+# installed levels, compiled into the player's folder, proved by the checker,
+# played by "floob2 -t" (which ends with "Can't load file" when it finds none).
+mkdir -p "$work/my level" "$work/level home/maps"
+cp "$root/usr/share/games/floob2/levels/legend.inc" "$work/my level/"
+{
+    printf '; one emerald and the exit\nmap\n'
+    for _ in 1 2 3 4 5 6 7 8; do printf '%30s\n' '' | tr ' ' .; done
+    printf '....................EE........\n..@.......*.........EE........\n'
+    printf '%30s\n%30s\n' '' '' | tr ' ' '#'
+} >"$work/my level/my.lvl"
+(cd "$work/my level" && "$root/usr/games/floob2-data-compiler" compile my.lvl "$work/level home/maps/test.bin") \
+    >"$work/level.log" 2>&1 || fail "the installed data compiler refused the level"
+(cd "$work/my level" && "$root/usr/games/floob2-level-checker" "$work/level home/maps/test.bin" -o my.replay) \
+    >"$work/level.log" 2>&1 && grep -qx 'finished: yes' "$work/level.log" || fail "the installed level checker did not finish the level"
+printf '3 - -\n1 S -\n1 - S\n60 R -\n' >"$work/level.replay"
+(cd "$work/cwd" && env FLOOB2_HOME="$work/level home" SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \
+    FLOOB2_REPLAY="$work/level.replay" timeout 60 "$root/usr/games/floob2" -t) >"$work/level.log" 2>&1 ||
+    fail "floob2 -t did not play the level in the player's folder"
+rm -rf "$work/my level" "$work/level home" "$work/level.replay"
+: >"$work/level.log"
+
 # The desktop entry's command under Xvfb, from a fresh home.
 exec_line=$(sed -n 's/^Exec=//p' "$desktop")
 [ "$exec_line" = /usr/games/floob2 ] || fail "the desktop entry runs \"$exec_line\", not /usr/games/floob2"
@@ -155,7 +192,8 @@ case $? in
     1) fail "no window with the caption \"$caption\" appeared" ;;
     2) fail "the game ended with status $game_status before its window appeared" ;;
 esac
-xprop -id "$window" WM_NAME WM_HINTS >"$work/xprop.log" 2>&1
+xprop -id "$window" WM_NAME WM_HINTS WM_CLASS >"$work/xprop.log" 2>&1
+grep -q '^WM_CLASS(STRING) = .*"floob2"' "$work/xprop.log" || fail "the window's class is not floob2, as the desktop entry says"
 grep -qF "WM_NAME(STRING) = \"$caption\"" "$work/xprop.log" || fail "the window's caption is not \"$caption\""
 grep -q "bitmap id # to use for icon" "$work/xprop.log" || fail "the window has no icon"
 grep -q "bitmap id # of mask for icon" "$work/xprop.log" || fail "the window's icon has no mask"

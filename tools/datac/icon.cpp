@@ -8,8 +8,9 @@
 //   size N = scale M            size N is size M enlarged N / M times, each
 //                               pixel a block (M drawn above, N a multiple of M)
 //
-// Sizes are 1 to 512, each given once. The small sizes are drawn pixel by pixel
-// so that they stay sharp; a scaled size never blurs. Anything else is refused
+// Sizes are 1 to 512, each given once. The small sizes (the game's are 16, 32
+// and 48) are drawn pixel by pixel at their own size so that they stay sharp;
+// a scaled size never blurs, but it is only as fine as the size it enlarges. Anything else is refused
 // with "file:line: what is wrong".
 #include <string.h>
 

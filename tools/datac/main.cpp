@@ -11,8 +11,11 @@
 
 #include "compile.h"
 
+// The name the program was called by: the installed game names it floob2-data-compiler.
+static const char* program = "floobdata";
+
 static int fail(const std::string& error) {
-    fprintf(stderr, "floobdata: %s\n", error.c_str());
+    fprintf(stderr, "%s: %s\n", program, error.c_str());
     return 1;
 }
 
@@ -93,11 +96,14 @@ static int run_icon(const char* source, const char* size_text, const char* outpu
 }
 
 int main(int argc, char** argv) {
+    if (argc > 0 && argv[0] && *argv[0]) {
+        const char* slash = strrchr(argv[0], '/');
+        program = slash ? slash + 1 : argv[0];
+    }
     if (argc == 4 && strcmp(argv[1], "compile") == 0) return run_compile(argv[2], argv[3]);
     if (argc >= 3 && strcmp(argv[1], "pack") == 0) return run_pack(argv[2], argc - 3, argv + 3);
     if (argc == 5 && strcmp(argv[1], "icon") == 0) return run_icon(argv[2], argv[3], argv[4]);
-    fprintf(stderr,
-            "usage: floobdata compile SOURCE OUTPUT | floobdata pack ARCHIVE ENTRY... | "
-            "floobdata icon SOURCE SIZE OUTPUT\n");
+    fprintf(stderr, "usage: %s compile SOURCE OUTPUT | %s pack ARCHIVE ENTRY... | %s icon SOURCE SIZE OUTPUT\n",
+            program, program, program);
     return 2;
 }

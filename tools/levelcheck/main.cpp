@@ -27,10 +27,14 @@
 #include "storage/archive.h"
 #include "world/level.h"
 
+// The name the program was called by: the installed game names it floob2-level-checker.
+static const char* program = "floobcheck";
+
 static int usage() {
     fprintf(stderr,
-            "usage: floobcheck LEVEL.bin [-o ROUTE.replay] [--beam N] [--slack N] [--tight N]\n"
-            "                  [--route ROUTE.replay] [--holes] [--backdrop NAME] [--novice] [--trace]\n");
+            "usage: %s LEVEL.bin [-o ROUTE.replay] [--beam N] [--slack N] [--tight N]\n"
+            "         [--route ROUTE.replay] [--holes] [--backdrop NAME] [--novice] [--trace]\n",
+            program);
     return 2;
 }
 
@@ -56,8 +60,8 @@ static int32_t report_holes(const uint8_t* bytes, int32_t size, const std::strin
     }
     archive_close_all();
     if (!ok) {
-        fprintf(stderr,
-                "floobcheck: cannot read the tiles from data/gfx.qva (run where data/ holds the built archives)\n");
+        fprintf(stderr, "%s: cannot read the tiles from data/gfx.qva (run where data/ holds the built archives)\n",
+                program);
         return -1;
     }
     std::vector<Hole> holes = find_holes(bytes, size, map_name == level_map_name(0), backdrop, masks);
@@ -148,6 +152,10 @@ static void print_failure(const char* which, const RouteResult& r) {
 }
 
 int main(int argc, char** argv) {
+    if (argc > 0 && argv[0] && *argv[0]) {
+        const char* slash = strrchr(argv[0], '/');
+        program = slash ? slash + 1 : argv[0];
+    }
     const char* level_path = nullptr;
     const char* out_path = nullptr;
     const char* route_path = nullptr;
@@ -188,13 +196,13 @@ int main(int argc, char** argv) {
     uint32_t size = 0;
     uint8_t* bytes = read_whole_file(level_path, &size);
     if (!bytes) {
-        fprintf(stderr, "floobcheck: %s: cannot read the level\n", level_path);
+        fprintf(stderr, "%s: %s: cannot read the level\n", program, level_path);
         return 1;
     }
     std::vector<uint8_t> level(bytes, bytes + size);
     free(bytes);
     if (!route_load_level(level.data(), (int32_t)level.size())) {
-        fprintf(stderr, "floobcheck: %s: the game would refuse this level\n", level_path);
+        fprintf(stderr, "%s: %s: the game would refuse this level\n", program, level_path);
         return 1;
     }
     printf("level: %s (%d columns)\n", level_path, (int)map_columns);
@@ -216,7 +224,7 @@ int main(int argc, char** argv) {
     memset(&stats, 0, sizeof stats);
     if (route_path) {
         if (!read_route(route_path, held)) {
-            fprintf(stderr, "floobcheck: %s: cannot read the route\n", route_path);
+            fprintf(stderr, "%s: %s: cannot read the route\n", program, route_path);
             return 1;
         }
     } else {
@@ -266,7 +274,7 @@ int main(int argc, char** argv) {
     if (out_path && r.finished) {
         std::vector<ReplayFrame> replay = route_to_replay(held);
         if (!replay_write(out_path, replay.data(), (int32_t)replay.size())) {
-            fprintf(stderr, "floobcheck: %s: cannot write the route\n", out_path);
+            fprintf(stderr, "%s: %s: cannot write the route\n", program, out_path);
             return 1;
         }
         printf("route written to %s\n", out_path);
