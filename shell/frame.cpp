@@ -137,9 +137,10 @@ void frame_wait() {
     }
 }
 
-// The termination signal that arrived (SIGTERM or SIGINT), 0 for none. The
-// handler only notes it; the pump ends the program at its next poll, so that
-// no file is being written when it does.
+// The termination signal that arrived (SIGTERM, SIGINT, SIGHUP when the
+// terminal closes, SIGQUIT), 0 for none. The handler only notes it; the pump
+// ends the program at its next poll, so that no file is being written when it
+// does.
 static volatile sig_atomic_t termination_signal = 0;
 
 static void note_termination_signal(int signal_number) {
@@ -157,8 +158,8 @@ void catch_termination_signals() {
     action.sa_handler = note_termination_signal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    static const int TERMINATION_SIGNALS[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
+    for (int signal_number : TERMINATION_SIGNALS) sigaction(signal_number, &action, nullptr);
 }
 
 void end_if_terminated() {

@@ -12,7 +12,7 @@ void frame_wait();
 // ends the program instead (end_on_termination, shell/startup).
 void poll_events();
 
-// From now on SIGTERM and SIGINT are noted for the event pump; a second one
+// From now on SIGTERM, SIGINT, SIGHUP and SIGQUIT are noted for the event pump; a second one
 // before the first is answered ends the process at once.
 void catch_termination_signals();
 // Ends the program through end_on_termination when a termination signal has
