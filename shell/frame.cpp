@@ -9,12 +9,13 @@
 #include "shell/replay.h"
 #include "shell/startup.h"
 
-int32_t buttons_held = 0;      // BTN_* bits of the buttons held now
-int32_t button_released = 0;   // the last button released in the current poll, 0 for none
-int32_t last_key = 0;          // key symbol of the last key-down, 0 after a pad button
-int32_t last_pad_button = -1;  // last pad button pressed, -1 after any key event
-int32_t skip_draw = 0;         // set by frame_wait when the coming frame is updated but not drawn
-int32_t quit_signal = 0;       // Escape or the window's close button; cleared by the game flow
+int32_t buttons_held = 0;       // BTN_* bits of the buttons held now
+int32_t button_released = 0;    // the last button released in the current poll, 0 for none
+int32_t last_key = 0;           // key symbol of the last key-down, 0 after a pad button
+int32_t last_pad_button = -1;   // last pad button pressed, -1 after any key event
+int32_t skip_draw = 0;          // set by frame_wait when the coming frame is updated but not drawn
+int32_t quit_signal = 0;        // Escape or the window's close button; cleared by the game flow
+int32_t window_close_seen = 0;  // set by the window's close button; cleared by the screens that remember it
 
 enum {
     FRAME_TARGET = 17,                                          // ms for the first and second frame of a group
@@ -313,7 +314,7 @@ void poll_events() {
         // The recorded input stands for this frame; the queue is still
         // drained so that the player can leave.
         while (SDL_PollEvent(&event)) {
-            if (event.type == SDL_QUIT) quit_signal = 1;
+            if (event.type == SDL_QUIT) quit_signal = window_close_seen = 1;
             if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) quit_signal = 1;
         }
         end_if_terminated();
@@ -340,7 +341,7 @@ void poll_events() {
                 handle_hat(event.jhat.value);
                 break;
             case SDL_QUIT:
-                quit_signal = 1;
+                quit_signal = window_close_seen = 1;
                 break;
             default:
                 break;

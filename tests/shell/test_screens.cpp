@@ -3,6 +3,7 @@
 // continue question, and leaving the opening story.
 #include <gtest/gtest.h>
 #include <libmodplug/modplug.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -57,7 +58,16 @@ uint32_t hash_band() {
     return hash;
 }
 
+// The replay position at which the window's close button is pressed, -1 for none.
+int32_t close_window_at = -1;
+
 void observe(int32_t position) {
+    if (position == close_window_at) {
+        SDL_Event event;
+        memset(&event, 0, sizeof event);
+        event.type = SDL_QUIT;
+        SDL_PushEvent(&event);
+    }
     if (position < 0 || position >= MAX_SNAPS) return;
     snaps[position] = {current_level,
                        world.hero.alive,
@@ -95,7 +105,7 @@ std::string suicides(int32_t count) {
 }
 
 class Screens : public ::testing::Test {
-   protected:
+   public:
     TempDir dir;
     int32_t total = 0;
     void SetUp() override {
@@ -275,6 +285,33 @@ TEST_F(Screens, EscapeOnTheOpeningStoryGoesBackToTheTitle) {
     EXPECT_EQ(0, snaps[title].quit_signal);
     EXPECT_EQ(0, snaps[title + 3].level) << "the title runs on";
     EXPECT_LT(used, total) << "the second Escape, on the title, ends the program";
+}
+
+// A window closed on game over (0), in the name entry (1) or on CONTINUE? (2)
+// changes nothing there; the title after "no" then ends the program at once.
+void expect_close_ends_the_program_on_the_title(Screens* test, int32_t screen) {
+    std::string before_over = std::string(TITLE_TO_LEVEL1) + RUN_TO_EXIT + suicides(7);
+    std::string script = before_over + LEAVE_GAME_OVER + NAME + "1 - R\n300 - -\n";
+    const std::string prefixes[3] = {before_over, before_over + LEAVE_GAME_OVER, before_over + LEAVE_GAME_OVER + NAME};
+    const int32_t offsets[3] = {1, 4, -1};
+    close_window_at = replay_parse(prefixes[screen].c_str(), frames, MAX_SNAPS) + offsets[screen];
+    int32_t used = test->run(script);
+    close_window_at = -1;
+    int32_t title = test->find(0, [](const Snap& x) { return x.level == 0 && x.menu == -3; });
+    ASSERT_GT(title, 0) << "no went to the high-score view";
+    EXPECT_EQ(9, snaps[title].highlighted) << "the name was entered";
+    EXPECT_EQ(LOOP_END_QUIT, loop_end_reason);
+    EXPECT_LT(used, title + 5) << "the title ran on";
+}
+
+TEST_F(Screens, AWindowClosedOnGameOverEndsTheProgramOnTheTitle) {
+    expect_close_ends_the_program_on_the_title(this, 0);
+}
+TEST_F(Screens, AWindowClosedInTheNameEntryEndsTheProgramOnTheTitle) {
+    expect_close_ends_the_program_on_the_title(this, 1);
+}
+TEST_F(Screens, AWindowClosedOnContinueEndsTheProgramOnTheTitle) {
+    expect_close_ends_the_program_on_the_title(this, 2);
 }
 
 }  // namespace
