@@ -30,6 +30,29 @@ enum {
 // The frame clock's state, changed only by frame_timer_reset and frame_wait.
 static FramePacing pacing = {0, 0, 0, 0, 0};
 
+// How much later than asked, in ms, a sleep has been seen to end: the
+// largest overshoot of the recent sleeps. It rises at once and falls by one
+// millisecond after FRAME_GRAIN_HOLD sleeps that stayed under it, and starts
+// again from 0 with each new clock or screen.
+enum { FRAME_GRAIN_HOLD = 60, FRAME_GRAIN_TRUSTED = 2 };
+static uint32_t sleep_grain = 0;
+static int32_t sleeps_under_grain = 0;
+
+static void forget_sleep_grain() {
+    sleep_grain = 0;
+    sleeps_under_grain = 0;
+}
+
+static void note_sleep_overshoot(uint32_t overshoot) {
+    if (overshoot >= sleep_grain) {
+        sleep_grain = overshoot;
+        sleeps_under_grain = 0;
+    } else if (++sleeps_under_grain >= FRAME_GRAIN_HOLD) {
+        sleep_grain -= 1;
+        sleeps_under_grain = 0;
+    }
+}
+
 static uint32_t default_ticks() { return SDL_GetTicks(); }
 static void default_sleep(uint32_t microseconds) { usleep(microseconds); }
 
@@ -40,6 +63,7 @@ static SleepFunction clock_sleep = default_sleep;
 void set_frame_clock(TickFunction ticks, SleepFunction sleep) {
     clock_ticks = ticks ? ticks : default_ticks;
     clock_sleep = sleep ? sleep : default_sleep;
+    forget_sleep_grain();
 }
 
 const FramePacing& frame_pacing() { return pacing; }
@@ -51,6 +75,7 @@ void frame_timer_reset() {
     pacing.group_index = 0;
     pacing.lag = 0;
     pacing.consecutive_skips = 0;
+    forget_sleep_grain();
 }
 
 // Sleeps until the tick counter reaches last_time + remaining.
@@ -69,12 +94,28 @@ void frame_timer_reset() {
 // still ends it at the right tick, and one that goes backwards ends it at
 // once. The sleep count is bounded so that a stopped clock cannot hold the
 // game.
+//
+// Where sleeps end later than asked by more than a millisecond (a coarse
+// scheduler tick), the sleep is shortened by that grain, and once the time
+// left is no longer than the grain the wait ends before the deadline: the
+// frame is presented now and frame_wait carries the time left as time in
+// hand, instead of oversleeping the deadline and making the next frame skip
+// its drawing.
 static void sleep_until(uint32_t remaining) {
+    uint32_t before = clock_ticks();
     for (int32_t i = 0; i < FRAME_MAX_SLEEPS; i++) {
-        uint32_t elapsed = clock_ticks() - pacing.last_time;
+        uint32_t elapsed = before - pacing.last_time;
         if (elapsed >= remaining) return;
         uint32_t left = remaining - elapsed;
-        clock_sleep(left > 1 ? (left - 1) * 1000 : (uint32_t)FRAME_FINE_STEP_US);
+        uint32_t grain = sleep_grain > FRAME_GRAIN_TRUSTED ? sleep_grain : 0;
+        if (grain && left <= grain) return;
+        uint32_t asked_ms = grain ? left - grain : left > 1 ? left - 1 : 0;
+        clock_sleep(asked_ms ? asked_ms * 1000 : (uint32_t)FRAME_FINE_STEP_US);
+        uint32_t after = clock_ticks();
+        uint32_t slept = after - before;
+        // A counter that went backwards says nothing about the sleep.
+        if ((int32_t)slept >= 0 && slept > asked_ms) note_sleep_overshoot(slept - asked_ms);
+        before = after;
     }
 }
 
