@@ -81,20 +81,16 @@ static void bytes_to_entry(const uint8_t* bytes, HiscoreEntry* entry) {
     entry->score = (int32_t)score;
 }
 
-// Writes the table; the caller holds the table's lock when it has one.
-static void write_table() {
+// Writes the table. Only an insert takes the table's lock (see
+// hiscore_insert): the table made up or repaired at load is written
+// without one, so that a game that enters no score leaves no lock file.
+void hiscore_save() {
     if (hiscore_file_unreadable) return;
     uint8_t bytes[HISCORE_FILE_SIZE];
     for (int32_t i = 0; i < HISCORE_ROWS; i++) entry_to_bytes(&hiscore_table[i], bytes + i * HISCORE_ENTRY_SIZE);
     bytes[0] ^= HISCORE_XOR_START;
     for (int32_t k = 1; k < HISCORE_FILE_SIZE; k++) bytes[k] ^= bytes[k - 1];
     write_user_file(make_user_path("hiscores", "dat"), bytes, HISCORE_FILE_SIZE);
-}
-
-void hiscore_save() {
-    int lock = lock_user_file(make_user_path("hiscores", "dat"));
-    write_table();
-    unlock_user_file(lock);
 }
 
 static void make_up_entry(int32_t i) {
@@ -229,7 +225,7 @@ int32_t hiscore_insert(int32_t score, const char* name) {
     int lock = lock_user_file(make_user_path("hiscores", "dat"));
     reread_table();
     int32_t position = insert_entry(score, name);
-    if (position >= 0) write_table();
+    if (position >= 0) hiscore_save();
     unlock_user_file(lock);
     return position;
 }
