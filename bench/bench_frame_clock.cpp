@@ -161,6 +161,12 @@ void BM_SimulatedCoarseSleep(benchmark::State& state) {
     run_simulated(state, {0, 0, (uint32_t)state.range(1), (uint32_t)state.range(0), (int32_t)state.range(2)});
 }
 
+// Arguments: the scheduler tick and the drawing's cost, in milliseconds, and
+// whether sleeps end on the tick's boundary (1) or last whole ticks (0).
+void BM_SimulatedCoarseDrawing(benchmark::State& state) {
+    run_simulated(state, {(uint32_t)state.range(1), 0, 0, (uint32_t)state.range(0), (int32_t)state.range(2)});
+}
+
 BENCHMARK(BM_SimulatedSlowDisplay)
     ->ArgName("display_ms")
     ->Arg(0)
@@ -196,6 +202,12 @@ BENCHMARK(BM_SimulatedCoarseSleep)
     ->Args({10, 0, 1})
     ->Args({10, 2, 1})
     ->Args({10, 5, 1})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+BENCHMARK(BM_SimulatedCoarseDrawing)
+    ->ArgNames({"tick_ms", "draw_ms", "on_tick"})
+    ->ArgsProduct({{1, 4, 10}, {8, 12, 14, 15, 16}, {0, 1}})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 

@@ -9,12 +9,13 @@
 #include "shell/replay.h"
 #include "shell/startup.h"
 
-int32_t buttons_held = 0;      // BTN_* bits of the buttons held now
-int32_t button_released = 0;   // the last button released in the current poll, 0 for none
-int32_t last_key = 0;          // key symbol of the last key-down, 0 after a pad button
-int32_t last_pad_button = -1;  // last pad button pressed, -1 after any key event
-int32_t skip_draw = 0;         // set by frame_wait when the coming frame is updated but not drawn
-int32_t quit_signal = 0;       // Escape or the window's close button; cleared by the game flow
+int32_t buttons_held = 0;       // BTN_* bits of the buttons held now
+int32_t button_released = 0;    // the last button released in the current poll, 0 for none
+int32_t last_key = 0;           // key symbol of the last key-down, 0 after a pad button
+int32_t last_pad_button = -1;   // last pad button pressed, -1 after any key event
+int32_t skip_draw = 0;          // set by frame_wait when the coming frame is updated but not drawn
+int32_t quit_signal = 0;        // Escape or the window's close button; cleared by the game flow
+int32_t window_close_seen = 0;  // set by the window's close button; cleared by the screens that remember it
 
 enum {
     FRAME_TARGET = 17,                                          // ms for the first and second frame of a group
@@ -29,6 +30,29 @@ enum {
 // The frame clock's state, changed only by frame_timer_reset and frame_wait.
 static FramePacing pacing = {0, 0, 0, 0, 0};
 
+// How much later than asked, in ms, a sleep has been seen to end: the
+// largest overshoot of the recent sleeps. It rises at once and falls by one
+// millisecond after FRAME_GRAIN_HOLD sleeps that stayed under it, and starts
+// again from 0 with each new clock or screen.
+enum { FRAME_GRAIN_HOLD = 60, FRAME_GRAIN_TRUSTED = 2 };
+static uint32_t sleep_grain = 0;
+static int32_t sleeps_under_grain = 0;
+
+static void forget_sleep_grain() {
+    sleep_grain = 0;
+    sleeps_under_grain = 0;
+}
+
+static void note_sleep_overshoot(uint32_t overshoot) {
+    if (overshoot >= sleep_grain) {
+        sleep_grain = overshoot;
+        sleeps_under_grain = 0;
+    } else if (++sleeps_under_grain >= FRAME_GRAIN_HOLD) {
+        sleep_grain -= 1;
+        sleeps_under_grain = 0;
+    }
+}
+
 static uint32_t default_ticks() { return SDL_GetTicks(); }
 static void default_sleep(uint32_t microseconds) { usleep(microseconds); }
 
@@ -39,6 +63,7 @@ static SleepFunction clock_sleep = default_sleep;
 void set_frame_clock(TickFunction ticks, SleepFunction sleep) {
     clock_ticks = ticks ? ticks : default_ticks;
     clock_sleep = sleep ? sleep : default_sleep;
+    forget_sleep_grain();
 }
 
 const FramePacing& frame_pacing() { return pacing; }
@@ -50,6 +75,7 @@ void frame_timer_reset() {
     pacing.group_index = 0;
     pacing.lag = 0;
     pacing.consecutive_skips = 0;
+    forget_sleep_grain();
 }
 
 // Sleeps until the tick counter reaches last_time + remaining.
@@ -68,12 +94,28 @@ void frame_timer_reset() {
 // still ends it at the right tick, and one that goes backwards ends it at
 // once. The sleep count is bounded so that a stopped clock cannot hold the
 // game.
+//
+// Where sleeps end later than asked by more than a millisecond (a coarse
+// scheduler tick), the sleep is shortened by that grain, and once the time
+// left is no longer than the grain the wait ends before the deadline: the
+// frame is presented now and frame_wait carries the time left as time in
+// hand, instead of oversleeping the deadline and making the next frame skip
+// its drawing.
 static void sleep_until(uint32_t remaining) {
+    uint32_t before = clock_ticks();
     for (int32_t i = 0; i < FRAME_MAX_SLEEPS; i++) {
-        uint32_t elapsed = clock_ticks() - pacing.last_time;
+        uint32_t elapsed = before - pacing.last_time;
         if (elapsed >= remaining) return;
         uint32_t left = remaining - elapsed;
-        clock_sleep(left > 1 ? (left - 1) * 1000 : (uint32_t)FRAME_FINE_STEP_US);
+        uint32_t grain = sleep_grain > FRAME_GRAIN_TRUSTED ? sleep_grain : 0;
+        if (grain && left <= grain) return;
+        uint32_t asked_ms = grain ? left - grain : left > 1 ? left - 1 : 0;
+        clock_sleep(asked_ms ? asked_ms * 1000 : (uint32_t)FRAME_FINE_STEP_US);
+        uint32_t after = clock_ticks();
+        uint32_t slept = after - before;
+        // A counter that went backwards says nothing about the sleep.
+        if ((int32_t)slept >= 0 && slept > asked_ms) note_sleep_overshoot(slept - asked_ms);
+        before = after;
     }
 }
 
@@ -137,9 +179,10 @@ void frame_wait() {
     }
 }
 
-// The termination signal that arrived (SIGTERM or SIGINT), 0 for none. The
-// handler only notes it; the pump ends the program at its next poll, so that
-// no file is being written when it does.
+// The termination signal that arrived (SIGTERM, SIGINT, SIGHUP when the
+// terminal closes, SIGQUIT), 0 for none. The handler only notes it; the pump
+// ends the program at its next poll, so that no file is being written when it
+// does.
 static volatile sig_atomic_t termination_signal = 0;
 
 static void note_termination_signal(int signal_number) {
@@ -157,8 +200,8 @@ void catch_termination_signals() {
     action.sa_handler = note_termination_signal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    static const int TERMINATION_SIGNALS[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
+    for (int signal_number : TERMINATION_SIGNALS) sigaction(signal_number, &action, nullptr);
 }
 
 void end_if_terminated() {
@@ -312,7 +355,7 @@ void poll_events() {
         // The recorded input stands for this frame; the queue is still
         // drained so that the player can leave.
         while (SDL_PollEvent(&event)) {
-            if (event.type == SDL_QUIT) quit_signal = 1;
+            if (event.type == SDL_QUIT) quit_signal = window_close_seen = 1;
             if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) quit_signal = 1;
         }
         end_if_terminated();
@@ -339,7 +382,7 @@ void poll_events() {
                 handle_hat(event.jhat.value);
                 break;
             case SDL_QUIT:
-                quit_signal = 1;
+                quit_signal = window_close_seen = 1;
                 break;
             default:
                 break;

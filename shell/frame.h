@@ -12,7 +12,13 @@ void frame_wait();
 // ends the program instead (end_on_termination, shell/startup).
 void poll_events();
 
-// From now on SIGTERM and SIGINT are noted for the event pump; a second one
+// Set with quit_signal by a window close request, and kept when a screen that
+// takes no quit clears quit_signal: such a screen clears this one when it
+// starts and raises quit_signal again from it when it ends, so that the next
+// screen that takes a quit honours the close.
+extern int32_t window_close_seen;
+
+// From now on SIGTERM, SIGINT, SIGHUP and SIGQUIT are noted for the event pump; a second one
 // before the first is answered ends the process at once.
 void catch_termination_signals();
 // Ends the program through end_on_termination when a termination signal has

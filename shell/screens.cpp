@@ -115,15 +115,21 @@ void finale(Hero* hero) {
         quit_request = 0;
         quit_signal = 0;
     }
+    // The name entry takes no quit; a window closed during it ends the program on the title.
+    window_close_seen = 0;
     int32_t row = name_entry(hero);
     reset_game(row);
     if (row >= 0) menu_state = MENU_HISCORE_VIEW;
+    quit_signal = window_close_seen;
 }
 
 int32_t game_over(Hero* hero) {
     music_free(current_module);
     current_module = music_load(SONG_TITLE);
     music_play(current_module, -1);
+    // Game over, the name entry and CONTINUE? take no quit; a window closed
+    // during them is honoured by the screen after them (the title ends the program).
+    window_close_seen = 0;
     wait_for_release();
     char score_text[64];
     snprintf(score_text, sizeof score_text, "%s: %d", message_text(MSG_SCORE), (int)points);
@@ -169,9 +175,9 @@ int32_t game_over(Hero* hero) {
     } while (answer != BTN_LEFT && answer != BTN_RIGHT);
     int32_t yes = answer == BTN_LEFT;
     quit_request = 0;
-    quit_signal = 0;
     int32_t level = current_level;
     reset_game(highlighted_entry);
+    quit_signal = window_close_seen;
     if (yes) {
         current_level = level;
         return 1;

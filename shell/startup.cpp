@@ -1,6 +1,7 @@
 #include "shell/startup.h"
 
 #include <SDL_mixer.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -193,8 +194,48 @@ static void set_window_icon() {
     SDL_FreeSurface(icon);
 }
 
+// Drivers that draw the game as text on the terminal: without a display they
+// would fill standard output with escape codes instead of showing a window.
+static const char* const TEXT_VIDEO_DRIVERS[] = {"aalib", "caca"};
+
+static int is_text_video_driver(const char* name) {
+    for (const char* text_driver : TEXT_VIDEO_DRIVERS)
+        if (strcmp(name, text_driver) == 0) return 1;
+    return 0;
+}
+
+// Starts SDL's video. When the player names no driver, SDL tries its drivers
+// in turn and, without a display, ends on a text-mode one; that one is refused.
+// Its start already writes to the terminal, so standard output goes nowhere
+// until the driver is known.
+static int start_video_subsystem() {
+    const char* named = getenv("SDL_VIDEODRIVER");
+    if (named && named[0]) return SDL_Init(SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE) < 0 ? -1 : 1;
+    fflush(stdout);
+    int saved_stdout = dup(STDOUT_FILENO);
+    int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved_stdout >= 0 && nowhere >= 0) dup2(nowhere, STDOUT_FILENO);
+    int started = SDL_Init(SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE) < 0 ? -1 : 1;
+    char driver[32] = "";
+    if (started > 0 && SDL_VideoDriverName(driver, sizeof driver) && is_text_video_driver(driver)) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        started = 0;
+    }
+    if (saved_stdout >= 0) {
+        dup2(saved_stdout, STDOUT_FILENO);
+        close(saved_stdout);
+    }
+    if (nowhere >= 0) close(nowhere);
+    return started;
+}
+
 const char* start_video() {
-    if (SDL_Init(SDL_INIT_VIDEO) < 0) return "Unable to init SDL";
+    int started = start_video_subsystem();
+    if (started < 0) return "Unable to init SDL";
+    if (started == 0) {
+        SDL_SetError("no display");
+        return "Unable to set video mode";
+    }
     set_window_icon();
     if (!video_init()) return "Unable to set video mode";
     colours_init();
@@ -203,7 +244,7 @@ const char* start_video() {
 }
 
 const char* start_audio() {
-    if (SDL_Init(SDL_INIT_AUDIO) == -1) return "SDL_Init";
+    if (SDL_Init(SDL_INIT_AUDIO | SDL_INIT_NOPARACHUTE) == -1) return "SDL_Init";
     // A machine without a sound device (a remote desktop, a headless box) still
     // plays the game, silently, rather than ending before the window shows.
     if (audio_open(STARTUP_AUDIO_FREQUENCY, AUDIO_S16LSB, STARTUP_AUDIO_CHANNELS, STARTUP_AUDIO_CHUNK) == -1) {
@@ -224,7 +265,7 @@ void load_start_resources() {
 
 static void open_joystick() {
     joystick = nullptr;
-    if (SDL_Init(SDL_INIT_JOYSTICK) < 0) return;
+    if (SDL_Init(SDL_INIT_JOYSTICK | SDL_INIT_NOPARACHUTE) < 0) return;
     if (SDL_NumJoysticks() > 0) joystick = SDL_JoystickOpen(0);
     SDL_JoystickEventState(SDL_ENABLE);
 }
@@ -345,9 +386,14 @@ void end_on_termination(int signal_number) {
 }
 
 int run_game(int argc, char** argv) {
+    // A closed pipe or terminal makes a write fail instead of killing the
+    // game, the help text's too ("floob2 -h | true" ends with status 0).
+    signal(SIGPIPE, SIG_IGN);
     if (parse_command_line(argc, argv)) return 0;
-    // SIGTERM and SIGINT end the game from any screen at the event pump's
-    // next poll. A file-size limit makes a write fail (the old file stays)
+    // SIGTERM, SIGINT, SIGHUP and SIGQUIT end the game from any screen at the
+    // event pump's next poll, through the normal shutdown: SDL starts without
+    // its own fatal-signal handlers, which would shut it down inside a signal
+    // handler. A file-size limit makes a write fail (the old file stays)
     // instead of killing the game.
     catch_termination_signals();
     signal(SIGXFSZ, SIG_IGN);

@@ -81,6 +81,9 @@ static void bytes_to_entry(const uint8_t* bytes, HiscoreEntry* entry) {
     entry->score = (int32_t)score;
 }
 
+// Writes the table. Only an insert takes the table's lock (see
+// hiscore_insert): the table made up or repaired at load is written
+// without one, so that a game that enters no score leaves no lock file.
 void hiscore_save() {
     if (hiscore_file_unreadable) return;
     uint8_t bytes[HISCORE_FILE_SIZE];
@@ -172,7 +175,30 @@ void hiscore_load() {
     }
 }
 
-int32_t hiscore_insert(int32_t score, const char* name) {
+// Takes the table as another game may have written it since it was read:
+// a whole table of possible entries replaces the one in memory; anything
+// else in the file leaves the table in memory as it is.
+static void reread_table() {
+    uint8_t bytes[HISCORE_FILE_SIZE];
+    uint32_t count = 0;
+    if (hiscore_file_unreadable) return;
+    if (read_user_file(make_user_path("hiscores", "dat"), bytes, HISCORE_FILE_SIZE, &count) != USER_FILE_READ) return;
+    if (count != HISCORE_FILE_SIZE) return;
+    for (uint32_t k = count; k-- > 1;) bytes[k] ^= bytes[k - 1];
+    bytes[0] ^= HISCORE_XOR_START;
+    HiscoreEntry read_table[HISCORE_ROWS];
+    for (int32_t i = 0; i < HISCORE_ROWS; i++) {
+        bytes_to_entry(bytes + i * HISCORE_ENTRY_SIZE, &read_table[i]);
+        if (!entry_is_possible(&read_table[i])) return;
+    }
+    for (int32_t i = 0; i < HISCORE_ROWS; i++) {
+        if (read_table[i].name[0] == 0) set_entry_name(&read_table[i], take_default_name());
+        hiscore_table[i] = read_table[i];
+    }
+    sort_entries(HISCORE_ROWS);
+}
+
+static int32_t insert_entry(int32_t score, const char* name) {
     // The caller makes sure the score beats the last entry; a lower one is never let in.
     if (score <= hiscore_table[HISCORE_ROWS - 1].score) return -1;
     int32_t position = 0;
@@ -189,6 +215,17 @@ int32_t hiscore_insert(int32_t score, const char* name) {
     set_entry_name(entry, name ? name : "");
     entry->origin = HISCORE_ORIGIN_PLAYER;
     entry->score = score;
-    hiscore_save();
+    return position;
+}
+
+int32_t hiscore_insert(int32_t score, const char* name) {
+    // Another game in the same folder may have added its entry since this
+    // one read the table: under the lock the table is read again, the entry
+    // put in and the table written, so that neither entry is lost.
+    int lock = lock_user_file(make_user_path("hiscores", "dat"));
+    reread_table();
+    int32_t position = insert_entry(score, name);
+    if (position >= 0) hiscore_save();
+    unlock_user_file(lock);
     return position;
 }

@@ -21,7 +21,13 @@ void save_game_write() {
     int32_t mixed = (level * 257) ^ key;
     uint8_t bytes[SAVEGAME_SIZE] = {(uint8_t)(key >> 8), (uint8_t)(mixed & 0xFF), (uint8_t)(key & 0xFF),
                                     (uint8_t)(mixed >> 8)};
-    if (!save_file_unreadable) write_user_file(make_user_path("savegame", "dat"), bytes, SAVEGAME_SIZE);
+    if (!save_file_unreadable) {
+        // Under the same lock as another game's save in this folder, so that one write is never mixed into the other.
+        const char* path = make_user_path("savegame", "dat");
+        int lock = lock_user_file(path);
+        write_user_file(path, bytes, SAVEGAME_SIZE);
+        unlock_user_file(lock);
+    }
     saved_level = level;
 }
 

@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -72,6 +73,7 @@ static int write_all(int fd, const uint8_t* data, uint32_t size) {
     while (done < size) {
         ssize_t n = write(fd, data + done, size - done);
         if (n < 0 && errno == EINTR) continue;
+        if (n == 0) errno = EIO;
         if (n <= 0) return 0;
         done += (uint32_t)n;
     }
@@ -147,20 +149,61 @@ static void remove_stale_temps(const char* directory, const char* base) {
 static int create_temp(const char* path, char* temp, uint32_t size) {
     for (int32_t tries = 0; tries < USERFILE_NAME_TRIES; tries++) {
         int length = snprintf(temp, size, "%s%s.%ld.%u", path, USERFILE_TEMP_SUFFIX, (long)getpid(), temp_counter++);
-        if (length < 0 || length >= (int)size) return -1;
+        if (length < 0 || length >= (int)size) {
+            errno = ENAMETOOLONG;
+            return -1;
+        }
         int fd = open(temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, USERFILE_NEW_MODE);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     return -1;
 }
 
+int lock_user_file(const char* path) {
+    char lock_path[USERFILE_PATH_MAX];
+    int length = snprintf(lock_path, sizeof lock_path, "%s.lock", path ? path : "");
+    if (!path || !path[0] || length < 0 || length >= (int)sizeof lock_path) return -1;
+    int fd = open(lock_path, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, USERFILE_NEW_MODE);
+    if (fd < 0) return -1;
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        return -1;
+    }
+    while (flock(fd, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            close(fd);
+            return -1;
+        }
+    }
+    return fd;
+}
+
+void unlock_user_file(int lock) {
+    if (lock >= 0) close(lock);
+}
+
+// Says on standard error which file could not be saved and why; the old
+// file is still there.
+static int report_failed_write(const char* path, int error) {
+    fprintf(stderr, "Can't save %s: %s\n", path, error ? strerror(error) : "not a regular file");
+    return 0;
+}
+
 int write_user_file(const char* path, const void* data, uint32_t size) {
-    if (!path || !path[0] || (!data && size > 0)) return 0;
+    int written = write_user_file_quietly(path, data, size);
+    if (written < 0) return 0;
+    if (written == 0) return report_failed_write(path, errno);
+    return 1;
+}
+
+int write_user_file_quietly(const char* path, const void* data, uint32_t size) {
+    if (!path || !path[0] || (!data && size > 0)) return -1;
     char directory[USERFILE_PATH_MAX];
     const char* base = path;
-    if (strlen(path) >= sizeof directory) return 0;
+    if (strlen(path) >= sizeof directory) return -1;
     split_path(path, directory, sizeof directory, &base);
-    if (!base[0]) return 0;
+    if (!base[0]) return -1;
 
     // A regular file keeps its permissions; a link or a new file gets the
     // usual mode, never the mode of whatever a link points to.
@@ -172,6 +215,7 @@ int write_user_file(const char* path, const void* data, uint32_t size) {
             mode = old_stat.st_mode & 0777;
             keep_mode = 1;
         } else if (!S_ISLNK(old_stat.st_mode)) {
+            errno = 0;
             return 0;
         }
     }
@@ -182,12 +226,23 @@ int write_user_file(const char* path, const void* data, uint32_t size) {
     if (fd < 0) return 0;
     int ok = write_all(fd, static_cast<const uint8_t*>(data), size);
     // A file system without permissions (FAT) refuses the change; the save still stands.
+    int error = ok ? 0 : errno;
     if (ok && keep_mode) fchmod(fd, mode);
-    if (ok && fsync(fd) != 0) ok = 0;
-    if (close(fd) != 0) ok = 0;
-    if (ok && rename(temp, path) != 0) ok = 0;
+    if (ok && fsync(fd) != 0) {
+        ok = 0;
+        error = errno;
+    }
+    if (close(fd) != 0 && ok) {
+        ok = 0;
+        error = errno;
+    }
+    if (ok && rename(temp, path) != 0) {
+        ok = 0;
+        error = errno;
+    }
     if (!ok) {
         unlink(temp);
+        errno = error;
         return 0;
     }
     sync_directory(directory);

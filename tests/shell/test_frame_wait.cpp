@@ -311,6 +311,29 @@ TEST_F(FrameWait, CoarseSleepsKeepTheGameAtSixtyFramesASecond) {
     }
 }
 
+// Drawings that fit the slot stay drawn however coarsely sleeps are rounded:
+// the wait ends early rather than oversleeping into the next frame's slot.
+TEST_F(FrameWait, CoarseSleepsDoNotCostDrawingsThatFitTheSlot) {
+    const int32_t FRAMES = 1200;
+    for (int32_t on_tick = 0; on_tick <= 1; on_tick++) {
+        for (uint32_t tick = 1; tick <= 10; tick++) {
+            for (uint32_t drawing = 0; drawing <= 12; drawing += 2) {
+                clock_granularity_us = tick * 1000;
+                clock_wakes_on_tick = on_tick;
+                frame_timer_reset();
+                sleep_calls = 0;
+                int32_t skipped = 0;
+                double rate = logic_rate(drawing, 0, &skipped);
+                std::string what = "tick " + std::to_string(tick) + " ms, drawing " + std::to_string(drawing) +
+                                   (on_tick ? " ms, waking on the tick" : " ms, whole ticks");
+                EXPECT_NEAR(60.0, rate, 0.6) << what;
+                EXPECT_GE(rate * (FRAMES - skipped) / FRAMES, 57.0) << what;
+                EXPECT_LE(sleep_calls, FRAMES * 3) << what;
+            }
+        }
+    }
+}
+
 TEST_F(FrameWait, AClockThatStoodStillOwesAtMostOneFrame) {
     clock_advances_on_sleep = 0;
     for (int32_t frame = 0; frame < 100; frame++) frame_wait();

@@ -3,6 +3,7 @@
 // continue question, and leaving the opening story.
 #include <gtest/gtest.h>
 #include <libmodplug/modplug.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +22,7 @@
 #include "storage/savegame.h"
 #include "support/levels.h"
 #include "support/support.h"
+#include "world/actors.h"
 #include "world/level.h"
 
 namespace {
@@ -57,7 +59,32 @@ uint32_t hash_band() {
     return hash;
 }
 
+// The replay position at which the window's close button is pressed, -1 for none.
+int32_t close_window_at = -1;
+
+// An effect started on a cell at one replay position, and how far it has run
+// at a later one (-1 until then).
+int32_t effect_start_at = -1;
+int32_t effect_check_at = -1;
+int32_t effect_progress = -1;
+const int32_t EFFECT_CELL_X = 6 * CELL_SIZE;
+const int32_t EFFECT_CELL_Y = 5 * CELL_SIZE;
+
+void follow_effect(int32_t position) {
+    if (position == effect_start_at) start_tile_effect(EFFECT_CELL_X, EFFECT_CELL_Y, EFFECT_BREAK);
+    if (position != effect_check_at) return;
+    for (const TileEffect& t : tile_effects)
+        if (t.active && t.x == EFFECT_CELL_X && t.y == EFFECT_CELL_Y) effect_progress = t.counter;
+}
+
 void observe(int32_t position) {
+    follow_effect(position);
+    if (position == close_window_at) {
+        SDL_Event event;
+        memset(&event, 0, sizeof event);
+        event.type = SDL_QUIT;
+        SDL_PushEvent(&event);
+    }
     if (position < 0 || position >= MAX_SNAPS) return;
     snaps[position] = {current_level,
                        world.hero.alive,
@@ -95,7 +122,7 @@ std::string suicides(int32_t count) {
 }
 
 class Screens : public ::testing::Test {
-   protected:
+   public:
     TempDir dir;
     int32_t total = 0;
     void SetUp() override {
@@ -275,6 +302,65 @@ TEST_F(Screens, EscapeOnTheOpeningStoryGoesBackToTheTitle) {
     EXPECT_EQ(0, snaps[title].quit_signal);
     EXPECT_EQ(0, snaps[title + 3].level) << "the title runs on";
     EXPECT_LT(used, total) << "the second Escape, on the title, ends the program";
+}
+
+// A window closed on game over (0), in the name entry (1) or on CONTINUE? (2)
+// changes nothing there; the title after "no" then ends the program at once.
+void expect_close_ends_the_program_on_the_title(Screens* test, int32_t screen) {
+    std::string before_over = std::string(TITLE_TO_LEVEL1) + RUN_TO_EXIT + suicides(7);
+    std::string script = before_over + LEAVE_GAME_OVER + NAME + "1 - R\n300 - -\n";
+    const std::string prefixes[3] = {before_over, before_over + LEAVE_GAME_OVER, before_over + LEAVE_GAME_OVER + NAME};
+    const int32_t offsets[3] = {1, 4, -1};
+    close_window_at = replay_parse(prefixes[screen].c_str(), frames, MAX_SNAPS) + offsets[screen];
+    int32_t used = test->run(script);
+    close_window_at = -1;
+    int32_t title = test->find(0, [](const Snap& x) { return x.level == 0 && x.menu == -3; });
+    ASSERT_GT(title, 0) << "no went to the high-score view";
+    EXPECT_EQ(9, snaps[title].highlighted) << "the name was entered";
+    EXPECT_EQ(LOOP_END_QUIT, loop_end_reason);
+    EXPECT_LT(used, title + 5) << "the title ran on";
+}
+
+TEST_F(Screens, AWindowClosedOnGameOverEndsTheProgramOnTheTitle) {
+    expect_close_ends_the_program_on_the_title(this, 0);
+}
+TEST_F(Screens, AWindowClosedInTheNameEntryEndsTheProgramOnTheTitle) {
+    expect_close_ends_the_program_on_the_title(this, 1);
+}
+TEST_F(Screens, AWindowClosedOnContinueEndsTheProgramOnTheTitle) {
+    expect_close_ends_the_program_on_the_title(this, 2);
+}
+
+// The world goes on under game over and CONTINUE?: a breaking block started
+// there keeps breaking.
+TEST_F(Screens, TileEffectsRunOnUnderGameOverAndTheContinueQuestion) {
+    std::string before_over = std::string(TITLE_TO_LEVEL1) + RUN_TO_EXIT + suicides(7);
+    std::string over_screen = before_over + "30 - -\n1 - S\n3 - -\n";
+    std::string script = over_screen + NAME + "30 - -\n1 - R\n30 - -\n";
+    const int32_t starts[2] = {replay_parse(before_over.c_str(), frames, MAX_SNAPS),
+                               replay_parse((over_screen + NAME).c_str(), frames, MAX_SNAPS)};
+    for (int32_t start : starts) {
+        effect_start_at = start + 1;
+        effect_check_at = start + 21;
+        effect_progress = -1;
+        remove("hiscores.dat");
+        run(script);
+        effect_start_at = effect_check_at = -1;
+        EXPECT_GE(effect_progress, 15) << "the effect started at " << start << " stood still";
+    }
+}
+
+// A score that tops the table is entered as row 0, and "no" shows it in the high-score view.
+TEST_F(Screens, ANewBestScoreIsShownOnTheHighScoreViewAfterNo) {
+    hiscore_reset_table();
+    for (int32_t i = 0; i < HISCORE_ROWS; i++) hiscore_table[i].score = 10 - i;
+    hiscore_save();
+    std::string script =
+        std::string(TITLE_TO_LEVEL1) + RUN_TO_EXIT + suicides(7) + LEAVE_GAME_OVER + NAME + "1 - R\n5 - -\n" + QUIT;
+    run(script);
+    int32_t title = find(0, [](const Snap& x) { return x.level == 0 && x.menu == -3; });
+    ASSERT_GT(title, 0) << "no did not go to the high-score view";
+    EXPECT_EQ(0, snaps[title].highlighted);
 }
 
 }  // namespace

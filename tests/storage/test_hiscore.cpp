@@ -2,6 +2,8 @@
 // the "CHEATER" answer, short and unsorted files, and sorting new entries in.
 #include <gtest/gtest.h>
 #include <string.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <set>
@@ -120,6 +122,7 @@ TEST(HiscoreLoad, NoFileMakesAFreshTableAndSavesIt) {
 TEST(HiscoreFile, IsTheTableUnderTheXorChain) {
     TempDir dir;
     int s = start_value();
+    ASSERT_EQ(0, remove(SCORE_FILE));
     hiscore_reset_table();
     hiscore_insert(12345, "FLOOBY");
     std::string plain = decode(read_file(SCORE_FILE), s);
@@ -314,4 +317,37 @@ TEST(HiscoreUnsortedFile, EntriesComeOutInDescendingOrderKeepingTies) {
     EXPECT_EQ(1, hiscore_insert(1000, "NEW"));
     EXPECT_STREQ("NEW", hiscore_table[1].name);
     EXPECT_STREQ("HUGO", hiscore_table[9].name);
+}
+
+// Two games in one folder, both started with the same table, both reach it:
+// each process inserts its own score at the same moment, and both entries
+// are in the file afterwards.
+TEST(HiscoreInsert, TwoGamesAtOnceKeepBothEntries) {
+    TempDir dir;
+    hiscore_load();
+    int gate[2];
+    ASSERT_EQ(0, pipe(gate));
+    const char* const names[2] = {"FIRSTGAM", "OTHERGAM"};
+    pid_t children[2];
+    for (int i = 0; i < 2; i++) {
+        children[i] = fork();
+        ASSERT_GE(children[i], 0);
+        if (children[i] == 0) {
+            close(gate[1]);
+            char byte;
+            while (read(gate[0], &byte, 1) > 0) {
+            }
+            _exit(hiscore_insert(2000 + i, names[i]) >= 0 ? 0 : 1);
+        }
+    }
+    close(gate[0]);
+    close(gate[1]);
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(child, waitpid(child, &status, 0));
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    hiscore_load();
+    EXPECT_EQ("OTHERGAM", entry_name(0));
+    EXPECT_EQ("FIRSTGAM", entry_name(1));
 }

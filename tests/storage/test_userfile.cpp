@@ -2,6 +2,9 @@
 // failure, no temporary file is left behind or followed, and a file that
 // cannot be read (FIFO, device, directory) is neither waited on nor written over.
 #include <dirent.h>
+#include <dlfcn.h>
+#include <errno.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -23,13 +26,15 @@
 
 namespace {
 
+// The files in a folder, without the lock files the saves keep beside theirs.
 std::vector<std::string> directory_entries(const std::string& path) {
     std::vector<std::string> names;
     DIR* dir = opendir(path.c_str());
     if (!dir) return names;
     while (struct dirent* entry = readdir(dir)) {
         std::string name = entry->d_name;
-        if (name != "." && name != "..") names.push_back(name);
+        bool lock = name.size() > 5 && name.compare(name.size() - 5, 5, ".lock") == 0;
+        if (name != "." && name != ".." && !lock) names.push_back(name);
     }
     closedir(dir);
     return names;
@@ -54,7 +59,33 @@ struct FileSizeLimit {
     bool active;
 };
 
+// Failures the file system gives on demand: while set, rename fails with
+// EBUSY (as over a file that is mounted on) and opendir with EACCES (as in a
+// folder that may be written but not listed). Every rename also notes its
+// source, the temporary name the writer chose.
+int refuse_rename = 0;
+int refuse_listing = 0;
+std::string last_renamed;
+
 }  // namespace
+
+extern "C" int rename(const char* from, const char* to) {
+    if (refuse_rename) {
+        errno = EBUSY;
+        return -1;
+    }
+    last_renamed = from;
+    return renameat(AT_FDCWD, from, AT_FDCWD, to);
+}
+
+extern "C" DIR* opendir(const char* name) {
+    if (refuse_listing) {
+        errno = EACCES;
+        return nullptr;
+    }
+    static DIR* (*real_opendir)(const char*) = (DIR * (*)(const char*)) dlsym(RTLD_NEXT, "opendir");
+    return real_opendir(name);
+}
 
 TEST(UserFile, WritesAndReplacesWholeFiles) {
     TempDir dir;
@@ -101,12 +132,64 @@ TEST(UserFile, WriteFailingPartWayLeavesTheOldFile) {
 
 TEST(UserFile, FailedRenameLeavesTheTargetAndNoTemporaryFile) {
     TempDir dir;
-    // A non-empty directory in the way cannot be replaced by a file.
-    ASSERT_EQ(0, mkdir("blocked.dat", 0755));
-    ASSERT_TRUE(write_file("blocked.dat/inside", "keep"));
-    EXPECT_EQ(0, write_user_file("./blocked.dat", "abc", 3));
-    EXPECT_EQ("keep", read_file("blocked.dat/inside"));
+    ASSERT_TRUE(write_file("blocked.dat", "keep"));
+    refuse_rename = 1;
+    testing::internal::CaptureStderr();
+    int written = write_user_file("./blocked.dat", "abc", 3);
+    std::string message = testing::internal::GetCapturedStderr();
+    refuse_rename = 0;
+    EXPECT_EQ(0, written);
+    EXPECT_EQ("keep", read_file("blocked.dat"));
     EXPECT_EQ(std::vector<std::string>{"blocked.dat"}, directory_entries("."));
+    EXPECT_EQ("Can't save ./blocked.dat: " + std::string(strerror(EBUSY)) + "\n", message);
+}
+
+// A failed save says once on standard error which file and why; a good one says nothing.
+TEST(UserFile, FailedSavesNameTheFileAndTheReason) {
+    TempDir dir;
+    ASSERT_EQ(0, mkdir("folder.dat", 0755));
+    ASSERT_EQ(0, mkfifo("pipe.dat", 0600));
+    struct Case {
+        const char* path;
+        rlim_t size_limit;
+        std::string reason;
+    } cases[] = {{"./full.dat", 100, strerror(EFBIG)},
+                 {"./no/such/dir.dat", 0, strerror(ENOENT)},
+                 {"./folder.dat", 0, "not a regular file"},
+                 {"./pipe.dat", 0, "not a regular file"},
+                 {"./fine.dat", 0, ""}};
+    for (const Case& c : cases) {
+        testing::internal::CaptureStderr();
+        {
+            FileSizeLimit limit(c.size_limit ? c.size_limit : RLIM_INFINITY);
+            std::string bytes(200, 'b');
+            write_user_file(c.path, bytes.data(), (uint32_t)bytes.size());
+        }
+        std::string message = testing::internal::GetCapturedStderr();
+        std::string expected = c.reason.empty() ? "" : "Can't save " + std::string(c.path) + ": " + c.reason + "\n";
+        EXPECT_EQ(expected, message) << c.path;
+    }
+}
+
+// A temporary name already taken is never written through, even where the
+// folder cannot be listed to clear leftovers first: here every name the
+// writer could choose next is a hard link to another file.
+TEST(UserFile, TemporaryNamesTakenAreNeverWrittenThrough) {
+    TempDir dir;
+    ASSERT_EQ(1, write_user_file("./score.dat", "first", 5));
+    size_t dot = last_renamed.rfind('.');
+    ASSERT_NE(std::string::npos, dot);
+    unsigned long next = std::stoul(last_renamed.substr(dot + 1)) + 1;
+    ASSERT_TRUE(write_file("victim", "not the game's"));
+    for (unsigned long n = next; n < next + 100; n++)
+        ASSERT_EQ(0, link("victim", (last_renamed.substr(0, dot + 1) + std::to_string(n)).c_str()));
+    refuse_listing = 1;
+    testing::internal::CaptureStderr();
+    write_user_file("./score.dat", "second", 6);
+    testing::internal::GetCapturedStderr();
+    refuse_listing = 0;
+    EXPECT_EQ("not the game's", read_file("victim"));
+    EXPECT_EQ("first", read_file("score.dat"));
 }
 
 TEST(UserFile, GameFilesSurviveAFailedSave) {
