@@ -69,22 +69,24 @@ picture_bytes() {
 }
 
 # Waits for the warning screen (the logo ends by itself once its jingle has
-# played): the compared rows lit and unchanged over 0.4 s. Saves them as
-# values, one per line, in the given file.
+# played): the compared rows lit and unchanged in four shots over 1.2 s or
+# more, longer than the logo's bobbing mascot ever stands still. Saves them
+# as values, one per line, in the given file.
 shoot_warning() {
-    local bytes=$1 file=$2 last="" sum
-    for _ in $(seq 1 60); do
+    local bytes=$1 file=$2 last="" sum same=0
+    for _ in $(seq 1 80); do
         kill -0 "$game_pid" 2>/dev/null || fail "intro" "the game ended before the warning screen"
         picture_bytes "$bytes" >"$work/shot"
         sum=$(md5sum <"$work/shot")
-        if [ "$sum" = "$last" ] && od -An -v -tu1 "$work/shot" | grep -q '[1-9]'; then
+        if [ "$sum" = "$last" ]; then same=$((same + 1)); else same=0; fi
+        if [ "$same" -ge 3 ] && od -An -v -tu1 "$work/shot" | grep -q '[1-9]'; then
             od -An -v -tu"$bytes" -w"$bytes" "$work/shot" >"$file"
             return
         fi
         last=$sum
         sleep 0.4
     done
-    fail "intro" "no still warning screen within 24 s"
+    fail "intro" "no still warning screen within 32 s"
 }
 
 run_depth16() {
