@@ -842,6 +842,34 @@ int32_t best_scale_path() {
     return best;
 }
 
+// The frame converted into the display's format, for the filters whose
+// output pixels are all frame pixels: converting the 76,800 pixels once and
+// enlarging the result gives the same picture as converting the enlarged one.
+static SDL_Surface* converted_frame = nullptr;
+
+static int32_t converts_frame_first(int32_t kind) {
+    return kind == FILTER_SIMPLE || (kind == FILTER_SCALE2X && conversion_keeps_pixels_apart());
+}
+
+// Converts the frame into converted_frame; 0 when that surface cannot be made.
+static int32_t convert_frame() {
+    const SDL_PixelFormat* to = display_surface->format;
+    if (converted_frame) {
+        const SDL_PixelFormat* f = converted_frame->format;
+        if (f->Rmask != to->Rmask || f->Gmask != to->Gmask || f->Bmask != to->Bmask || f->Amask != to->Amask) {
+            SDL_FreeSurface(converted_frame);
+            converted_frame = nullptr;
+        }
+    }
+    if (!converted_frame)
+        converted_frame = SDL_CreateRGBSurface(SDL_SWSURFACE, SCALE_SRC_W, SCALE_SRC_H, 32, to->Rmask, to->Gmask,
+                                               to->Bmask, to->Amask);
+    if (!converted_frame) return 0;
+    convert_picture((const uint8_t*)frame_surface->pixels, frame_surface->pitch, (uint8_t*)converted_frame->pixels,
+                    converted_frame->pitch, SCALE_SRC_W, SCALE_SRC_H);
+    return 1;
+}
+
 static void run_filter(int32_t kind) {
     int32_t bpp = usable_bytes_per_pixel();
     if (!bpp) return;
@@ -850,6 +878,13 @@ static void run_filter(int32_t kind) {
     SDL_LockSurface(display_surface);
     SDL_LockSurface(frame_surface);
     int32_t converting = display_surface->format->BytesPerPixel != bpp;
+    SDL_Surface* drawn_frame = frame_surface;
+    if (converting && frame_surface->pixels && prepare_conversion(frame_surface->format, display_surface->format) &&
+        converts_frame_first(kind) && convert_frame()) {
+        frame_surface = converted_frame;
+        converting = 0;
+        bpp = 4;
+    }
     if (frame_surface->pixels && display_surface->pixels &&
         (!converting || prepare_conversion(frame_surface->format, display_surface->format)) &&
         place_picture(bpp, converting)) {
@@ -878,6 +913,7 @@ static void run_filter(int32_t kind) {
                             display_surface->pitch, SCALE_SRC_W * factor, SCALE_SRC_H * factor);
         }
     }
+    frame_surface = drawn_frame;
     SDL_UnlockSurface(frame_surface);
     SDL_UnlockSurface(display_surface);
 }

@@ -33,6 +33,7 @@ struct Conversion {
     Channel16 channel[3];  // CONVERT_SHIFT16
     int32_t to_byte[3];    // CONVERT_MOVE24: the display byte of each source byte
     uint32_t table24[3][256];
+    int32_t distinct;  // different frame pixels always give different display pixels
 };
 
 static Conversion conversion = {};
@@ -133,6 +134,26 @@ static void find_move_rule24() {
     conversion.kind = CONVERT_MOVE24;
 }
 
+// Whether every display channel starts with the bits of its frame channel:
+// then no two frame pixels share a display pixel.
+static int32_t keeps_top_bits16(const SDL_PixelFormat* from, const SDL_PixelFormat* to) {
+    const uint32_t from_mask[3] = {from->Rmask, from->Gmask, from->Bmask};
+    const uint32_t from_shift[3] = {from->Rshift, from->Gshift, from->Bshift};
+    const uint32_t from_loss[3] = {from->Rloss, from->Gloss, from->Bloss};
+    const uint32_t to_shift[3] = {to->Rshift, to->Gshift, to->Bshift};
+    const uint32_t to_loss[3] = {to->Rloss, to->Gloss, to->Bloss};
+    for (int32_t i = 0; i < 3; i++)
+        if (to_loss[i] != 0 || from_loss[i] > 4) return 0;
+    for (uint32_t p = 0; p < 65536; p++)
+        for (int32_t i = 0; i < 3; i++) {
+            uint32_t field = (p & from_mask[i]) >> from_shift[i];
+            if (((table16[p] >> to_shift[i]) & 0xFF) >> from_loss[i] != field) return 0;
+        }
+    return 1;
+}
+
+int32_t conversion_keeps_pixels_apart() { return conversion.distinct; }
+
 int32_t prepare_conversion(const SDL_PixelFormat* from, const SDL_PixelFormat* to) {
     int32_t bpp = from->BytesPerPixel;
     if ((bpp != 2 && bpp != 3) || to->BytesPerPixel != 4) return 0;
@@ -157,6 +178,7 @@ int32_t prepare_conversion(const SDL_PixelFormat* from, const SDL_PixelFormat* t
             for (int32_t x = 0; x < 256; x++) table16[y * 256 + x] = read_value(result, x, y) & shown;
         conversion.kind = CONVERT_TABLE16;
         find_shift_rule16(from, to);
+        conversion.distinct = keeps_top_bits16(from, to);
     } else {
         if (!blit_table(256, 3, fill_bytes24, &result)) return 0;
         uint32_t zero = read_value(result, 0, 0);
@@ -165,6 +187,7 @@ int32_t prepare_conversion(const SDL_PixelFormat* from, const SDL_PixelFormat* t
             for (int32_t b = 0; b < 256; b++) conversion.table24[i][b] = (read_value(result, b, i) | zero) & shown;
         conversion.kind = CONVERT_TABLE24;
         find_move_rule24();
+        conversion.distinct = conversion.kind == CONVERT_MOVE24;
     }
     SDL_FreeSurface(result);
     return 1;
@@ -185,26 +208,54 @@ static void row_table24(const uint8_t* s, uint32_t* d, int32_t n) {
     for (int32_t x = 0; x < n; x++, s += 3) d[x] = t[0][s[0]] | t[1][s[1]] | t[2][s[2]];
 }
 
-#ifdef __SSE2__
-static inline __m128i shift16_sse(__m128i v) {
-    __m128i out = _mm_set1_epi32((int32_t)conversion.fixed);
-    for (const Channel16& c : conversion.channel) {
-        __m128i f =
-            _mm_and_si128(_mm_srl_epi32(v, _mm_cvtsi32_si128(c.from_shift)), _mm_set1_epi32((int32_t)c.field_mask));
-        __m128i e = _mm_sll_epi32(f, _mm_cvtsi32_si128(8 - c.bits));
-        if (conversion.repeat) e = _mm_or_si128(e, _mm_srl_epi32(f, _mm_cvtsi32_si128(2 * c.bits - 8)));
-        out = _mm_or_si128(out, _mm_sll_epi32(e, _mm_cvtsi32_si128(c.to_shift)));
+// The shift rule's constants, loaded once a row: the stores of a row could
+// otherwise alias the rule and make every step read it again.
+struct ShiftConstants {
+    uint32_t fixed;
+    int32_t repeat;
+    int32_t from_shift[3], up[3], down[3], to_shift[3];
+    uint32_t field_mask[3];
+};
+
+static ShiftConstants shift_constants() {
+    ShiftConstants k = {conversion.fixed, conversion.repeat, {}, {}, {}, {}, {}};
+    for (int32_t i = 0; i < 3; i++) {
+        const Channel16& c = conversion.channel[i];
+        k.from_shift[i] = c.from_shift;
+        k.up[i] = 8 - c.bits;
+        k.down[i] = 2 * c.bits - 8;
+        k.to_shift[i] = c.to_shift;
+        k.field_mask[i] = c.field_mask;
     }
-    return out;
+    return k;
 }
 
+#ifdef __SSE2__
 static void row_shift16_sse(const uint16_t* s, uint32_t* d, int32_t n) {
-    __m128i zero = _mm_setzero_si128();
+    const ShiftConstants k = shift_constants();
+    const __m128i zero = _mm_setzero_si128(), fixed = _mm_set1_epi32((int32_t)k.fixed);
+    __m128i from[3], up[3], down[3], to[3], mask[3];
+    for (int32_t i = 0; i < 3; i++) {
+        from[i] = _mm_cvtsi32_si128(k.from_shift[i]);
+        up[i] = _mm_cvtsi32_si128(k.up[i]);
+        down[i] = _mm_cvtsi32_si128(k.down[i]);
+        to[i] = _mm_cvtsi32_si128(k.to_shift[i]);
+        mask[i] = _mm_set1_epi32((int32_t)k.field_mask[i]);
+    }
     int32_t x = 0;
     for (; x + 8 <= n; x += 8) {
         __m128i v = load128(s + x);
-        store128(d + x, shift16_sse(_mm_unpacklo_epi16(v, zero)));
-        store128(d + x + 4, shift16_sse(_mm_unpackhi_epi16(v, zero)));
+        __m128i half[2] = {_mm_unpacklo_epi16(v, zero), _mm_unpackhi_epi16(v, zero)};
+        for (int32_t h = 0; h < 2; h++) {
+            __m128i out = fixed;
+            for (int32_t i = 0; i < 3; i++) {
+                __m128i f = _mm_and_si128(_mm_srl_epi32(half[h], from[i]), mask[i]);
+                __m128i e = _mm_sll_epi32(f, up[i]);
+                if (k.repeat) e = _mm_or_si128(e, _mm_srl_epi32(f, down[i]));
+                out = _mm_or_si128(out, _mm_sll_epi32(e, to[i]));
+            }
+            store128(d + x + 4 * h, out);
+        }
     }
     for (; x < n; x++) d[x] = table16[s[x]];
 }
@@ -213,6 +264,8 @@ static void row_shift16_sse(const uint16_t* s, uint32_t* d, int32_t n) {
 // their display places.
 static void row_move24_sse(const uint8_t* s, uint32_t* d, int32_t n) {
     __m128i fixed = _mm_set1_epi32((int32_t)conversion.fixed), byte = _mm_set1_epi32(0xFF);
+    const __m128i to[3] = {_mm_cvtsi32_si128(8 * conversion.to_byte[0]), _mm_cvtsi32_si128(8 * conversion.to_byte[1]),
+                           _mm_cvtsi32_si128(8 * conversion.to_byte[2])};
     int32_t x = 0;
     // Loads of 16 bytes for 12: the last four pixels of the row go the portable way.
     for (; x + 6 <= n; x += 4, s += 12) {
@@ -224,7 +277,7 @@ static void row_move24_sse(const uint8_t* s, uint32_t* d, int32_t n) {
         __m128i out = fixed;
         for (int32_t i = 0; i < 3; i++) {
             __m128i b = _mm_and_si128(_mm_srli_epi32(w, 8 * i), byte);
-            out = _mm_or_si128(out, _mm_sll_epi32(b, _mm_cvtsi32_si128(8 * conversion.to_byte[i])));
+            out = _mm_or_si128(out, _mm_sll_epi32(b, to[i]));
         }
         store128(d + x, out);
     }
@@ -233,24 +286,33 @@ static void row_move24_sse(const uint8_t* s, uint32_t* d, int32_t n) {
 #endif
 
 #ifdef SCALE_HAVE_AVX2
-AVX2_INLINE __m256i shift16_avx2(__m256i v) {
-    __m256i out = _mm256_set1_epi32((int32_t)conversion.fixed);
-    for (const Channel16& c : conversion.channel) {
-        __m256i f = _mm256_and_si256(_mm256_srl_epi32(v, _mm_cvtsi32_si128(c.from_shift)),
-                                     _mm256_set1_epi32((int32_t)c.field_mask));
-        __m256i e = _mm256_sll_epi32(f, _mm_cvtsi32_si128(8 - c.bits));
-        if (conversion.repeat) e = _mm256_or_si256(e, _mm256_srl_epi32(f, _mm_cvtsi32_si128(2 * c.bits - 8)));
-        out = _mm256_or_si256(out, _mm256_sll_epi32(e, _mm_cvtsi32_si128(c.to_shift)));
-    }
-    return out;
-}
-
 AVX2_ROW void row_shift16_avx2(const uint16_t* s, uint32_t* d, int32_t n) {
+    const ShiftConstants k = shift_constants();
+    const __m256i fixed = _mm256_set1_epi32((int32_t)k.fixed);
+    __m128i from[3], up[3], down[3], to[3];
+    __m256i mask[3];
+    for (int32_t i = 0; i < 3; i++) {
+        from[i] = _mm_cvtsi32_si128(k.from_shift[i]);
+        up[i] = _mm_cvtsi32_si128(k.up[i]);
+        down[i] = _mm_cvtsi32_si128(k.down[i]);
+        to[i] = _mm_cvtsi32_si128(k.to_shift[i]);
+        mask[i] = _mm256_set1_epi32((int32_t)k.field_mask[i]);
+    }
     int32_t x = 0;
     for (; x + 16 <= n; x += 16) {
         __m256i v = load256(s + x);
-        store256(d + x, shift16_avx2(_mm256_cvtepu16_epi32(_mm256_castsi256_si128(v))));
-        store256(d + x + 8, shift16_avx2(_mm256_cvtepu16_epi32(_mm256_extracti128_si256(v, 1))));
+        __m256i half[2] = {_mm256_cvtepu16_epi32(_mm256_castsi256_si128(v)),
+                           _mm256_cvtepu16_epi32(_mm256_extracti128_si256(v, 1))};
+        for (int32_t h = 0; h < 2; h++) {
+            __m256i out = fixed;
+            for (int32_t i = 0; i < 3; i++) {
+                __m256i f = _mm256_and_si256(_mm256_srl_epi32(half[h], from[i]), mask[i]);
+                __m256i e = _mm256_sll_epi32(f, up[i]);
+                if (k.repeat) e = _mm256_or_si256(e, _mm256_srl_epi32(f, down[i]));
+                out = _mm256_or_si256(out, _mm256_sll_epi32(e, to[i]));
+            }
+            store256(d + x + 8 * h, out);
+        }
     }
     for (; x < n; x++) d[x] = table16[s[x]];
 }

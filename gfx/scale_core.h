@@ -159,6 +159,9 @@ void replicate_into(const uint8_t* s, uint8_t* o, int32_t k, int32_t bpp);
 // Readies the conversion of pictures from the frame's pixel format (16 or
 // 3-byte 24 bits) into a 32-bit display's; 0 when these formats do not convert.
 int32_t prepare_conversion(const SDL_PixelFormat* from, const SDL_PixelFormat* to);
+// Whether the prepared conversion gives different frame pixels different
+// display pixels, so that comparing converted pixels is comparing the originals.
+int32_t conversion_keeps_pixels_apart();
 // Converts a w x h picture in the prepared frame format into the display's.
 void convert_picture(const uint8_t* from, int32_t from_pitch, uint8_t* to, int32_t to_pitch, int32_t w, int32_t h);
 
