@@ -1,5 +1,6 @@
 #include "gfx/scale.h"
 
+#include <stdlib.h>
 #include <string.h>
 
 #include "floob.h"
@@ -772,12 +773,14 @@ void picture_placement(int32_t display_w, int32_t display_h, int32_t* x, int32_t
     *y = k ? (display_h - SCALE_SRC_H * k) / 2 : 0;
 }
 
-// Bytes per pixel of the two surfaces, or 0 when they cannot be filtered
-// safely (missing, too small, or of different pixel sizes).
+// Bytes per pixel of the frame, or 0 when the surfaces cannot be filtered
+// safely (missing, too small, or of pixel sizes that neither match nor
+// convert: a 16- or 24-bit frame goes into a 32-bit display converted).
 static int32_t usable_bytes_per_pixel() {
     if (!frame_surface || !display_surface || frame_surface == display_surface) return 0;
-    int32_t bpp = frame_surface->format->BytesPerPixel;
-    if (bpp < 1 || bpp > 4 || display_surface->format->BytesPerPixel != bpp) return 0;
+    int32_t bpp = frame_surface->format->BytesPerPixel, to = display_surface->format->BytesPerPixel;
+    if (bpp < 1 || bpp > 4) return 0;
+    if (to != bpp && !(to == 4 && (bpp == 2 || bpp == 3))) return 0;
     if (frame_surface->w < SCALE_SRC_W || frame_surface->h < SCALE_SRC_H) return 0;
     if (display_surface->w < SCALE_DST_W || display_surface->h < SCALE_DST_H) return 0;
     return bpp;
@@ -795,14 +798,34 @@ static void set_channel_masks(int32_t bpp) {
     keep_mask32 = bpp == 4 ? display_surface->format->Amask : 0;
 }
 
-// The picture's rectangle in the display, for the filter about to run.
-static void place_picture(int32_t bpp) {
+// The picture in the frame's format when the display's differs: made once
+// for the largest picture asked for, kept for every later frame.
+static uint8_t* staging = nullptr;
+static size_t staging_bytes = 0;
+
+// The picture's rectangle in the display, for the filter about to run; a
+// converting filter writes into the staging picture instead. Returns 0 when
+// there is no memory for that picture.
+static int32_t place_picture(int32_t bpp, int32_t converting) {
     int32_t x = 0, y = 0, factor = 0;
     picture_placement(display_surface->w, display_surface->h, &x, &y, &factor);
     scale_picture.factor = factor;
     scale_picture.bpp = bpp;
+    int32_t to_bpp = display_surface->format->BytesPerPixel;
     scale_picture.pitch = display_surface->pitch;
-    scale_picture.origin = (uint8_t*)display_surface->pixels + y * display_surface->pitch + x * bpp;
+    scale_picture.origin = (uint8_t*)display_surface->pixels + y * display_surface->pitch + x * to_bpp;
+    if (!converting) return 1;
+    int32_t pitch = (SCALE_SRC_W * factor * bpp + 63) & ~63;
+    size_t bytes = (size_t)pitch * SCALE_SRC_H * factor;
+    if (bytes > staging_bytes) {
+        free(staging);
+        staging = (uint8_t*)malloc(bytes);
+        staging_bytes = staging ? bytes : 0;
+        if (!staging) return 0;
+    }
+    scale_picture.origin = staging;
+    scale_picture.pitch = pitch;
+    return 1;
 }
 
 int32_t best_scale_path() {
@@ -819,6 +842,34 @@ int32_t best_scale_path() {
     return best;
 }
 
+// The frame converted into the display's format, for the filters whose
+// output pixels are all frame pixels: converting the 76,800 pixels once and
+// enlarging the result gives the same picture as converting the enlarged one.
+static SDL_Surface* converted_frame = nullptr;
+
+static int32_t converts_frame_first(int32_t kind) {
+    return kind == FILTER_SIMPLE || (kind == FILTER_SCALE2X && conversion_keeps_pixels_apart());
+}
+
+// Converts the frame into converted_frame; 0 when that surface cannot be made.
+static int32_t convert_frame() {
+    const SDL_PixelFormat* to = display_surface->format;
+    if (converted_frame) {
+        const SDL_PixelFormat* f = converted_frame->format;
+        if (f->Rmask != to->Rmask || f->Gmask != to->Gmask || f->Bmask != to->Bmask || f->Amask != to->Amask) {
+            SDL_FreeSurface(converted_frame);
+            converted_frame = nullptr;
+        }
+    }
+    if (!converted_frame)
+        converted_frame = SDL_CreateRGBSurface(SDL_SWSURFACE, SCALE_SRC_W, SCALE_SRC_H, 32, to->Rmask, to->Gmask,
+                                               to->Bmask, to->Amask);
+    if (!converted_frame) return 0;
+    convert_picture((const uint8_t*)frame_surface->pixels, frame_surface->pitch, (uint8_t*)converted_frame->pixels,
+                    converted_frame->pitch, SCALE_SRC_W, SCALE_SRC_H);
+    return 1;
+}
+
 static void run_filter(int32_t kind) {
     int32_t bpp = usable_bytes_per_pixel();
     if (!bpp) return;
@@ -826,9 +877,20 @@ static void run_filter(int32_t kind) {
     active_path = scale_path < SCALE_PATH_PORTABLE || scale_path > best ? best : scale_path;
     SDL_LockSurface(display_surface);
     SDL_LockSurface(frame_surface);
-    if (frame_surface->pixels && display_surface->pixels) {
+    int32_t converting = display_surface->format->BytesPerPixel != bpp;
+    SDL_Surface* drawn_frame = frame_surface;
+    if (converting && frame_surface->pixels && prepare_conversion(frame_surface->format, display_surface->format) &&
+        converts_frame_first(kind) && convert_frame()) {
+        frame_surface = converted_frame;
+        converting = 0;
+        bpp = 4;
+    }
+    if (frame_surface->pixels && display_surface->pixels &&
+        (!converting || prepare_conversion(frame_surface->format, display_surface->format)) &&
+        place_picture(bpp, converting)) {
         set_channel_masks(bpp);
-        place_picture(bpp);
+        uint8_t* screen = (uint8_t*)display_surface->pixels;
+        ScalePicture target = scale_picture;
         int32_t factor = scale_picture.factor;
         if (factor != 2 && (bpp == 1 || kind == FILTER_SIMPLE || kind == FILTER_SCANLINE))
             filter_replicate(kind);
@@ -844,9 +906,35 @@ static void run_filter(int32_t kind) {
             filter8();
         else
             filter32(kind, bpp);
+        if (converting) {
+            int32_t x = 0, y = 0;
+            picture_placement(display_surface->w, display_surface->h, &x, &y, &factor);
+            convert_picture(target.origin, target.pitch, screen + y * display_surface->pitch + x * 4,
+                            display_surface->pitch, SCALE_SRC_W * factor, SCALE_SRC_H * factor);
+        }
     }
+    frame_surface = drawn_frame;
     SDL_UnlockSurface(frame_surface);
     SDL_UnlockSurface(display_surface);
+}
+
+// A display with two buffers in hardware is flipped. Any other display shows
+// only the picture's rectangle anew: its borders were made black once, when
+// the mode was set, and SDL itself repaints the whole screen from its surface
+// when the window is exposed. Updating the borders of a big desktop on every
+// frame (and with a shadow surface, converting them) cost more than the picture.
+static void show_picture() {
+    if (display_surface->flags & SDL_DOUBLEBUF) {
+        SDL_Flip(display_surface);
+        return;
+    }
+    int32_t x = 0, y = 0, factor = 0;
+    picture_placement(display_surface->w, display_surface->h, &x, &y, &factor);
+    if (!factor) {
+        SDL_UpdateRect(display_surface, 0, 0, 0, 0);
+        return;
+    }
+    SDL_UpdateRect(display_surface, x, y, (Uint32)(SCALE_SRC_W * factor), (Uint32)(SCALE_SRC_H * factor));
 }
 
 void present_frame() {
@@ -871,7 +959,7 @@ void present_frame() {
             scale_simple();
             break;
     }
-    SDL_Flip(display_surface);
+    show_picture();
 }
 
 void scale_simple() { run_filter(FILTER_SIMPLE); }

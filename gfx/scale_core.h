@@ -3,7 +3,8 @@
 // several factors run. scale.cpp holds the dispatch and factor 2;
 // scale_replicate.cpp simple and scanline at factors 3 and up and everything
 // beyond 4; scale_edges.cpp Scale3x, Scale4x and antialias at 3 and 4;
-// scale_bilinear.cpp bilinear at 3 and 4.
+// scale_bilinear.cpp bilinear at 3 and 4; scale_convert.cpp the colour conversion
+// into a display of another pixel format.
 #ifndef GFX_SCALE_CORE_H
 #define GFX_SCALE_CORE_H
 
@@ -154,6 +155,15 @@ AVX2_INLINE void store_quads16_avx2(uint16_t* o, __m256i w, __m256i x, __m256i y
 
 // One row enlarged k times (k >= 3), every pixel repeated k times.
 void replicate_into(const uint8_t* s, uint8_t* o, int32_t k, int32_t bpp);
+
+// Readies the conversion of pictures from the frame's pixel format (16 or
+// 3-byte 24 bits) into a 32-bit display's; 0 when these formats do not convert.
+int32_t prepare_conversion(const SDL_PixelFormat* from, const SDL_PixelFormat* to);
+// Whether the prepared conversion gives different frame pixels different
+// display pixels, so that comparing converted pixels is comparing the originals.
+int32_t conversion_keeps_pixels_apart();
+// Converts a w x h picture in the prepared frame format into the display's.
+void convert_picture(const uint8_t* from, int32_t from_pitch, uint8_t* to, int32_t to_pitch, int32_t w, int32_t h);
 
 // Simple and scanline at factors 3 and up.
 void filter_replicate(int32_t kind);

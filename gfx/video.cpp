@@ -1,5 +1,6 @@
 #include "gfx/video.h"
 
+#include <stdio.h>
 #include <stdlib.h>
 
 #include "floob.h"
@@ -10,6 +11,7 @@ int32_t colour_depth = 16;
 int32_t fullscreen = 0;
 int32_t zoom_factor = VIDEO_ZOOM_MIN;
 int32_t fullscreen_desktop = 0;
+int32_t desktop_format = 0;
 SDL_Surface* frame_surface = nullptr;
 SDL_Surface* display_surface = nullptr;
 uint32_t COLOUR_BLACK = 0;
@@ -37,6 +39,7 @@ void reset_video_settings() {
     fullscreen = 0;
     zoom_factor = VIDEO_ZOOM_MIN;
     fullscreen_desktop = 0;
+    desktop_format = 0;
 }
 
 // The window (or "-fs" mode) size of the zoom factor; a factor outside the
@@ -73,6 +76,32 @@ static void clear_borders() {
     SDL_FillRect(display_surface, nullptr, black);
 }
 
+int32_t fitting_zoom(int32_t desktop_w, int32_t desktop_h) {
+    int32_t zoom = zoom_factor;
+    if (fullscreen || desktop_w <= 0 || desktop_h <= 0) return zoom;
+    while (zoom > VIDEO_ZOOM_MIN && (VIDEO_FRAME_WIDTH * zoom > desktop_w || VIDEO_FRAME_HEIGHT * zoom > desktop_h))
+        zoom--;
+    return zoom;
+}
+
+int32_t choose_display_bits(int32_t desktop_bits) {
+    int32_t own = fullscreen ? fullscreen_desktop : desktop_format;
+    // The filters convert a 16- or 24-bit frame into 32-bit pixels only; a
+    // desktop of the frame's own depth needs no conversion.
+    if (own && (desktop_bits == 32 || desktop_bits == colour_depth)) return desktop_bits;
+    return colour_depth;
+}
+
+// The frame surface for the display: in its exact format when the depths
+// match, else in the format SDL gives a surface of the colour depth by default.
+static SDL_Surface* create_frame_surface() {
+    const SDL_PixelFormat* format = display_surface->format;
+    if (format->BitsPerPixel != colour_depth)
+        return SDL_CreateRGBSurface(SDL_SWSURFACE, VIDEO_FRAME_WIDTH, VIDEO_FRAME_HEIGHT, colour_depth, 0, 0, 0, 0);
+    return SDL_CreateRGBSurface(SDL_SWSURFACE, VIDEO_FRAME_WIDTH, VIDEO_FRAME_HEIGHT, format->BitsPerPixel,
+                                format->Rmask, format->Gmask, format->Bmask, format->Amask);
+}
+
 SDL_Surface* video_init() {
     register_sdl_quit();
     if (!fullscreen && scale_mode == SCALE_NONE) {
@@ -82,25 +111,34 @@ SDL_Surface* video_init() {
     }
     Uint32 flags = SDL_DOUBLEBUF | SDL_HWSURFACE;
     if (fullscreen) flags |= SDL_FULLSCREEN;
-    // The desktop's size is asked before the mode is set: afterwards SDL
-    // reports the game's own mode.
-    int32_t desktop_w = 0, desktop_h = 0;
-    if (fullscreen && fullscreen_desktop) {
-        const SDL_VideoInfo* info = SDL_GetVideoInfo();
-        if (info) desktop_w = info->current_w, desktop_h = info->current_h;
+    // The desktop's size and format are asked before the mode is set:
+    // afterwards SDL reports the game's own mode.
+    // Once a mode is set SDL reports that mode instead, so a window fits
+    // itself to the desktop only on the first mode of the run.
+    int32_t desktop_w = 0, desktop_h = 0, desktop_bits = 0;
+    const SDL_VideoInfo* info = SDL_GetVideoInfo();
+    if (info && (fullscreen_desktop || !SDL_GetVideoSurface())) {
+        desktop_w = info->current_w, desktop_h = info->current_h;
+        if (info->vfmt) desktop_bits = info->vfmt->BitsPerPixel;
     }
+    int32_t zoom = fitting_zoom(desktop_w, desktop_h);
+    if (zoom != zoom_factor) {
+        fprintf(stderr, "zoom %d does not fit the %d x %d desktop: zoom %d instead\n", (int)zoom_factor, (int)desktop_w,
+                (int)desktop_h, (int)zoom);
+        zoom_factor = zoom;
+    }
+    int32_t bits = choose_display_bits(desktop_bits);
+    if (!fullscreen_desktop) desktop_w = desktop_h = 0;
     int32_t w = 0, h = 0;
     choose_display_size(desktop_w, desktop_h, &w, &h);
-    display_surface = SDL_SetVideoMode(w, h, colour_depth, flags);
+    display_surface = SDL_SetVideoMode(w, h, bits, flags);
     if (!display_surface && fullscreen_desktop) {
         // The desktop's own size refused: the ordinary full screen instead.
         zoomed_size(&w, &h);
-        display_surface = SDL_SetVideoMode(w, h, colour_depth, flags);
+        display_surface = SDL_SetVideoMode(w, h, bits, flags);
     }
     if (!display_surface) fatal_error("Unable to set video mode", SDL_GetError());
-    const SDL_PixelFormat* format = display_surface->format;
-    frame_surface = SDL_CreateRGBSurface(SDL_SWSURFACE, VIDEO_FRAME_WIDTH, VIDEO_FRAME_HEIGHT, format->BitsPerPixel,
-                                         format->Rmask, format->Gmask, format->Bmask, format->Amask);
+    frame_surface = create_frame_surface();
     clear_borders();
     return frame_surface;
 }

@@ -10,6 +10,7 @@ extern int32_t colour_depth;  // 16 or 24
 extern int32_t fullscreen;
 extern int32_t zoom_factor;         // 2, 3 or 4: enlargement of the window and of "-fs"
 extern int32_t fullscreen_desktop;  // with fullscreen: at the desktop's own resolution
+extern int32_t desktop_format;      // the enlarged window in the desktop's own pixel format
 
 // Zoom factors the command line offers.
 enum { VIDEO_ZOOM_MIN = 2, VIDEO_ZOOM_MAX = 4 };
@@ -32,6 +33,16 @@ void reset_video_settings();
 // when it holds at least a 2x picture; everything else is 320 x 240 times the
 // zoom factor.
 void choose_display_size(int32_t desktop_w, int32_t desktop_h, int32_t* w, int32_t* h);
+
+// The zoom of an enlarged window as large as the desktop holds: the zoom
+// factor, or the largest smaller one whose window fits (2 at the least).
+// Full screen and an unknown desktop size (0) keep the zoom factor.
+int32_t fitting_zoom(int32_t desktop_w, int32_t desktop_h);
+
+// The bits per pixel of the display surface: the desktop's own (desktop_bits,
+// as SDL reported it before the mode was set; 0 when unknown) for "-fsd" and
+// "-bd" where the frame's depth converts into it, else the colour depth.
+int32_t choose_display_bits(int32_t desktop_bits);
 
 SDL_Surface* video_init();
 void colours_init();

@@ -75,6 +75,7 @@ static const char* const EXTENSION_HELP_LINES[] = {
     "-z3 : zoom factor 3, 960x720 window",
     "-z4 : zoom factor 4, 1280x960 window",
     "-fsd : fullscreen at the desktop resolution, largest integer zoom",
+    "-bd : window in the desktop's own pixel format (no conversion by SDL)",
 };
 
 // Ends at once with status 1. Only the window is closed on the way, so that a
@@ -138,12 +139,15 @@ int parse_command_line(int argc, char** argv) {
             colour_depth = 16;
         } else if (strcmp(arg, "-b24") == 0) {
             colour_depth = 24;
+        } else if (strcmp(arg, "-bd") == 0) {
+            desktop_format = 1;
         } else if (strcmp(arg, "-t") == 0) {
             scale_mode = SCALE_NONE;
             fullscreen = 0;
             fullscreen_desktop = 0;
             zoom_factor = 2;
             colour_depth = 16;
+            desktop_format = 0;
             test_mode = 1;
         } else if (strcmp(arg, "-h") == 0) {
             print_help();

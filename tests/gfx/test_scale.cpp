@@ -745,4 +745,106 @@ TEST(ScaleFences, NoFilterReachesOutsideTightBigSurfaces) {
     scale_path = saved;
 }
 
+// A 16- or 24-bit frame into a 32-bit display (the desktop's own format):
+// every filter at every factor shows SDL's own conversion of its picture, on
+// every path, in either channel order, and writes nothing beside the picture.
+const uint32_t MASKS_RGB[3] = {0xFF0000, 0xFF00, 0xFF}, MASKS_BGR[3] = {0xFF, 0xFF00, 0xFF0000};
+
+// SDL's blit of a w x h picture in the frame's format into the display's.
+Picture sdl_converted(const Picture& in, int32_t w, int32_t h, const TestSurface& frame, const SDL_PixelFormat* to) {
+    const SDL_PixelFormat* f = frame.s->format;
+    SDL_Surface* a = SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, f->BitsPerPixel, f->Rmask, f->Gmask, f->Bmask, 0);
+    SDL_Surface* b = SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, to->Rmask, to->Gmask, to->Bmask, 0);
+    for (int32_t y = 0; y < h; y++)
+        for (int32_t x = 0; x < w; x++)
+            memcpy((uint8_t*)a->pixels + y * a->pitch + x * frame.bpp, &in[y * w + x], frame.bpp);
+    SDL_BlitSurface(a, nullptr, b, nullptr);
+    Picture out(in.size());
+    for (int32_t y = 0; y < h; y++)
+        for (int32_t x = 0; x < w; x++)
+            out[y * w + x] = ((uint32_t*)((uint8_t*)b->pixels + y * b->pitch))[x] & (to->Rmask | to->Gmask | to->Bmask);
+    SDL_FreeSurface(a);
+    SDL_FreeSurface(b);
+    return out;
+}
+
+// The factor-2 picture of a filter, from its block rule.
+Picture factor2_picture(const TestSurface& f, int32_t mode) {
+    Picture out(640 * 480);
+    for (int32_t y = 0; y < 240; y++)
+        for (int32_t x = 0; x < 320; x++) {
+            uint32_t e[4];
+            ref_block(f, mode, x, y, e);
+            for (int32_t i = 0; i < 4; i++) out[(2 * y + i / 2) * 640 + 2 * x + i % 2] = e[i];
+        }
+    return out;
+}
+
+TEST_F(BigScreens, IntoTheDesktopFormatEveryFilterShowsSdlsConversion) {
+    const Placement displays[] = {{640, 480, 2, 0, 0}, BIG_DISPLAYS[0], BIG_DISPLAYS[1]};
+    for (int32_t bpp : {2, 3})
+        for (const Placement& where : displays) {
+            free_surface(&frame);
+            free_surface(&display);
+            make_surface(&frame, 320, 240, bpp);
+            make_surface(&display, where.display_w, where.display_h, 4);
+            frame_surface = frame.s;
+            at = where;
+            int32_t k = where.factor;
+            fill_frame(&frame, k == 2 ? FRAME_NOISE : FRAME_TILES);
+            for (int32_t mode = SCALE_SIMPLE; mode <= SCALE_ANTIALIAS; mode++) {
+                Picture model = k == 2 ? factor2_picture(frame, mode) : model_picture(frame, mode, k);
+                for (const uint32_t* masks : {MASKS_RGB, MASKS_BGR}) {
+                    SDL_FreeSurface(display.s);
+                    display.s = SDL_CreateRGBSurfaceFrom(display.mem.data() + GUARD, where.display_w, where.display_h,
+                                                         32, display.pitch, masks[0], masks[1], masks[2], 0);
+                    display_surface = display.s;
+                    Picture want = sdl_converted(model, 320 * k, 240 * k, frame, display.s->format);
+                    for (int32_t path = SCALE_PATH_PORTABLE; path <= best_scale_path(); path++) {
+                        scale_path = path;
+                        memset(display.mem.data(), SENTINEL, display.mem.size());
+                        run_mode(mode);
+                        int32_t wrong = 0, outside = 0;
+                        check(want, &wrong, &outside);
+                        EXPECT_EQ(0, wrong + outside) << "bpp " << bpp << " blue at " << masks[2] << " factor " << k
+                                                      << " mode " << mode << " path " << path << " outside " << outside;
+                    }
+                }
+            }
+        }
+}
+
+// Tight 32-bit displays: converting reads and writes nothing beyond the
+// frame or the display, at the smallest size of a factor and beyond 4.
+TEST(ScaleFences, ConvertingReachesNothingOutsideTightSurfaces) {
+    int32_t saved = scale_path;
+    const int32_t sizes[][2] = {{640, 480}, {1280, 960}, {1600, 1200}};
+    for (int32_t bpp : {2, 3})
+        for (const auto& size : sizes) {
+            FencedSurface frame, display;
+            make_fenced(&frame, 320, 240, bpp);
+            make_fenced(&display, size[0], size[1], 4);
+            frame_surface = frame.s;
+            display_surface = display.s;
+            for (int32_t path = SCALE_PATH_PORTABLE; path <= best_scale_path(); path++) {
+                scale_path = path;
+                for (int32_t mode = SCALE_SIMPLE; mode <= SCALE_ANTIALIAS; mode++) run_mode(mode);
+                scale_simple();
+                uint32_t last = ((const uint32_t*)display.s->pixels)[size[0] * size[1] - 1];
+                uint8_t r = 0, g = 0, b = 0, r2 = 0, g2 = 0, b2 = 0;
+                SDL_GetRGB(last, display.s->format, &r, &g, &b);
+                uint32_t src = 0;
+                memcpy(&src, (const uint8_t*)frame.s->pixels + 240 * 320 * bpp - bpp, bpp);
+                SDL_GetRGB(src, frame.s->format, &r2, &g2, &b2);
+                EXPECT_EQ(r >> 3, r2 >> 3) << "bpp " << bpp << " width " << size[0] << " path " << path;
+                EXPECT_EQ(b >> 3, b2 >> 3) << "bpp " << bpp << " width " << size[0] << " path " << path;
+            }
+            frame_surface = nullptr;
+            display_surface = nullptr;
+            free_fenced(&frame);
+            free_fenced(&display);
+        }
+    scale_path = saved;
+}
+
 }  // namespace

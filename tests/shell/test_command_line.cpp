@@ -28,7 +28,8 @@ const char* const EXTENSION_HELP =
     "-z2 : zoom factor 2, 640x480 window (default)\n"
     "-z3 : zoom factor 3, 960x720 window\n"
     "-z4 : zoom factor 4, 1280x960 window\n"
-    "-fsd : fullscreen at the desktop resolution, largest integer zoom\n";
+    "-fsd : fullscreen at the desktop resolution, largest integer zoom\n"
+    "-bd : window in the desktop's own pixel format (no conversion by SDL)\n";
 
 struct Settings {
     int32_t scale;
@@ -146,6 +147,7 @@ TEST(CommandLine, ALookAlikeOfHelpStartsTheGame) {
 struct BigScreenCase {
     std::vector<std::string> args;
     int32_t zoom, full, desktop, scale;
+    int32_t own_format = 0;
 };
 
 TEST(CommandLine, ZoomAndDesktopOptionsReadLeftToRight) {
@@ -164,6 +166,9 @@ TEST(CommandLine, ZoomAndDesktopOptionsReadLeftToRight) {
         {{"-z4", "-t", "-z3"}, 3, 0, 0, SCALE_NONE},
         // ...and full screen read after it still enlarges.
         {{"-t", "-fsd"}, 2, 1, 1, SCALE_SIMPLE},
+        // The desktop's format is a setting of its own, beside the depth; the test switch drops it.
+        {{"-bd", "-b24", "-z3"}, 3, 0, 0, SCALE_SIMPLE, 1},
+        {{"-bd", "-t"}, 2, 0, 0, SCALE_NONE, 0},
     };
     for (const BigScreenCase& c : cases) {
         std::string line;
@@ -173,6 +178,7 @@ TEST(CommandLine, ZoomAndDesktopOptionsReadLeftToRight) {
         EXPECT_EQ(c.full, fullscreen) << line;
         EXPECT_EQ(c.desktop, fullscreen_desktop) << line;
         EXPECT_EQ(c.scale, scale_mode) << line;
+        EXPECT_EQ(c.own_format, desktop_format) << line;
     }
 }
 
