@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 #include <set>
 #include <sstream>
@@ -24,6 +25,22 @@
 namespace {
 
 const uint32_t MAGENTA = 0xFF00FF;
+
+// Relative luminance of an sRGB colour and the contrast ratio of two colours (1 to 21).
+double luminance(uint32_t rgb) {
+    auto lin = [](uint32_t c) {
+        double v = c / 255.0;
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * lin(rgb >> 16 & 255) + 0.7152 * lin(rgb >> 8 & 255) + 0.0722 * lin(rgb & 255);
+}
+
+double contrast(uint32_t a, uint32_t b) {
+    double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+const uint32_t INK = 0x14101E;
 
 struct Picture {
     int width = 0;
@@ -526,4 +543,38 @@ TEST(Backdrop, ALevelShowsTheImageItsLineNamesAndBackWhenThatCannotBeShown) {
     choose_level_backdrop("floob207");
     choose_level_backdrop(nullptr);
     EXPECT_TRUE(shows_back(back_image)) << "the title and the test map keep back";
+}
+
+// Text stays readable over any scenery: every lit pixel of a glyph is edged in ink
+// where the text is drawn (all round in the big font, right and below in the small
+// one, inside the glyph's own columns), and every lit colour stands out from that ink.
+TEST(Art, FontGlyphsAreEdgedInInkThatTheirColoursStandOutFrom) {
+    struct FontEdge {
+        const char* name;
+        int cell, margin;
+        std::vector<std::pair<int, int>> sides;
+    };
+    const FontEdge fonts[] = {
+        {"font", 8, 1, {{1, 0}, {0, 1}, {1, 1}}},
+        {"fontbig", 16, 2, {{-1, -1}, {0, -1}, {1, -1}, {-1, 0}, {1, 0}, {-1, 1}, {0, 1}, {1, 1}}}};
+    for (const FontEdge& f : fonts) {
+        Picture p = entry(f.name);
+        ASSERT_GT(p.width, 0) << f.name;
+        int bare = 0;
+        double weakest = 21;
+        for (int y = 0; y < p.height / f.cell * f.cell; y++)
+            for (int x = 0; x < p.width / f.cell * f.cell; x++) {
+                uint32_t c = p.at(x, y);
+                if (c == MAGENTA || c == INK) continue;
+                weakest = std::min(weakest, contrast(c, INK));
+                for (auto side : f.sides) {
+                    int nx = x + side.first, ny = y + side.second;
+                    int col = nx - x / f.cell * f.cell;
+                    if (col < f.margin || col >= f.cell - f.margin || ny / f.cell != y / f.cell || ny < 0) continue;
+                    if (p.at(nx, ny) == MAGENTA) bare++;
+                }
+            }
+        EXPECT_EQ(0, bare) << f.name << ": lit pixels without ink beside them";
+        EXPECT_GE(weakest, 4.5) << f.name << ": a lit colour too close to the ink";
+    }
 }
