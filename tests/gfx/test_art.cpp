@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -576,5 +577,37 @@ TEST(Art, FontGlyphsAreEdgedInInkThatTheirColoursStandOutFrom) {
             }
         EXPECT_EQ(0, bare) << f.name << ": lit pixels without ink beside them";
         EXPECT_GE(weakest, 4.5) << f.name << ": a lit colour too close to the ink";
+    }
+}
+
+// The hero stays readable in front of every backdrop: his body colour (the commonest
+// lit colour of his frames) stands out from at least nine tenths of the pixels of
+// every backdrop row he can be drawn over. His ink outline is no help there, being
+// the same ink as the night sky at the top of every backdrop.
+TEST(Art, HeroBodyStandsOutFromEveryBackdropRow) {
+    Picture blocks = entry("blocks");
+    ASSERT_EQ(blocks.width, 320);
+    std::map<uint32_t, int> colours;
+    for (int n : {1, 2, 3, 4, 5, 6, 7, 8, 65, 68})
+        for (int y = 0; y < 16; y++)
+            for (int x = 0; x < 16; x++) {
+                uint32_t c = tile_pixel(blocks, n, x, y);
+                if (c != MAGENTA && c != INK) colours[c]++;
+            }
+    ASSERT_FALSE(colours.empty());
+    uint32_t body = std::max_element(colours.begin(), colours.end(), [](const auto& a, const auto& b) {
+                        return a.second < b.second;
+                    })->first;
+    std::set<std::string> images = {"back"};
+    for (const auto& line : backdrop_table()) images.insert(line.second);
+    for (const std::string& name : images) {
+        Picture p = entry(name.c_str());
+        ASSERT_GT(p.width, 0) << name;
+        for (int y = 0; y < p.height; y++) {
+            std::vector<double> row;
+            for (int x = 0; x < p.width; x++) row.push_back(contrast(body, p.at(x, y)));
+            std::nth_element(row.begin(), row.begin() + p.width / 10, row.end());
+            EXPECT_GE(row[p.width / 10], 2.5) << name << " row " << y << " (screen row " << y + 192 - p.height << ")";
+        }
     }
 }
