@@ -199,13 +199,34 @@ TEST(Art, HeroFramesStandOnTheBottomRowAndFaceBothWays) {
         EXPECT_GT(feet, 0) << "frame " << n << " floats above the ground";
         EXPECT_GE(widest, 12) << "frame " << n << " does not fill its box";
     }
-    // left-walking frames are the right-walking ones mirrored, step for step
-    const int pairs[][2] = {{1, 5}, {2, 6}, {3, 7}, {4, 8}, {65, 68}, {13, 15}, {14, 16}, {121, 144}, {124, 141}};
+    // left-facing enemy frames are the right-facing ones mirrored, step for step
+    const int pairs[][2] = {{13, 15}, {14, 16}, {121, 144}, {124, 141}};
     for (const auto& p : pairs)
         for (int y = 0; y < 16; y++)
             for (int x = 0; x < 16; x++)
                 ASSERT_EQ(tile_pixel(blocks, p[0], x, y), tile_pixel(blocks, p[1], 15 - x, y))
                     << p[0] << " and " << p[1] << " at " << x << "," << y;
+    // the hero turned left keeps the mirrored shape, eyes, sprout and feet, but his
+    // body stays lit from the upper left: the highlight sits left of his middle
+    const uint32_t BODY_LIGHT = 0xFFD93D, BODY = 0xFF9A5A, BODY_SHADE = 0xE84A4A;
+    auto is_body = [&](uint32_t c) { return c == BODY_LIGHT || c == BODY || c == BODY_SHADE; };
+    const int hero_pairs[][2] = {{1, 5}, {2, 6}, {3, 7}, {4, 8}, {65, 68}};
+    for (const auto& p : hero_pairs) {
+        for (int n : p) {
+            int lit = 0, sum = 0;
+            for (int y = 0; y < 16; y++)
+                for (int x = 0; x < 16; x++)
+                    if (tile_pixel(blocks, n, x, y) == BODY_LIGHT) lit++, sum += x;
+            ASSERT_GT(lit, 0) << "frame " << n << " has no highlight";
+            EXPECT_LT(sum * 2, lit * 15) << "frame " << n << " is lit from the right";
+        }
+        for (int y = 0; y < 16; y++)
+            for (int x = 0; x < 16; x++) {
+                uint32_t right = tile_pixel(blocks, p[0], x, y), left = tile_pixel(blocks, p[1], 15 - x, y);
+                if (is_body(right) && is_body(left)) continue;
+                ASSERT_EQ(right, left) << p[0] << " and " << p[1] << " at " << x << "," << y;
+            }
+    }
     // the walk cycle really moves
     int changed = 0;
     for (int y = 0; y < 16; y++)
