@@ -2,6 +2,7 @@
 // the water strip, the hero and UFO frames, the backdrops and how a level's
 // backdrop is chosen, and the images of the title and logo screens.
 #include <gtest/gtest.h>
+#include <stdio.h>
 #include <stdlib.h>
 
 #include <algorithm>
@@ -598,6 +599,7 @@ TEST(Art, FontGlyphsAreEdgedInInkThatTheirColoursStandOutFrom) {
             }
         EXPECT_EQ(0, bare) << f.name << ": lit pixels without ink beside them";
         EXPECT_GE(weakest, 4.5) << f.name << ": a lit colour too close to the ink";
+        printf("%s: weakest lit colour against the ink %.2f:1\n", f.name, weakest);
     }
 }
 
@@ -624,11 +626,16 @@ TEST(Art, HeroBodyStandsOutFromEveryBackdropRow) {
     for (const std::string& name : images) {
         Picture p = entry(name.c_str());
         ASSERT_GT(p.width, 0) << name;
+        double weakest = 21;
+        int weakest_row = 0;
         for (int y = 0; y < p.height; y++) {
             std::vector<double> row;
             for (int x = 0; x < p.width; x++) row.push_back(contrast(body, p.at(x, y)));
             std::nth_element(row.begin(), row.begin() + p.width / 10, row.end());
             EXPECT_GE(row[p.width / 10], 2.5) << name << " row " << y << " (screen row " << y + 192 - p.height << ")";
+            if (row[p.width / 10] < weakest) weakest = row[p.width / 10], weakest_row = y + 192 - p.height;
         }
+        printf("%s: the hero's body against its weakest row (screen row %d) %.2f:1\n", name.c_str(), weakest_row,
+               weakest);
     }
 }
