@@ -12,6 +12,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "compile.h"
@@ -200,33 +201,42 @@ TEST(Art, HeroFramesStandOnTheBottomRowAndFaceBothWays) {
         EXPECT_GT(feet, 0) << "frame " << n << " floats above the ground";
         EXPECT_GE(widest, 12) << "frame " << n << " does not fill its box";
     }
-    // left-facing enemy frames are the right-facing ones mirrored, step for step
-    const int pairs[][2] = {{13, 15}, {14, 16}, {121, 144}, {124, 141}};
-    for (const auto& p : pairs)
-        for (int y = 0; y < 16; y++)
-            for (int x = 0; x < 16; x++)
-                ASSERT_EQ(tile_pixel(blocks, p[0], x, y), tile_pixel(blocks, p[1], 15 - x, y))
-                    << p[0] << " and " << p[1] << " at " << x << "," << y;
-    // the hero turned left keeps the mirrored shape, eyes, sprout and feet, but his
-    // body stays lit from the upper left: the highlight sits left of his middle
-    const uint32_t BODY_LIGHT = 0xFFD93D, BODY = 0xFF9A5A, BODY_SHADE = 0xE84A4A;
-    auto is_body = [&](uint32_t c) { return c == BODY_LIGHT || c == BODY || c == BODY_SHADE; };
-    const int hero_pairs[][2] = {{1, 5}, {2, 6}, {3, 7}, {4, 8}, {65, 68}};
-    for (const auto& p : hero_pairs) {
-        for (int n : p) {
-            int lit = 0, sum = 0;
-            for (int y = 0; y < 16; y++)
-                for (int x = 0; x < 16; x++)
-                    if (tile_pixel(blocks, n, x, y) == BODY_LIGHT) lit++, sum += x;
-            ASSERT_GT(lit, 0) << "frame " << n << " has no highlight";
-            EXPECT_LT(sum * 2, lit * 15) << "frame " << n << " is lit from the right";
-        }
-        for (int y = 0; y < 16; y++)
-            for (int x = 0; x < 16; x++) {
-                uint32_t right = tile_pixel(blocks, p[0], x, y), left = tile_pixel(blocks, p[1], 15 - x, y);
-                if (is_body(right) && is_body(left)) continue;
-                ASSERT_EQ(right, left) << p[0] << " and " << p[1] << " at " << x << "," << y;
+    // every frame turned the other way keeps the mirrored outline, mask, eyes and
+    // feet (so the hit box is the mirror too), but its body is shaded again so the
+    // light still comes from the upper left: in both frames the highlight sits left
+    // of the middle of the shaded body
+    struct Turned {
+        std::vector<std::pair<int, int>> frames;
+        std::vector<uint32_t> body;  // the shading ramp, highlight first
+    };
+    const std::vector<uint32_t> STEEL = {0xD3CDE0, 0x9A8FA8, 0x6B5A7A, 0x4A3A5C, 0x2E2540};
+    const Turned turned[] = {
+        {{{1, 5}, {2, 6}, {3, 7}, {4, 8}, {65, 68}}, {0xFFD93D, 0xFF9A5A, 0xE84A4A}},  // the hero
+        {{{13, 15}, {14, 16}}, {0xE84A4A, 0xA8243A, 0x5A1020, 0xFFD93D}},               // the bug's shell
+        {{{53, 55}, {54, 56}}, STEEL},                                                  // the steelfish
+        {{{121, 144}, {122, 143}, {123, 142}, {124, 141}}, STEEL},                      // the android
+    };
+    for (const Turned& t : turned) {
+        auto is_body = [&](uint32_t c) { return std::find(t.body.begin(), t.body.end(), c) != t.body.end(); };
+        for (const auto& p : t.frames) {
+            for (int n : {p.first, p.second}) {
+                long lit = 0, lit_x = 0, body = 0, body_x = 0;
+                for (int y = 0; y < 16; y++)
+                    for (int x = 0; x < 16; x++) {
+                        uint32_t c = tile_pixel(blocks, n, x, y);
+                        if (c == t.body[0]) lit++, lit_x += x;
+                        if (is_body(c)) body++, body_x += x;
+                    }
+                ASSERT_GT(lit, 0) << "frame " << n << " has no highlight";
+                EXPECT_LT(lit_x * body, body_x * lit) << "frame " << n << " is lit from the right";
             }
+            for (int y = 0; y < 16; y++)
+                for (int x = 0; x < 16; x++) {
+                    uint32_t one = tile_pixel(blocks, p.first, x, y), other = tile_pixel(blocks, p.second, 15 - x, y);
+                    if (is_body(one) && is_body(other)) continue;
+                    ASSERT_EQ(one, other) << p.first << " and " << p.second << " at " << x << "," << y;
+                }
+        }
     }
     // the walk cycle really moves
     int changed = 0;
