@@ -212,9 +212,9 @@ TEST(Art, HeroFramesStandOnTheBottomRowAndFaceBothWays) {
     const std::vector<uint32_t> STEEL = {0xD3CDE0, 0x9A8FA8, 0x6B5A7A, 0x4A3A5C, 0x2E2540};
     const Turned turned[] = {
         {{{1, 5}, {2, 6}, {3, 7}, {4, 8}, {65, 68}}, {0xFFD93D, 0xFF9A5A, 0xE84A4A}},  // the hero
-        {{{13, 15}, {14, 16}}, {0xE84A4A, 0xA8243A, 0x5A1020, 0xFFD93D}},               // the bug's shell
-        {{{53, 55}, {54, 56}}, STEEL},                                                  // the steelfish
-        {{{121, 144}, {122, 143}, {123, 142}, {124, 141}}, STEEL},                      // the android
+        {{{13, 15}, {14, 16}}, {0xE84A4A, 0xA8243A, 0x5A1020, 0xFFD93D}},              // the bug's shell
+        {{{53, 55}, {54, 56}}, STEEL},                                                 // the steelfish
+        {{{121, 144}, {122, 143}, {123, 142}, {124, 141}}, STEEL},                     // the android
     };
     for (const Turned& t : turned) {
         auto is_body = [&](uint32_t c) { return std::find(t.body.begin(), t.body.end(), c) != t.body.end(); };
