@@ -639,8 +639,8 @@ TEST(Art, HeroBodyStandsOutFromEveryBackdropRow) {
         double weakest = 21;
         int weakest_row = 0;
         for (int y = 0; y < p.height; y++) {
-            std::vector<double> row;
-            for (int x = 0; x < p.width; x++) row.push_back(contrast(body, p.at(x, y)));
+            std::vector<double> row((size_t)p.width);
+            for (int x = 0; x < p.width; x++) row[(size_t)x] = contrast(body, p.at(x, y));
             std::nth_element(row.begin(), row.begin() + p.width / 10, row.end());
             EXPECT_GE(row[p.width / 10], 2.5) << name << " row " << y << " (screen row " << y + 192 - p.height << ")";
             if (row[p.width / 10] < weakest) weakest = row[p.width / 10], weakest_row = y + 192 - p.height;
