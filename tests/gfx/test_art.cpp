@@ -2,13 +2,17 @@
 // the water strip, the hero and UFO frames, the backdrops and how a level's
 // backdrop is chosen, and the images of the title and logo screens.
 #include <gtest/gtest.h>
+#include <stdio.h>
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cmath>
 #include <iterator>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "compile.h"
@@ -24,6 +28,22 @@
 namespace {
 
 const uint32_t MAGENTA = 0xFF00FF;
+
+// Relative luminance of an sRGB colour and the contrast ratio of two colours (1 to 21).
+double luminance(uint32_t rgb) {
+    auto lin = [](uint32_t c) {
+        double v = c / 255.0;
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * lin(rgb >> 16 & 255) + 0.7152 * lin(rgb >> 8 & 255) + 0.0722 * lin(rgb & 255);
+}
+
+double contrast(uint32_t a, uint32_t b) {
+    double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+const uint32_t INK = 0x14101E;
 
 struct Picture {
     int width = 0;
@@ -181,13 +201,43 @@ TEST(Art, HeroFramesStandOnTheBottomRowAndFaceBothWays) {
         EXPECT_GT(feet, 0) << "frame " << n << " floats above the ground";
         EXPECT_GE(widest, 12) << "frame " << n << " does not fill its box";
     }
-    // left-walking frames are the right-walking ones mirrored, step for step
-    const int pairs[][2] = {{1, 5}, {2, 6}, {3, 7}, {4, 8}, {65, 68}, {13, 15}, {14, 16}, {121, 144}, {124, 141}};
-    for (const auto& p : pairs)
-        for (int y = 0; y < 16; y++)
-            for (int x = 0; x < 16; x++)
-                ASSERT_EQ(tile_pixel(blocks, p[0], x, y), tile_pixel(blocks, p[1], 15 - x, y))
-                    << p[0] << " and " << p[1] << " at " << x << "," << y;
+    // every frame turned the other way keeps the mirrored outline, mask, eyes and
+    // feet (so the hit box is the mirror too), but its body is shaded again so the
+    // light still comes from the upper left: in both frames the highlight sits left
+    // of the middle of the shaded body
+    struct Turned {
+        std::vector<std::pair<int, int>> frames;
+        std::vector<uint32_t> body;  // the shading ramp, highlight first
+    };
+    const std::vector<uint32_t> STEEL = {0xD3CDE0, 0x9A8FA8, 0x6B5A7A, 0x4A3A5C, 0x2E2540};
+    const Turned turned[] = {
+        {{{1, 5}, {2, 6}, {3, 7}, {4, 8}, {65, 68}}, {0xFFD93D, 0xFF9A5A, 0xE84A4A}},  // the hero
+        {{{13, 15}, {14, 16}}, {0xE84A4A, 0xA8243A, 0x5A1020, 0xFFD93D}},              // the bug's shell
+        {{{53, 55}, {54, 56}}, STEEL},                                                 // the steelfish
+        {{{121, 144}, {122, 143}, {123, 142}, {124, 141}}, STEEL},                     // the android
+    };
+    for (const Turned& t : turned) {
+        auto is_body = [&](uint32_t c) { return std::find(t.body.begin(), t.body.end(), c) != t.body.end(); };
+        for (const auto& p : t.frames) {
+            for (int n : {p.first, p.second}) {
+                long lit = 0, lit_x = 0, body = 0, body_x = 0;
+                for (int y = 0; y < 16; y++)
+                    for (int x = 0; x < 16; x++) {
+                        uint32_t c = tile_pixel(blocks, n, x, y);
+                        if (c == t.body[0]) lit++, lit_x += x;
+                        if (is_body(c)) body++, body_x += x;
+                    }
+                ASSERT_GT(lit, 0) << "frame " << n << " has no highlight";
+                EXPECT_LT(lit_x * body, body_x * lit) << "frame " << n << " is lit from the right";
+            }
+            for (int y = 0; y < 16; y++)
+                for (int x = 0; x < 16; x++) {
+                    uint32_t one = tile_pixel(blocks, p.first, x, y), other = tile_pixel(blocks, p.second, 15 - x, y);
+                    if (is_body(one) && is_body(other)) continue;
+                    ASSERT_EQ(one, other) << p.first << " and " << p.second << " at " << x << "," << y;
+                }
+        }
+    }
     // the walk cycle really moves
     int changed = 0;
     for (int y = 0; y < 16; y++)
@@ -526,4 +576,76 @@ TEST(Backdrop, ALevelShowsTheImageItsLineNamesAndBackWhenThatCannotBeShown) {
     choose_level_backdrop("floob207");
     choose_level_backdrop(nullptr);
     EXPECT_TRUE(shows_back(back_image)) << "the title and the test map keep back";
+}
+
+// Text stays readable over any scenery: every lit pixel of a glyph is edged in ink
+// where the text is drawn (all round in the big font, right and below in the small
+// one, inside the glyph's own columns), and every lit colour stands out from that ink.
+TEST(Art, FontGlyphsAreEdgedInInkThatTheirColoursStandOutFrom) {
+    struct FontEdge {
+        const char* name;
+        int cell, margin;
+        std::vector<std::pair<int, int>> sides;
+    };
+    const FontEdge fonts[] = {
+        {"font", 8, 1, {{1, 0}, {0, 1}, {1, 1}}},
+        {"fontbig", 16, 2, {{-1, -1}, {0, -1}, {1, -1}, {-1, 0}, {1, 0}, {-1, 1}, {0, 1}, {1, 1}}}};
+    for (const FontEdge& f : fonts) {
+        Picture p = entry(f.name);
+        ASSERT_GT(p.width, 0) << f.name;
+        int bare = 0;
+        double weakest = 21;
+        for (int y = 0; y < p.height / f.cell * f.cell; y++)
+            for (int x = 0; x < p.width / f.cell * f.cell; x++) {
+                uint32_t c = p.at(x, y);
+                if (c == MAGENTA || c == INK) continue;
+                weakest = std::min(weakest, contrast(c, INK));
+                for (auto side : f.sides) {
+                    int nx = x + side.first, ny = y + side.second;
+                    int col = nx - x / f.cell * f.cell;
+                    if (col < f.margin || col >= f.cell - f.margin || ny / f.cell != y / f.cell || ny < 0) continue;
+                    if (p.at(nx, ny) == MAGENTA) bare++;
+                }
+            }
+        EXPECT_EQ(0, bare) << f.name << ": lit pixels without ink beside them";
+        EXPECT_GE(weakest, 4.5) << f.name << ": a lit colour too close to the ink";
+        printf("%s: weakest lit colour against the ink %.2f:1\n", f.name, weakest);
+    }
+}
+
+// The hero stays readable in front of every backdrop: his body colour (the commonest
+// lit colour of his frames) stands out from at least nine tenths of the pixels of
+// every backdrop row he can be drawn over. His ink outline is no help there, being
+// the same ink as the night sky at the top of every backdrop.
+TEST(Art, HeroBodyStandsOutFromEveryBackdropRow) {
+    Picture blocks = entry("blocks");
+    ASSERT_EQ(blocks.width, 320);
+    std::map<uint32_t, int> colours;
+    for (int n : {1, 2, 3, 4, 5, 6, 7, 8, 65, 68})
+        for (int y = 0; y < 16; y++)
+            for (int x = 0; x < 16; x++) {
+                uint32_t c = tile_pixel(blocks, n, x, y);
+                if (c != MAGENTA && c != INK) colours[c]++;
+            }
+    ASSERT_FALSE(colours.empty());
+    uint32_t body = std::max_element(colours.begin(), colours.end(), [](const auto& a, const auto& b) {
+                        return a.second < b.second;
+                    })->first;
+    std::set<std::string> images = {"back"};
+    for (const auto& line : backdrop_table()) images.insert(line.second);
+    for (const std::string& name : images) {
+        Picture p = entry(name.c_str());
+        ASSERT_GT(p.width, 0) << name;
+        double weakest = 21;
+        int weakest_row = 0;
+        for (int y = 0; y < p.height; y++) {
+            std::vector<double> row((size_t)p.width);
+            for (int x = 0; x < p.width; x++) row[(size_t)x] = contrast(body, p.at(x, y));
+            std::nth_element(row.begin(), row.begin() + p.width / 10, row.end());
+            EXPECT_GE(row[p.width / 10], 2.5) << name << " row " << y << " (screen row " << y + 192 - p.height << ")";
+            if (row[p.width / 10] < weakest) weakest = row[p.width / 10], weakest_row = y + 192 - p.height;
+        }
+        printf("%s: the hero's body against its weakest row (screen row %d) %.2f:1\n", name.c_str(), weakest_row,
+               weakest);
+    }
 }
