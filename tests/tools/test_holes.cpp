@@ -22,7 +22,7 @@ struct HoleCase {
     const char* what;
     const char* backdrop;
     std::vector<Cell> cells;  // set after the walls below
-    int32_t wall;             // back wall code filling columns 10..14, rows 4..8, or 0
+    int32_t wall;             // back wall code filling columns 10..14, rows 4..8, or 0; -1: only the ceiling
     int32_t pond;             // 1: a pond in columns 10..14 (surface row 9, water row 10)
     int32_t holes;            // cells found
     int32_t first_view;       // view of the first one (-1: any)
@@ -32,7 +32,10 @@ struct HoleCase {
 static const HoleCase CASES[] = {
     {"an emerald in open air", "back", {{12, 5, 41}}, 0, 0, 0, -1, -1},
     {"an emerald in a tunnel's earth wall", "back", {{12, 6, 41}}, 60, 0, 1, 0, 41},
-    {"the same in a cave wall behind the cave backdrop", "back-cave", {{12, 6, 41}}, 70, 0, 0, -1, -1},
+    {"the same in a cave wall behind the cave backdrop", "back-cave", {{12, 6, 41}}, 70, 0, 1, 0, 41},
+    {"a room beside a cave wall behind the cave backdrop", "back-cave", {{15, 5, 0}}, 70, 0, 0, -1, -1},
+    {"a gap in a cave's ceiling", "back-cave", {{12, 0, 0}}, -1, 0, 1, 0, 0},
+    {"the same under the night sky", "back", {{12, 0, 0}}, -1, 0, 0, -1, -1},
     {"a torch on a cave wall under the night sky", "back", {{12, 6, 74}}, 70, 0, 1, 0, 74},
     {"the torch painted on the wall", "back", {{12, 6, 76}}, 70, 0, 0, -1, -1},
     {"a brick in a cave wall, once it breaks", "back", {{12, 6, 40}}, 70, 0, 1, -1, -1},
@@ -51,7 +54,9 @@ TEST(HoleCheck, FindsTheBackdropWhereItDoesNotBelong) {
     ASSERT_TRUE(read_tile_masks((const uint8_t*)sheet.data(), (uint32_t)sheet.size(), &masks));
     for (const HoleCase& c : CASES) {
         TestLevel level(40);
-        if (c.wall) {
+        // A cave has its ceiling on the top row.
+        if (c.wall < 0 || std::string(c.backdrop) == "back-cave") level.fill(0, 39, 0, 0, 154);
+        if (c.wall > 0) {
             // Earth under the wall: grass tips would show the sky against it.
             level.fill(10, 14, 4, 8, (uint8_t)c.wall);
             level.fill(10, 14, 9, 9, 151);

@@ -172,6 +172,25 @@ static std::vector<std::vector<int32_t>> make_views() {
     return views;
 }
 
+// Whether the backdrop may show through a region enclosed by these themes in
+// this map row. A backdrop of the wall's own theme excuses a region only where
+// the region opens onto a room (less than half of its rim is back wall): a
+// square of it inside a back wall still reads as a hole, as the backdrop is
+// another picture (another shade and pattern, scrolled at half speed). Water
+// alone may show a backdrop that is water there.
+static int backdrop_excuses(const char* backdrop, int32_t row, int32_t themes, int32_t enclosed) {
+    if (!(backdrop_theme(backdrop, row) & themes)) return 0;
+    return themes == THEME_WATER || !enclosed;
+}
+
+// Whether the backdrop fills the play area in every row with a theme of walls
+// (a cave, the base): then the top of the map is the ceiling, not open air.
+static int backdrop_fills(const char* backdrop) {
+    for (int32_t row = 0; row < MAP_ROWS; row++)
+        if (!(backdrop_theme(backdrop, row) & (THEME_CAVE | THEME_BASE))) return 0;
+    return 1;
+}
+
 // One view's holes: the regions of connected transparent pixels that do not
 // reach the top of the map, that touch a back wall or water (beside or above
 // them: air over water is no hole), and where the backdrop shows none of the
@@ -198,6 +217,8 @@ static void view_holes(const std::vector<int32_t>& cells, int32_t view, const ch
         region.push_back(start);
         seen[(size_t)start] = 1;
         int32_t themes = 0;
+        int32_t wall_rim = 0;   // edges of the region against a back wall
+        int32_t other_rim = 0;  // against anything else
         int reaches_top = 0;
         for (size_t k = 0; k < region.size(); k++) {
             int32_t x = region[k] % width;
@@ -212,6 +233,10 @@ static void view_holes(const std::vector<int32_t>& cells, int32_t view, const ch
                     // Water only below is a surface seen from the air above it, not an enclosure.
                     int32_t theme = cell_theme(code_at(nx[d], ny[d]));
                     if (d != 3 || theme != THEME_WATER) themes |= theme;
+                    if (theme & ~THEME_WATER)
+                        wall_rim++;
+                    else
+                        other_rim++;
                 } else if (!seen[(size_t)at]) {
                     seen[(size_t)at] = 1;
                     region.push_back(at);
@@ -219,10 +244,11 @@ static void view_holes(const std::vector<int32_t>& cells, int32_t view, const ch
             }
         }
         if (reaches_top || !themes) continue;
+        int32_t enclosed = wall_rim >= other_rim;
         for (int32_t p : region) {
             int32_t x = p % width;
             int32_t y = p / width;
-            if (backdrop_theme(backdrop, y / CELL_SIZE) & themes) continue;
+            if (backdrop_excuses(backdrop, y / CELL_SIZE, themes, enclosed)) continue;
             int32_t cell = (x / CELL_SIZE) * MAP_ROWS + y / CELL_SIZE;
             cell_pixels[(size_t)cell]++;
             if (hole_view[(size_t)cell] >= 0) continue;
@@ -230,6 +256,22 @@ static void view_holes(const std::vector<int32_t>& cells, int32_t view, const ch
             holes.push_back(Hole{x / CELL_SIZE, y / CELL_SIZE, cells[(size_t)cell], view, themes, 0});
         }
     }
+    // Behind a cave or the base the top edge of the map is the ceiling: a cell
+    // that shows the backdrop along it is a gap cut into the ceiling.
+    if (backdrop_fills(backdrop))
+        for (int32_t c = 0; c < map_columns; c++) {
+            int32_t cell = c * MAP_ROWS;
+            int32_t code = cells[(size_t)cell];
+            if (code < 0 || code > 255 || masks.rows[code][0] == 0xffff) continue;
+            int32_t open = 0;
+            for (int32_t y = 0; y < CELL_SIZE; y++) open += CELL_SIZE - __builtin_popcount(masks.rows[code][y]);
+            if (!open) continue;
+            if (hole_view[(size_t)cell] < 0) {
+                hole_view[(size_t)cell] = (int32_t)holes.size();
+                holes.push_back(Hole{c, 0, code, view, backdrop_theme(backdrop, 0), 0});
+            }
+            if (holes[(size_t)hole_view[(size_t)cell]].view == view) cell_pixels[(size_t)cell] = open;
+        }
     // A cell between two cells of one theme, over that theme or the ground, lies
     // in it even where its pixels join the open sky above (an emerald in the
     // surface row of a pond, a shaft down into a tunnel).
@@ -242,7 +284,7 @@ static void view_holes(const std::vector<int32_t>& cells, int32_t view, const ch
             int32_t sides = cell_theme(cells[(size_t)left]) & cell_theme(cells[(size_t)right]);
             int32_t below = cells[(size_t)under];
             if (!sides || (!(cell_theme(below) & sides) && tile_kind_of(below) != TILE_SOLID)) continue;
-            if (backdrop_theme(backdrop, r) & sides) continue;
+            if (backdrop_excuses(backdrop, r, sides, 1)) continue;
             int32_t open = 0;
             for (int32_t y = 0; y < CELL_SIZE; y++) open += CELL_SIZE - __builtin_popcount(masks.rows[code][y]);
             if (!open) continue;

@@ -1,6 +1,7 @@
 // floobcheck: proves that a level can be finished and says how forgiving the route is.
 //   floobcheck LEVEL.bin [-o ROUTE.replay] [--beam N] [--slack N] [--tight N]
 //              [--route ROUTE.replay] [--holes] [--backdrop NAME] [--novice] [--trace]
+//              [--seeds N]
 // LEVEL.bin is a compiled level (for example maps/test.bin, made with
 // `floobdata compile my.lvl maps/test.bin`). Without --route the checker searches
 // for a route with the game's own world code, moves fragile inputs to the middle
@@ -10,7 +11,9 @@
 // where it does not belong (it reads the tiles from ./data); --novice plays the
 // level as a first-time player and as a reflex player (--trace: and says what
 // they decide, and when, before each life's summary). Either of them alone
-// skips the route search. Exit status 0 when every report asked for passes.
+// skips the route search, and so does --seeds N, which counts how often the
+// novice with an unsteady hand (seeds 1 to N) finishes in one and in three
+// lives. Exit status 0 when every report asked for passes.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -30,7 +33,8 @@
 static int usage() {
     fprintf(stderr,
             "usage: floobcheck LEVEL.bin [-o ROUTE.replay] [--beam N] [--slack N] [--tight N]\n"
-            "                  [--route ROUTE.replay] [--holes] [--backdrop NAME] [--novice] [--trace]\n");
+            "                  [--route ROUTE.replay] [--holes] [--backdrop NAME] [--novice] [--trace]\n"
+            "                  [--seeds N]\n");
     return 2;
 }
 
@@ -110,6 +114,32 @@ static int report_novice(const uint8_t* bytes, int32_t size) {
     return novice_finished;
 }
 
+// Plays the noisy novice with seeds 1..seeds for up to three lives each: one
+// line per seed with how its first life ended and the emeralds it left, then the counts.
+static void report_noisy(const uint8_t* bytes, int32_t size, int32_t seeds) {
+    int32_t first_life = 0;
+    int32_t three_lives = 0;
+    for (int32_t seed = 1; seed <= seeds; seed++) {
+        NoviceResult r = novice_play(bytes, size, NOVICE_REACTION, 3, (uint32_t)seed);
+        if (r.lives.empty()) continue;
+        first_life += r.finished && r.lives_used == 1;
+        three_lives += r.finished;
+        const NoviceLife& l = r.lives[0];
+        printf("  seed %d: first life %s at column %d, row %d; %s %d\n", (int)seed, life_end_name(l.end),
+               (int)l.end_column, (int)l.end_row, r.finished ? "finishes in life" : "not finished in",
+               (int)r.lives_used);
+        if (l.end == LIFE_EXIT || l.missed.empty()) continue;
+        printf("    first life left, up to there (column, row):");
+        for (int32_t cell : l.missed)
+            if (cell / MAP_ROWS <= l.end_column) printf(" (%d, %d)", (int)(cell / MAP_ROWS), (int)(cell % MAP_ROWS));
+        printf("\n");
+    }
+    printf(
+        "noisy novice (each jump %d to %+d frames off), seeds 1 to %d: finishes with every emerald in the first "
+        "life %d times, within three lives %d times\n",
+        (int)NOVICE_EARLIEST, (int)NOVICE_LATEST, (int)seeds, (int)first_life, (int)three_lives);
+}
+
 // The play frames of a stored replay: everything after the get-ready phase.
 static int read_route(const char* path, std::vector<uint8_t>& held) {
     uint32_t size = 0;
@@ -154,6 +184,7 @@ int main(int argc, char** argv) {
     const char* backdrop = nullptr;
     int holes = 0;
     int novice = 0;
+    int32_t seeds = 0;
     int search_asked = 0;
     int32_t beam = 400;
     int32_t slack_limit = 6;
@@ -168,6 +199,8 @@ int main(int argc, char** argv) {
             novice = 1;
         else if (strcmp(argv[i], "--trace") == 0)
             novice = 2;
+        else if (strcmp(argv[i], "--seeds") == 0 && i + 1 < argc)
+            seeds = atoi(argv[++i]);
         else if (strcmp(argv[i], "--backdrop") == 0 && i + 1 < argc)
             backdrop = argv[++i];
         else if (strcmp(argv[i], "--beam") == 0 && i + 1 < argc)
@@ -183,7 +216,7 @@ int main(int argc, char** argv) {
         else
             return usage();
     }
-    if (!level_path || beam < 1 || slack_limit < 1) return usage();
+    if (!level_path || beam < 1 || slack_limit < 1 || seeds < 0) return usage();
 
     uint32_t size = 0;
     uint8_t* bytes = read_whole_file(level_path, &size);
@@ -205,7 +238,8 @@ int main(int argc, char** argv) {
     }
     if (novice == 2) novice_trace = stdout;
     if (novice && !report_novice(level.data(), (int32_t)level.size())) status = 1;
-    if ((holes || novice) && !search_asked && !route_path) {
+    if (seeds > 0) report_noisy(level.data(), (int32_t)level.size(), seeds);
+    if ((holes || novice || seeds) && !search_asked && !route_path) {
         free_map();
         return status;
     }
