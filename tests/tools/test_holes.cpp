@@ -41,7 +41,7 @@ static const HoleCase CASES[] = {
     {"a brick in a cave wall, once it breaks", "back", {{12, 6, 40}}, 70, 0, 1, -1, -1},
     {"the hero's start in an earth wall", "back", {{12, 8, 65}}, 60, 0, 1, 0, 0},
     {"an emerald under water", "back", {{12, 10, 41}}, 0, 1, 1, 0, 41},
-    {"the same in front of the lake's deep water", "back-lake", {{12, 10, 41}}, 0, 1, 0, -1, -1},
+    {"the same in front of the lake", "back-lake", {{12, 10, 41}}, 0, 1, 1, 0, 41},
     {"an emerald in a pond's surface row", "back", {{12, 9, 41}}, 0, 1, 1, 0, 41},
     {"a steelfish leaves water behind", "back", {{12, 10, 53}}, 0, 1, 0, -1, -1},
     {"air between a ledge and the water under it", "back", {{12, 8, 171}, {12, 9, 85}}, 0, 1, 0, -1, -1},
@@ -95,4 +95,38 @@ TEST(HoleCheck, RefusesWhatIsNotTheTileSheet) {
     std::string back = read_file(std::string(FLOOB_BINARY_DIR) + "/entries/gfx/back.bmp");
     ASSERT_FALSE(back.empty());
     EXPECT_FALSE(read_tile_masks((const uint8_t*)back.data(), (uint32_t)back.size(), &masks));
+}
+
+// Backdrop water seen through a pit is water without a surface; the pond's
+// own water is drawn by its tiles.
+TEST(HoleCheck, BackdropWaterShowsOnlyInWater) {
+    static TileMasks masks;
+    std::string sheet = read_file(std::string(FLOOB_BINARY_DIR) + "/entries/gfx/blocks.bmp");
+    ASSERT_TRUE(read_tile_masks((const uint8_t*)sheet.data(), (uint32_t)sheet.size(), &masks));
+    BackdropLook lake = {};
+    lake.water[10] = lake.water[11] = 1;
+    TestLevel level(40);
+    level.pit(14, 3);
+    level.fill(20, 24, 9, 9, 160);
+    level.fill(20, 24, 10, 10, 85);
+    std::vector<Hole> holes = find_holes(level.data(), level.size(), 0, "back", masks, &lake);
+    ASSERT_EQ(holes.size(), 6u);
+    for (const Hole& h : holes) {
+        EXPECT_TRUE(h.water);
+        EXPECT_GE(h.column, 14);
+        EXPECT_LE(h.column, 16);
+        EXPECT_GE(h.row, 10);
+    }
+    EXPECT_TRUE(find_holes(level.data(), level.size(), 0, "back", masks).empty());
+    free_map();
+}
+
+// No backdrop paints water where a level can leave an empty cell.
+TEST(HoleCheck, NoBackdropLooksLikeWater) {
+    for (const char* name : {"back", "back-dusk", "back-lake", "back-cave", "back-base", "back-mine"}) {
+        std::string bmp = read_file(std::string(FLOOB_BINARY_DIR) + "/entries/gfx/" + name + ".bmp");
+        BackdropLook look;
+        ASSERT_TRUE(read_backdrop_look((const uint8_t*)bmp.data(), (uint32_t)bmp.size(), &look)) << name;
+        for (int32_t row = 0; row < 12; row++) EXPECT_FALSE(look.water[row]) << name << ", map row " << row;
+    }
 }

@@ -241,8 +241,10 @@ TEST(ShippedLevels, ShowNoHoles) {
         ASSERT_FALSE(bytes.empty()) << level_entry_path(level);
         char backdrop[BACKDROP_NAME_BYTES];
         level_backdrop_name(level_map_name(level), backdrop);
+        BackdropLook look;
+        ASSERT_TRUE(load_backdrop_look(backdrop, &look)) << backdrop;
         std::vector<Hole> holes =
-            find_holes((const uint8_t*)bytes.data(), (int32_t)bytes.size(), level == 0, backdrop, masks);
+            find_holes((const uint8_t*)bytes.data(), (int32_t)bytes.size(), level == 0, backdrop, masks, &look);
         EXPECT_EQ(holes.size(), 0u) << level_map_name(level) << " behind " << backdrop << ": the first at column "
                                     << (holes.empty() ? -1 : holes[0].column) << ", row "
                                     << (holes.empty() ? -1 : holes[0].row);

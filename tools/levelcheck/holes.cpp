@@ -41,7 +41,7 @@ int32_t cell_theme(int32_t code) {
     return 0;
 }
 
-// What each backdrop shows, from map row 0 down. The lake's water starts at map row 8.
+// What each backdrop shows, from map row 0 down: a wall of a theme, or open air.
 struct BackdropTheme {
     const char* name;
     int32_t upper;  // rows 0 .. split - 1
@@ -51,7 +51,7 @@ struct BackdropTheme {
 static const BackdropTheme BACKDROP_THEMES[] = {
     {"back", THEME_SKY, THEME_SKY, MAP_ROWS},
     {"back-dusk", THEME_SKY, THEME_SKY, MAP_ROWS},
-    {"back-lake", THEME_SKY, THEME_WATER, 8},
+    {"back-lake", THEME_SKY, THEME_SKY, MAP_ROWS},
     {"back-cave", THEME_CAVE, THEME_CAVE, MAP_ROWS},
     {"back-base", THEME_BASE, THEME_BASE, MAP_ROWS},
     {"back-mine", THEME_CAVE | THEME_BASE, THEME_CAVE | THEME_BASE, MAP_ROWS},
@@ -107,6 +107,55 @@ int load_tile_masks(TileMasks* masks) {
     uint8_t* bytes = archive_load(ARCHIVE_GFX, "blocks", "bmp", &size);
     if (!bytes) return 0;
     int ok = read_tile_masks(bytes, size, masks);
+    free(bytes);
+    return ok;
+}
+
+int read_backdrop_look(const uint8_t* bmp, uint32_t size, BackdropLook* look) {
+    memset(look, 0, sizeof *look);
+    SDL_RWops* stream = SDL_RWFromMem(const_cast<uint8_t*>(bmp), (int)size);
+    if (!stream) return 0;
+    SDL_Surface* picture = SDL_LoadBMP_RW(stream, 1);
+    if (!picture) return 0;
+    static const Uint8 BLUES[][3] = {
+        {0x0e, 0x2a, 0x4a}, {0x1d, 0x4f, 0x8a}, {0x3a, 0x86, 0xc8}, {0x7a, 0xc4, 0xf0}, {0xc0, 0xec, 0xff}};
+    int ok = picture->w > 0 && picture->h > 0 && SDL_LockSurface(picture) == 0;
+    if (ok) {
+        int bpp = picture->format->BytesPerPixel;
+        // The picture's bottom row is behind the map's last pixel row.
+        int32_t top = MAP_HEIGHT - picture->h;
+        int32_t least[MAP_ROWS];
+        for (int32_t r = 0; r < MAP_ROWS; r++) least[r] = 100;
+        for (int32_t y = 0; y < MAP_HEIGHT; y++) {
+            int32_t row = y / CELL_SIZE;
+            if (y < top) {
+                least[row] = 0;  // above the picture: the black above it
+                continue;
+            }
+            const uint8_t* line = static_cast<const uint8_t*>(picture->pixels) + (y - top) * picture->pitch;
+            int32_t blue = 0;
+            for (int32_t x = 0; x < picture->w; x++) {
+                Uint32 pixel = 0;
+                memcpy(&pixel, line + x * bpp, (size_t)bpp);
+                Uint8 c[3];
+                SDL_GetRGB(pixel, picture->format, &c[0], &c[1], &c[2]);
+                for (const auto& b : BLUES)
+                    if (c[0] == b[0] && c[1] == b[1] && c[2] == b[2]) blue++;
+            }
+            least[row] = std::min(least[row], blue * 100 / picture->w);
+        }
+        for (int32_t r = 0; r < MAP_ROWS; r++) look->water[r] = least[r] >= 90;
+        SDL_UnlockSurface(picture);
+    }
+    SDL_FreeSurface(picture);
+    return ok;
+}
+
+int load_backdrop_look(const char* backdrop_name, BackdropLook* look) {
+    uint32_t size = 0;
+    uint8_t* bytes = archive_load(ARCHIVE_GFX, backdrop_name, "bmp", &size);
+    if (!bytes) return 0;
+    int ok = read_backdrop_look(bytes, size, look);
     free(bytes);
     return ok;
 }
@@ -196,7 +245,7 @@ static int backdrop_fills(const char* backdrop) {
 // them: air over water is no hole), and where the backdrop shows none of the
 // themes they touch.
 static void view_holes(const std::vector<int32_t>& cells, int32_t view, const char* backdrop, const TileMasks& masks,
-                       std::vector<Hole>& holes, std::vector<int32_t>& hole_view) {
+                       const BackdropLook* look, std::vector<Hole>& holes, std::vector<int32_t>& hole_view) {
     int32_t width = map_columns * CELL_SIZE;
     int32_t height = MAP_HEIGHT;
     auto code_at = [&](int32_t x, int32_t y) { return cells[(size_t)(x / CELL_SIZE) * MAP_ROWS + y / CELL_SIZE]; };
@@ -253,7 +302,41 @@ static void view_holes(const std::vector<int32_t>& cells, int32_t view, const ch
             cell_pixels[(size_t)cell]++;
             if (hole_view[(size_t)cell] >= 0) continue;
             hole_view[(size_t)cell] = (int32_t)holes.size();
-            holes.push_back(Hole{x / CELL_SIZE, y / CELL_SIZE, cells[(size_t)cell], view, themes, 0});
+            holes.push_back(Hole{x / CELL_SIZE, y / CELL_SIZE, cells[(size_t)cell], view, themes, 0, 0});
+        }
+    }
+    // Where the backdrop is water, a see-through pixel must lie in water: water
+    // at both ends of its run of see-through pixels along the row, or right
+    // above it. Anywhere else it shows water without a surface.
+    if (look) {
+        std::vector<int32_t> above((size_t)width, 0);  // theme of the nearest opaque pixel above
+        for (int32_t y = 0; y < height; y++) {
+            int water_row = look->water[y / CELL_SIZE];
+            for (int32_t x = 0; x < width;) {
+                if (opaque(x, y)) {
+                    above[(size_t)x] = cell_theme(code_at(x, y));
+                    x++;
+                    continue;
+                }
+                int32_t end = x;
+                while (end < width && !opaque(end, y)) end++;
+                if (water_row) {
+                    int32_t left = x > 0 ? cell_theme(code_at(x - 1, y)) : 0;
+                    int32_t right = end < width ? cell_theme(code_at(end, y)) : 0;
+                    int run_in_water = (left & right & THEME_WATER) != 0;
+                    for (int32_t px = x; px < end; px++) {
+                        if (run_in_water || (above[(size_t)px] & THEME_WATER)) continue;
+                        int32_t cell = (px / CELL_SIZE) * MAP_ROWS + y / CELL_SIZE;
+                        if (hole_view[(size_t)cell] < 0) {
+                            hole_view[(size_t)cell] = (int32_t)holes.size();
+                            holes.push_back(
+                                Hole{px / CELL_SIZE, y / CELL_SIZE, cells[(size_t)cell], view, THEME_WATER, 0, 1});
+                        }
+                        if (holes[(size_t)hole_view[(size_t)cell]].view == view) cell_pixels[(size_t)cell]++;
+                    }
+                }
+                x = end;
+            }
         }
     }
     // Behind a cave or the base the top edge of the map is the ceiling: a cell
@@ -268,7 +351,7 @@ static void view_holes(const std::vector<int32_t>& cells, int32_t view, const ch
             if (!open) continue;
             if (hole_view[(size_t)cell] < 0) {
                 hole_view[(size_t)cell] = (int32_t)holes.size();
-                holes.push_back(Hole{c, 0, code, view, backdrop_theme(backdrop, 0), 0});
+                holes.push_back(Hole{c, 0, code, view, backdrop_theme(backdrop, 0), 0, 0});
             }
             if (holes[(size_t)hole_view[(size_t)cell]].view == view) cell_pixels[(size_t)cell] = open;
         }
@@ -290,7 +373,7 @@ static void view_holes(const std::vector<int32_t>& cells, int32_t view, const ch
             if (!open) continue;
             if (hole_view[(size_t)cell] < 0) {
                 hole_view[(size_t)cell] = (int32_t)holes.size();
-                holes.push_back(Hole{c, r, code, view, sides, 0});
+                holes.push_back(Hole{c, r, code, view, sides, 0, 0});
             }
             if (holes[(size_t)hole_view[(size_t)cell]].view == view) cell_pixels[(size_t)cell] = open;
         }
@@ -302,13 +385,14 @@ static void view_holes(const std::vector<int32_t>& cells, int32_t view, const ch
 }
 
 std::vector<Hole> find_holes(const uint8_t* level, int32_t size, int32_t title, const char* backdrop_name,
-                             const TileMasks& masks) {
+                             const TileMasks& masks, const BackdropLook* look) {
     std::vector<Hole> holes;
     world_new_game();
     if (!world_start_life_bytes(level, size, title)) return holes;
     std::vector<std::vector<int32_t>> views = make_views();
     std::vector<int32_t> hole_view((size_t)map_columns * MAP_ROWS, -1);
-    for (int32_t v = 0; v < HOLE_VIEWS; v++) view_holes(views[(size_t)v], v, backdrop_name, masks, holes, hole_view);
+    for (int32_t v = 0; v < HOLE_VIEWS; v++)
+        view_holes(views[(size_t)v], v, backdrop_name, masks, look, holes, hole_view);
     std::sort(holes.begin(), holes.end(),
               [](const Hole& a, const Hole& b) { return a.column != b.column ? a.column < b.column : a.row < b.row; });
     return holes;

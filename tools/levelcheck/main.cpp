@@ -58,17 +58,26 @@ static int32_t report_holes(const uint8_t* bytes, int32_t size, const std::strin
         level_backdrop_name(map_name.c_str(), table_backdrop);
         backdrop = table_backdrop;
     }
+    BackdropLook look;
+    int looked = load_backdrop_look(backdrop, &look);
     archive_close_all();
     if (!ok) {
         fprintf(stderr,
                 "floobcheck: cannot read the tiles from data/gfx.qva (run where data/ holds the built archives)\n");
         return -1;
     }
-    std::vector<Hole> holes = find_holes(bytes, size, map_name == level_map_name(0), backdrop, masks);
+    if (!looked) printf("(the backdrop %s is not in data/gfx.qva: its water is not looked at)\n", backdrop);
+    std::vector<Hole> holes =
+        find_holes(bytes, size, map_name == level_map_name(0), backdrop, masks, looked ? &look : nullptr);
     printf("holes (backdrop %s): %d\n", backdrop, (int)holes.size());
     static const char* const VIEW_NAMES[HOLE_VIEWS] = {"as loaded",        "emptying, step 1", "emptying, step 2",
                                                        "emptying, step 3", "emptying, step 4", "all emptied"};
     for (const Hole& h : holes) {
+        if (h.water) {
+            printf("  column %d, row %d: code %d %s shows %d pixels of the backdrop's water outside any water\n",
+                   (int)h.column, (int)h.row, (int)h.code, VIEW_NAMES[h.view], (int)h.pixels);
+            continue;
+        }
         printf("  column %d, row %d: code %d %s shows %d pixels of the backdrop inside", (int)h.column, (int)h.row,
                (int)h.code, VIEW_NAMES[h.view], (int)h.pixels);
         for (int32_t t = 0, n = 0; t < THEME_NAMES; t++)
