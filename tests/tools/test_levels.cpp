@@ -15,6 +15,7 @@
 #include "holes.h"
 #include "novice.h"
 #include "route.h"
+#include "scenery.h"
 #include "shell/replay.h"
 #include "shell/startup.h"
 #include "shell/title.h"
@@ -251,6 +252,17 @@ TEST(ShippedLevels, ShowNoHoles) {
     }
     archive_close_all();
     free_map();
+}
+
+// Nothing floats and every terrain join closes, in every level and the title.
+TEST(ShippedLevels, SceneryStandsAndJoinsClose) {
+    for (int32_t level = 0; level < LEVEL_COUNT; level++) {
+        std::string bytes = read_file(level_entry_path(level));
+        ASSERT_FALSE(bytes.empty());
+        for (const SceneryFault& f : find_scenery_faults((const uint8_t*)bytes.data(), (int32_t)bytes.size()))
+            ADD_FAILURE() << level_map_name(level) << ": column " << f.column << ", row " << f.row << ": code "
+                          << f.code << " " << scenery_fault_name(f.kind);
+    }
 }
 
 TEST(TitleLevel, DriftsTenThousandFramesWithRoomForEveryEnemy) {

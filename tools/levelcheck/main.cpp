@@ -1,7 +1,7 @@
 // floobcheck: proves that a level can be finished and says how forgiving the route is.
 //   floobcheck LEVEL.bin [-o ROUTE.replay] [--beam N] [--slack N] [--tight N]
 //              [--route ROUTE.replay] [--holes] [--backdrop NAME] [--novice] [--trace]
-//              [--seeds N]
+//              [--seeds N] [--scenery]
 // LEVEL.bin is a compiled level (for example maps/test.bin, made with
 // `floobdata compile my.lvl maps/test.bin`). Without --route the checker searches
 // for a route with the game's own world code, moves fragile inputs to the middle
@@ -13,7 +13,9 @@
 // they decide, and when, before each life's summary). Either of them alone
 // skips the route search, and so does --seeds N, which counts how often the
 // novice with an unsteady hand (seeds 1 to N) finishes in one and in three
-// lives. Exit status 0 when every report asked for passes.
+// lives; --scenery lists scenery standing or hanging on nothing and terrain
+// edges that do not close (alone, it skips the search too). Exit status 0 when
+// every report asked for passes.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -25,6 +27,7 @@
 #include "holes.h"
 #include "novice.h"
 #include "route.h"
+#include "scenery.h"
 #include "shell/replay.h"
 #include "shell/startup.h"
 #include "storage/archive.h"
@@ -34,7 +37,7 @@ static int usage() {
     fprintf(stderr,
             "usage: floobcheck LEVEL.bin [-o ROUTE.replay] [--beam N] [--slack N] [--tight N]\n"
             "                  [--route ROUTE.replay] [--holes] [--backdrop NAME] [--novice] [--trace]\n"
-            "                  [--seeds N]\n");
+            "                  [--seeds N] [--scenery]\n");
     return 2;
 }
 
@@ -85,6 +88,18 @@ static int32_t report_holes(const uint8_t* bytes, int32_t size, const std::strin
         printf("\n");
     }
     return (int32_t)holes.size();
+}
+
+// Lists the scenery that floats and the terrain joins that do not close; returns their count.
+static int32_t report_scenery(const uint8_t* bytes, int32_t size) {
+    std::vector<SceneryFault> faults = find_scenery_faults(bytes, size);
+    printf("scenery and joins: %d faults\n", (int)faults.size());
+    for (const SceneryFault& f : faults) {
+        printf("  column %d, row %d: code %d %s", (int)f.column, (int)f.row, (int)f.code, scenery_fault_name(f.kind));
+        if (f.kind == FAULT_STRAY_EDGE || f.kind == FAULT_OPEN_FILL) printf(" (%s)", side_name(f.side));
+        printf("\n");
+    }
+    return (int32_t)faults.size();
 }
 
 // Plays the novice and the reflex player; returns 1 when the novice finishes.
@@ -193,6 +208,7 @@ int main(int argc, char** argv) {
     const char* backdrop = nullptr;
     int holes = 0;
     int novice = 0;
+    int scenery = 0;
     int32_t seeds = 0;
     int search_asked = 0;
     int32_t beam = 400;
@@ -204,6 +220,8 @@ int main(int argc, char** argv) {
             search_asked = 1;
         } else if (strcmp(argv[i], "--holes") == 0)
             holes = 1;
+        else if (strcmp(argv[i], "--scenery") == 0)
+            scenery = 1;
         else if (strcmp(argv[i], "--novice") == 0)
             novice = 1;
         else if (strcmp(argv[i], "--trace") == 0)
@@ -245,10 +263,11 @@ int main(int argc, char** argv) {
         int32_t count = report_holes(level.data(), (int32_t)level.size(), map_name_of(level_path), backdrop);
         if (count != 0) status = 1;
     }
+    if (scenery && report_scenery(level.data(), (int32_t)level.size()) != 0) status = 1;
     if (novice == 2) novice_trace = stdout;
     if (novice && !report_novice(level.data(), (int32_t)level.size())) status = 1;
     if (seeds > 0) report_noisy(level.data(), (int32_t)level.size(), seeds);
-    if ((holes || novice || seeds) && !search_asked && !route_path) {
+    if ((holes || novice || seeds || scenery) && !search_asked && !route_path) {
         free_map();
         return status;
     }
