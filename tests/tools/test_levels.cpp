@@ -66,7 +66,7 @@ static const NoviceFigures NOVICE_FIGURES[11] = {
     {LIFE_DIED, 155, 2},  // 203
     {LIFE_DIED, 210, 0},  // 204
     {LIFE_DIED, 168, 0},  // 205
-    {LIFE_DIED, 137, 0},  // 206
+    {LIFE_DIED, 155, 0},  // 206
     {LIFE_DIED, 109, 0},  // 207
     {LIFE_DIED, 93, 0},   // 208
     {LIFE_DIED, 52, 0},   // 209
