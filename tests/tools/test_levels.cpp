@@ -254,7 +254,8 @@ TEST(ShippedLevels, ShowNoHoles) {
     free_map();
 }
 
-// Nothing floats and every terrain join closes, in every level and the title.
+// Nothing floats and every terrain join closes, in every level and the title;
+// no level from the second on has 40 columns of plain walking.
 TEST(ShippedLevels, SceneryStandsAndJoinsClose) {
     for (int32_t level = 0; level < LEVEL_COUNT; level++) {
         std::string bytes = read_file(level_entry_path(level));
@@ -262,6 +263,12 @@ TEST(ShippedLevels, SceneryStandsAndJoinsClose) {
         for (const SceneryFault& f : find_scenery_faults((const uint8_t*)bytes.data(), (int32_t)bytes.size()))
             ADD_FAILURE() << level_map_name(level) << ": column " << f.column << ", row " << f.row << ": code "
                           << f.code << " " << scenery_fault_name(f.kind);
+        // From the second level on, something happens at least every 40 columns of the way.
+        int32_t first = -1;
+        int32_t plain = longest_plain_walk((const uint8_t*)bytes.data(), (int32_t)bytes.size(), &first);
+        if (level >= 2) {
+            EXPECT_LT(plain, 40) << level_map_name(level) << ": plain walking from column " << first;
+        }
     }
 }
 

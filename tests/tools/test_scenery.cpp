@@ -54,3 +54,15 @@ TEST(SceneryCheck, FindsWhatFloatsAndWhereJoinsDoNotClose) {
         }
     }
 }
+
+TEST(SceneryCheck, MeasuresThePlainWalkUpToTheExit) {
+    LevelBytes level(60);
+    level.fill(0, 59, 9, 11, 151);
+    level.set(12, 8, 13);           // a bug
+    level.fill(30, 59, 8, 8, 151);  // a step up
+    level.put_exit(50, 7);
+    int32_t first = -1;
+    // Columns 31..49 on the step (the step's own column counts as a change).
+    EXPECT_EQ(longest_plain_walk(level.data(), level.size(), &first), 19);
+    EXPECT_EQ(first, 31);
+}

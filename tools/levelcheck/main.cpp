@@ -94,6 +94,9 @@ static int32_t report_holes(const uint8_t* bytes, int32_t size, const std::strin
 static int32_t report_scenery(const uint8_t* bytes, int32_t size) {
     std::vector<SceneryFault> faults = find_scenery_faults(bytes, size);
     printf("scenery and joins: %d faults\n", (int)faults.size());
+    int32_t first = -1;
+    int32_t plain = longest_plain_walk(bytes, size, &first);
+    printf("longest stretch of plain walking: %d columns, from column %d\n", (int)plain, (int)first);
     for (const SceneryFault& f : faults) {
         printf("  column %d, row %d: code %d %s", (int)f.column, (int)f.row, (int)f.code, scenery_fault_name(f.kind));
         if (f.kind == FAULT_STRAY_EDGE || f.kind == FAULT_OPEN_FILL) printf(" (%s)", side_name(f.side));

@@ -111,3 +111,49 @@ std::vector<SceneryFault> find_scenery_faults(const uint8_t* level, int32_t size
         }
     return faults;
 }
+
+// What makes a column more than walking: enemies, pickups that need a jump do
+// not count (they are on the way), but anything that asks the player to act does.
+static int eventful(int32_t code) {
+    static const uint8_t EVENTS[] = {CODE_UFO,           CODE_BUG,        CODE_STONEBAT,  CODE_STEELFISH,
+                                     CODE_ANDROID,       CODE_BUMP,       CODE_CRUMBLING, CODE_BREAKABLE,
+                                     CODE_TRAPDOOR_OPEN, CODE_SPIKE_TRAP, CODE_ELEVATOR,  CODE_EXTRA_LIFE};
+    return listed(EVENTS, code) || is_water(code) || tile_kind_of(code) == TILE_DEADLY;
+}
+
+int32_t longest_plain_walk(const uint8_t* level, int32_t size, int32_t* first) {
+    *first = -1;
+    if (size < LEVEL_HEADER_BYTES) return 0;
+    int32_t columns = (size - LEVEL_HEADER_BYTES) / MAP_ROWS;
+    const uint8_t* cells = level + LEVEL_HEADER_BYTES;
+    int32_t best = 0;
+    int32_t run = 0;
+    int32_t previous_ground = -1;
+    // Only the way that is played: up to the exit.
+    int32_t last = columns;
+    for (int32_t i = 0; i < columns * MAP_ROWS; i++)
+        if (cells[i] == CODE_EXIT_OPEN_TOP_LEFT) {
+            last = i / MAP_ROWS;
+            break;
+        }
+    for (int32_t c = 0; c < last; c++) {
+        // The ground is the highest solid cell under open air, from the bottom up.
+        int32_t ground = -1;
+        int plain = 1;
+        for (int32_t r = MAP_ROWS - 1; r >= 0; r--) {
+            int32_t code = cells[c * MAP_ROWS + r];
+            if (eventful(code)) plain = 0;
+            if (ground < 0 || ground == r + 1) {
+                if (tile_kind_of(code) == TILE_SOLID) ground = r;
+            }
+        }
+        if (ground < 0 || ground != previous_ground) plain = 0;
+        previous_ground = ground;
+        run = plain ? run + 1 : 0;
+        if (run > best) {
+            best = run;
+            *first = c - run + 1;
+        }
+    }
+    return best;
+}

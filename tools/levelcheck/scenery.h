@@ -31,6 +31,12 @@ struct SceneryFault {
 // The faults of a compiled level's map as stored (header and cells), column by column.
 std::vector<SceneryFault> find_scenery_faults(const uint8_t* level, int32_t size);
 
+// The longest stretch of plain walking: columns of level ground with no
+// enemy, hazard, water, pit, step or special block in them, before the
+// exit. Gives its length
+// and, in first, its first column (-1 when the map has none).
+int32_t longest_plain_walk(const uint8_t* level, int32_t size, int32_t* first);
+
 const char* scenery_fault_name(int32_t kind);
 const char* side_name(int32_t side);
 
