@@ -41,7 +41,7 @@ int32_t cell_theme(int32_t code) {
     return 0;
 }
 
-// What each backdrop shows, from map row 0 down. The lake's water starts at map row 8.
+// What each backdrop shows, from map row 0 down: a wall of a theme, or open air.
 struct BackdropTheme {
     const char* name;
     int32_t upper;  // rows 0 .. split - 1
@@ -51,7 +51,7 @@ struct BackdropTheme {
 static const BackdropTheme BACKDROP_THEMES[] = {
     {"back", THEME_SKY, THEME_SKY, MAP_ROWS},
     {"back-dusk", THEME_SKY, THEME_SKY, MAP_ROWS},
-    {"back-lake", THEME_SKY, THEME_WATER, 8},
+    {"back-lake", THEME_SKY, THEME_SKY, MAP_ROWS},
     {"back-cave", THEME_CAVE, THEME_CAVE, MAP_ROWS},
     {"back-base", THEME_BASE, THEME_BASE, MAP_ROWS},
     {"back-mine", THEME_CAVE | THEME_BASE, THEME_CAVE | THEME_BASE, MAP_ROWS},
@@ -107,6 +107,55 @@ int load_tile_masks(TileMasks* masks) {
     uint8_t* bytes = archive_load(ARCHIVE_GFX, "blocks", "bmp", &size);
     if (!bytes) return 0;
     int ok = read_tile_masks(bytes, size, masks);
+    free(bytes);
+    return ok;
+}
+
+int read_backdrop_look(const uint8_t* bmp, uint32_t size, BackdropLook* look) {
+    memset(look, 0, sizeof *look);
+    SDL_RWops* stream = SDL_RWFromMem(const_cast<uint8_t*>(bmp), (int)size);
+    if (!stream) return 0;
+    SDL_Surface* picture = SDL_LoadBMP_RW(stream, 1);
+    if (!picture) return 0;
+    static const Uint8 BLUES[][3] = {
+        {0x0e, 0x2a, 0x4a}, {0x1d, 0x4f, 0x8a}, {0x3a, 0x86, 0xc8}, {0x7a, 0xc4, 0xf0}, {0xc0, 0xec, 0xff}};
+    int ok = picture->w > 0 && picture->h > 0 && SDL_LockSurface(picture) == 0;
+    if (ok) {
+        int bpp = picture->format->BytesPerPixel;
+        // The picture's bottom row is behind the map's last pixel row.
+        int32_t top = MAP_HEIGHT - picture->h;
+        int32_t least[MAP_ROWS];
+        for (int32_t r = 0; r < MAP_ROWS; r++) least[r] = 100;
+        for (int32_t y = 0; y < MAP_HEIGHT; y++) {
+            int32_t row = y / CELL_SIZE;
+            if (y < top) {
+                least[row] = 0;  // above the picture: the black above it
+                continue;
+            }
+            const uint8_t* line = static_cast<const uint8_t*>(picture->pixels) + (y - top) * picture->pitch;
+            int32_t blue = 0;
+            for (int32_t x = 0; x < picture->w; x++) {
+                Uint32 pixel = 0;
+                memcpy(&pixel, line + x * bpp, (size_t)bpp);
+                Uint8 c[3];
+                SDL_GetRGB(pixel, picture->format, &c[0], &c[1], &c[2]);
+                for (const auto& b : BLUES)
+                    if (c[0] == b[0] && c[1] == b[1] && c[2] == b[2]) blue++;
+            }
+            least[row] = std::min(least[row], blue * 100 / picture->w);
+        }
+        for (int32_t r = 0; r < MAP_ROWS; r++) look->water[r] = least[r] >= 90;
+        SDL_UnlockSurface(picture);
+    }
+    SDL_FreeSurface(picture);
+    return ok;
+}
+
+int load_backdrop_look(const char* backdrop_name, BackdropLook* look) {
+    uint32_t size = 0;
+    uint8_t* bytes = archive_load(ARCHIVE_GFX, backdrop_name, "bmp", &size);
+    if (!bytes) return 0;
+    int ok = read_backdrop_look(bytes, size, look);
     free(bytes);
     return ok;
 }
@@ -172,12 +221,31 @@ static std::vector<std::vector<int32_t>> make_views() {
     return views;
 }
 
+// Whether the backdrop may show through a region enclosed by these themes in
+// this map row. A backdrop of the wall's own theme excuses a region only where
+// the region opens onto a room (less than half of its rim is back wall): a
+// square of it inside a back wall still reads as a hole, as the backdrop is
+// another picture (another shade and pattern, scrolled at half speed). Water
+// alone may show a backdrop that is water there.
+static int backdrop_excuses(const char* backdrop, int32_t row, int32_t themes, int32_t enclosed) {
+    if (!(backdrop_theme(backdrop, row) & themes)) return 0;
+    return themes == THEME_WATER || !enclosed;
+}
+
+// Whether the backdrop fills the play area in every row with a theme of walls
+// (a cave, the base): then the top of the map is the ceiling, not open air.
+static int backdrop_fills(const char* backdrop) {
+    for (int32_t row = 0; row < MAP_ROWS; row++)
+        if (!(backdrop_theme(backdrop, row) & (THEME_CAVE | THEME_BASE))) return 0;
+    return 1;
+}
+
 // One view's holes: the regions of connected transparent pixels that do not
 // reach the top of the map, that touch a back wall or water (beside or above
 // them: air over water is no hole), and where the backdrop shows none of the
 // themes they touch.
 static void view_holes(const std::vector<int32_t>& cells, int32_t view, const char* backdrop, const TileMasks& masks,
-                       std::vector<Hole>& holes, std::vector<int32_t>& hole_view) {
+                       const BackdropLook* look, std::vector<Hole>& holes, std::vector<int32_t>& hole_view) {
     int32_t width = map_columns * CELL_SIZE;
     int32_t height = MAP_HEIGHT;
     auto code_at = [&](int32_t x, int32_t y) { return cells[(size_t)(x / CELL_SIZE) * MAP_ROWS + y / CELL_SIZE]; };
@@ -198,6 +266,8 @@ static void view_holes(const std::vector<int32_t>& cells, int32_t view, const ch
         region.push_back(start);
         seen[(size_t)start] = 1;
         int32_t themes = 0;
+        int32_t wall_rim = 0;   // edges of the region against a back wall
+        int32_t other_rim = 0;  // against anything else
         int reaches_top = 0;
         for (size_t k = 0; k < region.size(); k++) {
             int32_t x = region[k] % width;
@@ -212,6 +282,10 @@ static void view_holes(const std::vector<int32_t>& cells, int32_t view, const ch
                     // Water only below is a surface seen from the air above it, not an enclosure.
                     int32_t theme = cell_theme(code_at(nx[d], ny[d]));
                     if (d != 3 || theme != THEME_WATER) themes |= theme;
+                    if (theme & ~THEME_WATER)
+                        wall_rim++;
+                    else
+                        other_rim++;
                 } else if (!seen[(size_t)at]) {
                     seen[(size_t)at] = 1;
                     region.push_back(at);
@@ -219,17 +293,68 @@ static void view_holes(const std::vector<int32_t>& cells, int32_t view, const ch
             }
         }
         if (reaches_top || !themes) continue;
+        int32_t enclosed = wall_rim >= other_rim;
         for (int32_t p : region) {
             int32_t x = p % width;
             int32_t y = p / width;
-            if (backdrop_theme(backdrop, y / CELL_SIZE) & themes) continue;
+            if (backdrop_excuses(backdrop, y / CELL_SIZE, themes, enclosed)) continue;
             int32_t cell = (x / CELL_SIZE) * MAP_ROWS + y / CELL_SIZE;
             cell_pixels[(size_t)cell]++;
             if (hole_view[(size_t)cell] >= 0) continue;
             hole_view[(size_t)cell] = (int32_t)holes.size();
-            holes.push_back(Hole{x / CELL_SIZE, y / CELL_SIZE, cells[(size_t)cell], view, themes, 0});
+            holes.push_back(Hole{x / CELL_SIZE, y / CELL_SIZE, cells[(size_t)cell], view, themes, 0, 0});
         }
     }
+    // Where the backdrop is water, a see-through pixel must lie in water: water
+    // at both ends of its run of see-through pixels along the row, or right
+    // above it. Anywhere else it shows water without a surface.
+    if (look) {
+        std::vector<int32_t> above((size_t)width, 0);  // theme of the nearest opaque pixel above
+        for (int32_t y = 0; y < height; y++) {
+            int water_row = look->water[y / CELL_SIZE];
+            for (int32_t x = 0; x < width;) {
+                if (opaque(x, y)) {
+                    above[(size_t)x] = cell_theme(code_at(x, y));
+                    x++;
+                    continue;
+                }
+                int32_t end = x;
+                while (end < width && !opaque(end, y)) end++;
+                if (water_row) {
+                    int32_t left = x > 0 ? cell_theme(code_at(x - 1, y)) : 0;
+                    int32_t right = end < width ? cell_theme(code_at(end, y)) : 0;
+                    int run_in_water = (left & right & THEME_WATER) != 0;
+                    for (int32_t px = x; px < end; px++) {
+                        if (run_in_water || (above[(size_t)px] & THEME_WATER)) continue;
+                        int32_t cell = (px / CELL_SIZE) * MAP_ROWS + y / CELL_SIZE;
+                        if (hole_view[(size_t)cell] < 0) {
+                            hole_view[(size_t)cell] = (int32_t)holes.size();
+                            holes.push_back(
+                                Hole{px / CELL_SIZE, y / CELL_SIZE, cells[(size_t)cell], view, THEME_WATER, 0, 1});
+                        }
+                        if (holes[(size_t)hole_view[(size_t)cell]].view == view) cell_pixels[(size_t)cell]++;
+                    }
+                }
+                x = end;
+            }
+        }
+    }
+    // Behind a cave or the base the top edge of the map is the ceiling: a cell
+    // that shows the backdrop along it is a gap cut into the ceiling.
+    if (backdrop_fills(backdrop))
+        for (int32_t c = 0; c < map_columns; c++) {
+            int32_t cell = c * MAP_ROWS;
+            int32_t code = cells[(size_t)cell];
+            if (code < 0 || code > 255 || masks.rows[code][0] == 0xffff) continue;
+            int32_t open = 0;
+            for (int32_t y = 0; y < CELL_SIZE; y++) open += CELL_SIZE - __builtin_popcount(masks.rows[code][y]);
+            if (!open) continue;
+            if (hole_view[(size_t)cell] < 0) {
+                hole_view[(size_t)cell] = (int32_t)holes.size();
+                holes.push_back(Hole{c, 0, code, view, backdrop_theme(backdrop, 0), 0, 0});
+            }
+            if (holes[(size_t)hole_view[(size_t)cell]].view == view) cell_pixels[(size_t)cell] = open;
+        }
     // A cell between two cells of one theme, over that theme or the ground, lies
     // in it even where its pixels join the open sky above (an emerald in the
     // surface row of a pond, a shaft down into a tunnel).
@@ -242,13 +367,13 @@ static void view_holes(const std::vector<int32_t>& cells, int32_t view, const ch
             int32_t sides = cell_theme(cells[(size_t)left]) & cell_theme(cells[(size_t)right]);
             int32_t below = cells[(size_t)under];
             if (!sides || (!(cell_theme(below) & sides) && tile_kind_of(below) != TILE_SOLID)) continue;
-            if (backdrop_theme(backdrop, r) & sides) continue;
+            if (backdrop_excuses(backdrop, r, sides, 1)) continue;
             int32_t open = 0;
             for (int32_t y = 0; y < CELL_SIZE; y++) open += CELL_SIZE - __builtin_popcount(masks.rows[code][y]);
             if (!open) continue;
             if (hole_view[(size_t)cell] < 0) {
                 hole_view[(size_t)cell] = (int32_t)holes.size();
-                holes.push_back(Hole{c, r, code, view, sides, 0});
+                holes.push_back(Hole{c, r, code, view, sides, 0, 0});
             }
             if (holes[(size_t)hole_view[(size_t)cell]].view == view) cell_pixels[(size_t)cell] = open;
         }
@@ -260,13 +385,14 @@ static void view_holes(const std::vector<int32_t>& cells, int32_t view, const ch
 }
 
 std::vector<Hole> find_holes(const uint8_t* level, int32_t size, int32_t title, const char* backdrop_name,
-                             const TileMasks& masks) {
+                             const TileMasks& masks, const BackdropLook* look) {
     std::vector<Hole> holes;
     world_new_game();
     if (!world_start_life_bytes(level, size, title)) return holes;
     std::vector<std::vector<int32_t>> views = make_views();
     std::vector<int32_t> hole_view((size_t)map_columns * MAP_ROWS, -1);
-    for (int32_t v = 0; v < HOLE_VIEWS; v++) view_holes(views[(size_t)v], v, backdrop_name, masks, holes, hole_view);
+    for (int32_t v = 0; v < HOLE_VIEWS; v++)
+        view_holes(views[(size_t)v], v, backdrop_name, masks, look, holes, hole_view);
     std::sort(holes.begin(), holes.end(),
               [](const Hole& a, const Hole& b) { return a.column != b.column ? a.column < b.column : a.row < b.row; });
     return holes;

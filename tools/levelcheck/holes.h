@@ -39,6 +39,20 @@ int read_tile_masks(const uint8_t* bmp, uint32_t size, TileMasks* masks);
 // The same from the built graphics archive in ./data (the game's own data folder).
 int load_tile_masks(TileMasks* masks);
 
+// Which map rows of a backdrop look like water: every pixel row behind the map
+// row is nearly all of the palette's blues (the sky's blue bands are dithered
+// with other colours, a painted lake is not).
+struct BackdropLook {
+    uint8_t water[12];
+};
+
+// Reads a backdrop picture (a bitmap as the graphics archive holds it, drawn
+// with its bottom on the play area's last row). Returns 0 when the bytes are not a bitmap.
+int read_backdrop_look(const uint8_t* bmp, uint32_t size, BackdropLook* look);
+
+// The same for the named picture of the graphics archive in ./data (open).
+int load_backdrop_look(const char* backdrop_name, BackdropLook* look);
+
 struct Hole {
     int32_t column;
     int32_t row;
@@ -46,15 +60,19 @@ struct Hole {
     int32_t view;    // 0 as loaded, 1.. the steps of emptying; HOLE_VIEWS - 1 all emptied
     int32_t themes;  // THEME_* of the enclosure around it
     int32_t pixels;  // how many of its pixels show the backdrop there
+    int32_t water;   // 1: not a hole in a wall but backdrop water showing outside any water
 };
 
 enum { HOLE_VIEWS = 6 };
 
 // Every cell that shows a hole in any view, each cell once (its first view).
+// With a look of the backdrop, also every cell where the backdrop's water shows
+// through a pixel that is not in water (a pit, air, an emptied cell): water is
+// drawn only by water cells, with their surface.
 // Loads the level through the game's loader (the world and the map are left
 // holding it, the title level without a hero); an empty list when the loader refuses it.
 std::vector<Hole> find_holes(const uint8_t* level, int32_t size, int32_t title, const char* backdrop_name,
-                             const TileMasks& masks);
+                             const TileMasks& masks, const BackdropLook* look = nullptr);
 
 // The backdrop the game shows behind the named map: its line in the backdrop
 // table of the maps archive (open), or "back" (always for the title). Writes at most BACKDROP_NAME_BYTES bytes.

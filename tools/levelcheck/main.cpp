@@ -1,6 +1,7 @@
 // floobcheck: proves that a level can be finished and says how forgiving the route is.
 //   floobcheck LEVEL.bin [-o ROUTE.replay] [--beam N] [--slack N] [--tight N]
 //              [--route ROUTE.replay] [--holes] [--backdrop NAME] [--novice] [--trace]
+//              [--seeds N] [--scenery]
 // LEVEL.bin is a compiled level (for example maps/test.bin, made with
 // `floobdata compile my.lvl maps/test.bin`). Without --route the checker searches
 // for a route with the game's own world code, moves fragile inputs to the middle
@@ -10,7 +11,11 @@
 // where it does not belong (it reads the tiles from ./data); --novice plays the
 // level as a first-time player and as a reflex player (--trace: and says what
 // they decide, and when, before each life's summary). Either of them alone
-// skips the route search. Exit status 0 when every report asked for passes.
+// skips the route search, and so does --seeds N, which counts how often the
+// novice with an unsteady hand (seeds 1 to N) finishes in one and in three
+// lives; --scenery lists scenery standing or hanging on nothing and terrain
+// edges that do not close (alone, it skips the search too). Exit status 0 when
+// every report asked for passes.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -22,6 +27,7 @@
 #include "holes.h"
 #include "novice.h"
 #include "route.h"
+#include "scenery.h"
 #include "shell/replay.h"
 #include "shell/startup.h"
 #include "storage/archive.h"
@@ -33,7 +39,8 @@ static const char* program = "floobcheck";
 static int usage() {
     fprintf(stderr,
             "usage: %s LEVEL.bin [-o ROUTE.replay] [--beam N] [--slack N] [--tight N]\n"
-            "         [--route ROUTE.replay] [--holes] [--backdrop NAME] [--novice] [--trace]\n",
+            "         [--route ROUTE.replay] [--holes] [--backdrop NAME] [--novice] [--trace]\n"
+            "         [--seeds N] [--scenery]\n",
             program);
     return 2;
 }
@@ -58,17 +65,26 @@ static int32_t report_holes(const uint8_t* bytes, int32_t size, const std::strin
         level_backdrop_name(map_name.c_str(), table_backdrop);
         backdrop = table_backdrop;
     }
+    BackdropLook look;
+    int looked = load_backdrop_look(backdrop, &look);
     archive_close_all();
     if (!ok) {
         fprintf(stderr, "%s: cannot read the tiles from data/gfx.qva (run where data/ holds the built archives)\n",
                 program);
         return -1;
     }
-    std::vector<Hole> holes = find_holes(bytes, size, map_name == level_map_name(0), backdrop, masks);
+    if (!looked) printf("(the backdrop %s is not in data/gfx.qva: its water is not looked at)\n", backdrop);
+    std::vector<Hole> holes =
+        find_holes(bytes, size, map_name == level_map_name(0), backdrop, masks, looked ? &look : nullptr);
     printf("holes (backdrop %s): %d\n", backdrop, (int)holes.size());
     static const char* const VIEW_NAMES[HOLE_VIEWS] = {"as loaded",        "emptying, step 1", "emptying, step 2",
                                                        "emptying, step 3", "emptying, step 4", "all emptied"};
     for (const Hole& h : holes) {
+        if (h.water) {
+            printf("  column %d, row %d: code %d %s shows %d pixels of the backdrop's water outside any water\n",
+                   (int)h.column, (int)h.row, (int)h.code, VIEW_NAMES[h.view], (int)h.pixels);
+            continue;
+        }
         printf("  column %d, row %d: code %d %s shows %d pixels of the backdrop inside", (int)h.column, (int)h.row,
                (int)h.code, VIEW_NAMES[h.view], (int)h.pixels);
         for (int32_t t = 0, n = 0; t < THEME_NAMES; t++)
@@ -76,6 +92,21 @@ static int32_t report_holes(const uint8_t* bytes, int32_t size, const std::strin
         printf("\n");
     }
     return (int32_t)holes.size();
+}
+
+// Lists the scenery that floats and the terrain joins that do not close; returns their count.
+static int32_t report_scenery(const uint8_t* bytes, int32_t size) {
+    std::vector<SceneryFault> faults = find_scenery_faults(bytes, size);
+    printf("scenery and joins: %d faults\n", (int)faults.size());
+    int32_t first = -1;
+    int32_t plain = longest_plain_walk(bytes, size, &first);
+    printf("longest stretch of plain walking: %d columns, from column %d\n", (int)plain, (int)first);
+    for (const SceneryFault& f : faults) {
+        printf("  column %d, row %d: code %d %s", (int)f.column, (int)f.row, (int)f.code, scenery_fault_name(f.kind));
+        if (f.kind == FAULT_STRAY_EDGE || f.kind == FAULT_OPEN_FILL) printf(" (%s)", side_name(f.side));
+        printf("\n");
+    }
+    return (int32_t)faults.size();
 }
 
 // Plays the novice and the reflex player; returns 1 when the novice finishes.
@@ -112,6 +143,32 @@ static int report_novice(const uint8_t* bytes, int32_t size) {
         if (p.reaction == NOVICE_REACTION) novice_finished = r.finished;
     }
     return novice_finished;
+}
+
+// Plays the noisy novice with seeds 1..seeds for up to three lives each: one
+// line per seed with how its first life ended and the emeralds it left, then the counts.
+static void report_noisy(const uint8_t* bytes, int32_t size, int32_t seeds) {
+    int32_t first_life = 0;
+    int32_t three_lives = 0;
+    for (int32_t seed = 1; seed <= seeds; seed++) {
+        NoviceResult r = novice_play(bytes, size, NOVICE_REACTION, 3, (uint32_t)seed);
+        if (r.lives.empty()) continue;
+        first_life += r.finished && r.lives_used == 1;
+        three_lives += r.finished;
+        const NoviceLife& l = r.lives[0];
+        printf("  seed %d: first life %s at column %d, row %d; %s %d\n", (int)seed, life_end_name(l.end),
+               (int)l.end_column, (int)l.end_row, r.finished ? "finishes in life" : "not finished in",
+               (int)r.lives_used);
+        if (l.end == LIFE_EXIT || l.missed.empty()) continue;
+        printf("    first life left, up to there (column, row):");
+        for (int32_t cell : l.missed)
+            if (cell / MAP_ROWS <= l.end_column) printf(" (%d, %d)", (int)(cell / MAP_ROWS), (int)(cell % MAP_ROWS));
+        printf("\n");
+    }
+    printf(
+        "noisy novice (each jump %d to %+d frames off), seeds 1 to %d: finishes with every emerald in the first "
+        "life %d times, within three lives %d times\n",
+        (int)NOVICE_EARLIEST, (int)NOVICE_LATEST, (int)seeds, (int)first_life, (int)three_lives);
 }
 
 // The play frames of a stored replay: everything after the get-ready phase.
@@ -162,6 +219,8 @@ int main(int argc, char** argv) {
     const char* backdrop = nullptr;
     int holes = 0;
     int novice = 0;
+    int scenery = 0;
+    int32_t seeds = 0;
     int search_asked = 0;
     int32_t beam = 400;
     int32_t slack_limit = 6;
@@ -172,10 +231,14 @@ int main(int argc, char** argv) {
             search_asked = 1;
         } else if (strcmp(argv[i], "--holes") == 0)
             holes = 1;
+        else if (strcmp(argv[i], "--scenery") == 0)
+            scenery = 1;
         else if (strcmp(argv[i], "--novice") == 0)
             novice = 1;
         else if (strcmp(argv[i], "--trace") == 0)
             novice = 2;
+        else if (strcmp(argv[i], "--seeds") == 0 && i + 1 < argc)
+            seeds = atoi(argv[++i]);
         else if (strcmp(argv[i], "--backdrop") == 0 && i + 1 < argc)
             backdrop = argv[++i];
         else if (strcmp(argv[i], "--beam") == 0 && i + 1 < argc)
@@ -191,7 +254,7 @@ int main(int argc, char** argv) {
         else
             return usage();
     }
-    if (!level_path || beam < 1 || slack_limit < 1) return usage();
+    if (!level_path || beam < 1 || slack_limit < 1 || seeds < 0) return usage();
 
     uint32_t size = 0;
     uint8_t* bytes = read_whole_file(level_path, &size);
@@ -211,9 +274,11 @@ int main(int argc, char** argv) {
         int32_t count = report_holes(level.data(), (int32_t)level.size(), map_name_of(level_path), backdrop);
         if (count != 0) status = 1;
     }
+    if (scenery && report_scenery(level.data(), (int32_t)level.size()) != 0) status = 1;
     if (novice == 2) novice_trace = stdout;
     if (novice && !report_novice(level.data(), (int32_t)level.size())) status = 1;
-    if ((holes || novice) && !search_asked && !route_path) {
+    if (seeds > 0) report_noisy(level.data(), (int32_t)level.size(), seeds);
+    if ((holes || novice || seeds || scenery) && !search_asked && !route_path) {
         free_map();
         return status;
     }

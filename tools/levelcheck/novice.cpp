@@ -335,6 +335,17 @@ static Decision decide(LifeState& ls, int32_t now) {
     return d;
 }
 
+// The noisy novice's hand: a small generator of its own, so that the draws do
+// not depend on (or disturb) the standard rand the game logic uses.
+struct Hand {
+    uint32_t state;  // 0: a steady hand
+    int32_t lateness() {
+        if (!state) return 0;
+        state = state * 1103515245u + 12345u;
+        return NOVICE_EARLIEST + (int32_t)((state >> 16) % (uint32_t)(NOVICE_LATEST - NOVICE_EARLIEST + 1));
+    }
+};
+
 struct Press {
     int32_t column;
     int32_t for_emerald;
@@ -344,8 +355,8 @@ struct Press {
 
 // Plays one life. last_spot is the spot of its last decision; last_stuck is 1
 // when that decision found no jump that gets past.
-static NoviceLife play_life(int32_t reaction, Lessons& lessons, std::vector<Press>& presses, int32_t& last_spot,
-                            int32_t& last_stuck) {
+static NoviceLife play_life(int32_t reaction, Lessons& lessons, Hand& hand, std::vector<Press>& presses,
+                            int32_t& last_spot, int32_t& last_stuck) {
     Hero& hero = world.hero;
     NoviceLife life = NoviceLife();
     life.start_column = hero.x / CELL_SIZE;
@@ -366,6 +377,7 @@ static NoviceLife play_life(int32_t reaction, Lessons& lessons, std::vector<Pres
         if (pending.press_frame < 0 && pressing_until < frame && waiting_until <= frame && on_ground(hero) &&
             !world.control_jump) {
             pending = decide(ls, frame);
+            if (pending.press_frame >= 0) pending.press_frame = std::max(frame, pending.press_frame + hand.lateness());
             if (novice_trace && pending.spot >= 0)
                 fprintf(novice_trace, "    frame %d at column %d, row %d: %s (spot column %d)\n", (int)frame,
                         (int)(hero.x / CELL_SIZE), (int)((hero.y + CELL_SIZE / 2) / CELL_SIZE),
@@ -447,7 +459,9 @@ static std::vector<int32_t> behaviour(const Lessons& lessons, int32_t reaction) 
     return b;
 }
 
-NoviceResult novice_play(const uint8_t* level, int32_t size, int32_t reaction, int32_t cap) {
+NoviceResult novice_play(const uint8_t* level, int32_t size, int32_t reaction, int32_t cap, uint32_t seed) {
+    // Spread the seed so that neighbouring seeds do not start alike.
+    Hand hand = {seed ? seed * 2654435761u | 1u : 0u};
     NoviceResult result;
     result.finished = 0;
     result.lives_used = 0;
@@ -465,7 +479,7 @@ NoviceResult novice_play(const uint8_t* level, int32_t size, int32_t reaction, i
         std::vector<Press> presses;
         int32_t spot = -1;
         int32_t stuck = 0;
-        NoviceLife life = play_life(reaction, lessons, presses, spot, stuck);
+        NoviceLife life = play_life(reaction, lessons, hand, presses, spot, stuck);
         result.lives.push_back(life);
         result.lives_used = n;
         if (life.end == LIFE_EXIT) {
@@ -487,8 +501,9 @@ NoviceResult novice_play(const uint8_t* level, int32_t size, int32_t reaction, i
             world_step(&world.hero, 0);
         }
         // A life lost where no jump gets past, or one that taught nothing, would only come again.
+        // (An unsteady hand plays every life differently, so only the first reason holds for it.)
         if ((stuck && life.end != LIFE_MISSED_EMERALDS && life.end != LIFE_TIME_UP) ||
-            behaviour(lessons, reaction) == before) {
+            (!hand.state && behaviour(lessons, reaction) == before)) {
             result.repeats = 1;
             break;
         }
@@ -503,4 +518,14 @@ int32_t novice_share(const NoviceResult& r, const NoviceLife& life) {
     if (span <= 0) return 100;
     int32_t share = (life.farthest_column - from) * 100 / span;
     return std::max(0, std::min(100, share));
+}
+
+NoisyCounts novice_noisy(const uint8_t* level, int32_t size, int32_t seeds) {
+    NoisyCounts counts = {0, 0};
+    for (int32_t seed = 1; seed <= seeds; seed++) {
+        NoviceResult r = novice_play(level, size, NOVICE_REACTION, 3, (uint32_t)seed);
+        counts.first_life += r.finished && r.lives_used == 1;
+        counts.three_lives += r.finished;
+    }
+    return counts;
 }

@@ -26,7 +26,9 @@
 enum {
     NOVICE_REACTION = 12,  // frames: 0.2 s, a person's reaction to something seen
     REFLEX_REACTION = 0,   // the reflex player: jumps at the very last moment
-    NOVICE_LIFE_CAP = 10
+    NOVICE_LIFE_CAP = 10,
+    NOVICE_EARLIEST = -6,  // a noisy novice presses each jump this many frames early at most
+    NOVICE_LATEST = 3      // and this many late
 };
 
 enum { LIFE_EXIT, LIFE_DIED, LIFE_STUCK, LIFE_TIME_UP, LIFE_MISSED_EMERALDS };
@@ -53,8 +55,19 @@ struct NoviceResult {
 
 // Plays the level bytes from a new game, life after life, until the novice
 // with this reaction margin enters the open exit, `cap` lives are used, or the
-// next life would only repeat the last one.
-NoviceResult novice_play(const uint8_t* level, int32_t size, int32_t reaction, int32_t cap);
+// next life would only repeat the last one. A seed other than 0 makes its hand
+// unsteady: every jump is pressed a lateness drawn from NOVICE_EARLIEST to
+// NOVICE_LATEST frames off the frame it meant (never before the frame it decides
+// on), the draws coming from that seed, so the same seed always plays the same.
+NoviceResult novice_play(const uint8_t* level, int32_t size, int32_t reaction, int32_t cap, uint32_t seed = 0);
+
+// Of the noisy novices with seeds 1..seeds, how many finish with every emerald
+// in their first life, and how many within three lives.
+struct NoisyCounts {
+    int32_t first_life;
+    int32_t three_lives;
+};
+NoisyCounts novice_noisy(const uint8_t* level, int32_t size, int32_t seeds);
 
 // The share, in percent, of the way from the level's start to its exit that a life got.
 int32_t novice_share(const NoviceResult& r, const NoviceLife& life);
