@@ -3,7 +3,8 @@
 //   floobaudio render MODULE OUTPUT.wav      one song as the game plays it (loops included)
 //   floobaudio report MUSIC_DIR SOUND_DIR    the song table (from the .song sources) and the
 //                                           effect table (from the built .wav effects)
-//   floobaudio harmony SONG.song...          strong-beat lead notes outside the chord under them
+//   floobaudio harmony [-v] SONG.song...     strong-beat melody notes outside the chord under them
+//                                           that do not resolve (-v: and those that do)
 //   floobaudio measure FILE.wav              loudness, range, spectrum and stereo figures of a WAV
 //   floobaudio compare A.wav B.wav           two renders of one song (say, by two module players)
 #include <math.h>
@@ -268,9 +269,10 @@ static void print_effect_table(const std::string& sound_dir, const std::vector<d
     printf("2x peak: the effect started twice in one frame at 100 %%.\n");
 }
 
+// The harmony check; with -v first, also every appoggiatura and suspension.
 static int print_harmony(int argc, char** argv) {
-    int status = 0;
-    for (int i = 2; i < argc; i++) {
+    int status = 0, verbose = argc > 2 && strcmp(argv[2], "-v") == 0;
+    for (int i = 2 + verbose; i < argc; i++) {
         std::vector<uint8_t> bytes;
         SongSummary summary;
         std::string error;
@@ -279,16 +281,25 @@ static int print_harmony(int argc, char** argv) {
             status = 1;
             continue;
         }
-        int32_t lead = 0, outside = 0;
+        int32_t lead = 0, outside = 0, kinds[3] = {0, 0, 0};
         for (const SongClash& c : summary.clashes) {
             lead += c.channel.compare(0, 4, "lead") == 0;
             outside += c.outside_scale;
         }
-        printf("%s (%s): %zu strong-beat melody notes outside the chord (%d of the lead), %d outside the scale\n",
-               argv[i], summary.key.c_str(), summary.clashes.size(), lead, outside);
+        for (const SongClash& c : summary.resolved) kinds[c.kind]++;
+        printf(
+            "%s (%s): %zu strong-beat melody notes outside the chord that do not resolve (%d of the lead), %d outside "
+            "the scale; %d appoggiaturas and %d suspensions resolve\n",
+            argv[i], summary.key.c_str(), summary.clashes.size(), lead, outside, kinds[CLASH_APPOGGIATURA],
+            kinds[CLASH_SUSPENSION]);
         for (const SongClash& c : summary.clashes)
-            printf("  bar %3d beat %d %-6s (%s): %-4s over %s%s\n", c.bar, c.beat, c.channel.c_str(), c.pattern.c_str(),
+            printf("  bar %3d beat %d %-7s (%s): %-4s over %s%s\n", c.bar, c.beat, c.channel.c_str(), c.pattern.c_str(),
                    c.note.c_str(), c.chord.c_str(), c.outside_scale ? "  outside the scale" : "");
+        if (verbose)
+            for (const SongClash& c : summary.resolved)
+                printf("  bar %3d beat %d %-7s (%s): %-4s over %s, %s resolving to %s\n", c.bar, c.beat,
+                       c.channel.c_str(), c.pattern.c_str(), c.note.c_str(), c.chord.c_str(),
+                       c.kind == CLASH_APPOGGIATURA ? "appoggiatura" : "suspension", c.resolution.c_str());
     }
     return status;
 }
@@ -307,7 +318,7 @@ int main(int argc, char** argv) {
     fprintf(stderr,
             "usage: floobaudio render MODULE OUTPUT.wav\n"
             "       floobaudio report MUSIC_DIR SOUND_DIR\n"
-            "       floobaudio harmony SONG.song...\n"
+            "       floobaudio harmony [-v] SONG.song...\n"
             "       floobaudio measure FILE.wav\n"
             "       floobaudio compare A.wav B.wav\n");
     return 2;
