@@ -11,7 +11,6 @@
 #include "audio/sound.h"
 #include "storage/config.h"
 
-static const int32_t PLAYER_BUFFER_FRAMES = 1024;
 static const double SILENCE_LEVEL = 100;  // of 32768: -50 dBFS
 
 ModPlugFile* load_module_at_game_settings(const std::vector<uint8_t>& bytes) {
@@ -41,6 +40,7 @@ void play_through_player(ModPlugFile* module, int32_t repeat, int32_t volume, in
         out.pcm.samples.insert(out.pcm.samples.end(), buffer.begin(), buffer.end());
         int32_t now_order = ModPlug_GetCurrentOrder(module), now_row = ModPlug_GetCurrentRow(module);
         if (now_order < order || (now_order == order && now_row < row)) out.joins.push_back(start);
+        out.orders.push_back(now_order);
         order = now_order;
         row = now_row;
     }
@@ -57,7 +57,10 @@ bool play_song_as_game(const std::vector<uint8_t>& bytes, PlayedSong& out) {
         play_through_player(module, -1, 128, limit, out);
         if (out.joins.size() >= 2) {
             int64_t end = out.joins[1] + after_last_join;
-            if (end < out.pcm.frames()) out.pcm.samples.resize((size_t)end * 2);
+            if (end < out.pcm.frames()) {
+                out.pcm.samples.resize((size_t)end * 2);
+                out.orders.resize((size_t)((end + PLAYER_BUFFER_FRAMES - 1) / PLAYER_BUFFER_FRAMES));
+            }
             out.joins.resize(2);
         }
     }
@@ -103,6 +106,12 @@ double rms_dbfs(const std::vector<double>& mono) {
     double sum = 0;
     for (double v : mono) sum += v * v;
     return to_db(mono.empty() ? 0 : sum / mono.size());
+}
+
+double crest_factor_db(const std::vector<double>& mono) {
+    double peak = 0;
+    for (double v : mono) peak = fmax(peak, fabs(v));
+    return 20 * log10(fmax(peak, 1e-9)) - rms_dbfs(mono);
 }
 
 int64_t longest_silence(const StereoPcm& pcm, int64_t first, int64_t count) {

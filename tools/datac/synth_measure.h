@@ -10,6 +10,7 @@
 #include <vector>
 
 static const int32_t MEASURE_RATE = 22050;
+static const int32_t PLAYER_BUFFER_FRAMES = 1024;  // the buffers the player is measured with
 
 // A second-order filter section in direct form I; the default passes its input
 // through unchanged. The effect synthesiser's filters and the loudness
@@ -42,7 +43,8 @@ ModPlugFile* load_module_at_game_settings(const std::vector<uint8_t>& bytes);
 struct PlayedSong {
     StereoPcm pcm;
     std::vector<int64_t> joins;
-    int32_t ended = 0;  // the player detached by itself
+    std::vector<int32_t> orders;  // the order entry playing at the end of each buffer
+    int32_t ended = 0;            // the player detached by itself
 };
 void play_through_player(ModPlugFile* module, int32_t repeat, int32_t volume, int64_t max_frames, PlayedSong& out);
 
@@ -63,6 +65,8 @@ std::vector<double> mono_of(const StereoPcm& pcm, int64_t first = 0, int64_t cou
 
 double peak_dbfs(const StereoPcm& pcm);
 double rms_dbfs(const std::vector<double>& mono);
+// Peak over RMS of the whole signal, in dB: 0 for a square wave, 3 for a sine.
+double crest_factor_db(const std::vector<double>& mono);
 
 // Longest run of frames whose louder channel stays under -50 dBFS, in frames.
 int64_t longest_silence(const StereoPcm& pcm, int64_t first = 0, int64_t count = -1);
