@@ -375,11 +375,32 @@ static int print_harmony(int argc, char** argv) {
     return status;
 }
 
+// How long a level song's fade-in lasts for the buffer sizes sound devices ask for.
+static void print_fade(const std::string& music_dir) {
+    std::vector<uint8_t> bytes;
+    std::string error;
+    std::string path = song_source(music_dir, 1);
+    ModPlugFile* module = nullptr;
+    if (compile_song_role(path.c_str(), std::string(), bytes, nullptr, error))
+        module = load_module_at_game_settings(bytes);
+    if (!module) {
+        printf("Fade-in: %s\n", error.empty() ? "the player does not load the module" : error.c_str());
+        return;
+    }
+    printf("Fade-in from 1 to 128 (music at 100 %%), by the frames of the device's buffers:");
+    for (int32_t frames : {256, 512, 1024, 2048}) {
+        int64_t reached = fade_in_frames(module, frames);
+        printf(" %d: %.2f s%s", frames, reached / (double)MEASURE_RATE, frames < 2048 ? "," : "\n\n");
+    }
+    ModPlug_Unload(module);
+}
+
 int main(int argc, char** argv) {
     if (argc == 4 && strcmp(argv[1], "render") == 0) return render_one(argv[2], argv[3]);
     if (argc == 4 && strcmp(argv[1], "report") == 0) {
         std::vector<double> medians;
         print_song_table(argv[2], medians);
+        print_fade(argv[2]);
         print_effect_table(argv[3], medians);
         return 0;
     }

@@ -47,6 +47,21 @@ void play_through_player(ModPlugFile* module, int32_t repeat, int32_t volume, in
     music_hooked = nullptr;
 }
 
+int64_t fade_in_frames(ModPlugFile* module, int32_t buffer_frames, std::vector<int32_t>* steps) {
+    music_set_volume(128);
+    music_fade_in_and_play(module, -1);
+    std::vector<int16_t> buffer((size_t)buffer_frames * 2);
+    int64_t rendered = 0, reached = -1;
+    while (reached < 0 && rendered < (int64_t)MEASURE_RATE * 60 && music_hooked) {
+        music_mix(module, (uint8_t*)buffer.data(), (int)(buffer.size() * 2));
+        if (steps) steps->push_back(music_current_volume);
+        if (music_current_volume == 128) reached = rendered;
+        rendered += buffer_frames;
+    }
+    music_hooked = nullptr;
+    return reached;
+}
+
 bool play_song_as_game(const std::vector<uint8_t>& bytes, PlayedSong& out) {
     const int64_t limit = (int64_t)MEASURE_RATE * 400, after_last_join = MEASURE_RATE * 3;
     ModPlugFile* module = load_module_at_game_settings(bytes);

@@ -48,6 +48,11 @@ struct PlayedSong {
 };
 void play_through_player(ModPlugFile* module, int32_t repeat, int32_t volume, int64_t max_frames, PlayedSong& out);
 
+// Fades a module in through the game's mixing callback in buffers of the given size, with
+// the music at full volume: the frames rendered before the buffer in which the volume
+// reached it, or -1 when it had not after a minute. steps: the volume after each buffer.
+int64_t fade_in_frames(ModPlugFile* module, int32_t buffer_frames, std::vector<int32_t>* steps = nullptr);
+
 // Plays a song as the game does: one that plays once to its end, a looping one through
 // two joins and three seconds more.
 bool play_song_as_game(const std::vector<uint8_t>& bytes, PlayedSong& out);
