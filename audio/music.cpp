@@ -24,6 +24,11 @@ static int32_t pass_row = 0;
 static int32_t pass_ending = 0;
 static int32_t tick_frames_left = 0;
 
+// A fade-in rises one step per FADE_STEP_FRAMES rendered frames, whatever buffers the
+// sound device asks for; fade_frames_left counts down to the next step.
+static const int32_t FADE_STEP_FRAMES = 1024;
+static int32_t fade_frames_left = 0;
+
 static const char* const SONG_NAMES[SONG_COUNT] = {
     "0.floob2-title", "1.gofloob", "2.watchout-part2", "3.stressed", "4.faster",        "5.watchout", "6.inahurry",
     "7.floob2",       "8.journey", "9.runrunrun",      "10.chaos",   "x.levelcomplete", "y.jingle"};
@@ -101,6 +106,7 @@ void music_fade_in_and_play(ModPlugFile* module, int32_t repeat) {
     if (music_user_volume <= 0 || audio_silent) return;
     music_current_volume = 1;
     music_fade_step = 1;
+    fade_frames_left = 0;
     music_play(module, repeat);
 }
 
@@ -177,7 +183,13 @@ static int read_passes(ModPlugFile* module, uint8_t* stream, int length) {
 void music_mix(void* user_data, uint8_t* stream, int length) {
     ModPlugFile* module = (ModPlugFile*)user_data;
     if (music_current_volume != music_user_volume && music_current_volume > 0) {
-        music_current_volume += music_fade_step;
+        // The steps due by the start of this buffer are taken at once, so that the fade
+        // lasts the same on every buffer size.
+        while (fade_frames_left <= 0 && music_current_volume != music_user_volume) {
+            music_current_volume += music_fade_step;
+            fade_frames_left += FADE_STEP_FRAMES;
+        }
+        fade_frames_left -= length / ((audio_channels > 0 ? audio_channels : 2) * 2);
         ModPlug_SetMasterVolume(module, (unsigned int)music_current_volume);
     }
     int produced = read_passes(module, stream, length);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <libmodplug/modplug.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -105,6 +106,18 @@ TEST_F(MusicPlayer, FadeRisesOneStepPerBufferToTheUserVolume) {
     }
     for (int i = 0; i < 5; i++) music_mix(module, buffer.data(), MIX_BYTES);
     EXPECT_EQ(20, music_current_volume);
+}
+
+// The fade counts rendered frames, one step per 1024, so whatever buffers the device asks
+// for it lasts what 1024-frame buffers give (126 buffers before the one reaching 128).
+TEST_F(MusicPlayer, FadeLastsTheSameOnEveryBufferSize) {
+    for (int32_t frames : {256, 512, 1024, 2048}) {
+        SCOPED_TRACE(frames);
+        std::vector<int32_t> steps;
+        EXPECT_NEAR(126 * 1024, fade_in_frames(module, frames, &steps), frames);
+        for (size_t i = 0; i < steps.size(); i++)
+            ASSERT_EQ(std::min<int64_t>(128, 2 + (int64_t)i * frames / 1024), steps[i]) << "buffer " << i;
+    }
 }
 
 TEST_F(MusicPlayer, SetVolumeEndsAFade) {

@@ -211,6 +211,39 @@ TEST(SongCompiler, SummaryRolesAndHarmonyCheck) {
     EXPECT_NEAR(7.2, level[0] - level[1], 1.0);
 }
 
+// A strong-beat note outside the chord resolves when its next note, a step away, is a tone
+// of the chord then sounding; a leap, a rest, a step to another outside note or a note
+// held past the bar leaves it a wrong note.
+TEST(SongCompiler, HarmonyCheckTellsResolvingNotesFromWrongNotes) {
+    struct Case {
+        const char *lead, *pad;
+        int32_t beat, kind;
+    };
+    const Case cases[] = {
+        {"d4 c4 e2", "C,1", 1, CLASH_APPOGGIATURA},  {"a4 b4 d2", "C,4 G,4 G,2", 1, CLASH_APPOGGIATURA},
+        {"c2. <b4", "C,2 G,2", 3, CLASH_SUSPENSION}, {"d4 g4 e2", "C,1", 1, CLASH_WRONG},
+        {"d4 r4 e2", "C,1", 1, CLASH_WRONG},         {"d4 c+4 e2", "C,1", 1, CLASH_WRONG},
+        {"c1", "C,2 G,2", 3, CLASH_WRONG},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lead);
+        write_file("s.song", std::string("key C major\ntempo 120\ninstrument t tone\nchannel lead melody t\n"
+                                         "channel pad chord t voices=3\npattern a 16\nlead: o5 ") +
+                                 c.lead + "\npad: o4 " + c.pad + "\norder a\n");
+        Bytes out;
+        SongSummary summary;
+        std::string error;
+        ASSERT_TRUE(compile_song_role("s.song", "", out, &summary, error)) << error;
+        std::vector<SongClash> all = summary.clashes;
+        all.insert(all.end(), summary.resolved.begin(), summary.resolved.end());
+        ASSERT_EQ(1u, all.size());
+        EXPECT_EQ(1, all[0].bar);
+        EXPECT_EQ(c.beat, all[0].beat);
+        EXPECT_EQ(c.kind, all[0].kind);
+    }
+}
+
 // The songs as written: on beats 1 and 3 every melody channel (lead, countermelody, bass)
 // plays a tone of the chord under it. Faster once kept its bass on G under E major.
 // Songs 0 to 2 join the table once they are rewritten.

@@ -3,7 +3,8 @@
 //   floobaudio render MODULE OUTPUT.wav      one song as the game plays it (loops included)
 //   floobaudio report MUSIC_DIR SOUND_DIR    the song table (from the .song sources) and the
 //                                           effect table (from the built .wav effects)
-//   floobaudio harmony SONG.song...          strong-beat lead notes outside the chord under them
+//   floobaudio harmony [-v] SONG.song...     strong-beat melody notes outside the chord under them
+//                                           that do not resolve (-v: and those that do)
 //   floobaudio measure FILE.wav              loudness, range, spectrum and stereo figures of a WAV
 //   floobaudio compare A.wav B.wav           two renders of one song (say, by two module players)
 #include <math.h>
@@ -97,13 +98,76 @@ static int render_one(const char* module_path, const char* wav_path) {
 
 static std::string song_source(const std::string& dir, int32_t id) { return dir + "/" + song_entry_name(id) + ".song"; }
 
+// Breaks and climaxes of a song against its median, as "-5.2 -4.8" (each entry of the pass).
+static std::string section_levels(const SongMix& mix, const char* role) {
+    std::string text;
+    for (size_t i = 0; i < mix.summary.sections.size() && i < mix.section_db.size(); i++) {
+        if (mix.summary.sections[i].role != role) continue;
+        char one[32];
+        snprintf(one, sizeof one, "%s%+.1f", text.empty() ? "" : " ", mix.section_db[i]);
+        text += one;
+    }
+    return text.empty() ? "-" : text;
+}
+
+// The measures of the songs' writing: form, lead over counter-melody, breaks and climaxes,
+// fills and phrases, and the rules they are held to.
+static void print_song_measures(const std::vector<SongMix>& mixes) {
+    printf("Song measures (first pass; rules: no form shared by more than two songs, lead over counter >= 4 dB\n");
+    printf("with the counter louder in <= 5 %% of windows, break <= -4 dB, climax >= +1.5 dB, fills on at most\n");
+    printf("half the phrases, not every section a multiple of four bars)\n");
+    printf("%-18s %6s %6s %5s %-14s %-14s %7s  %-28s %s\n", "song", "lead/c", "c>lead", "both", "break dB", "climax dB",
+           "fills", "phrase lengths (bars)", "form (shape, sharing songs)");
+    int32_t broken = 0;
+    for (const SongMix& mix : mixes) {
+        int32_t sharing = 0;
+        for (const SongMix& other : mixes) sharing += other.summary.shape == mix.summary.shape;
+        SongPhrases phrases = song_phrases(mix.summary);
+        char fills[16];
+        snprintf(fills, sizeof fills, "%d/%d", phrases.fills, phrases.phrases);
+        printf("%-18s", mix.summary.title.c_str());
+        if (isnan(mix.lead_over_counter_db))
+            printf(" %6s %6s %5d", "-", "-", mix.together);
+        else
+            printf(" %6.1f %5.0f%% %5d", mix.lead_over_counter_db, 100 * mix.counter_louder_share, mix.together);
+        printf(" %-14s %-14s %7s  %-28s %s (%d)\n", section_levels(mix, "break").c_str(),
+               section_levels(mix, "climax").c_str(), fills, phrases.lengths.c_str(), mix.summary.shape.c_str(),
+               sharing);
+        std::string faults;
+        if (sharing > 2) faults += " form shared by " + std::to_string(sharing) + " songs;";
+        if (!isnan(mix.lead_over_counter_db) && (mix.lead_over_counter_db < 4 || mix.counter_louder_share > 0.05))
+            faults += " lead not over the counter-melody;";
+        int32_t breaks = 0, climaxes = 0;
+        for (size_t i = 0; i < mix.summary.sections.size() && i < mix.section_db.size(); i++) {
+            const SongSection& section = mix.summary.sections[i];
+            breaks += section.role == "break", climaxes += section.role == "climax";
+            if (section.role == "break" && !(mix.section_db[i] <= -4))
+                faults += " break " + section.name + " too loud;";
+            if (section.role == "climax" && !(mix.section_db[i] >= 1.5))
+                faults += " climax " + section.name + " too soft;";
+        }
+        if (!breaks) faults += " no break marked;";
+        if (!climaxes) faults += " no climax marked;";
+        if (2 * phrases.fills > phrases.phrases) faults += " fills on more than half the phrases;";
+        if (phrases.all_four_bars) faults += " every section a multiple of four bars;";
+        if (!faults.empty()) printf("  %s:%s\n", mix.summary.title.c_str(), faults.c_str()), broken++;
+    }
+    printf("lead/c: median of the lead's 400 ms A-weighted levels over the counter-melody's where both play;\n");
+    printf("c>lead: share of those windows with the counter-melody louder; both: their number.\n");
+    printf("break, climax: median 100 ms A-weighted level of each marked section against the song's median.\n");
+    printf("fills: four-bar phrases whose last bar's drums differ from every bar before it in the phrase.\n");
+    printf("%d of %zu songs break a rule.\n\n", broken, mixes.size());
+}
+
 static void print_song_table(const std::string& music_dir, std::vector<double>& level_medians) {
     printf("Songs (rendered through the game's player at the default settings, music at 100 %%)\n");
-    printf("%-18s %-9s %5s %7s %6s %6s %6s %6s %6s %5s %6s %6s %7s %6s %5s %6s  %s\n", "song", "key", "bpm", "bars",
-           "lead", "pad", "bass", "drums", "LUFS", "LRA", "join", "dip", "centr.", "2-6k", "corr", "bal.", "form");
-    printf("%-18s %-9s %5s %7s %6s %6s %6s %6s %6s %5s %6s %6s %7s %6s %5s %6s\n", "", "", "", "dist/all", "dB", "dB",
-           "dB", "dB", "", "LU", "ms", "dB", "Hz", "dB", "", "dB");
+    printf("%-18s %-9s %5s %7s %6s %6s %6s %6s %6s %6s %5s %6s %6s %7s %6s %5s %6s  %s\n", "song", "key", "bpm", "bars",
+           "lead", "pad", "bass", "drums", "ctr", "LUFS", "LRA", "join", "dip", "centr.", "2-6k", "corr", "bal.",
+           "form");
+    printf("%-18s %-9s %5s %7s %6s %6s %6s %6s %6s %6s %5s %6s %6s %7s %6s %5s %6s\n", "", "", "", "dist/all", "dB",
+           "dB", "dB", "dB", "dB", "", "LU", "ms", "dB", "Hz", "dB", "", "dB");
     level_medians.assign(LEVEL_SONGS + 1, -200);
+    std::vector<SongMix> measured;
     for (int32_t id = 0; id < SONG_COUNT; id++) {
         std::string path = song_source(music_dir, id);
         SongMix mix;
@@ -129,10 +193,16 @@ static void print_song_table(const std::string& music_dir, std::vector<double>& 
             printf(" %6.0f %6.1f", mix.joins.silence_ms, mix.joins.dip_db);
         printf(" %7.0f %6.1f %5.2f %6.1f  %s\n", mix.centroid_hz, mix.band_2_6k_db, mix.correlation, mix.balance_db,
                mix.summary.form.c_str());
+        if (id > LEVEL_SONGS) continue;
+        mix.played = PlayedSong();
+        measured.push_back(mix);
     }
-    printf("lead/pad/bass/drums: the role's channels alone against the whole mix (LUFS difference).\n");
+    printf(
+        "lead/pad/bass/drums/ctr: the role's channels alone against the mix over the first pass (LUFS difference);\n");
+    printf("ctr: the counter-melody, the melody channels named counter...\n");
     printf("join: longest silence within 1 s of a loop join; dip: quietest 50 ms there against the song's median.\n");
     printf("2-6k: share of the energy from 2 to 6 kHz; corr: left/right correlation; bal.: left over right.\n\n");
+    print_song_measures(measured);
 }
 
 // Mono samples of a 16-bit PCM WAV, as doubles in -1..1.
@@ -230,9 +300,10 @@ static void print_effect_table(const std::string& sound_dir, const std::vector<d
     printf("Effects (level: the loudest 100 ms, A-weighted, at the default effect volume of %d/128,\n",
            DEFAULT_EFFECT_VOLUME);
     printf("against the median A-weighted 100 ms level of each level song at the default music volume)\n");
-    printf("%-8s %6s %6s %6s %6s %6s %7s %7s |", "effect", "length", "peak", "RMS", "DC", "<150", "loudest", "2x peak");
+    printf("%-8s %6s %6s %6s %6s %6s %6s %7s %7s |", "effect", "length", "peak", "RMS", "crest", "DC", "<150",
+           "loudest", "2x peak");
     for (int32_t id = 1; id <= LEVEL_SONGS; id++) printf(" %5s%d", "s", id);
-    printf("\n%-8s %6s %6s %6s %6s %6s %7s %7s |\n", "", "s", "dBFS", "dBFS", "%", "%", "dBFS", "dBFS");
+    printf("\n%-8s %6s %6s %6s %6s %6s %6s %7s %7s |\n", "", "s", "dBFS", "dBFS", "dB", "%", "%", "dBFS", "dBFS");
     std::vector<double> differences;
     for (int32_t id = 0; id < SND_COUNT; id++) {
         std::vector<double> mono;
@@ -243,8 +314,8 @@ static void print_effect_table(const std::string& sound_dir, const std::vector<d
         }
         double peak = 0;
         for (double v : mono) peak = fmax(peak, fabs(v));
-        printf("%-8s %6.2f %6.1f %6.1f %6.1f %6.1f %7.1f %7.1f |", sound_entry_name(id),
-               mono.size() / (double)MEASURE_RATE, 20 * log10(fmax(peak, 1e-9)), rms_dbfs(mono),
+        printf("%-8s %6.2f %6.1f %6.1f %6.1f %6.1f %6.1f %7.1f %7.1f |", sound_entry_name(id),
+               mono.size() / (double)MEASURE_RATE, 20 * log10(fmax(peak, 1e-9)), rms_dbfs(mono), crest_factor_db(mono),
                100 * energy_share_below(mono, 25), 100 * energy_share_below(mono, 150),
                effect_against_song_db(mono, DEFAULT_EFFECT_VOLUME, 0), 20 * log10(fmax(2 * peak, 1e-9)));
         for (int32_t song = 1; song <= LEVEL_SONGS; song++) {
@@ -263,14 +334,16 @@ static void print_effect_table(const std::string& sound_dir, const std::vector<d
             median_of(differences), sorted.front(), sorted.back(), -median_of(differences),
             sorted.back() - sorted.front());
     }
+    printf("crest: peak over RMS of the whole effect.\n");
     printf("DC, <150: share of the energy below 25 and 150 Hz. loudest: the loudest 100 ms, A-weighted, at %d/128.\n",
            DEFAULT_EFFECT_VOLUME);
     printf("2x peak: the effect started twice in one frame at 100 %%.\n");
 }
 
+// The harmony check; with -v first, also every appoggiatura and suspension.
 static int print_harmony(int argc, char** argv) {
-    int status = 0;
-    for (int i = 2; i < argc; i++) {
+    int status = 0, verbose = argc > 2 && strcmp(argv[2], "-v") == 0;
+    for (int i = 2 + verbose; i < argc; i++) {
         std::vector<uint8_t> bytes;
         SongSummary summary;
         std::string error;
@@ -279,18 +352,81 @@ static int print_harmony(int argc, char** argv) {
             status = 1;
             continue;
         }
-        int32_t lead = 0, outside = 0;
+        int32_t lead = 0, outside = 0, kinds[3] = {0, 0, 0};
         for (const SongClash& c : summary.clashes) {
             lead += c.channel.compare(0, 4, "lead") == 0;
             outside += c.outside_scale;
         }
-        printf("%s (%s): %zu strong-beat melody notes outside the chord (%d of the lead), %d outside the scale\n",
-               argv[i], summary.key.c_str(), summary.clashes.size(), lead, outside);
+        for (const SongClash& c : summary.resolved) kinds[c.kind]++;
+        printf(
+            "%s (%s): %zu strong-beat melody notes outside the chord that do not resolve (%d of the lead), %d outside "
+            "the scale; %d appoggiaturas and %d suspensions resolve\n",
+            argv[i], summary.key.c_str(), summary.clashes.size(), lead, outside, kinds[CLASH_APPOGGIATURA],
+            kinds[CLASH_SUSPENSION]);
         for (const SongClash& c : summary.clashes)
-            printf("  bar %3d beat %d %-6s (%s): %-4s over %s%s\n", c.bar, c.beat, c.channel.c_str(), c.pattern.c_str(),
+            printf("  bar %3d beat %d %-7s (%s): %-4s over %s%s\n", c.bar, c.beat, c.channel.c_str(), c.pattern.c_str(),
                    c.note.c_str(), c.chord.c_str(), c.outside_scale ? "  outside the scale" : "");
+        if (verbose)
+            for (const SongClash& c : summary.resolved)
+                printf("  bar %3d beat %d %-7s (%s): %-4s over %s, %s resolving to %s\n", c.bar, c.beat,
+                       c.channel.c_str(), c.pattern.c_str(), c.note.c_str(), c.chord.c_str(),
+                       c.kind == CLASH_APPOGGIATURA ? "appoggiatura" : "suspension", c.resolution.c_str());
     }
     return status;
+}
+
+static std::string pitch_class_names(int32_t classes) {
+    static const char* const names[12] = {"C", "C#", "D", "Eb", "E", "F", "F#", "G", "Ab", "A", "Bb", "B"};
+    std::string text;
+    for (int32_t pc = 0; pc < 12; pc++)
+        if (classes & 1 << pc) text += (text.empty() ? "" : " ") + std::string(names[pc]);
+    return text.empty() ? "-" : text;
+}
+
+// What plays together when a level ends: the fanfare (music at 100 %) and the cheer (at
+// the default effect volume), over their first half second.
+static void print_level_end(const std::string& music_dir, const std::string& sound_dir) {
+    std::vector<uint8_t> bytes;
+    std::string error;
+    std::string path = song_source(music_dir, SONG_LEVEL_COMPLETE);
+    PlayedSong fanfare;
+    std::vector<double> cheer;
+    if (!compile_song_role(path.c_str(), std::string(), bytes, nullptr, error) || !play_song_as_game(bytes, fanfare) ||
+        !read_wav_mono(sound_dir + "/" + sound_entry_name(SND_JIPIE) + ".wav", cheer)) {
+        printf("Level end: cannot measure the fanfare and jipie\n\n");
+        return;
+    }
+    const int64_t half = MEASURE_RATE / 2;
+    std::vector<double> music = mono_of(fanfare.pcm, 0, half);
+    cheer.resize((size_t)half, 0.0);
+    for (double& v : cheer) v = v * DEFAULT_EFFECT_VOLUME / 128;
+    int32_t in_music = strong_pitch_classes(music, half, 10), in_cheer = strong_pitch_classes(cheer, half, 10);
+    double music_db = median_of(a_weighted_windows_db(music, (int32_t)half, (int32_t)half));
+    double cheer_db = median_of(a_weighted_windows_db(cheer, (int32_t)half, (int32_t)half));
+    printf("Level end, first 0.5 s (pitch classes within 10 dB of the strongest): fanfare %s; jipie %s",
+           pitch_class_names(in_music).c_str(), pitch_class_names(in_cheer).c_str());
+    printf("; jipie's not in the fanfare: %s; jipie %.1f dB against the fanfare (A-weighted)\n\n",
+           pitch_class_names(in_cheer & ~in_music).c_str(), cheer_db - music_db);
+}
+
+// How long a level song's fade-in lasts for the buffer sizes sound devices ask for.
+static void print_fade(const std::string& music_dir) {
+    std::vector<uint8_t> bytes;
+    std::string error;
+    std::string path = song_source(music_dir, 1);
+    ModPlugFile* module = nullptr;
+    if (compile_song_role(path.c_str(), std::string(), bytes, nullptr, error))
+        module = load_module_at_game_settings(bytes);
+    if (!module) {
+        printf("Fade-in: %s\n", error.empty() ? "the player does not load the module" : error.c_str());
+        return;
+    }
+    printf("Fade-in from 1 to 128 (music at 100 %%), by the frames of the device's buffers:");
+    for (int32_t frames : {256, 512, 1024, 2048}) {
+        int64_t reached = fade_in_frames(module, frames);
+        printf(" %d: %.2f s%s", frames, reached / (double)MEASURE_RATE, frames < 2048 ? "," : "\n\n");
+    }
+    ModPlug_Unload(module);
 }
 
 int main(int argc, char** argv) {
@@ -298,6 +434,8 @@ int main(int argc, char** argv) {
     if (argc == 4 && strcmp(argv[1], "report") == 0) {
         std::vector<double> medians;
         print_song_table(argv[2], medians);
+        print_fade(argv[2]);
+        print_level_end(argv[2], argv[3]);
         print_effect_table(argv[3], medians);
         return 0;
     }
@@ -307,7 +445,7 @@ int main(int argc, char** argv) {
     fprintf(stderr,
             "usage: floobaudio render MODULE OUTPUT.wav\n"
             "       floobaudio report MUSIC_DIR SOUND_DIR\n"
-            "       floobaudio harmony SONG.song...\n"
+            "       floobaudio harmony [-v] SONG.song...\n"
             "       floobaudio measure FILE.wav\n"
             "       floobaudio compare A.wav B.wav\n");
     return 2;

@@ -26,9 +26,11 @@
 //                              KIND: melody (one voice, notes), chord (N voices, chord
 //                              symbols), arp (one voice playing chords as arpeggios),
 //                              drums (step notation; INSTRUMENT is "-")
-//   pattern NAME ROWS [from OTHER]
+//   pattern NAME ROWS [from OTHER] [break|climax]
 //                              then lines "CHANNEL: ..." for that pattern; "from" copies
-//                              another pattern, and the lines given replace its channels
+//                              another pattern, and the lines given replace its channels;
+//                              break or climax marks the section for the song tools (no
+//                              effect on the module)
 //   order NAME[+N|-N] ...      the play order, each entry optionally transposed in semitones;
 //                              a word '|:' before an entry makes it the restart entry, so
 //                              "order intro |: a b" plays the intro once and then loops a b
@@ -43,6 +45,7 @@
 // it, the upper-case letter plays it accented; a line shorter than the pattern repeats.
 #include <math.h>
 #include <stdio.h>
+#include <stdlib.h>
 
 #include <algorithm>
 #include <map>
@@ -67,8 +70,9 @@ struct SongChannel {
 };
 
 struct SongPattern {
-    std::string name;
+    std::string name, role;  // role: "break", "climax" or empty, for the song tools
     int32_t rows = 64;
+    int32_t family = 0;  // the pattern it was first copied from, through every copy; else itself
     std::map<std::string, std::vector<SourceLine>> lines;  // by channel name
 };
 
@@ -273,17 +277,24 @@ static bool parse_channel_declaration(SongState& s, ParseCursor&, const SourceLi
     return parse_channel(s, line, error);
 }
 
-// "pattern NAME ROWS [from OTHER]"; its channel lines follow.
+// "pattern NAME ROWS [from OTHER] [break|climax]"; its channel lines follow.
 static bool parse_pattern_start(SongState& s, ParseCursor& at, const SourceLine& line, std::string& error) {
     SongPattern p;
-    bool copied = line.words.size() == 5;
-    if (line.words.size() != 3 && !(copied && line.words[3] == "from"))
-        return fail_line(line, "'pattern' needs NAME ROWS [from OTHER]", error);
+    size_t words = line.words.size();
+    if (words == 4 || words == 6) {
+        p.role = line.words.back();
+        words--;
+    }
+    bool copied = words == 5;
+    if ((words != 3 && !(copied && line.words[3] == "from")) ||
+        (!p.role.empty() && p.role != "break" && p.role != "climax"))
+        return fail_line(line, "'pattern' needs NAME ROWS [from OTHER] [break|climax]", error);
     if (find_pattern(s, line.words[1]) >= 0)
         return fail_line(line, "pattern '" + line.words[1] + "' defined twice", error);
     if (copied && find_pattern(s, line.words[4]) < 0)
         return fail_line(line, "unknown pattern '" + line.words[4] + "'", error);
     p.name = line.words[1];
+    p.family = copied ? s.patterns[find_pattern(s, line.words[4])].family : (int32_t)s.patterns.size();
     if (!number_word(line, 2, 1, 256, p.rows, error)) return false;
     if ((int32_t)s.patterns.size() >= SONG_MAX_PATTERNS) return fail_line(line, "too many patterns", error);
     s.patterns.push_back(p);
@@ -634,6 +645,7 @@ static bool write_drums(Writer& w, const std::string& steps) {
 std::string song_channel_role(const std::string& name, int32_t drums, int32_t chord) {
     if (drums) return "drums";
     if (name.compare(0, 4, "lead") == 0) return "lead";
+    if (name.compare(0, 7, "counter") == 0 && !chord) return "counter";
     if (chord) return "pad";
     return name;
 }
@@ -728,8 +740,118 @@ static int32_t in_scale(const SongState& s, int32_t pitch, int32_t shift) {
     return 0;
 }
 
-// Walks the module as the first pass plays it: counts bars and distinct bars, and
-// notes every strong-beat melody note that is not in the chord sounding under it.
+// One row of the first pass as it sounds: the chord under it (pitch classes), and per
+// melody channel the note sounding and whether it was struck on this row.
+struct PassRow {
+    int32_t entry = 0, row = 0, bar = 0, chord = 0;
+    std::vector<int32_t> note, struck;
+};
+
+static int32_t chord_mask(const SongState& s, const std::vector<int32_t>& sounding, const std::vector<int32_t>& arp) {
+    int32_t chord = 0;
+    for (int32_t pass = 0; pass < 2 && !chord; pass++)
+        for (const SongChannel& c : s.channels) {
+            if (c.kind != (pass == 0 ? CHANNEL_CHORD : CHANNEL_ARP)) continue;
+            for (int32_t v = 0; v < c.voices; v++) {
+                int32_t n = sounding[c.first + v];
+                if (!n) continue;
+                chord |= 1 << ((n - 1) % 12);
+                if (c.kind == CHANNEL_ARP)
+                    chord |= 1 << ((n - 1 + (arp[c.first] >> 4)) % 12) | 1 << ((n - 1 + (arp[c.first] & 15)) % 12);
+            }
+        }
+    return chord;
+}
+
+static std::string chord_text(int32_t chord) {
+    std::string text;
+    for (int32_t pc = 0; pc < 12; pc++)
+        if (chord & 1 << pc)
+            text += (text.empty() ? "" : " ") + note_name(pc + 1).substr(0, note_name(pc + 1).size() - 1);
+    return text;
+}
+
+// A strong-beat note outside the chord resolves when the channel's next event, within a
+// bar, is a note a semitone or a tone away that belongs to the chord sounding then.
+static int32_t resolution_of(const std::vector<PassRow>& rows, size_t at, size_t channel, std::string& to) {
+    int32_t note = rows[at].note[channel];
+    for (size_t k = at + 1; k < rows.size() && k <= at + 16; k++) {
+        int32_t next = rows[k].note[channel];
+        if (!rows[k].struck[channel] && next == note) continue;
+        int32_t step = abs(next - note);
+        if (!next || step < 1 || step > 2 || !(rows[k].chord & 1 << ((next - 1) % 12))) return CLASH_WRONG;
+        to = note_name(next);
+        return rows[at].struck[channel] ? CLASH_APPOGGIATURA : CLASH_SUSPENSION;
+    }
+    return CLASH_WRONG;
+}
+
+// Drum hits of one bar, by channel and row, accents left out; a bar without any is empty.
+static std::string drum_bar(const SongState& s, const XmSong& xm, const std::vector<PassRow>& rows, size_t first,
+                            size_t count) {
+    std::string hits;
+    int32_t any = 0;
+    for (size_t r = first; r < first + count; r++)
+        for (const SongChannel& c : s.channels) {
+            if (c.kind != CHANNEL_DRUMS) continue;
+            const XmPattern& p = xm.patterns[xm.order[(size_t)rows[r].entry]];
+            const XmCell& cell = p.cells[(size_t)rows[r].row * xm.channels + c.first];
+            uint8_t hit = cell.note >= 1 && cell.note <= 96 ? cell.instrument : 0;
+            any |= hit;
+            hits += (char)hit;
+        }
+    return any ? hits : std::string();
+}
+
+// Splits each section into four-bar phrases and counts those that end with a fill.
+static void count_fills(const SongState& s, const XmSong& xm, const std::vector<PassRow>& rows, SongSection& section,
+                        size_t first_row, int32_t section_rows) {
+    for (int32_t phrase = 0; phrase * 64 < section_rows; phrase++) {
+        int32_t start = phrase * 64, length = std::min(64, section_rows - start);
+        int32_t bars = (length + 15) / 16;
+        if (bars < 2) continue;
+        section.phrases++;
+        int32_t last_start = start + (bars - 1) * 16;
+        std::string last = drum_bar(s, xm, rows, first_row + last_start, (size_t)(start + length - last_start));
+        if (last.empty()) continue;
+        int32_t same = 0;
+        for (int32_t b = 0; b < bars - 1 && !same; b++) {
+            std::string earlier = drum_bar(s, xm, rows, first_row + start + 16 * b, 16);
+            same = earlier.compare(0, last.size(), last) == 0;
+        }
+        section.fills += !same;
+    }
+}
+
+static void describe_sections(const SongState& s, const XmSong& xm, const std::vector<PassRow>& rows,
+                              SongSummary& out) {
+    std::vector<int32_t> letter(s.patterns.size(), -1);
+    int32_t letters = 0;
+    size_t first_row = 0;
+    for (size_t i = 0; i < s.order.size(); i++) {
+        const SongPattern& p = s.patterns[s.order[i].first];
+        SongSection section;
+        section.name = s.order_words[i];
+        section.role = p.role;
+        section.order = (int32_t)i;
+        section.first_bar = first_row < rows.size() ? rows[first_row].bar : 0;
+        section.bars = (p.rows + 15) / 16;
+        count_fills(s, xm, rows, section, first_row, p.rows);
+        out.sections.push_back(section);
+        if (letter[p.family] < 0) letter[p.family] = letters++;
+        if (!out.shape.empty()) out.shape += " ";
+        if (s.loop && (int32_t)i == s.restart) out.shape += "|: ";
+        out.shape += letter[p.family] < 26 ? std::string(1, (char)('A' + letter[p.family]))
+                                           : "Z" + std::to_string(letter[p.family]);
+        if (s.order[i].second) out.shape += s.order[i].second > 0 ? "+" : "-";
+        if (p.rows != 64) out.shape += "/" + (p.rows % 16 ? std::to_string(p.rows) + "r" : std::to_string(p.rows / 16));
+        first_row += (size_t)p.rows;
+    }
+}
+
+// Walks the module as the first pass plays it: counts bars and distinct bars, notes every
+// strong-beat melody note that is not in the chord sounding under it (telling those that
+// resolve from wrong notes), and describes the sections.
 static void summarise_song(const SongState& s, const XmSong& xm, SongSummary& out) {
     out.title = s.title;
     out.key = s.key_text.empty() ? "?" : s.key_text;
@@ -745,56 +867,50 @@ static void summarise_song(const SongState& s, const XmSong& xm, SongSummary& ou
             out.roles.push_back(role_of(c));
     std::vector<int32_t> sounding((size_t)xm.channels, 0), arp((size_t)xm.channels, 0);
     std::vector<std::string> bars;
+    std::vector<PassRow> rows;
     int32_t bar = 0;
     for (size_t i = 0; i < xm.order.size(); i++) {
         const XmPattern& p = xm.patterns[xm.order[i]];
-        int32_t shift = s.order[i].second;
         for (int32_t row = 0; row < p.rows; row++) {
             if (row % 16 == 0) {
                 bar++;
                 bars.push_back(std::string());
             }
+            PassRow now;
+            now.entry = (int32_t)i, now.row = row, now.bar = bar;
             for (int32_t ch = 0; ch < xm.channels; ch++) {
                 const XmCell& c = p.cells[(size_t)row * xm.channels + ch];
                 if (c.note >= 1 && c.note <= 96) sounding[ch] = c.note, arp[ch] = c.param;
                 if (c.note == 97) sounding[ch] = 0;
                 bars.back() += std::string((const char*)&c, sizeof c);
             }
-            if (row % 8 != 0) continue;
-            int32_t chord = 0;
-            std::string chord_text;
-            for (int32_t pass = 0; pass < 2 && !chord; pass++)
-                for (const SongChannel& c : s.channels) {
-                    if (c.kind != (pass == 0 ? CHANNEL_CHORD : CHANNEL_ARP)) continue;
-                    for (int32_t v = 0; v < c.voices; v++) {
-                        int32_t n = sounding[c.first + v];
-                        if (!n) continue;
-                        chord |= 1 << ((n - 1) % 12);
-                        if (c.kind == CHANNEL_ARP)
-                            chord |=
-                                1 << ((n - 1 + (arp[c.first] >> 4)) % 12) | 1 << ((n - 1 + (arp[c.first] & 15)) % 12);
-                    }
-                }
-            if (!chord) continue;
-            for (int32_t pc = 0; pc < 12; pc++)
-                if (chord & 1 << pc)
-                    chord_text +=
-                        (chord_text.empty() ? "" : " ") + note_name(pc + 1).substr(0, note_name(pc + 1).size() - 1);
+            now.chord = chord_mask(s, sounding, arp);
             for (const SongChannel& c : s.channels) {
-                int32_t n = sounding[c.first];
-                if (c.kind != CHANNEL_MELODY || !n || chord & 1 << ((n - 1) % 12)) continue;
-                SongClash clash;
-                clash.channel = c.name;
-                clash.bar = bar;
-                clash.beat = row % 16 == 0 ? 1 : 3;
-                clash.pattern = s.order_words[i];
-                clash.note = note_name(n);
-                clash.chord = chord_text;
-                clash.outside_scale = !in_scale(s, (n - 1) % 12, shift);
-                out.clashes.push_back(clash);
+                const XmCell& cell = p.cells[(size_t)row * xm.channels + c.first];
+                now.note.push_back(c.kind == CHANNEL_MELODY ? sounding[c.first] : 0);
+                now.struck.push_back(cell.note >= 1 && cell.note <= 96);
             }
+            rows.push_back(now);
         }
     }
+    for (size_t r = 0; r < rows.size(); r++) {
+        if (rows[r].row % 8 != 0 || !rows[r].chord) continue;
+        for (size_t ch = 0; ch < s.channels.size(); ch++) {
+            int32_t n = rows[r].note[ch];
+            if (!n || rows[r].chord & 1 << ((n - 1) % 12)) continue;
+            SongClash clash;
+            clash.channel = s.channels[ch].name;
+            clash.bar = rows[r].bar;
+            clash.beat = rows[r].row % 16 == 0 ? 1 : 3;
+            clash.pattern = s.order_words[(size_t)rows[r].entry];
+            clash.note = note_name(n);
+            clash.chord = chord_text(rows[r].chord);
+            clash.outside_scale = !in_scale(s, (n - 1) % 12, s.order[(size_t)rows[r].entry].second);
+            clash.kind = resolution_of(rows, r, ch, clash.resolution);
+            (clash.kind == CLASH_WRONG ? out.clashes : out.resolved).push_back(clash);
+        }
+    }
+    describe_sections(s, xm, rows, out);
     out.bars = bar;
     std::sort(bars.begin(), bars.end());
     out.distinct_bars = (int32_t)(std::unique(bars.begin(), bars.end()) - bars.begin());

@@ -11,7 +11,6 @@
 #include "audio/sound.h"
 #include "storage/config.h"
 
-static const int32_t PLAYER_BUFFER_FRAMES = 1024;
 static const double SILENCE_LEVEL = 100;  // of 32768: -50 dBFS
 
 ModPlugFile* load_module_at_game_settings(const std::vector<uint8_t>& bytes) {
@@ -41,10 +40,26 @@ void play_through_player(ModPlugFile* module, int32_t repeat, int32_t volume, in
         out.pcm.samples.insert(out.pcm.samples.end(), buffer.begin(), buffer.end());
         int32_t now_order = ModPlug_GetCurrentOrder(module), now_row = ModPlug_GetCurrentRow(module);
         if (now_order < order || (now_order == order && now_row < row)) out.joins.push_back(start);
+        out.orders.push_back(now_order);
         order = now_order;
         row = now_row;
     }
     music_hooked = nullptr;
+}
+
+int64_t fade_in_frames(ModPlugFile* module, int32_t buffer_frames, std::vector<int32_t>* steps) {
+    music_set_volume(128);
+    music_fade_in_and_play(module, -1);
+    std::vector<int16_t> buffer((size_t)buffer_frames * 2);
+    int64_t rendered = 0, reached = -1;
+    while (reached < 0 && rendered < (int64_t)MEASURE_RATE * 60 && music_hooked) {
+        music_mix(module, (uint8_t*)buffer.data(), (int)(buffer.size() * 2));
+        if (steps) steps->push_back(music_current_volume);
+        if (music_current_volume == 128) reached = rendered;
+        rendered += buffer_frames;
+    }
+    music_hooked = nullptr;
+    return reached;
 }
 
 bool play_song_as_game(const std::vector<uint8_t>& bytes, PlayedSong& out) {
@@ -57,7 +72,10 @@ bool play_song_as_game(const std::vector<uint8_t>& bytes, PlayedSong& out) {
         play_through_player(module, -1, 128, limit, out);
         if (out.joins.size() >= 2) {
             int64_t end = out.joins[1] + after_last_join;
-            if (end < out.pcm.frames()) out.pcm.samples.resize((size_t)end * 2);
+            if (end < out.pcm.frames()) {
+                out.pcm.samples.resize((size_t)end * 2);
+                out.orders.resize((size_t)((end + PLAYER_BUFFER_FRAMES - 1) / PLAYER_BUFFER_FRAMES));
+            }
             out.joins.resize(2);
         }
     }
@@ -103,6 +121,12 @@ double rms_dbfs(const std::vector<double>& mono) {
     double sum = 0;
     for (double v : mono) sum += v * v;
     return to_db(mono.empty() ? 0 : sum / mono.size());
+}
+
+double crest_factor_db(const std::vector<double>& mono) {
+    double peak = 0;
+    for (double v : mono) peak = fmax(peak, fabs(v));
+    return 20 * log10(fmax(peak, 1e-9)) - rms_dbfs(mono);
 }
 
 int64_t longest_silence(const StereoPcm& pcm, int64_t first, int64_t count) {
@@ -317,6 +341,26 @@ std::vector<double> a_weighted_windows_db(const std::vector<double>& mono, int32
         levels.push_back(to_db(sum / size / window));
     }
     return levels;
+}
+
+int32_t strong_pitch_classes(const std::vector<double>& mono, int64_t frames, double within_db) {
+    size_t count = std::min(mono.size(), (size_t)std::max<int64_t>(frames, 0));
+    size_t size = power_of_two_at_least(count);
+    std::vector<std::complex<double>> a(size);
+    for (size_t i = 0; i < count; i++) a[i] = mono[i];
+    fft(a);
+    double energy[12] = {0}, strongest = 0;
+    for (size_t k = 1; k < size / 2; k++) {
+        double hz = (double)k * MEASURE_RATE / size;
+        if (hz < 100 || hz > 5000) continue;
+        int32_t pc = ((int32_t)lround(12 * log2(hz / 440.0)) + 9 + 1200) % 12;
+        energy[pc] += std::norm(a[k]);
+    }
+    for (double e : energy) strongest = fmax(strongest, e);
+    int32_t classes = 0;
+    for (int32_t pc = 0; pc < 12; pc++)
+        if (strongest > 0 && to_db(energy[pc]) >= to_db(strongest) - within_db) classes |= 1 << pc;
+    return classes;
 }
 
 double stereo_correlation(const StereoPcm& pcm) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 static const int32_t MEASURE_RATE = 22050;
+static const int32_t PLAYER_BUFFER_FRAMES = 1024;  // the buffers the player is measured with
 
 // A second-order filter section in direct form I; the default passes its input
 // through unchanged. The effect synthesiser's filters and the loudness
@@ -42,9 +43,15 @@ ModPlugFile* load_module_at_game_settings(const std::vector<uint8_t>& bytes);
 struct PlayedSong {
     StereoPcm pcm;
     std::vector<int64_t> joins;
-    int32_t ended = 0;  // the player detached by itself
+    std::vector<int32_t> orders;  // the order entry playing at the end of each buffer
+    int32_t ended = 0;            // the player detached by itself
 };
 void play_through_player(ModPlugFile* module, int32_t repeat, int32_t volume, int64_t max_frames, PlayedSong& out);
+
+// Fades a module in through the game's mixing callback in buffers of the given size, with
+// the music at full volume: the frames rendered before the buffer in which the volume
+// reached it, or -1 when it had not after a minute. steps: the volume after each buffer.
+int64_t fade_in_frames(ModPlugFile* module, int32_t buffer_frames, std::vector<int32_t>* steps = nullptr);
 
 // Plays a song as the game does: one that plays once to its end, a looping one through
 // two joins and three seconds more.
@@ -63,6 +70,8 @@ std::vector<double> mono_of(const StereoPcm& pcm, int64_t first = 0, int64_t cou
 
 double peak_dbfs(const StereoPcm& pcm);
 double rms_dbfs(const std::vector<double>& mono);
+// Peak over RMS of the whole signal, in dB: 0 for a square wave, 3 for a sine.
+double crest_factor_db(const std::vector<double>& mono);
 
 // Longest run of frames whose louder channel stays under -50 dBFS, in frames.
 int64_t longest_silence(const StereoPcm& pcm, int64_t first = 0, int64_t count = -1);
@@ -93,6 +102,10 @@ double energy_share_below(const std::vector<double>& mono, double hz);
 double energy_share_band(const std::vector<double>& mono, double low_hz, double high_hz);
 // Power-weighted mean frequency of the spectrum, in Hz.
 double spectral_centroid(const std::vector<double>& mono);
+
+// The pitch classes (bit 0 C, 1 C#, ... 11 B) whose energy over the first `frames`
+// frames, from 100 Hz to 5 kHz, lies within `within_db` of the strongest one.
+int32_t strong_pitch_classes(const std::vector<double>& mono, int64_t frames, double within_db);
 
 // Left/right correlation (-1..1) and balance (dB, left over right).
 double stereo_correlation(const StereoPcm& pcm);
