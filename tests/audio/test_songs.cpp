@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "audio/music.h"
+#include "audio/sound.h"
 #include "floob.h"
 #include "song_mix.h"
 #include "support/support.h"
@@ -15,6 +16,15 @@
 static bool play_built_song(int32_t id, PlayedSong& played) {
     std::string bytes = read_file(std::string(FLOOB_BINARY_DIR) + "/entries/music/" + song_entry_name(id) + ".mod");
     return play_song_as_game(std::vector<uint8_t>(bytes.begin(), bytes.end()), played);
+}
+
+// A built effect's samples (mono, 16 bits, after the 44-byte header).
+static std::vector<double> effect_samples(int32_t id) {
+    std::string wav = read_file(std::string(FLOOB_BINARY_DIR) + "/entries/sound/" + sound_entry_name(id) + ".wav");
+    std::vector<double> mono;
+    for (size_t i = 44; i + 1 < wav.size(); i += 2)
+        mono.push_back((int16_t)((uint8_t)wav[i] | (uint8_t)wav[i + 1] << 8) / 32768.0);
+    return mono;
 }
 
 static std::string song_source_path(int32_t id) {
@@ -40,6 +50,18 @@ TEST(Songs, FanfareAndJingleEndWithinTheirScreens) {
         EXPECT_LE(seconds, c.longest);
         EXPECT_LT(peak_dbfs(played.pcm), -0.1);
     }
+}
+
+// The cheer starts in the frame the fanfare does: over their first half second it plays
+// only pitch classes the fanfare plays strongly.
+TEST(Songs, TheLevelEndCheerIsInTheFanfaresKey) {
+    PlayedSong fanfare;
+    ASSERT_TRUE(play_built_song(SONG_LEVEL_COMPLETE, fanfare));
+    std::vector<double> cheer = effect_samples(SND_JIPIE);
+    int32_t music = strong_pitch_classes(mono_of(fanfare.pcm), MEASURE_RATE / 2, 10);
+    int32_t cheer_classes = strong_pitch_classes(cheer, MEASURE_RATE / 2, 10);
+    EXPECT_NE(0, cheer_classes);
+    EXPECT_EQ(0, cheer_classes & ~music) << std::hex << cheer_classes << " against " << music;
 }
 
 // Each song, measured from its source once as the audio report does. Its loop joins are
@@ -104,11 +126,8 @@ TEST(Songs, MixesMeetTheirTargets) {
     }
     EXPECT_LT(loudest - softest, 3.0);
     for (const std::string& shape : shapes) EXPECT_LE(std::count(shapes.begin(), shapes.end(), shape), 2) << shape;
-    std::string wav = read_file(std::string(FLOOB_BINARY_DIR) + "/entries/sound/aj.wav");
-    ASSERT_GT(wav.size(), 44u);
-    std::vector<double> aj;
-    for (size_t i = 44; i + 1 < wav.size(); i += 2)
-        aj.push_back((int16_t)((uint8_t)wav[i] | (uint8_t)wav[i + 1] << 8) / 32768.0);
+    std::vector<double> aj = effect_samples(SND_AJ);
+    ASSERT_FALSE(aj.empty());
     EXPECT_GE(crest_factor_db(aj), 6.0);
     EXPECT_LT(20 * log10(2 * fabs(*std::max_element(aj.begin(), aj.end(),
                                                     [](double a, double b) { return fabs(a) < fabs(b); }))),

@@ -375,6 +375,40 @@ static int print_harmony(int argc, char** argv) {
     return status;
 }
 
+static std::string pitch_class_names(int32_t classes) {
+    static const char* const names[12] = {"C", "C#", "D", "Eb", "E", "F", "F#", "G", "Ab", "A", "Bb", "B"};
+    std::string text;
+    for (int32_t pc = 0; pc < 12; pc++)
+        if (classes & 1 << pc) text += (text.empty() ? "" : " ") + std::string(names[pc]);
+    return text.empty() ? "-" : text;
+}
+
+// What plays together when a level ends: the fanfare (music at 100 %) and the cheer (at
+// the default effect volume), over their first half second.
+static void print_level_end(const std::string& music_dir, const std::string& sound_dir) {
+    std::vector<uint8_t> bytes;
+    std::string error;
+    std::string path = song_source(music_dir, SONG_LEVEL_COMPLETE);
+    PlayedSong fanfare;
+    std::vector<double> cheer;
+    if (!compile_song_role(path.c_str(), std::string(), bytes, nullptr, error) || !play_song_as_game(bytes, fanfare) ||
+        !read_wav_mono(sound_dir + "/" + sound_entry_name(SND_JIPIE) + ".wav", cheer)) {
+        printf("Level end: cannot measure the fanfare and jipie\n\n");
+        return;
+    }
+    const int64_t half = MEASURE_RATE / 2;
+    std::vector<double> music = mono_of(fanfare.pcm, 0, half);
+    cheer.resize((size_t)half, 0.0);
+    for (double& v : cheer) v = v * DEFAULT_EFFECT_VOLUME / 128;
+    int32_t in_music = strong_pitch_classes(music, half, 10), in_cheer = strong_pitch_classes(cheer, half, 10);
+    double music_db = median_of(a_weighted_windows_db(music, (int32_t)half, (int32_t)half));
+    double cheer_db = median_of(a_weighted_windows_db(cheer, (int32_t)half, (int32_t)half));
+    printf("Level end, first 0.5 s (pitch classes within 10 dB of the strongest): fanfare %s; jipie %s",
+           pitch_class_names(in_music).c_str(), pitch_class_names(in_cheer).c_str());
+    printf("; jipie's not in the fanfare: %s; jipie %.1f dB against the fanfare (A-weighted)\n\n",
+           pitch_class_names(in_cheer & ~in_music).c_str(), cheer_db - music_db);
+}
+
 // How long a level song's fade-in lasts for the buffer sizes sound devices ask for.
 static void print_fade(const std::string& music_dir) {
     std::vector<uint8_t> bytes;
@@ -401,6 +435,7 @@ int main(int argc, char** argv) {
         std::vector<double> medians;
         print_song_table(argv[2], medians);
         print_fade(argv[2]);
+        print_level_end(argv[2], argv[3]);
         print_effect_table(argv[3], medians);
         return 0;
     }

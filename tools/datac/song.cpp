@@ -26,9 +26,11 @@
 //                              KIND: melody (one voice, notes), chord (N voices, chord
 //                              symbols), arp (one voice playing chords as arpeggios),
 //                              drums (step notation; INSTRUMENT is "-")
-//   pattern NAME ROWS [from OTHER]
+//   pattern NAME ROWS [from OTHER] [break|climax]
 //                              then lines "CHANNEL: ..." for that pattern; "from" copies
-//                              another pattern, and the lines given replace its channels
+//                              another pattern, and the lines given replace its channels;
+//                              break or climax marks the section for the song tools (no
+//                              effect on the module)
 //   order NAME[+N|-N] ...      the play order, each entry optionally transposed in semitones;
 //                              a word '|:' before an entry makes it the restart entry, so
 //                              "order intro |: a b" plays the intro once and then loops a b

@@ -14,6 +14,7 @@ std::vector<int32_t> stem_plays(const std::vector<double>& levels) {
     std::sort(sorted.begin(), sorted.end());
     double loud = sorted.empty() ? -200 : sorted[sorted.size() * 9 / 10];
     std::vector<int32_t> plays;
+    plays.reserve(levels.size());
     for (double l : levels) plays.push_back(l >= loud - 20 && l > -60);
     return plays;
 }

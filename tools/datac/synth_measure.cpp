@@ -343,6 +343,26 @@ std::vector<double> a_weighted_windows_db(const std::vector<double>& mono, int32
     return levels;
 }
 
+int32_t strong_pitch_classes(const std::vector<double>& mono, int64_t frames, double within_db) {
+    size_t count = std::min(mono.size(), (size_t)std::max<int64_t>(frames, 0));
+    size_t size = power_of_two_at_least(count);
+    std::vector<std::complex<double>> a(size);
+    for (size_t i = 0; i < count; i++) a[i] = mono[i];
+    fft(a);
+    double energy[12] = {0}, strongest = 0;
+    for (size_t k = 1; k < size / 2; k++) {
+        double hz = (double)k * MEASURE_RATE / size;
+        if (hz < 100 || hz > 5000) continue;
+        int32_t pc = ((int32_t)lround(12 * log2(hz / 440.0)) + 9 + 1200) % 12;
+        energy[pc] += std::norm(a[k]);
+    }
+    for (double e : energy) strongest = fmax(strongest, e);
+    int32_t classes = 0;
+    for (int32_t pc = 0; pc < 12; pc++)
+        if (strongest > 0 && to_db(energy[pc]) >= to_db(strongest) - within_db) classes |= 1 << pc;
+    return classes;
+}
+
 double stereo_correlation(const StereoPcm& pcm) {
     double lr = 0, ll = 0, rr = 0;
     for (size_t i = 0; i + 1 < pcm.samples.size(); i += 2) {

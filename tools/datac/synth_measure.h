@@ -103,6 +103,10 @@ double energy_share_band(const std::vector<double>& mono, double low_hz, double 
 // Power-weighted mean frequency of the spectrum, in Hz.
 double spectral_centroid(const std::vector<double>& mono);
 
+// The pitch classes (bit 0 C, 1 C#, ... 11 B) whose energy over the first `frames`
+// frames, from 100 Hz to 5 kHz, lies within `within_db` of the strongest one.
+int32_t strong_pitch_classes(const std::vector<double>& mono, int64_t frames, double within_db);
+
 // Left/right correlation (-1..1) and balance (dB, left over right).
 double stereo_correlation(const StereoPcm& pcm);
 double stereo_balance_db(const StereoPcm& pcm);
