@@ -111,10 +111,9 @@ SDL_Surface* video_init() {
     }
     Uint32 flags = SDL_DOUBLEBUF | SDL_HWSURFACE;
     if (fullscreen) flags |= SDL_FULLSCREEN;
-    // The desktop's size and format are asked before the mode is set:
-    // afterwards SDL reports the game's own mode.
-    // Once a mode is set SDL reports that mode instead, so a window fits
-    // itself to the desktop only on the first mode of the run.
+    // The desktop's size and format are asked before the mode is set: once a
+    // mode is set SDL reports that mode instead, so a window fits itself to
+    // the desktop only on the first mode of the run.
     int32_t desktop_w = 0, desktop_h = 0, desktop_bits = 0;
     const SDL_VideoInfo* info = SDL_GetVideoInfo();
     if (info && (fullscreen_desktop || !SDL_GetVideoSurface())) {

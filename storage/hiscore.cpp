@@ -124,6 +124,13 @@ static void sort_entries(int32_t n) {
     }
 }
 
+// Undoes the file's byte chain, from the end so that each step still sees the
+// stored byte before it.
+static void undo_xor_chain(uint8_t* bytes, uint32_t count) {
+    for (uint32_t k = count; k-- > 1;) bytes[k] ^= bytes[k - 1];
+    if (count > 0) bytes[0] ^= HISCORE_XOR_START;
+}
+
 static int32_t entry_is_possible(const HiscoreEntry* entry) {
     return entry->terminator == 0 && (uint32_t)entry->score <= HISCORE_MAX_SCORE &&
            entry->origin <= HISCORE_ORIGIN_CHEAT;
@@ -144,9 +151,7 @@ void hiscore_load() {
         hiscore_save();
         return;
     }
-    // Undo the chain from the end so that each step still sees the stored byte before it.
-    for (uint32_t k = count; k-- > 1;) bytes[k] ^= bytes[k - 1];
-    if (count > 0) bytes[0] ^= HISCORE_XOR_START;
+    undo_xor_chain(bytes, count);
 
     // A short file keeps the entries it holds whole; the missing places are made up.
     int32_t complete = (int32_t)(count / HISCORE_ENTRY_SIZE);
@@ -184,8 +189,7 @@ static void reread_table() {
     if (hiscore_file_unreadable) return;
     if (read_user_file(make_user_path("hiscores", "dat"), bytes, HISCORE_FILE_SIZE, &count) != USER_FILE_READ) return;
     if (count != HISCORE_FILE_SIZE) return;
-    for (uint32_t k = count; k-- > 1;) bytes[k] ^= bytes[k - 1];
-    bytes[0] ^= HISCORE_XOR_START;
+    undo_xor_chain(bytes, count);
     HiscoreEntry read_table[HISCORE_ROWS];
     for (int32_t i = 0; i < HISCORE_ROWS; i++) {
         bytes_to_entry(bytes + i * HISCORE_ENTRY_SIZE, &read_table[i]);

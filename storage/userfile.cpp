@@ -190,14 +190,10 @@ static int report_failed_write(const char* path, int error) {
     return 0;
 }
 
-int write_user_file(const char* path, const void* data, uint32_t size) {
-    int written = write_user_file_quietly(path, data, size);
-    if (written < 0) return 0;
-    if (written == 0) return report_failed_write(path, errno);
-    return 1;
-}
-
-int write_user_file_quietly(const char* path, const void* data, uint32_t size) {
+// The write itself: 1 on success, 0 when the file could not be written (errno
+// holds the reason, 0 when the path is not a regular file or a link), -1 for a
+// path or data that is no file at all.
+static int try_write_user_file(const char* path, const void* data, uint32_t size) {
     if (!path || !path[0] || (!data && size > 0)) return -1;
     char directory[USERFILE_PATH_MAX];
     const char* base = path;
@@ -246,5 +242,12 @@ int write_user_file_quietly(const char* path, const void* data, uint32_t size) {
         return 0;
     }
     sync_directory(directory);
+    return 1;
+}
+
+int write_user_file(const char* path, const void* data, uint32_t size) {
+    int written = try_write_user_file(path, data, size);
+    if (written < 0) return 0;
+    if (written == 0) return report_failed_write(path, errno);
     return 1;
 }

@@ -26,10 +26,6 @@ int32_t read_user_file(const char* path, uint8_t* buffer, uint32_t limit, uint32
 // gets 0644 under the umask. Returns 1 on success.
 // A write that fails prints one line on standard error naming the file and the reason.
 int write_user_file(const char* path, const void* data, uint32_t size);
-// The same without the message: returns 1 on success, 0 when the file could
-// not be written (errno holds the reason, 0 when the path is not a regular
-// file or a link), -1 for a path or data that is no file at all.
-int write_user_file_quietly(const char* path, const void* data, uint32_t size);
 
 // Takes an exclusive lock on "<path>.lock" beside the file, waiting for
 // another game that holds it, so that a read, change and write of the file
