@@ -210,13 +210,10 @@ static std::vector<std::vector<int32_t>> make_views() {
         const std::vector<int32_t>& s = sequence[code];
         for (int32_t v = 1; v < HOLE_VIEWS; v++) views[(size_t)v][(size_t)i] = s[std::min((size_t)v - 1, s.size() - 1)];
     }
-    static const int32_t OPEN_EXIT[4] = {CODE_EXIT_OPEN_TOP_LEFT, CODE_EXIT_OPEN_TOP_RIGHT, CODE_EXIT_OPEN_BOTTOM_LEFT,
-                                         CODE_EXIT_OPEN_BOTTOM_RIGHT};
-    const int32_t offsets[4] = {0, MAP_ROWS, 1, MAP_ROWS + 1};
     for (int32_t v = 1; v < HOLE_VIEWS; v++)
         for (int32_t k = 0; k < 4; k++) {
-            int32_t at = exit_cell + offsets[k];
-            if (at >= 0 && at < cells) views[(size_t)v][(size_t)at] = OPEN_EXIT[k];
+            int32_t at = exit_cell + EXIT_OFFSETS[k];
+            if (at >= 0 && at < cells) views[(size_t)v][(size_t)at] = EXIT_OPEN_CODES[k];
         }
     return views;
 }

@@ -34,35 +34,21 @@ static const char* const LIFE_END_NAMES[] = {"reached the exit", "died", "stuck"
 
 const char* life_end_name(int32_t end) { return end >= 0 && end <= LIFE_MISSED_EMERALDS ? LIFE_END_NAMES[end] : ""; }
 
-// The world at one frame: the record and the cells a prediction may change.
-struct Snap {
-    WorldState state;
-    int32_t first;
-    std::vector<int32_t> cells;
-    int32_t exit_codes[4];
-};
-
-static const int32_t EXIT_OFFSETS[4] = {0, MAP_ROWS, 1, MAP_ROWS + 1};
-
-static void snap_save(Snap& s) {
-    s.state = world;
-    int32_t first = std::max(0, camera_x / CELL_SIZE - SNAP_LEFT);
-    int32_t last = std::min(map_columns, camera_x / CELL_SIZE + SNAP_RIGHT);
-    s.first = first * MAP_ROWS;
-    s.cells.assign(map_cells + (size_t)first * MAP_ROWS, map_cells + (size_t)last * MAP_ROWS);
-    for (int32_t k = 0; k < 4; k++) s.exit_codes[k] = map_cells[exit_cell + EXIT_OFFSETS[k]];
+// The world at one frame, with the cells a prediction may change.
+static void snap_save(WorldSnapshot& s) {
+    world_save(s, camera_x / CELL_SIZE - SNAP_LEFT, camera_x / CELL_SIZE + SNAP_RIGHT);
 }
 
-static void snap_restore(const Snap& s) {
-    world = s.state;
-    memcpy(map_cells + s.first, s.cells.data(), s.cells.size() * sizeof(int32_t));
-    for (int32_t k = 0; k < 4; k++) map_cells[s.state.exit_cell + EXIT_OFFSETS[k]] = s.exit_codes[k];
-}
-
-static int32_t snap_cell(const Snap& s, int32_t index) {
-    int32_t at = index - s.first;
+static int32_t snap_cell(const WorldSnapshot& s, int32_t index) {
+    int32_t at = index - s.cells_first;
     if (at < 0 || at >= (int32_t)s.cells.size()) return map_cells[index];
     return s.cells[(size_t)at];
+}
+
+// One play frame of the world with these buttons held.
+static void play_frame(Hero* hero, int32_t held) {
+    world_read_controls(held);
+    world_step(hero);
 }
 
 static int on_ground(const Hero& h) {
@@ -106,7 +92,7 @@ static void blind_traps(const Lessons& lessons) {
 static int walk_frame(Hero& hero) {
     int32_t x = hero.x;
     int standing = on_ground(hero);
-    world_step(&hero, BTN_RIGHT);
+    play_frame(&hero, BTN_RIGHT);
     return lost(hero) || (standing && hero.x == x && !finished(hero));
 }
 
@@ -123,7 +109,7 @@ static JumpOutcome follow_jump() {
     int32_t airborne = 0;
     int32_t grounded = 0;
     for (int32_t f = 0; f < JUMP_WATCH; f++) {
-        world_step(&hero, f < JUMP_HOLD ? (BTN_RIGHT | BTN_JUMP) : BTN_RIGHT);
+        play_frame(&hero, f < JUMP_HOLD ? (BTN_RIGHT | BTN_JUMP) : BTN_RIGHT);
         if (finished(hero)) {
             out.safe = 1;
             break;
@@ -153,7 +139,7 @@ struct Foresight {
     int32_t harm_deadly;   // 0 when the harm is only a wall in the way
     int32_t ground_frame;  // the last frame it stood on the ground before the harm, and where
     int32_t ground_x;
-    Snap state;
+    WorldSnapshot state;
 };
 
 struct Decision {
@@ -186,7 +172,7 @@ static int32_t emerald_target(const LifeState& ls) {
 }
 
 // Extends the foreseen walk to LOOKAHEAD frames past now.
-static void foresee(LifeState& ls, int32_t now, const Snap& real) {
+static void foresee(LifeState& ls, int32_t now, const WorldSnapshot& real) {
     Foresight& a = ls.ahead;
     if (!a.valid) {
         blind_traps(*ls.lessons);
@@ -198,10 +184,10 @@ static void foresee(LifeState& ls, int32_t now, const Snap& real) {
         a.ground_x = world.hero.x;
     }
     if (a.harm_frame >= 0 || a.frame >= now + LOOKAHEAD) {
-        snap_restore(real);
+        world_restore(real);
         return;
     }
-    snap_restore(a.state);
+    world_restore(a.state);
     while (a.frame < now + LOOKAHEAD && a.harm_frame < 0) {
         blind_traps(*ls.lessons);
         if (on_ground(world.hero)) {
@@ -217,12 +203,12 @@ static void foresee(LifeState& ls, int32_t now, const Snap& real) {
         }
     }
     snap_save(a.state);
-    snap_restore(real);
+    world_restore(real);
 }
 
 // The snapshots of the foreseen walk from now on, one per frame, up to `frames`.
-static std::vector<Snap> walk_snaps(const Lessons& lessons, int32_t frames) {
-    std::vector<Snap> snaps((size_t)frames + 1);
+static std::vector<WorldSnapshot> walk_snaps(const Lessons& lessons, int32_t frames) {
+    std::vector<WorldSnapshot> snaps((size_t)frames + 1);
     for (int32_t s = 0; s <= frames; s++) {
         blind_traps(lessons);
         snap_save(snaps[(size_t)s]);
@@ -236,7 +222,7 @@ static std::vector<Snap> walk_snaps(const Lessons& lessons, int32_t frames) {
 
 static Decision decide(LifeState& ls, int32_t now) {
     Decision d = {-1, -1, 0, 0, 0};
-    Snap real;
+    WorldSnapshot real;
     snap_save(real);
     foresee(ls, now, real);
     Foresight& a = ls.ahead;
@@ -248,9 +234,9 @@ static Decision decide(LifeState& ls, int32_t now) {
     if (a.harm_frame >= 0) {
         if (now < ls.hopeless_until) return d;
         // The last frame from which a jump gets past the harm.
-        std::vector<Snap> snaps = walk_snaps(*ls.lessons, a.harm_frame - now);
+        std::vector<WorldSnapshot> snaps = walk_snaps(*ls.lessons, a.harm_frame - now);
         for (int32_t s = (int32_t)snaps.size() - 1; s >= 0 && d.press_frame < 0; s--) {
-            snap_restore(snaps[(size_t)s]);
+            world_restore(snaps[(size_t)s]);
             int32_t column = world.hero.x / CELL_SIZE;
             if (!on_ground(world.hero) || world.control_jump) continue;
             JumpOutcome j = follow_jump();
@@ -261,7 +247,7 @@ static Decision decide(LifeState& ls, int32_t now) {
             d.spot = column;
         }
         if (d.press_frame >= 0) {
-            snap_restore(real);
+            world_restore(real);
             return d;
         }
         // Nothing gets past: walk on as far as it can still stand and wait
@@ -269,16 +255,16 @@ static Decision decide(LifeState& ls, int32_t now) {
         int32_t wait_at = -1;
         int32_t last = std::min((int32_t)snaps.size() - 1, std::max(0, a.ground_frame - now - WAIT_NEAR));
         for (int32_t s = last; s >= 0 && wait_at<0; s -= s> WAIT_STEP ? WAIT_STEP : 1) {
-            snap_restore(snaps[(size_t)s]);
+            world_restore(snaps[(size_t)s]);
             if (!on_ground(world.hero)) continue;
             int safe = 1;
             for (int32_t f = 0; f < WAIT_SAFE && safe; f++) {
-                world_step(&world.hero, 0);
+                play_frame(&world.hero, 0);
                 if (lost(world.hero)) safe = 0;
             }
             if (safe) wait_at = s;
         }
-        snap_restore(real);
+        world_restore(real);
         d.spot = a.harm_x / CELL_SIZE;
         if (wait_at > 0) {
             ls.hopeless_until = now + wait_at;
@@ -293,16 +279,16 @@ static Decision decide(LifeState& ls, int32_t now) {
     }
     int32_t target = emerald_target(ls);
     if (target < 0) {
-        snap_restore(real);
+        world_restore(real);
         return d;
     }
     // The frames from which a jump takes the emerald, until the walk has passed it.
     ls.scanned.push_back(target);
     int32_t frames = ((target / MAP_ROWS) * CELL_SIZE + 2 * CELL_SIZE - world.hero.x) / 2;
-    std::vector<Snap> snaps = walk_snaps(*ls.lessons, std::max(1, std::min(frames, 2 * LOOKAHEAD)));
+    std::vector<WorldSnapshot> snaps = walk_snaps(*ls.lessons, std::max(1, std::min(frames, 2 * LOOKAHEAD)));
     std::vector<uint8_t> takes(snaps.size(), 0);
     for (size_t s = 0; s < snaps.size(); s++) {
-        snap_restore(snaps[s]);
+        world_restore(snaps[s]);
         if (!on_ground(world.hero) || world.control_jump) continue;
         // A jump that takes it must not leave more emeralds than walking on would.
         int32_t from = world.level_timer;
@@ -310,7 +296,7 @@ static Decision decide(LifeState& ls, int32_t now) {
         size_t then = std::min(snaps.size() - 1, s + (size_t)(from - world.level_timer));
         takes[s] = j.safe && map_cells[target] != CODE_EMERALD && j.emeralds_left < snaps[then].state.emeralds_left;
     }
-    snap_restore(real);
+    world_restore(real);
     // It aims at the middle of the longest run of them and presses a little early.
     int32_t best_first = -1;
     int32_t best_length = 0;
@@ -325,9 +311,9 @@ static Decision decide(LifeState& ls, int32_t now) {
     }
     if (best_first < 0) return d;
     int32_t middle = best_first + (best_length - 1) / 2;
-    snap_restore(snaps[(size_t)middle]);
+    world_restore(snaps[(size_t)middle]);
     int32_t column = world.hero.x / CELL_SIZE;
-    snap_restore(real);
+    world_restore(real);
     int32_t margin = margin_at(*ls.lessons, ls.reaction, column);
     d.press_frame = now + std::max(0, middle - margin / EMERALD_AIM);
     d.spot = column;
@@ -407,7 +393,7 @@ static NoviceLife play_life(int32_t reaction, Lessons& lessons, Hand& hand, std:
             ls.hopeless_until = 0;
         }
         if (frame <= pressing_until) held |= BTN_JUMP;
-        world_step(&hero, held);
+        play_frame(&hero, held);
         if (!presses.empty() && emeralds_left < presses.back().emeralds_before) presses.back().gained = 1;
         if (finished(hero)) {
             life.end = LIFE_EXIT;
@@ -498,7 +484,7 @@ NoviceResult novice_play(const uint8_t* level, int32_t size, int32_t reaction, i
             int busy = 0;
             for (const TileEffect& e : tile_effects) busy |= e.active;
             if (!busy) break;
-            world_step(&world.hero, 0);
+            play_frame(&world.hero, 0);
         }
         // A life lost where no jump gets past, or one that taught nothing, would only come again.
         // (An unsteady hand plays every life differently, so only the first reason holds for it.)

@@ -32,58 +32,30 @@ const char* mechanic_name(int32_t bit_index) {
     return bit_index >= 0 && bit_index < MET_COUNT ? MECHANIC_NAMES[bit_index] : "";
 }
 
-// A search branch: the world record, and the map cells it may have changed.
-struct WorldSnapshot {
-    WorldState state;
-    int32_t exit_codes[4];  // the exit's cells, which the last emerald opens wherever they are
-    int32_t cells_first;    // first cell index held in cells
-    std::vector<int32_t> cells;
-};
-
 struct Emerald {
     int32_t column;
     int32_t row;
 };
 
-static WorldSnapshot level_start;
+static WorldSnapshot level_start;  // a search branch is a snapshot too
 static std::vector<Emerald> level_emeralds;
 static int32_t level_emerald_total = 0;
-
-static void save_world(WorldSnapshot& s) {
-    s.state = world;
-    s.cells_first = 0;
-    s.cells.assign(map_cells, map_cells + (size_t)map_columns * MAP_ROWS);
-}
 
 enum { WINDOW_LEFT = 18, WINDOW_RIGHT = 24 };
 
 // A search branch keeps only the columns around the view: nothing further
 // right has changed yet, and nothing further left can reach the hero again
 // (enemies there are removed 250 pixels left of the camera).
-static const int32_t EXIT_OFFSETS[4] = {0, MAP_ROWS, 1, MAP_ROWS + 1};
 static int32_t window_reach = 0;  // end of the cells any branch may have changed
 
 static void save_world_window(WorldSnapshot& s) {
-    s.state = world;
-    int32_t first = std::max(0, camera_x / CELL_SIZE - WINDOW_LEFT);
-    int32_t last = std::min(map_columns, camera_x / CELL_SIZE + WINDOW_RIGHT);
-    window_reach = std::max(window_reach, last * MAP_ROWS);
-    for (int32_t i = 0; i < 4; i++) s.exit_codes[i] = map_cells[exit_cell + EXIT_OFFSETS[i]];
-    s.cells_first = first * MAP_ROWS;
-    s.cells.assign(map_cells + (size_t)first * MAP_ROWS, map_cells + (size_t)last * MAP_ROWS);
+    world_save(s, camera_x / CELL_SIZE - WINDOW_LEFT, camera_x / CELL_SIZE + WINDOW_RIGHT);
+    window_reach = std::max(window_reach, s.cells_first + (int32_t)s.cells.size());
 }
 
-static void restore_world(const WorldSnapshot& s) {
-    world = s.state;
-    memcpy(map_cells + s.cells_first, s.cells.data(), s.cells.size() * sizeof(int32_t));
-    // Right of a window the map is as it was at the start, whatever branches
-    // further ahead have done there.
-    int32_t end = s.cells_first + (int32_t)s.cells.size();
-    if (end < window_reach)
-        memcpy(map_cells + end, level_start.cells.data() + end, (size_t)(window_reach - end) * sizeof(int32_t));
-    if (s.cells_first > 0 || end < map_columns * MAP_ROWS)
-        for (int32_t i = 0; i < 4; i++) map_cells[s.state.exit_cell + EXIT_OFFSETS[i]] = s.exit_codes[i];
-}
+// Right of a window the map is as it was at the start, whatever branches
+// further ahead have done there.
+static void restore_world(const WorldSnapshot& s) { world_restore(s, &level_start, window_reach); }
 
 int route_load_level(const uint8_t* bytes, int32_t size) {
     // A new game's first life, as the game loop starts it.
@@ -97,12 +69,15 @@ int route_load_level(const uint8_t* bytes, int32_t size) {
             level_emeralds.push_back({column, i % MAP_ROWS});
     }
     level_emerald_total = emeralds_left;
-    save_world(level_start);
+    world_save(level_start, 0, map_columns);
     return 1;
 }
 
 // One play frame of the game's world with these buttons held.
-static void play_frame(Hero& hero, uint8_t held) { world_step(&hero, held); }
+static void play_frame(Hero& hero, uint8_t held) {
+    world_read_controls(held);
+    world_step(&hero);
+}
 
 static int hero_lost(const Hero& hero) { return !hero.alive || hero.dying; }
 
