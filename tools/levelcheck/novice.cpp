@@ -220,69 +220,57 @@ static std::vector<WorldSnapshot> walk_snaps(const Lessons& lessons, int32_t fra
     return snaps;
 }
 
-static Decision decide(LifeState& ls, int32_t now) {
-    Decision d = {-1, -1, 0, 0, 0};
-    WorldSnapshot real;
-    snap_save(real);
-    foresee(ls, now, real);
-    Foresight& a = ls.ahead;
-    if (a.harm_frame >= 0 && a.harm_frame < now) {
-        // The hero stands where the harm was foreseen (against a wall): look again from here.
-        a.valid = 0;
-        foresee(ls, now, real);
+// The latest frame of the foreseen walk from which a jump gets past the harm, pressed
+// its reaction margin early; d.press_frame stays -1 when no jump gets past.
+static void jump_past_harm(const LifeState& ls, int32_t now, const std::vector<WorldSnapshot>& snaps, Decision& d) {
+    const Foresight& a = ls.ahead;
+    for (int32_t s = (int32_t)snaps.size() - 1; s >= 0 && d.press_frame < 0; s--) {
+        world_restore(snaps[(size_t)s]);
+        int32_t column = world.hero.x / CELL_SIZE;
+        if (!on_ground(world.hero) || world.control_jump) continue;
+        JumpOutcome j = follow_jump();
+        if (!j.safe || j.x <= a.harm_x) continue;
+        // Being late for a wall costs nothing: it jumps when it gets there.
+        int32_t margin = a.harm_deadly ? margin_at(*ls.lessons, ls.reaction, column) : 0;
+        d.press_frame = now + std::max(0, s - margin);
+        d.spot = column;
     }
-    if (a.harm_frame >= 0) {
-        if (now < ls.hopeless_until) return d;
-        // The last frame from which a jump gets past the harm.
-        std::vector<WorldSnapshot> snaps = walk_snaps(*ls.lessons, a.harm_frame - now);
-        for (int32_t s = (int32_t)snaps.size() - 1; s >= 0 && d.press_frame < 0; s--) {
-            world_restore(snaps[(size_t)s]);
-            int32_t column = world.hero.x / CELL_SIZE;
-            if (!on_ground(world.hero) || world.control_jump) continue;
-            JumpOutcome j = follow_jump();
-            if (!j.safe || j.x <= a.harm_x) continue;
-            // Being late for a wall costs nothing: it jumps when it gets there.
-            int32_t margin = a.harm_deadly ? margin_at(*ls.lessons, ls.reaction, column) : 0;
-            d.press_frame = now + std::max(0, s - margin);
-            d.spot = column;
+}
+
+// Nothing gets past: walk on as far as it can still stand and wait there safely
+// (an elevator may come, an enemy may turn), or give the hazard up as hopeless.
+static void wait_before_harm(LifeState& ls, int32_t now, const std::vector<WorldSnapshot>& snaps, Decision& d) {
+    const Foresight& a = ls.ahead;
+    int32_t wait_at = -1;
+    int32_t last = std::min((int32_t)snaps.size() - 1, std::max(0, a.ground_frame - now - WAIT_NEAR));
+    for (int32_t s = last; s >= 0 && wait_at<0; s -= s> WAIT_STEP ? WAIT_STEP : 1) {
+        world_restore(snaps[(size_t)s]);
+        if (!on_ground(world.hero)) continue;
+        int safe = 1;
+        for (int32_t f = 0; f < WAIT_SAFE && safe; f++) {
+            play_frame(&world.hero, 0);
+            if (lost(world.hero)) safe = 0;
         }
-        if (d.press_frame >= 0) {
-            world_restore(real);
-            return d;
-        }
-        // Nothing gets past: walk on as far as it can still stand and wait
-        // there safely (an elevator may come, an enemy may turn).
-        int32_t wait_at = -1;
-        int32_t last = std::min((int32_t)snaps.size() - 1, std::max(0, a.ground_frame - now - WAIT_NEAR));
-        for (int32_t s = last; s >= 0 && wait_at<0; s -= s> WAIT_STEP ? WAIT_STEP : 1) {
-            world_restore(snaps[(size_t)s]);
-            if (!on_ground(world.hero)) continue;
-            int safe = 1;
-            for (int32_t f = 0; f < WAIT_SAFE && safe; f++) {
-                play_frame(&world.hero, 0);
-                if (lost(world.hero)) safe = 0;
-            }
-            if (safe) wait_at = s;
-        }
-        world_restore(real);
-        d.spot = a.harm_x / CELL_SIZE;
-        if (wait_at > 0) {
-            ls.hopeless_until = now + wait_at;
-            d.spot = -1;
-        } else if (wait_at == 0) {
-            d.wait = 1;
-        } else {
-            d.hopeless = 1;
-            ls.hopeless_until = a.harm_frame;
-        }
-        return d;
+        if (safe) wait_at = s;
     }
+    d.spot = a.harm_x / CELL_SIZE;
+    if (wait_at > 0) {
+        ls.hopeless_until = now + wait_at;
+        d.spot = -1;
+    } else if (wait_at == 0) {
+        d.wait = 1;
+    } else {
+        d.hopeless = 1;
+        ls.hopeless_until = a.harm_frame;
+    }
+}
+
+// With no harm ahead, the first emerald the walk passes by: the frames from which a
+// jump takes it, until the walk has passed it; it aims at the middle of the longest
+// run of them and presses a little early.
+static void jump_for_emerald(LifeState& ls, int32_t now, const WorldSnapshot& real, Decision& d) {
     int32_t target = emerald_target(ls);
-    if (target < 0) {
-        world_restore(real);
-        return d;
-    }
-    // The frames from which a jump takes the emerald, until the walk has passed it.
+    if (target < 0) return;
     ls.scanned.push_back(target);
     int32_t frames = ((target / MAP_ROWS) * CELL_SIZE + 2 * CELL_SIZE - world.hero.x) / 2;
     std::vector<WorldSnapshot> snaps = walk_snaps(*ls.lessons, std::max(1, std::min(frames, 2 * LOOKAHEAD)));
@@ -297,7 +285,6 @@ static Decision decide(LifeState& ls, int32_t now) {
         takes[s] = j.safe && map_cells[target] != CODE_EMERALD && j.emeralds_left < snaps[then].state.emeralds_left;
     }
     world_restore(real);
-    // It aims at the middle of the longest run of them and presses a little early.
     int32_t best_first = -1;
     int32_t best_length = 0;
     for (int32_t s = 0; s < (int32_t)takes.size();) {
@@ -309,7 +296,7 @@ static Decision decide(LifeState& ls, int32_t now) {
         }
         s = e + 1;
     }
-    if (best_first < 0) return d;
+    if (best_first < 0) return;
     int32_t middle = best_first + (best_length - 1) / 2;
     world_restore(snaps[(size_t)middle]);
     int32_t column = world.hero.x / CELL_SIZE;
@@ -318,6 +305,29 @@ static Decision decide(LifeState& ls, int32_t now) {
     d.press_frame = now + std::max(0, middle - margin / EMERALD_AIM);
     d.spot = column;
     d.for_emerald = 1;
+}
+
+// What the novice does about what it foresees from now: jump past the harm ahead, wait
+// before it, give it up, or jump for an emerald. The world is left as it was.
+static Decision decide(LifeState& ls, int32_t now) {
+    Decision d = {-1, -1, 0, 0, 0};
+    WorldSnapshot real;
+    snap_save(real);
+    foresee(ls, now, real);
+    Foresight& a = ls.ahead;
+    if (a.harm_frame >= 0 && a.harm_frame < now) {
+        // The hero stands where the harm was foreseen (against a wall): look again from here.
+        a.valid = 0;
+        foresee(ls, now, real);
+    }
+    if (a.harm_frame < 0) {
+        jump_for_emerald(ls, now, real, d);
+    } else if (now >= ls.hopeless_until) {
+        std::vector<WorldSnapshot> snaps = walk_snaps(*ls.lessons, a.harm_frame - now);
+        jump_past_harm(ls, now, snaps, d);
+        if (d.press_frame < 0) wait_before_harm(ls, now, snaps, d);
+    }
+    world_restore(real);
     return d;
 }
 
@@ -339,6 +349,78 @@ struct Press {
     int32_t gained;  // 1 once an emerald was taken after it, before the next press
 };
 
+// A life's plan while the novice walks: the decision still to be carried out, the last
+// frame of the press, and the frame it stands still until.
+struct Plan {
+    Decision pending = {-1, -1, 0, 0, 0};
+    int32_t pressing_until = -1;
+    int32_t waiting_until = -1;
+    int32_t last_spot = -1;  // the spot of its last decision
+    int32_t last_stuck = 0;  // 1 when that decision found no jump that gets past
+};
+
+static void trace_decision(int32_t frame, const Decision& d) {
+    const Hero& hero = world.hero;
+    if (d.spot >= 0)
+        fprintf(novice_trace, "    frame %d at column %d, row %d: %s (spot column %d)\n", (int)frame,
+                (int)(hero.x / CELL_SIZE), (int)((hero.y + CELL_SIZE / 2) / CELL_SIZE),
+                d.wait          ? "waits"
+                : d.hopeless    ? "sees no way past"
+                : d.for_emerald ? "will jump for an emerald"
+                                : "will jump over what is ahead",
+                (int)d.spot);
+    if (d.press_frame >= 0) fprintf(novice_trace, "      presses at frame %d\n", (int)d.press_frame);
+}
+
+// Decides at this frame when nothing is pending and the hero stands ready on the ground.
+static void plan_frame(LifeState& ls, Hand& hand, int32_t frame, Plan& plan) {
+    if (plan.pending.press_frame >= 0 || plan.pressing_until >= frame || plan.waiting_until > frame ||
+        !on_ground(world.hero) || world.control_jump)
+        return;
+    Decision& d = plan.pending;
+    d = decide(ls, frame);
+    if (d.press_frame >= 0) d.press_frame = std::max(frame, d.press_frame + hand.lateness());
+    if (novice_trace) trace_decision(frame, d);
+    if (d.spot >= 0) {
+        plan.last_spot = d.spot;
+        plan.last_stuck = d.wait || d.hopeless;
+    }
+    if (d.wait) {
+        plan.waiting_until = frame + WAIT_STEP;
+        ls.ahead.valid = 0;
+    }
+}
+
+// The buttons of this frame: right unless it waits, and jump from the pending press on.
+static uint8_t buttons_for(LifeState& ls, int32_t frame, Plan& plan, std::vector<Press>& presses) {
+    uint8_t held = frame < plan.waiting_until ? 0 : BTN_RIGHT;
+    if (plan.pending.press_frame >= 0 && frame >= plan.pending.press_frame) {
+        plan.pressing_until = frame + JUMP_HOLD - 1;
+        presses.push_back(Press{plan.pending.spot, plan.pending.for_emerald, emeralds_left, 0});
+        plan.pending.press_frame = -1;
+        ls.ahead.valid = 0;
+        ls.scanned.clear();
+        ls.hopeless_until = 0;
+    }
+    if (frame <= plan.pressing_until) held |= BTN_JUMP;
+    return held;
+}
+
+// How the life ended after this frame, or -1 while it goes on.
+static int32_t life_end_after(int32_t frame, int32_t& farthest, int32_t& progress_frame) {
+    const Hero& hero = world.hero;
+    if (finished(hero)) return LIFE_EXIT;
+    if (lost(hero)) return level_timer <= 0 ? LIFE_TIME_UP : LIFE_DIED;
+    if (hero.x > farthest) {
+        farthest = hero.x;
+        progress_frame = frame;
+    } else if (frame - progress_frame > STUCK_FRAMES) {
+        int32_t exit_column = exit_cell / MAP_ROWS;
+        return emeralds_left > 0 && hero.x / CELL_SIZE >= exit_column ? LIFE_MISSED_EMERALDS : LIFE_STUCK;
+    }
+    return -1;
+}
+
 // Plays one life. last_spot is the spot of its last decision; last_stuck is 1
 // when that decision found no jump that gets past.
 static NoviceLife play_life(int32_t reaction, Lessons& lessons, Hand& hand, std::vector<Press>& presses,
@@ -352,66 +434,21 @@ static NoviceLife play_life(int32_t reaction, Lessons& lessons, Hand& hand, std:
     int32_t progress_frame = 0;
     LifeState ls = {reaction, &lessons, Foresight(), std::vector<int32_t>(), 0};
     ls.ahead.valid = 0;
-    Decision pending = {-1, -1, 0, 0, 0};
-    int32_t pressing_until = -1;
-    int32_t waiting_until = -1;
-    last_spot = -1;
-    last_stuck = 0;
+    Plan plan;
     int32_t frame = 0;
     life.end = LIFE_TIME_UP;
     for (; frame < LEVEL_TIME_LIMIT + 1; frame++) {
-        if (pending.press_frame < 0 && pressing_until < frame && waiting_until <= frame && on_ground(hero) &&
-            !world.control_jump) {
-            pending = decide(ls, frame);
-            if (pending.press_frame >= 0) pending.press_frame = std::max(frame, pending.press_frame + hand.lateness());
-            if (novice_trace && pending.spot >= 0)
-                fprintf(novice_trace, "    frame %d at column %d, row %d: %s (spot column %d)\n", (int)frame,
-                        (int)(hero.x / CELL_SIZE), (int)((hero.y + CELL_SIZE / 2) / CELL_SIZE),
-                        pending.wait          ? "waits"
-                        : pending.hopeless    ? "sees no way past"
-                        : pending.for_emerald ? "will jump for an emerald"
-                                              : "will jump over what is ahead",
-                        (int)pending.spot);
-            if (novice_trace && pending.press_frame >= 0)
-                fprintf(novice_trace, "      presses at frame %d\n", (int)pending.press_frame);
-            if (pending.spot >= 0) {
-                last_spot = pending.spot;
-                last_stuck = pending.wait || pending.hopeless;
-            }
-            if (pending.wait) {
-                waiting_until = frame + WAIT_STEP;
-                ls.ahead.valid = 0;
-            }
-        }
-        uint8_t held = frame < waiting_until ? 0 : BTN_RIGHT;
-        if (pending.press_frame >= 0 && frame >= pending.press_frame) {
-            pressing_until = frame + JUMP_HOLD - 1;
-            presses.push_back(Press{pending.spot, pending.for_emerald, emeralds_left, 0});
-            pending.press_frame = -1;
-            ls.ahead.valid = 0;
-            ls.scanned.clear();
-            ls.hopeless_until = 0;
-        }
-        if (frame <= pressing_until) held |= BTN_JUMP;
-        play_frame(&hero, held);
+        plan_frame(ls, hand, frame, plan);
+        play_frame(&hero, buttons_for(ls, frame, plan, presses));
         if (!presses.empty() && emeralds_left < presses.back().emeralds_before) presses.back().gained = 1;
-        if (finished(hero)) {
-            life.end = LIFE_EXIT;
-            break;
-        }
-        if (lost(hero)) {
-            life.end = level_timer <= 0 ? LIFE_TIME_UP : LIFE_DIED;
-            break;
-        }
-        if (hero.x > farthest) {
-            farthest = hero.x;
-            progress_frame = frame;
-        } else if (frame - progress_frame > STUCK_FRAMES) {
-            int32_t exit_column = exit_cell / MAP_ROWS;
-            life.end = emeralds_left > 0 && hero.x / CELL_SIZE >= exit_column ? LIFE_MISSED_EMERALDS : LIFE_STUCK;
+        int32_t end = life_end_after(frame, farthest, progress_frame);
+        if (end >= 0) {
+            life.end = end;
             break;
         }
     }
+    last_spot = plan.last_spot;
+    last_stuck = plan.last_stuck;
     life.frames = frame + 1;
     life.farthest_column = farthest / CELL_SIZE;
     life.end_column = hero.x / CELL_SIZE;

@@ -331,6 +331,66 @@ static int reaches_exit(Hero& hero, uint8_t direction, SearchStats& stats) {
     return hero_finished(hero);
 }
 
+// One action played from a candidate in every world: whether all of them survive, and
+// what the route's own world (world 0) made of it.
+struct Trial {
+    int alive = 1;
+    int route_done = 0;
+    int32_t route_frames = 0;
+    uint64_t key = 0;
+    int64_t score = 0;
+};
+
+// Plays action a from candidate c in each world in turn, saving the worlds it leads to
+// into child (unless the route is done).
+static Trial try_action(const Candidate& c, int32_t a, int32_t previous, Candidate& child, SearchStats& stats) {
+    Trial t;
+    Hero& hero = world.hero;
+    for (int32_t w = 0; w < SEARCH_WORLDS && t.alive; w++) {
+        restore_world(c.world[w]);
+        int32_t played = play_world_step(hero, a, previous, w, stats);
+        if (hero_lost(hero)) {
+            t.alive = 0;
+            break;
+        }
+        if (w == 0) {
+            t.route_frames = played;
+            t.route_done = hero_finished(hero);
+            t.key = state_key(hero);
+            t.score = score_state(hero);
+        } else {
+            t.key = t.key * 1000003u + (uint32_t)(hero.x * 8191 + hero.y);
+            t.score = std::min(t.score, score_state(hero));
+        }
+        if (t.route_done && w > 0 && !reaches_exit(hero, direction_of(a), stats)) t.alive = 0;
+        if (!t.route_done) save_world_window(child.world[w]);
+    }
+    return t;
+}
+
+// The next frontier: the best few of every small area of the map, then the best overall.
+static std::vector<Candidate> keep_best(std::vector<Candidate>& next, int32_t beam_width, SearchStats& stats) {
+    std::vector<size_t> order(next.size());
+    for (size_t i = 0; i < order.size(); i++) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return next[a].score > next[b].score; });
+    std::unordered_map<uint64_t, int32_t> buckets;
+    std::vector<Candidate> kept;
+    for (size_t i : order) {
+        if ((int32_t)kept.size() >= beam_width) break;
+        const Hero& h = next[i].world[0].state.hero;
+        int32_t& count = buckets[bucket_key(h, next[i].world[0].state.emeralds_left)];
+        if (count >= BUCKET_KEEP) continue;
+        count++;
+        if (kept.empty()) {
+            stats.best_emeralds = level_emerald_total - next[i].world[0].state.emeralds_left;
+            stats.best_x = h.x;
+            stats.best_y = h.y;
+        }
+        kept.push_back(std::move(next[i]));
+    }
+    return kept;
+}
+
 std::vector<uint8_t> route_search(int32_t beam_width, SearchStats* stats) {
     SearchStats local;
     memset(&local, 0, sizeof local);
@@ -343,7 +403,6 @@ std::vector<uint8_t> route_search(int32_t beam_width, SearchStats* stats) {
     frontier[0].node = 0;
     int32_t max_steps = LEVEL_TIME_LIMIT / STEP_FRAMES;
     std::vector<uint8_t> found;
-    Hero& hero = world.hero;
     Candidate child;
     for (int32_t step = 0; step < max_steps && !frontier.empty() && found.empty(); step++) {
         local.steps = step + 1;
@@ -353,71 +412,30 @@ std::vector<uint8_t> route_search(int32_t beam_width, SearchStats* stats) {
         for (const Candidate& c : frontier) {
             int32_t previous = nodes[c.node].action;
             for (int32_t a = 0; a < ACTION_COUNT && found.empty(); a++) {
-                int alive = 1;
-                int route_done = 0;
-                int32_t route_frames = 0;
-                uint64_t key = 0;
-                int64_t score = 0;
-                for (int32_t w = 0; w < SEARCH_WORLDS && alive; w++) {
-                    restore_world(c.world[w]);
-                    int32_t played = play_world_step(hero, a, previous, w, local);
-                    if (hero_lost(hero)) {
-                        alive = 0;
-                        break;
-                    }
-                    if (w == 0) {
-                        route_frames = played;
-                        route_done = hero_finished(hero);
-                        key = state_key(hero);
-                        score = score_state(hero);
-                    } else {
-                        key = key * 1000003u + (uint32_t)(hero.x * 8191 + hero.y);
-                        score = std::min(score, score_state(hero));
-                    }
-                    if (route_done && w > 0 && !reaches_exit(hero, direction_of(a), local)) alive = 0;
-                    if (!route_done) save_world_window(child.world[w]);
-                }
-                if (!alive) {
+                Trial t = try_action(c, a, previous, child, local);
+                if (!t.alive) {
                     local.deaths_avoided++;
                     continue;
                 }
-                nodes.push_back({c.node, (uint8_t)a, (int8_t)route_frames});
+                nodes.push_back({c.node, (uint8_t)a, (int8_t)t.route_frames});
                 int32_t index = (int32_t)nodes.size() - 1;
-                if (route_done) {
+                if (t.route_done) {
                     found = route_from_nodes(nodes, index);
                     break;
                 }
-                child.score = score;
+                child.score = t.score;
                 child.node = index;
-                auto it = seen.find(key);
+                auto it = seen.find(t.key);
                 if (it != seen.end()) {
-                    if (next[it->second].score < score) next[it->second] = child;
+                    if (next[it->second].score < t.score) next[it->second] = child;
                     continue;
                 }
-                seen[key] = next.size();
+                seen[t.key] = next.size();
                 next.push_back(child);
             }
             if (!found.empty()) break;
         }
-        // Keep the best few of every small area of the map, then the best overall.
-        std::vector<size_t> order(next.size());
-        for (size_t i = 0; i < order.size(); i++) order[i] = i;
-        std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return next[a].score > next[b].score; });
-        std::unordered_map<uint64_t, int32_t> buckets;
-        std::vector<Candidate> kept;
-        for (size_t i : order) {
-            if ((int32_t)kept.size() >= beam_width) break;
-            const Hero& h = next[i].world[0].state.hero;
-            int32_t& count = buckets[bucket_key(h, next[i].world[0].state.emeralds_left)];
-            if (count >= BUCKET_KEEP) continue;
-            count++;
-            if (kept.empty()) {
-                local.best_emeralds = level_emerald_total - next[i].world[0].state.emeralds_left;
-                local.best_x = h.x;
-                local.best_y = h.y;
-            }
-            kept.push_back(std::move(next[i]));
-        }
+        std::vector<Candidate> kept = keep_best(next, beam_width, local);
         frontier.swap(kept);
     }
     if (stats) *stats = local;
