@@ -122,7 +122,7 @@ const char* start_audio() {
 void load_start_resources() {
     archive_open_all();
     fonts_load();
-    logo_image = load_image("logo", 1, 255, 0, 255);
+    logo_image = load_image("logo", IMAGE_KEYED);
 }
 
 static void open_joystick() {

@@ -128,13 +128,14 @@ int load_level_bytes(const uint8_t* bytes, int32_t size) {
 }
 
 void load_level(const char* name) {
+    static const char* const TEST_MAP = "maps/test.bin";
     uint32_t size = 0;
     // The test file is read no further than the widest level the loader takes.
     uint8_t* bytes = name ? archive_load(ARCHIVE_MAPS, name, "bin", &size)
-                          : read_file_start("maps/test.bin", LEVEL_HEADER_BYTES + MAX_LEVEL_COLUMNS * MAP_ROWS, &size);
+                          : read_file_start(TEST_MAP, LEVEL_HEADER_BYTES + MAX_LEVEL_COLUMNS * MAP_ROWS, &size);
     int loaded = bytes && size <= 0x7fffffffu && load_level_bytes(bytes, (int32_t)size);
     free(bytes);
-    if (!loaded) fatal_error("Can't load file", name);
+    if (!loaded) fatal_error("Can't load file", name ? name : TEST_MAP);
 }
 
 void drop_map() {

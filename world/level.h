@@ -32,7 +32,8 @@ void set_exit_tiles(const int32_t codes[4]);
 const char* level_map_name(int32_t level);
 
 // Loads the named level from the maps archive, or "maps/test.bin" for null.
-// A missing or malformed level ends through fatal_error("Can't load file", name).
+// A missing or malformed level ends through fatal_error("Can't load file", name),
+// the test map's name being its file, "maps/test.bin".
 void load_level(const char* name);
 
 // Loads a level from bytes already in memory; returns 0 and changes nothing
