@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "floob.h"
-#include "gfx/intro.h"
 #include "gfx/video.h"
 #include "shell/game.h"
+#include "shell/intro.h"
 #include "shell/replay.h"
 #include "shell/title.h"
 #include "storage/bindings.h"
@@ -213,8 +213,7 @@ TEST_F(LanguageScreens, EveryScreenIsReachedAndReadsInItsLanguage) {
     for (int32_t lang = 0; lang < LANGUAGE_COUNT; lang++) {
         unlink("savegame.dat");  // the main menu opens on NEW GAME
         std::vector<Capture> all = play(SESSION, lang);
-        current_level = 10;
-        save_game_write();
+        saved_level = save_game_write(9);  // CONTINUE plays the last level
         for (const Capture& c : play(FINALE, lang)) all.push_back(c);
         for (const Capture& c : intro(lang)) all.push_back(c);
         seen[lang] = all;
