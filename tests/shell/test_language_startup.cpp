@@ -26,124 +26,74 @@ namespace {
 // by a press of start held on PRESS START, whose release opens the main menu.
 const char* const TO_MAIN_MENU =
     "60 - -\n1 S -\n1 - S\n100 - -\n1 S -\n1 - S\n3 - -\n1 S -\n1 - S\n3 - -\n1 S -\n70 S -\n1 - S\n80 - -\n";
+const int32_t TITLE_ROWS[6] = {128, 104, 122, 140, 158, 176};
+const int32_t TITLE_IDS[6] = {MSG_PRESS_START, MSG_NEW_GAME, MSG_CONTINUE, MSG_HISCORES, MSG_OPTIONS, MSG_EXIT};
 
-const int32_t MENU_ROWS_Y[5] = {104, 122, 140, 158, 176};
-const int32_t MENU_IDS[5] = {MSG_NEW_GAME, MSG_CONTINUE, MSG_HISCORES, MSG_OPTIONS, MSG_EXIT};
-
-std::vector<uint8_t> frame_bytes() {
-    SDL_Surface* s = frame_surface;
-    std::vector<uint8_t> out;
-    SDL_LockSurface(s);
-    for (int32_t y = 0; y < s->h; y++) {
-        const uint8_t* row = (const uint8_t*)s->pixels + y * s->pitch;
-        out.insert(out.end(), row, row + s->w * s->format->BytesPerPixel);
-    }
-    SDL_UnlockSurface(s);
-    return out;
-}
-
-// Whether the frame on show holds these texts of the language at these rows.
-bool frame_shows(int32_t lang, const int32_t* ids, const int32_t* rows, int32_t count) {
-    std::vector<uint8_t> before = frame_bytes();
-    for (int32_t i = 0; i < count; i++)
-        draw_text_centred(frame_surface, message_text_in(lang, ids[i]), rows[i], font_big);
-    std::vector<uint8_t> after = frame_bytes();
+// Whether the frame on show holds these texts of the language at their rows.
+bool frame_shows(int32_t lang, int32_t first, int32_t count) {
+    std::vector<uint8_t> before = frame_pixels();
+    for (int32_t i = first; i < first + count; i++)
+        draw_text_centred(frame_surface, message_text_in(lang, TITLE_IDS[i]), TITLE_ROWS[i], font_big);
+    std::vector<uint8_t> after = frame_pixels();
     SDL_LockSurface(frame_surface);
     memcpy(frame_surface->pixels, before.data(), before.size());  // the frame's pitch is its width here
     SDL_UnlockSurface(frame_surface);
     return before == after;
 }
 
-struct Seen {
-    int32_t title = 0, menu = 0;  // polls at which the screen was checked
-    int32_t title_in[LANGUAGE_COUNT] = {}, menu_in[LANGUAGE_COUNT] = {};
-};
-Seen seen;
+// Polls checked on PRESS START (0) and on the main menu (1), and how many of
+// them showed each language.
+int32_t checked[2], shown[2][LANGUAGE_COUNT];
 
 void observe(int32_t) {
     // The intro leaves the title's frame count at 0; the frame on show was
-    // drawn at the count before this poll's.
+    // drawn at the count before this poll's; a spent replay moves the cursor.
     if (current_level != 0 || level_frame < 2 || (level_frame & 32) || ((level_frame - 1) & 32)) return;
-    if (replay_exhausted()) return;  // a spent replay presses start and right: the cursor moves
-    const int32_t press_start_id = MSG_PRESS_START, press_start_y = 128;
-    for (int32_t lang = 0; lang < LANGUAGE_COUNT; lang++) {
-        if (menu_state == MENU_PRESS_START)
-            seen.title_in[lang] += frame_shows(lang, &press_start_id, &press_start_y, 1);
-        if (menu_state == MENU_NEW_GAME) seen.menu_in[lang] += frame_shows(lang, MENU_IDS, MENU_ROWS_Y, 5);
-    }
-    seen.title += menu_state == MENU_PRESS_START;
-    seen.menu += menu_state == MENU_NEW_GAME;
+    if (replay_exhausted() || (menu_state != MENU_PRESS_START && menu_state != MENU_NEW_GAME)) return;
+    int32_t screen = menu_state == MENU_NEW_GAME;
+    checked[screen]++;
+    for (int32_t lang = 0; lang < LANGUAGE_COUNT; lang++)
+        shown[screen][lang] += frame_shows(lang, screen ? 1 : 0, screen ? 5 : 1);
 }
-
-const char* const LOCALE_VARIABLES[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
 
 TEST(LanguageStartUp, TheTitleSpeaksTheLanguageOfTheCommandLineSettingOrLocale) {
     const struct {
-        const char* locale[4];  // LANGUAGE, LC_ALL, LC_MESSAGES, LANG
-        const char* option;     // after --lang
-        const char* setting;    // language= in floob2-extras.cfg
+        const char *language, *lc_all, *lang, *option, *setting;
         int32_t expected;
     } cases[] = {
-        {{nullptr, nullptr, nullptr, "de_DE.UTF-8"}, nullptr, nullptr, 1},
-        {{nullptr, nullptr, nullptr, "de_DE.UTF-8"}, "en", nullptr, 0},
-        {{"fr:de", nullptr, nullptr, nullptr}, nullptr, nullptr, 2},
-        {{"fr", "C", nullptr, "de_DE.UTF-8"}, nullptr, nullptr, 0},
-        {{nullptr, nullptr, nullptr, "de_DE.UTF-8"}, nullptr, "es", 3},
-        {{nullptr, nullptr, nullptr, "fr_FR.UTF-8"}, "de", "es", 1},
+        {nullptr, nullptr, "de_DE.UTF-8", nullptr, nullptr, 1}, {nullptr, nullptr, "de_DE.UTF-8", "en", nullptr, 0},
+        {"fr:de", nullptr, nullptr, nullptr, nullptr, 2},       {"fr", "C", "de_DE.UTF-8", nullptr, nullptr, 0},
+        {nullptr, nullptr, "de_DE.UTF-8", nullptr, "es", 3},    {nullptr, nullptr, "fr_FR.UTF-8", "de", "es", 1},
     };
-    std::string saved[4];
-    bool had[4];
-    for (int i = 0; i < 4; i++) {
-        const char* v = getenv(LOCALE_VARIABLES[i]);
-        had[i] = v != nullptr;
-        saved[i] = v ? v : "";
-    }
     for (const auto& c : cases) {
         TempDir dir(true);
+        LocaleVariables locale(c.language, c.lc_all, nullptr, c.lang);
         ASSERT_TRUE(write_file("menu.replay", TO_MAIN_MENU));
-        std::string extras = c.setting ? std::string("language=") + c.setting + "\n" : std::string("# none\n");
-        ASSERT_TRUE(write_file("floob2-extras.cfg", extras));
+        ASSERT_TRUE(write_file("floob2-extras.cfg", c.setting ? std::string("language=") + c.setting + "\n" : ""));
         extras_load();
-        for (int i = 0; i < 4; i++) {
-            if (c.locale[i])
-                setenv(LOCALE_VARIABLES[i], c.locale[i], 1);
-            else
-                unsetenv(LOCALE_VARIABLES[i]);
-        }
         setenv("FLOOB2_REPLAY", "menu.replay", 1);
-        std::string program = "floob2", lang_flag = "--lang", name = c.option ? c.option : "", window = "-w";
-        std::vector<char*> argv = {&program[0], &window[0]};
-        if (c.option) {
-            argv.push_back(&lang_flag[0]);
-            argv.push_back(&name[0]);
-        }
-        argv.push_back(nullptr);
-        seen = Seen();
-        // As in a new program: the scroller's line fetched afresh, the title's state from the start.
+        std::string words[4] = {"floob2", "-w", "--lang", c.option ? c.option : ""};
+        char* argv[5] = {&words[0][0], &words[1][0], &words[2][0], &words[3][0], nullptr};
+        // As in a new program: the scroller's line fetched afresh, the title from its start.
         title_state().scroller_length = 0;
         menu_state = MENU_PRESS_START;
         level_frame = 0;
+        memset(checked, 0, sizeof checked);
+        memset(shown, 0, sizeof shown);
         replay_set_observer(observe);
-        EXPECT_EQ(0, run_game((int)argv.size() - 1, argv.data()));
+        EXPECT_EQ(0, run_game(c.option ? 4 : 2, argv));
         replay_set_observer(nullptr);
         replay_stop();
         unsetenv("FLOOB2_REPLAY");
-        std::string what = std::string(c.locale[0] ? c.locale[0] : "-") + " " + (c.locale[1] ? c.locale[1] : "-") +
-                           " " + (c.locale[3] ? c.locale[3] : "-") + " --lang " + name + " setting " +
+        std::string what = std::string(c.language ? c.language : "-") + " " + (c.lc_all ? c.lc_all : "-") + " " +
+                           (c.lang ? c.lang : "-") + " --lang " + words[3] + " setting " +
                            (c.setting ? c.setting : "-");
         EXPECT_EQ(c.expected, language) << what;
-        ASSERT_GT(seen.title, 0) << what;
-        ASSERT_GT(seen.menu, 0) << what;
-        for (int32_t lang = 0; lang < LANGUAGE_COUNT; lang++) {
-            EXPECT_EQ(lang == c.expected ? seen.title : 0, seen.title_in[lang]) << what << ": PRESS START in " << lang;
-            EXPECT_EQ(lang == c.expected ? seen.menu : 0, seen.menu_in[lang]) << what << ": main menu in " << lang;
+        for (int32_t screen = 0; screen < 2; screen++) {
+            ASSERT_GT(checked[screen], 0) << what << " screen " << screen;
+            for (int32_t lang = 0; lang < LANGUAGE_COUNT; lang++)
+                EXPECT_EQ(lang == c.expected ? checked[screen] : 0, shown[screen][lang]) << what << " in " << lang;
         }
-    }
-    for (int i = 0; i < 4; i++) {
-        if (had[i])
-            setenv(LOCALE_VARIABLES[i], saved[i].c_str(), 1);
-        else
-            unsetenv(LOCALE_VARIABLES[i]);
     }
     language = 0;
     extras_load();
