@@ -58,7 +58,7 @@ static const char TEXT_SCROLLER_DE[] =
     " SPIELEN!!! ACHTE AUF DEINE LUFT, Z" A_DIA
     "HLE DEINE SMARAGDE UND DENKE DARAN: ZWEI SEKUNDEN SIND"
     " L" A_DIA
-    "NGER, ALS SIE AUSSEHEN! ---"
+    "NGER, ALS SIE SCHEINEN! ---"
     "                                         ";
 
 static const char TEXT_SCROLLER_FR[] =
@@ -150,7 +150,7 @@ static constexpr const char* MESSAGES_DE[MESSAGE_COUNT] = {
     "FLOOB, LAUF!",
     "SMARAGDE VERGESSEN!",
     "IM PAUSENMEN" U_DIA " REINKARNATION W" A_DIA "HLEN",
-    "DR" U_DIA "CKE START",
+    "START DR" U_DIA "CKEN",
     "NEUES SPIEL",
     "FORTSETZEN",
     "HISCORE",
@@ -194,7 +194,7 @@ static constexpr const char* MESSAGES_DE[MESSAGE_COUNT] = {
     "SCHON BELEGT, BITTE NEU W" A_DIA "HLEN",
     // 60: name entry, game flow, quit question, level end
     "DEIN NAME:",
-    "ZEITLIMIT ERREICHT",
+    "ZEIT ABGELAUFEN",
     "ERTRUNKEN",
     "BEENDEN?",
     "LINKS F" U_DIA "R JA, RECHTS F" U_DIA "R NEIN",
@@ -202,7 +202,7 @@ static constexpr const char* MESSAGES_DE[MESSAGE_COUNT] = {
     "ZEITBONUS",
     "LEBENSBONUS",
     "GL" U_DIA "CKWUNSCH!",
-    "N" A_DIA "CHSTE STUFE",
+    "N" A_DIA "CHSTES LEVEL",
     "KOMMT SOFORT",
     // 71: ending story
     "FLOOB ERREICHT MIT",
@@ -249,7 +249,7 @@ static constexpr const char* MESSAGES_DE[MESSAGE_COUNT] = {
     "NEHME",
     "KEINE DROGEN,",
     "ICH BIN",
-    "DROGEN!",
+    "DIE DROGE!",
     // 111: title scroller
     TEXT_SCROLLER_DE,
 };
@@ -273,7 +273,7 @@ static constexpr const char* MESSAGES_FR[MESSAGE_COUNT] = {
     MESSAGES_EN[12],
     MESSAGES_EN[13],
     "CONTINUER",
-    "SORTIR",
+    "QUITTER",
     "FLOOB, COURS!",
     E_ACUTE "MERAUDES OUBLI" E_ACUTE "ES!",
     "METTEZ PAUSE ET CHOISISSEZ SUICIDE",
@@ -341,7 +341,7 @@ static constexpr const char* MESSAGES_FR[MESSAGE_COUNT] = {
     "UNE BALADE DE PLUS",
     "ET A ENCORE PERDU",
     "SES AFFAIRES.",
-    "RAPPORTE TOUTES",
+    "RAPPORTEZ TOUTES",
     "LES " E_ACUTE "MERAUDES",
     "VERTES AVANT DE",
     "RENTRER SUR TERRE!",
@@ -383,9 +383,9 @@ static constexpr const char* MESSAGES_FR[MESSAGE_COUNT] = {
 
 static constexpr const char* MESSAGES_ES[MESSAGE_COUNT] = {
     // 0: death causes
-    "EMPALADA MORTAL",
+    "EMPALADO",
     "CA" I_ACUTE "DA MORTAL",
-    "TRITURADO",
+    "APLASTADO",
     "GOLPEADO POR UN OVNI",
     "LO ENVENEN" O_ACUTE " UN BICHO",
     "MORDIDO POR DR" A_ACUTE "CULA",
@@ -447,7 +447,7 @@ static constexpr const char* MESSAGES_ES[MESSAGE_COUNT] = {
     "APLICAR Y VOLVER AL MEN" U_ACUTE,
     "YA EN USO, ESCOGE OTRA OPCI" O_ACUTE "N",
     // 60: name entry, game flow, quit question, level end
-    "ENTRA TU NOMBRE",
+    "ESCRIBE TU NOMBRE",
     "SIN TIEMPO",
     "AHOGADO",
     INV_QUEST "QUIERES SALIR?",
