@@ -19,9 +19,9 @@
 #include "floob.h"
 #include "gfx/image.h"
 #include "shell/replay.h"
-#include "world/backdrop.h"
 #include "storage/archive.h"
 #include "support/support.h"
+#include "world/backdrop.h"
 #include "world/level.h"
 #include "world/map.h"
 
@@ -579,6 +579,39 @@ TEST(Art, FontGlyphsAreEdgedInInkThatTheirColoursStandOutFrom) {
         EXPECT_EQ(0, bare) << f.name << ": lit pixels without ink beside them";
         EXPECT_GE(weakest, 4.5) << f.name << ": a lit colour too close to the ink";
         printf("%s: weakest lit colour against the ink %.2f:1\n", f.name, weakest);
+    }
+}
+
+// A capital with an accent above reads as a capital beside the plain ones: its
+// letter stands on the same bottom row and, counting up from there through rows
+// as full as the plain letter's thinnest, is at least six sevenths as tall as the
+// plain letter (a shorter one under an accent reads as lower case).
+TEST(Art, AccentedCapitalsStandAsTallAsThePlainOnes) {
+    // Each accented capital (by its ISO-8859-1 code) and its plain letter.
+    const int pairs[][2] = {{0xC0, 'A'}, {0xC1, 'A'}, {0xC2, 'A'}, {0xC4, 'A'}, {0xC8, 'E'}, {0xC9, 'E'}, {0xCA, 'E'},
+                            {0xCB, 'E'}, {0xCD, 'I'}, {0xCE, 'I'}, {0xCF, 'I'}, {0xD1, 'N'}, {0xD3, 'O'}, {0xD4, 'O'},
+                            {0xD6, 'O'}, {0xD9, 'U'}, {0xDA, 'U'}, {0xDB, 'U'}, {0xDC, 'U'}};
+    for (const auto& f : {std::make_pair("font", 8), std::make_pair("fontbig", 16)}) {
+        Picture p = entry(f.first);
+        ASSERT_GT(p.width, 0) << f.first;
+        const int cell = f.second;
+        auto lit = [&](int c, int y) {
+            int x0 = (c - 32) % 19 * cell, y0 = (c - 32) / 19 * cell, n = 0;
+            for (int x = 0; x < cell; x++) n += p.at(x0 + x, y0 + y) != MAGENTA && p.at(x0 + x, y0 + y) != INK;
+            return n;
+        };
+        for (const auto& pair : pairs) {
+            int accented = pair[0], plain = pair[1];
+            int top = 0, bottom = cell - 1;
+            while (!lit(plain, top)) top++;
+            while (!lit(plain, bottom)) bottom--;
+            int thinnest = cell;
+            for (int y = top; y <= bottom; y++) thinnest = std::min(thinnest, lit(plain, y));
+            int run = 0;
+            while (run <= bottom && lit(accented, bottom - run) >= thinnest) run++;
+            EXPECT_GE(run * 7, (bottom - top + 1) * 6)
+                << f.first << " code " << accented << ": " << run << " rows against " << bottom - top + 1;
+        }
     }
 }
 
