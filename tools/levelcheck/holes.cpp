@@ -419,7 +419,10 @@ static void view_holes(const std::vector<int32_t>& cells, int32_t view, const ch
     ceiling_gaps(h);
     gaps_between_walls(h);
     for (Hole& hole : holes)
-        if (hole.view == view) hole.pixels = h.cell_pixels[(size_t)(hole.column * MAP_ROWS + hole.row)];
+        if (hole.view == view) {
+            int32_t cell = hole.column * MAP_ROWS + hole.row;
+            hole.pixels = h.cell_pixels[(size_t)cell];
+        }
 }
 
 std::vector<Hole> find_holes(const uint8_t* level, int32_t size, int32_t title, const char* backdrop_name,
