@@ -123,7 +123,7 @@ void music_set_volume(int32_t volume) {
     music_user_volume = volume;
 }
 
-int music_is_playing() { return music_hooked ? 1 : 0; }
+bool music_is_playing() { return music_hooked != nullptr; }
 
 // Frames libmodplug renders for one tick at the module's current tempo.
 static int32_t frames_per_tick(ModPlugFile* module) {

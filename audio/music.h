@@ -13,7 +13,7 @@ void music_play(ModPlugFile* module, int32_t repeat);
 void music_fade_in_and_play(ModPlugFile* module, int32_t repeat);
 void music_free(ModPlugFile* module);
 void music_set_volume(int32_t volume);
-int music_is_playing();
+bool music_is_playing();
 
 // The mixing callback and the player state, exposed for tests.
 void music_mix(void* module, uint8_t* stream, int length);

@@ -34,7 +34,7 @@ void setup_frame() {
     if (chdir(FLOOB_BINARY_DIR) != 0) abort();
     if (!frame_surface) {
         frame_surface = SDL_CreateRGBSurface(SDL_SWSURFACE, 320, 240, 16, 0xF800, 0x07E0, 0x001F, 0);
-        COLOUR_BLACK = 0;
+        colour_black = 0;
     }
 }
 

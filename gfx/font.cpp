@@ -6,6 +6,7 @@
 
 #include "floob.h"
 #include "gfx/image.h"
+#include "storage/messages.h"
 
 // Characters 32 to 255 have glyphs; a sheet with more cells gives no more.
 // Code 127 has no character: its cell holds the box that stands for a
@@ -120,4 +121,9 @@ void draw_number(SDL_Surface* destination, int value, int x, int y, int digits, 
     int n = (int)strlen(number_text);
     if (zero_pad && n < digits) draw_text_n(destination, "00000000", digits - n, x, y, font);
     draw_text_n(destination, number_text, n, digits > 0 ? x + (digits - n) * w : x, y, font);
+}
+
+void draw_text_lines(SDL_Surface* destination, const TextLine* lines, int32_t count, Font font) {
+    for (int32_t i = 0; i < count; i++)
+        draw_text_centred(destination, message_text(lines[i].message), lines[i].y, font);
 }

@@ -17,6 +17,12 @@ void free_font(Font font);
 void draw_text_n(SDL_Surface* destination, const char* text, int n, int x, int y, Font font);
 void draw_text(SDL_Surface* destination, const char* text, int x, int y, Font font);
 void draw_text_centred(SDL_Surface* destination, const char* text, int y, Font font);
+// A line of a text screen: its message (storage/messages.h), centred at row y.
+struct TextLine {
+    int32_t y;
+    int32_t message;
+};
+void draw_text_lines(SDL_Surface* destination, const TextLine* lines, int32_t count, Font font);
 void draw_number(SDL_Surface* destination, int value, int x, int y, int digits, int zero_pad, Font font);
 
 #endif

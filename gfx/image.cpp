@@ -12,7 +12,7 @@ enum { TILE_SIZE = 16, TILE_SHEET_COLUMNS = 20, PHASED_STRIP_Y = 128, PHASED_STR
 // The game's largest image is the 512-pixel-wide backdrop; a bitmap wider or
 // taller than this is no image of the game, however small its entry.
 enum { BMP_MAX_SIDE = 1024 };
-enum { DIM_WIDTH = 320, DIM_HEIGHT = 192, DIM_ALPHA = 128, PLAY_AREA_ROWS = 192 };
+enum { DIM_ALPHA = 128 };
 
 // The 240 tiles cut from "blocks" by tiles_init (null before and after tiles_free),
 // and the four pairs of water tiles the play screen animates.
@@ -35,7 +35,7 @@ static uint32_t read_le(const uint8_t* b, int n) {
 
 // The BMP decoder trusts the header's palette size and picture size; a header
 // outside what a real bitmap can hold is refused before it gets there.
-static int bmp_header_sane(const uint8_t* bytes, uint32_t size) {
+static bool bmp_header_sane(const uint8_t* bytes, uint32_t size) {
     if (size < 26 || bytes[0] != 'B' || bytes[1] != 'M') return 0;
     uint32_t header = read_le(bytes + 14, 4);
     if (header == 12) {
@@ -168,7 +168,7 @@ SDL_Surface* create_surface(int width, int height, int keyed) {
     SDL_Surface* surface =
         SDL_CreateRGBSurface(flags, width, height, f->BitsPerPixel, f->Rmask, f->Gmask, f->Bmask, f->Amask);
     if (!surface) fatal_error("Unable to create surface", SDL_GetError());
-    fill_rect(surface, 0, 0, width, height, COLOUR_BLACK);
+    fill_rect(surface, 0, 0, width, height, colour_black);
     return surface;
 }
 
@@ -243,9 +243,9 @@ void tiles_free() {
 // out of the map never covers the bars below it.
 void draw_tile(int32_t view_x, int32_t x, int32_t y, int32_t n) {
     int32_t c = view_x;
-    if (x + TILE_SIZE < c || x > c + 320 || y < -15 || y >= PLAY_AREA_ROWS) return;
+    if (x + TILE_SIZE < c || x > c + FRAME_WIDTH || y < -15 || y >= PLAY_AREA_HEIGHT) return;
     if (n < 0 || n >= TILE_COUNT || !tile_images[n] || !frame_surface) return;
-    int32_t rows = PLAY_AREA_ROWS - y < TILE_SIZE ? PLAY_AREA_ROWS - y : TILE_SIZE;
+    int32_t rows = PLAY_AREA_HEIGHT - y < TILE_SIZE ? PLAY_AREA_HEIGHT - y : TILE_SIZE;
     SDL_Rect from = {0, 0, TILE_SIZE, (Uint16)rows};
     SDL_Rect to = {(Sint16)(x - c), (Sint16)y, 0, 0};
     SDL_BlitSurface(tile_images[n], &from, frame_surface, &to);
@@ -254,10 +254,10 @@ void draw_tile(int32_t view_x, int32_t x, int32_t y, int32_t n) {
 void dim_panel_init() {
     SDL_PixelFormat* f = require_frame_surface("Unable to create surface")->format;
     free_image(dim_panel);
-    dim_panel = SDL_CreateRGBSurface(SDL_HWSURFACE, DIM_WIDTH, DIM_HEIGHT, f->BitsPerPixel, f->Rmask, f->Gmask,
+    dim_panel = SDL_CreateRGBSurface(SDL_HWSURFACE, FRAME_WIDTH, PLAY_AREA_HEIGHT, f->BitsPerPixel, f->Rmask, f->Gmask,
                                      f->Bmask, f->Amask);
     if (!dim_panel) fatal_error("Unable to create surface", SDL_GetError());
-    fill_rect(dim_panel, 0, 0, DIM_WIDTH, DIM_HEIGHT, COLOUR_BLACK);
+    fill_rect(dim_panel, 0, 0, FRAME_WIDTH, PLAY_AREA_HEIGHT, colour_black);
     SDL_SetAlpha(dim_panel, SDL_SRCALPHA, DIM_ALPHA);
 }
 

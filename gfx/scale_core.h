@@ -13,6 +13,7 @@
 #include <string.h>
 
 #include "gfx/scale.h"
+#include "gfx/video.h"
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -23,8 +24,8 @@
 #endif
 
 enum {
-    SCALE_SRC_W = 320,
-    SCALE_SRC_H = 240,
+    SCALE_SRC_W = FRAME_WIDTH,
+    SCALE_SRC_H = FRAME_HEIGHT,
     SCALE_PAD = 16,        // spare pixels on each side of a working row, keeps rows 32-byte aligned
     SCALE_MAX_FACTOR = 32  // a larger display gets this factor, centred
 };

@@ -14,13 +14,11 @@ int32_t fullscreen_desktop = 0;
 int32_t desktop_format = 0;
 SDL_Surface* frame_surface = nullptr;
 SDL_Surface* display_surface = nullptr;
-uint32_t COLOUR_BLACK = 0;
-uint32_t COLOUR_RED = 0;
-uint32_t COLOUR_DARK_RED = 0;
-uint32_t COLOUR_BLUE = 0;
-uint32_t COLOUR_DARK_BLUE = 0;
-
-enum { VIDEO_FRAME_WIDTH = 320, VIDEO_FRAME_HEIGHT = 240 };
+uint32_t colour_black = 0;
+uint32_t colour_red = 0;
+uint32_t colour_dark_red = 0;
+uint32_t colour_blue = 0;
+uint32_t colour_dark_blue = 0;
 
 static void quit_sdl_at_exit() { SDL_Quit(); }
 
@@ -48,14 +46,14 @@ static void zoomed_size(int32_t* w, int32_t* h) {
     int32_t zoom = zoom_factor < VIDEO_ZOOM_MIN   ? VIDEO_ZOOM_MIN
                    : zoom_factor > VIDEO_ZOOM_MAX ? VIDEO_ZOOM_MAX
                                                   : zoom_factor;
-    *w = VIDEO_FRAME_WIDTH * zoom;
-    *h = VIDEO_FRAME_HEIGHT * zoom;
+    *w = FRAME_WIDTH * zoom;
+    *h = FRAME_HEIGHT * zoom;
 }
 
 void choose_display_size(int32_t desktop_w, int32_t desktop_h, int32_t* w, int32_t* h) {
     // A desktop too small for a 2x picture (or one SDL could not tell) gets
     // the ordinary full screen instead: no filter enlarges by 1.
-    if (fullscreen && fullscreen_desktop && desktop_w >= 2 * VIDEO_FRAME_WIDTH && desktop_h >= 2 * VIDEO_FRAME_HEIGHT) {
+    if (fullscreen && fullscreen_desktop && desktop_w >= 2 * FRAME_WIDTH && desktop_h >= 2 * FRAME_HEIGHT) {
         *w = desktop_w;
         *h = desktop_h;
         return;
@@ -79,8 +77,7 @@ static void clear_borders() {
 int32_t fitting_zoom(int32_t desktop_w, int32_t desktop_h) {
     int32_t zoom = zoom_factor;
     if (fullscreen || desktop_w <= 0 || desktop_h <= 0) return zoom;
-    while (zoom > VIDEO_ZOOM_MIN && (VIDEO_FRAME_WIDTH * zoom > desktop_w || VIDEO_FRAME_HEIGHT * zoom > desktop_h))
-        zoom--;
+    while (zoom > VIDEO_ZOOM_MIN && (FRAME_WIDTH * zoom > desktop_w || FRAME_HEIGHT * zoom > desktop_h)) zoom--;
     return zoom;
 }
 
@@ -97,16 +94,16 @@ int32_t choose_display_bits(int32_t desktop_bits) {
 static SDL_Surface* create_frame_surface() {
     const SDL_PixelFormat* format = display_surface->format;
     if (format->BitsPerPixel != colour_depth)
-        return SDL_CreateRGBSurface(SDL_SWSURFACE, VIDEO_FRAME_WIDTH, VIDEO_FRAME_HEIGHT, colour_depth, 0, 0, 0, 0);
-    return SDL_CreateRGBSurface(SDL_SWSURFACE, VIDEO_FRAME_WIDTH, VIDEO_FRAME_HEIGHT, format->BitsPerPixel,
-                                format->Rmask, format->Gmask, format->Bmask, format->Amask);
+        return SDL_CreateRGBSurface(SDL_SWSURFACE, FRAME_WIDTH, FRAME_HEIGHT, colour_depth, 0, 0, 0, 0);
+    return SDL_CreateRGBSurface(SDL_SWSURFACE, FRAME_WIDTH, FRAME_HEIGHT, format->BitsPerPixel, format->Rmask,
+                                format->Gmask, format->Bmask, format->Amask);
 }
 
 SDL_Surface* video_init() {
     register_sdl_quit();
     if (!fullscreen && scale_mode == SCALE_NONE) {
         display_surface = nullptr;
-        frame_surface = SDL_SetVideoMode(VIDEO_FRAME_WIDTH, VIDEO_FRAME_HEIGHT, colour_depth, SDL_DOUBLEBUF);
+        frame_surface = SDL_SetVideoMode(FRAME_WIDTH, FRAME_HEIGHT, colour_depth, SDL_DOUBLEBUF);
         return frame_surface;
     }
     Uint32 flags = SDL_DOUBLEBUF | SDL_HWSURFACE;
@@ -144,9 +141,9 @@ SDL_Surface* video_init() {
 
 void colours_init() {
     const SDL_PixelFormat* format = frame_surface->format;
-    COLOUR_BLACK = SDL_MapRGB(format, 0, 0, 0);
-    COLOUR_RED = SDL_MapRGB(format, 255, 0, 0);
-    COLOUR_DARK_RED = SDL_MapRGB(format, 128, 0, 0);
-    COLOUR_BLUE = SDL_MapRGB(format, 0, 0, 255);
-    COLOUR_DARK_BLUE = SDL_MapRGB(format, 0, 0, 128);
+    colour_black = SDL_MapRGB(format, 0, 0, 0);
+    colour_red = SDL_MapRGB(format, 255, 0, 0);
+    colour_dark_red = SDL_MapRGB(format, 128, 0, 0);
+    colour_blue = SDL_MapRGB(format, 0, 0, 255);
+    colour_dark_blue = SDL_MapRGB(format, 0, 0, 128);
 }

@@ -12,17 +12,23 @@ extern int32_t zoom_factor;         // 2, 3 or 4: enlargement of the window and 
 extern int32_t fullscreen_desktop;  // with fullscreen: at the desktop's own resolution
 extern int32_t desktop_format;      // the enlarged window in the desktop's own pixel format
 
+// The frame every screen is drawn into, and the play area at its top, where the
+// map, its backdrop and the dim panel are drawn (the status lines are below it).
+enum { FRAME_WIDTH = 320, FRAME_HEIGHT = 240, PLAY_AREA_HEIGHT = 192 };
+
 // Zoom factors the command line offers.
 enum { VIDEO_ZOOM_MIN = 2, VIDEO_ZOOM_MAX = 4 };
 
 extern SDL_Surface* frame_surface;    // 320 x 240, every frame is drawn here
 extern SDL_Surface* display_surface;  // the enlarged picture's surface, or null in the unscaled window
 
-extern uint32_t COLOUR_BLACK;
-extern uint32_t COLOUR_RED;
-extern uint32_t COLOUR_DARK_RED;
-extern uint32_t COLOUR_BLUE;
-extern uint32_t COLOUR_DARK_BLUE;
+// The named colours as pixel values of the frame's format, mapped again whenever the
+// video mode is set.
+extern uint32_t colour_black;
+extern uint32_t colour_red;
+extern uint32_t colour_dark_red;
+extern uint32_t colour_blue;
+extern uint32_t colour_dark_blue;
 
 // Puts back the settings of a command line without options.
 void reset_video_settings();

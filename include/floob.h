@@ -99,7 +99,8 @@ struct Hero {
 
 // Game flow state (shell/game.cpp).
 extern int32_t current_level;  // -1 test map, 0 title, 1..10 play, 11 finale
-extern int32_t menu_state;
+extern int32_t title_menu;     // where the title is: MENU_* (shell/title.h)
+extern int32_t pause_cursor;   // the pause menu's entry: 1 SUICIDE, 2 GO ON, 3 EXIT; 0 while it is closed
 extern int32_t paused;
 extern int32_t quit_request;
 extern int32_t highlighted_entry;
@@ -125,7 +126,7 @@ extern int32_t buttons_held;     // bit set of BTN_*
 extern int32_t button_released;  // the button released last in the current poll, 0 for none
 extern int32_t last_key;         // SDL key symbol of the last key-down, 0 after a pad button
 extern int32_t last_pad_button;  // index of the last pad button pressed, -1 after any key event
-extern int32_t quit_signal;      // 1 after Escape or a closed window
+extern int32_t escape_or_close;  // 1 after Escape or a closed window
 extern int32_t skip_draw;        // 1 when this frame is updated but not drawn; every drawing routine obeys it
 
 // Settings from the configuration file (storage/config.cpp).

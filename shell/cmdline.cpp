@@ -44,6 +44,33 @@ void print_long_help() {
     fflush(stdout);
 }
 
+// The options that each set one video setting.
+struct SettingOption {
+    const char* flag;
+    int32_t* setting;
+    int32_t value;
+};
+
+static const SettingOption SETTING_OPTIONS[] = {
+    {"-z2", &zoom_factor, 2},
+    {"-z3", &zoom_factor, 3},
+    {"-z4", &zoom_factor, 4},
+    {"-x2", &scale_mode, SCALE_SIMPLE},
+    {"-s2x", &scale_mode, SCALE_SCALE2X},
+    {"-sl2", &scale_mode, SCALE_SCANLINE},
+    {"-bl2", &scale_mode, SCALE_BILINEAR},
+    {"-aa", &scale_mode, SCALE_ANTIALIAS},
+    {"-b16", &colour_depth, 16},
+    {"-b24", &colour_depth, 24},
+    {"-bd", &desktop_format, 1},
+};
+
+static const SettingOption* setting_option(const char* arg) {
+    for (const SettingOption& option : SETTING_OPTIONS)
+        if (strcmp(arg, option.flag) == 0) return &option;
+    return nullptr;
+}
+
 int parse_command_line(int argc, char** argv) {
     language_option = nullptr;
     for (int i = 1; i < argc; i++) {
@@ -58,28 +85,8 @@ int parse_command_line(int argc, char** argv) {
         } else if (strcmp(arg, "-w") == 0) {
             fullscreen = 0;
             fullscreen_desktop = 0;
-        } else if (strcmp(arg, "-z2") == 0) {
-            zoom_factor = 2;
-        } else if (strcmp(arg, "-z3") == 0) {
-            zoom_factor = 3;
-        } else if (strcmp(arg, "-z4") == 0) {
-            zoom_factor = 4;
-        } else if (strcmp(arg, "-x2") == 0) {
-            scale_mode = SCALE_SIMPLE;
-        } else if (strcmp(arg, "-s2x") == 0) {
-            scale_mode = SCALE_SCALE2X;
-        } else if (strcmp(arg, "-sl2") == 0) {
-            scale_mode = SCALE_SCANLINE;
-        } else if (strcmp(arg, "-bl2") == 0) {
-            scale_mode = SCALE_BILINEAR;
-        } else if (strcmp(arg, "-aa") == 0) {
-            scale_mode = SCALE_ANTIALIAS;
-        } else if (strcmp(arg, "-b16") == 0) {
-            colour_depth = 16;
-        } else if (strcmp(arg, "-b24") == 0) {
-            colour_depth = 24;
-        } else if (strcmp(arg, "-bd") == 0) {
-            desktop_format = 1;
+        } else if (const SettingOption* option = setting_option(arg)) {
+            *option->setting = option->value;
         } else if (strcmp(arg, "-t") == 0) {
             scale_mode = SCALE_NONE;
             fullscreen = 0;

@@ -13,10 +13,10 @@ int32_t config_duplicate = 0;
 void read_controls(int32_t level, int32_t pause_allowed) {
     poll_events();
     world_read_controls(buttons_held);
-    if (quit_signal) quit_request = 1;
+    if (escape_or_close) quit_request = 1;
     if (pause_allowed && level > 0 && (button_released == BTN_PAUSE || button_released == BTN_START) && paused == 0) {
         paused = 1;
-        menu_state = 2;
+        pause_cursor = 2;
         button_released = 0;
     }
 }

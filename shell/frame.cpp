@@ -14,7 +14,7 @@ int32_t button_released = 0;    // the last button released in the current poll,
 int32_t last_key = 0;           // key symbol of the last key-down, 0 after a pad button
 int32_t last_pad_button = -1;   // last pad button pressed, -1 after any key event
 int32_t skip_draw = 0;          // set by frame_wait when the coming frame is updated but not drawn
-int32_t quit_signal = 0;        // Escape or the window's close button; cleared by the game flow
+int32_t escape_or_close = 0;    // Escape or the window's close button; cleared by the game flow
 int32_t window_close_seen = 0;  // set by the window's close button; cleared by the screens that remember it
 
 enum {
@@ -243,7 +243,7 @@ static void handle_key_down(int32_t key) {
     } else if (key == k_start) {
         press(BTN_START, 0);
     } else if (key == SDLK_ESCAPE) {
-        quit_signal = 1;
+        escape_or_close = 1;
     }
 }
 
@@ -355,8 +355,8 @@ void poll_events() {
         // The recorded input stands for this frame; the queue is still
         // drained so that the player can leave.
         while (SDL_PollEvent(&event)) {
-            if (event.type == SDL_QUIT) quit_signal = window_close_seen = 1;
-            if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) quit_signal = 1;
+            if (event.type == SDL_QUIT) escape_or_close = window_close_seen = 1;
+            if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) escape_or_close = 1;
         }
         end_if_terminated();
         return;
@@ -382,7 +382,7 @@ void poll_events() {
                 handle_hat(event.jhat.value);
                 break;
             case SDL_QUIT:
-                quit_signal = window_close_seen = 1;
+                escape_or_close = window_close_seen = 1;
                 break;
             default:
                 break;

@@ -12,9 +12,9 @@ void frame_wait();
 // ends the program instead (end_on_termination, shell/signals).
 void poll_events();
 
-// Set with quit_signal by a window close request, and kept when a screen that
-// takes no quit clears quit_signal: such a screen clears this one when it
-// starts and raises quit_signal again from it when it ends, so that the next
+// Set with escape_or_close by a window close request, and kept when a screen that
+// takes no quit clears escape_or_close: such a screen clears this one when it
+// starts and raises escape_or_close again from it when it ends, so that the next
 // screen that takes a quit honours the close.
 extern int32_t window_close_seen;
 

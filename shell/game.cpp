@@ -37,14 +37,15 @@ enum {
 };
 
 // The game flow's state, written by the loop and the screens it runs.
-int32_t current_level = 0;  // -1 test map, 0 title, 1..10 play levels, 11 finale
-int32_t menu_state = 0;     // title menus (0 press start, 1..5 main menu, -3 scores, -4 options), pause cursor 1..3
-int32_t paused = 0;         // 1 while the pause menu is open; opened by read_controls
-int32_t quit_request = 0;   // 1 when the flow is to quit or ask; set from the quit signal and by the menus
-int32_t highlighted_entry = -1;           // high-score row that blinks on the high-score view, -1 none
-int32_t saved_level = 0;                  // last completed level, from the save game
-int32_t level_frame = 0;                  // frames since the current life started; the screens blink by it
-ModPlugFile* current_module = nullptr;    // the music module the loop owns; the screens change songs through it
+int32_t current_level = 0;              // -1 test map, 0 title, 1..10 play levels, 11 finale
+int32_t title_menu = 0;                 // title menus (0 press start, 1..5 main menu, -3 scores, -4 options)
+int32_t pause_cursor = 0;               // the pause menu's entry 1..3, 0 while it is closed
+int32_t paused = 0;                     // 1 while the pause menu is open; opened by read_controls
+int32_t quit_request = 0;               // 1 when the flow is to quit or ask; set from the quit signal and by the menus
+int32_t highlighted_entry = -1;         // high-score row that blinks on the high-score view, -1 none
+int32_t saved_level = 0;                // last completed level, from the save game
+int32_t level_frame = 0;                // frames since the current life started; the screens blink by it
+ModPlugFile* current_module = nullptr;  // the music module the loop owns; the screens change songs through it
 int32_t loop_end_reason = LOOP_END_QUIT;  // how the last game_loop ended, for the replay driver
 int32_t loop_lives_lost = 0;              // lives lost during the last game_loop, for the replay driver
 
@@ -60,13 +61,13 @@ void reset_game(int32_t highlight) {
     points = 0;
     lives = START_LIVES;
     current_level = 0;
-    menu_state = 0;
+    title_menu = 0;
     highlighted_entry = highlight;
     reset_scroller();
     death_message[0] = 0;
 }
 
-int action_released() {
+bool action_released() {
     return button_released == BTN_START || button_released == BTN_JUMP || button_released == BTN_PAUSE;
 }
 
@@ -84,13 +85,13 @@ void show_frame() {
 
 void draw_play_frame(int32_t frame, const Hero* hero) {
     if (skip_draw) return;
-    const PlayView view = {current_level, paused, menu_state, quit_request};
+    const PlayView view = {current_level, paused, pause_cursor, quit_request};
     draw_play_screen(frame, hero, &view);
 }
 
 void show_play_screen(int32_t frame, const Hero* hero, int32_t present) {
     draw_play_frame(frame, hero);
-    if (!skip_draw && frame_surface && hero && current_level == 0 && menu_state >= 0) draw_title_overlay(frame);
+    if (!skip_draw && frame_surface && hero && current_level == 0 && title_menu >= 0) draw_title_overlay(frame);
     if (present) show_frame();
 }
 
@@ -107,7 +108,7 @@ static void reset_world() {
 }
 
 static void setup_level(int32_t test) {
-    if (frame_surface) fill_rect(frame_surface, 0, 0, 320, 240, COLOUR_BLACK);
+    if (frame_surface) fill_rect(frame_surface, 0, 0, FRAME_WIDTH, FRAME_HEIGHT, colour_black);
     world_start_life(test ? nullptr : level_map_name(current_level), current_level == 0);
     choose_level_backdrop(test || current_level == 0 ? nullptr : level_map_name(current_level));
     if (restart_music) {
@@ -121,28 +122,28 @@ static void setup_level(int32_t test) {
     level_frame = 0;
 }
 
-// One frame of the pause menu; the cursor is menu_state 1 to 3. Where jump and
+// One frame of the pause menu; the cursor is pause_cursor 1 to 3. Where jump and
 // up are one key, the pump reports that key as BTN_JUMP, which then moves up.
 static void step_pause_menu() {
     int32_t released = button_released;
     int32_t jump_is_up = k_jump == k_up;
     if (released == BTN_DOWN || released == BTN_RIGHT) {
-        menu_state = menu_state >= 3 ? 1 : menu_state + 1;
+        pause_cursor = pause_cursor >= 3 ? 1 : pause_cursor + 1;
         sound_play(SND_KLONK);
     } else if (released == BTN_UP || released == BTN_LEFT || (released == BTN_JUMP && jump_is_up)) {
-        menu_state = menu_state <= 1 ? 3 : menu_state - 1;
+        pause_cursor = pause_cursor <= 1 ? 3 : pause_cursor - 1;
         sound_play(SND_KLONK);
     } else if (released == BTN_START || (released == BTN_JUMP && !jump_is_up)) {
         paused = 0;
-        if (menu_state == 1) {
+        if (pause_cursor == 1) {
             kill_hero(&world.hero, message_text(MSG_SUICIDE));
             sound_play(SND_AJ);
-        } else if (menu_state == 3) {
+        } else if (pause_cursor == 3) {
             quit_request = 1;
         } else {
             sound_play(SND_JIPIE);
         }
-        menu_state = 0;
+        pause_cursor = 0;
     }
 }
 
@@ -163,16 +164,16 @@ static void ask_quit_question() {
         draw_text_centred(frame_surface, message_text(MSG_HISCORE_LOST), 140, font_small);
         present_frame();
     }
-    quit_signal = 0;
+    escape_or_close = 0;
     int32_t yes = button_released == BTN_LEFT;
     while (!yes && button_released != BTN_RIGHT) {
         poll_events();
         sleep_between_polls();
-        yes = button_released == BTN_LEFT || quit_signal;
+        yes = button_released == BTN_LEFT || escape_or_close;
     }
     if (!yes) {
         frame_timer_reset();
-        quit_signal = 0;
+        escape_or_close = 0;
         quit_request = 0;
         sound_play(SND_JIPIE);
     } else {
@@ -222,7 +223,7 @@ static int32_t run_frames() {
             }
         }
         int32_t present = 1;
-        if (current_level <= 0 && menu_state < 0) present = 0;
+        if (current_level <= 0 && title_menu < 0) present = 0;
         show_play_screen(level_frame, hero, present);
         if (current_level != 0) {
             if (quit_request) ask_quit_question();
@@ -239,7 +240,7 @@ static int32_t handle_quit() {
         start_x = LEVEL_START_X;
         start_y = LEVEL_START_Y;
         checkpoint_reached = 0;
-        quit_signal = 0;
+        escape_or_close = 0;
         quit_request = 0;
         return FLOW_NEXT_LEVEL;
     }

@@ -23,7 +23,7 @@ extern int32_t loop_lives_lost;  // lives taken by "life over" during the last r
 void reset_game(int32_t highlight);
 
 // 1 when the last released button is BTN_START, BTN_JUMP or BTN_PAUSE.
-int action_released();
+bool action_released();
 
 // While an action is released: read_controls (level -1, no pause) and sleep 100 ms.
 void wait_for_release();
@@ -33,7 +33,7 @@ void wait_for_release();
 void draw_play_frame(int32_t frame, const Hero* hero);
 
 // The play screen of a frame as the loops show it: composed, with the title's
-// elements over it on the title while its menus show (menu_state 0 or more),
+// elements over it on the title while its menus show (title_menu 0 or more),
 // and with present 1 then shown by show_frame.
 void show_play_screen(int32_t frame, const Hero* hero, int32_t present);
 

@@ -23,20 +23,15 @@ static IntroState intro;
 
 IntroState& intro_state() { return intro; }
 
-struct IntroLine {
-    int32_t y;
-    int32_t message;
-};
-
-static const IntroLine WARNING_LINES[] = {{90, MSG_WARNING_FIRST},      {110, MSG_WARNING_FIRST + 1},
-                                          {120, MSG_WARNING_FIRST + 2}, {130, MSG_WARNING_FIRST + 3},
-                                          {150, MSG_WARNING_FIRST + 4}, {160, MSG_WARNING_FIRST + 5},
-                                          {170, MSG_WARNING_FIRST + 6}, {200, MSG_ANY_KEY}};
-static const IntroLine CREDITS_LINES[] = {{80, MSG_CREDITS_FIRST},      {90, MSG_CREDITS_FIRST + 1},
-                                          {100, MSG_CREDITS_FIRST + 2}, {120, MSG_CREDITS_FIRST + 3},
-                                          {130, MSG_CREDITS_FIRST + 4}, {150, MSG_CREDITS_FIRST + 5},
-                                          {160, MSG_CREDITS_FIRST + 6}, {170, MSG_CREDITS_FIRST + 7},
-                                          {180, MSG_CREDITS_FIRST + 8}, {210, MSG_ANY_KEY}};
+static const TextLine WARNING_LINES[] = {{90, MSG_WARNING_FIRST},      {110, MSG_WARNING_FIRST + 1},
+                                         {120, MSG_WARNING_FIRST + 2}, {130, MSG_WARNING_FIRST + 3},
+                                         {150, MSG_WARNING_FIRST + 4}, {160, MSG_WARNING_FIRST + 5},
+                                         {170, MSG_WARNING_FIRST + 6}, {200, MSG_ANY_KEY}};
+static const TextLine CREDITS_LINES[] = {{80, MSG_CREDITS_FIRST},      {90, MSG_CREDITS_FIRST + 1},
+                                         {100, MSG_CREDITS_FIRST + 2}, {120, MSG_CREDITS_FIRST + 3},
+                                         {130, MSG_CREDITS_FIRST + 4}, {150, MSG_CREDITS_FIRST + 5},
+                                         {160, MSG_CREDITS_FIRST + 6}, {170, MSG_CREDITS_FIRST + 7},
+                                         {180, MSG_CREDITS_FIRST + 8}, {210, MSG_ANY_KEY}};
 
 // The mascot's circling path: 1024 x cos and sin of 2 pi i / 512, truncated.
 static void build_motion_tables() {
@@ -47,14 +42,14 @@ static void build_motion_tables() {
     }
 }
 
-static int32_t logo_centre() { return (320 - maker_logo_image->w) / 2; }
+static int32_t logo_centre() { return (FRAME_WIDTH - maker_logo_image->w) / 2; }
 
 static int logo_init() {
     build_motion_tables();
     mascot_image = load_image("qv-zumo", IMAGE_KEYED);
     maker_logo_image = load_image("qv-logo", IMAGE_KEYED);
     jingle = music_load(SONG_JINGLE);
-    fill_rect(frame_surface, 0, 0, 320, 240, COLOUR_BLACK);
+    fill_rect(frame_surface, 0, 0, FRAME_WIDTH, FRAME_HEIGHT, colour_black);
     intro.logo_x = 360;
     intro.logo_frame_count = 0;
     intro.mascot_x = 0;
@@ -83,8 +78,8 @@ static int logo_update() {
 
 static int logo_draw(SDL_Surface* surface) {
     int32_t logo_y = 180 - maker_logo_image->h;
-    fill_rect(surface, intro.mascot_x, intro.mascot_y, mascot_image->w, mascot_image->h, COLOUR_BLACK);
-    fill_rect(surface, intro.logo_x, logo_y, maker_logo_image->w, maker_logo_image->h, COLOUR_BLACK);
+    fill_rect(surface, intro.mascot_x, intro.mascot_y, mascot_image->w, mascot_image->h, colour_black);
+    fill_rect(surface, intro.logo_x, logo_y, maker_logo_image->w, maker_logo_image->h, colour_black);
     // The shifts are arithmetic, so each offset lies in -8..8.
     intro.mascot_x = 160 - mascot_image->w / 2 + (intro.cos_table[intro.logo_frame_count % 512] >> 7);
     intro.mascot_y = 100 - mascot_image->h / 2 + (intro.sin_table[(3 * intro.logo_frame_count) % 512] >> 7);
@@ -112,13 +107,12 @@ static int nothing_exit() { return 0; }
 
 static int any_key_update() { return last_key > 0 || last_pad_button >= 0; }
 
-static void draw_text_screen(SDL_Surface* surface, int32_t* blink, int32_t title, const IntroLine* lines,
+static void draw_text_screen(SDL_Surface* surface, int32_t* blink, int32_t title, const TextLine* lines,
                              int32_t count) {
-    fill_rect(surface, 0, 0, 320, 240, COLOUR_BLACK);
+    fill_rect(surface, 0, 0, FRAME_WIDTH, FRAME_HEIGHT, colour_black);
     (*blink)++;
     if (!(*blink & 32)) draw_text_centred(surface, message_text(title), 40, font_big);
-    for (int32_t i = 0; i < count; i++)
-        draw_text_centred(surface, message_text(lines[i].message), lines[i].y, font_small);
+    draw_text_lines(surface, lines, count, font_small);
 }
 
 static int warning_draw(SDL_Surface* surface) {

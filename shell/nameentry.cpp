@@ -82,7 +82,7 @@ int32_t name_entry(Hero* hero) {
         if (position >= 0) return position;
     }
     // A closed window must not leave the player stuck here with start down.
-    while ((buttons_held & BTN_START) && !quit_signal) {
+    while ((buttons_held & BTN_START) && !escape_or_close) {
         SDL_Delay(NAME_WAIT_MS);
         read_controls(current_level, 0);
     }

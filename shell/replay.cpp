@@ -104,9 +104,9 @@ int replay_start_file(const char* path) {
     return ok;
 }
 
-int replay_active() { return replay_installed; }
+bool replay_active() { return replay_installed; }
 
-int replay_exhausted() { return replay_installed && replay_next >= replay_count; }
+bool replay_exhausted() { return replay_installed && replay_next >= replay_count; }
 
 int32_t replay_position() { return replay_next; }
 
@@ -122,10 +122,10 @@ int replay_poll(int32_t* held, int32_t* released) {
         replay_next += 1;
         h = f->held;
         r = f->released;
-        if (f->quit) quit_signal = 1;
+        if (f->quit) escape_or_close = 1;
         if (f->signal == SIGTERM || f->signal == SIGINT) raise(f->signal);
     } else {
-        quit_signal = 1;
+        escape_or_close = 1;
         r = (replay_tail_polls & 1) ? BTN_RIGHT : BTN_START;
         replay_tail_polls += 1;
     }
@@ -317,7 +317,7 @@ int replay_open_game() {
 int replay_run_test_level(const ReplayFrame* frames, int32_t count, ReplayOutcome* outcome) {
     if (!replay_open_game()) return 0;
     test_mode = 1;
-    quit_signal = 0;
+    escape_or_close = 0;
     replay_start(frames, count);
     game_loop(1);
     if (outcome) {
@@ -332,6 +332,6 @@ int replay_run_test_level(const ReplayFrame* frames, int32_t count, ReplayOutcom
         outcome->level_timer = level_timer;
     }
     replay_stop();
-    quit_signal = 0;
+    escape_or_close = 0;
     return 1;
 }

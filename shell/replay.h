@@ -18,7 +18,7 @@ struct ReplayFrame {
 // together with a simulated frame clock, so that frame_wait and the game's
 // blocking waits never sleep. poll_events takes its input from it, one frame
 // per call. After the last frame the replay is exhausted: no button is held,
-// quit_signal is raised at every poll and the released button alternates
+// escape_or_close is raised at every poll and the released button alternates
 // between BTN_START and BTN_RIGHT, so that every waiting screen lets go and
 // the game loop returns (it checks replay_exhausted at each frame).
 void replay_start(const ReplayFrame* frames, int32_t count);
@@ -27,8 +27,8 @@ void replay_start(const ReplayFrame* frames, int32_t count);
 int replay_start_file(const char* path);
 // Removes the replay and restores the real clock.
 void replay_stop();
-int replay_active();
-int replay_exhausted();
+bool replay_active();
+bool replay_exhausted();
 int32_t replay_position();  // frames consumed so far
 
 // Tests look at the game between polls: the observer, when set, is called by

@@ -27,22 +27,16 @@ enum {
     STORY_POLL_MS = 100
 };
 
-struct StoryLine {
-    int32_t y;
-    int32_t message;
-};
-
-static const StoryLine OPENING_LINES[] = {{40, MSG_OPENING_FIRST},      {60, MSG_OPENING_FIRST + 1},
-                                          {80, MSG_OPENING_FIRST + 2},  {100, MSG_OPENING_FIRST + 3},
-                                          {120, MSG_OPENING_FIRST + 4}, {140, MSG_OPENING_FIRST + 5},
-                                          {160, MSG_OPENING_FIRST + 6}, {180, MSG_OPENING_FIRST + 7}};
-static const StoryLine FINALE_LINES[] = {
+static const TextLine OPENING_LINES[] = {{40, MSG_OPENING_FIRST},      {60, MSG_OPENING_FIRST + 1},
+                                         {80, MSG_OPENING_FIRST + 2},  {100, MSG_OPENING_FIRST + 3},
+                                         {120, MSG_OPENING_FIRST + 4}, {140, MSG_OPENING_FIRST + 5},
+                                         {160, MSG_OPENING_FIRST + 6}, {180, MSG_OPENING_FIRST + 7}};
+static const TextLine FINALE_LINES[] = {
     {70, MSG_FINALE_FIRST}, {90, MSG_FINALE_FIRST + 1}, {110, MSG_FINALE_FIRST + 2}, {150, MSG_FINALE_FIRST + 3}};
 
-static void show_story(const StoryLine* lines, int32_t count) {
-    fill_rect(frame_surface, 0, 0, 320, 240, COLOUR_BLACK);
-    for (int32_t i = 0; i < count; i++)
-        draw_text_centred(frame_surface, message_text(lines[i].message), lines[i].y, font_big);
+static void show_story(const TextLine* lines, int32_t count) {
+    fill_rect(frame_surface, 0, 0, FRAME_WIDTH, FRAME_HEIGHT, colour_black);
+    draw_text_lines(frame_surface, lines, count, font_big);
     present_frame();
 }
 
@@ -95,7 +89,7 @@ void opening_story() {
     show_story(OPENING_LINES, sizeof OPENING_LINES / sizeof OPENING_LINES[0]);
     wait_for_action_or_quit(current_level);
     if (quit_request) {
-        quit_signal = 0;
+        escape_or_close = 0;
         quit_request = 0;
         reset_game(-1);
     }
@@ -113,14 +107,14 @@ void finale(Hero* hero) {
     wait_for_release();
     if (quit_request) {
         quit_request = 0;
-        quit_signal = 0;
+        escape_or_close = 0;
     }
     // The name entry takes no quit; a window closed during it ends the program on the title.
     window_close_seen = 0;
     int32_t row = name_entry(hero);
     reset_game(row);
-    if (row >= 0) menu_state = MENU_HISCORE_VIEW;
-    quit_signal = window_close_seen;
+    if (row >= 0) title_menu = MENU_HISCORE_VIEW;
+    escape_or_close = window_close_seen;
 }
 
 int32_t game_over(Hero* hero) {
@@ -175,11 +169,11 @@ int32_t game_over(Hero* hero) {
     quit_request = 0;
     int32_t level = current_level;
     reset_game(highlighted_entry);
-    quit_signal = window_close_seen;
+    escape_or_close = window_close_seen;
     if (yes) {
         current_level = level;
         return 1;
     }
-    if (highlighted_entry >= 0) menu_state = MENU_HISCORE_VIEW;
+    if (highlighted_entry >= 0) title_menu = MENU_HISCORE_VIEW;
     return 0;
 }

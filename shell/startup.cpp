@@ -58,7 +58,7 @@ static void set_window_icon() {
 // would fill standard output with escape codes instead of showing a window.
 static const char* const TEXT_VIDEO_DRIVERS[] = {"aalib", "caca"};
 
-static int is_text_video_driver(const char* name) {
+static bool is_text_video_driver(const char* name) {
     for (const char* text_driver : TEXT_VIDEO_DRIVERS)
         if (strcmp(name, text_driver) == 0) return 1;
     return 0;
@@ -193,10 +193,10 @@ int run_game(int argc, char** argv) {
     const char* failure = open_game(&start);
     if (failure) fatal_error(failure, SDL_GetError());
 
-    quit_signal = 0;
+    escape_or_close = 0;
     run_intro_screens(test_mode ? intro_test_start_index : 0);
     open_play_resources(&start);
-    if (!quit_signal) game_loop(test_mode);
+    if (!escape_or_close) game_loop(test_mode);
 
     close_game();
     return 0;

@@ -72,7 +72,7 @@ static int32_t menu_released() {
     return button_released;
 }
 
-static int is_menu_action(int32_t released) {
+static bool is_menu_action(int32_t released) {
     return released == BTN_START || released == BTN_PAUSE || released == BTN_JUMP;
 }
 
@@ -99,12 +99,12 @@ static int32_t step_press_start(Hero* hero) {
             show_play_screen(level_frame, hero, 1);
             read_controls(0, 0);
         }
-        menu_state = saved_level > 0 ? MENU_CONTINUE : MENU_NEW_GAME;
+        title_menu = saved_level > 0 ? MENU_CONTINUE : MENU_NEW_GAME;
     } else if (released == BTN_DOWN || released == BTN_RIGHT) {
-        menu_state = MENU_NEW_GAME;
+        title_menu = MENU_NEW_GAME;
         sound_play(SND_KLONK);
     } else if (released == BTN_UP || released == BTN_LEFT) {
-        menu_state = MENU_EXIT;
+        title_menu = MENU_EXIT;
         sound_play(SND_KLONK);
     }
     return 0;
@@ -113,25 +113,25 @@ static int32_t step_press_start(Hero* hero) {
 static int32_t step_main_menu() {
     int32_t released = menu_released();
     if (released == BTN_DOWN || released == BTN_RIGHT) {
-        menu_state = menu_state == MENU_EXIT ? MENU_NEW_GAME : menu_state + 1;
+        title_menu = title_menu == MENU_EXIT ? MENU_NEW_GAME : title_menu + 1;
         sound_play(SND_KLONK);
     } else if (released == BTN_UP || released == BTN_LEFT) {
-        menu_state = menu_state == MENU_NEW_GAME ? MENU_EXIT : menu_state - 1;
+        title_menu = title_menu == MENU_NEW_GAME ? MENU_EXIT : title_menu - 1;
         sound_play(SND_KLONK);
     } else if (is_menu_action(released)) {
-        switch (menu_state) {
+        switch (title_menu) {
             case MENU_NEW_GAME:
             case MENU_CONTINUE:
                 sound_play(SND_JIPIE);
-                return menu_state;
+                return title_menu;
             case MENU_EXIT:
                 sound_play(SND_AJ);
                 return MENU_EXIT;
             case MENU_HISCORES:
-                menu_state = MENU_HISCORE_VIEW;
+                title_menu = MENU_HISCORE_VIEW;
                 break;
             case MENU_OPTIONS:
-                menu_state = MENU_OPTIONS_SCREEN;
+                title_menu = MENU_OPTIONS_SCREEN;
                 title.options_cursor = 0;
                 config_mode = 0;
                 title.repeat_delay = 0;
@@ -146,7 +146,7 @@ static int32_t step_main_menu() {
 static void step_hiscore_view() {
     int32_t released = button_released;
     if (released == BTN_START || released == BTN_PAUSE || (released == BTN_JUMP && k_jump != k_up)) {
-        menu_state = MENU_HISCORES;
+        title_menu = MENU_HISCORES;
         highlighted_entry = -1;
     }
 }
@@ -183,7 +183,7 @@ static void choose_option_row() {
             title.repeat_delay = REPEAT_FRAMES;
             break;
         case 7:
-            menu_state = MENU_OPTIONS;
+            title_menu = MENU_OPTIONS;
             if (title.options_changed) config_save();
             if (soundcheck_track != 0) {
                 play_track(SONG_TITLE);
@@ -272,12 +272,12 @@ static void step_capture() {
 }
 
 int32_t title_menu_step(Hero* hero) {
-    if (!(menu_state == MENU_OPTIONS_SCREEN && config_mode)) scroll_camera(1);
-    if (menu_state == MENU_PRESS_START) return step_press_start(hero);
-    if (menu_state >= MENU_NEW_GAME && menu_state <= MENU_EXIT) return step_main_menu();
-    if (menu_state == MENU_HISCORE_VIEW) {
+    if (!(title_menu == MENU_OPTIONS_SCREEN && config_mode)) scroll_camera(1);
+    if (title_menu == MENU_PRESS_START) return step_press_start(hero);
+    if (title_menu >= MENU_NEW_GAME && title_menu <= MENU_EXIT) return step_main_menu();
+    if (title_menu == MENU_HISCORE_VIEW) {
         step_hiscore_view();
-    } else if (menu_state == MENU_OPTIONS_SCREEN) {
+    } else if (title_menu == MENU_OPTIONS_SCREEN) {
         if (config_mode)
             step_capture();
         else
@@ -346,9 +346,9 @@ static void draw_options_screen() {
 }
 
 int32_t title_after_draw(Hero*) {
-    if (menu_state == MENU_HISCORE_VIEW || menu_state == MENU_OPTIONS_SCREEN) {
+    if (title_menu == MENU_HISCORE_VIEW || title_menu == MENU_OPTIONS_SCREEN) {
         if (!skip_draw) {
-            if (menu_state == MENU_HISCORE_VIEW)
+            if (title_menu == MENU_HISCORE_VIEW)
                 draw_hiscore_view();
             else
                 draw_options_screen();
@@ -365,16 +365,16 @@ int32_t title_after_draw(Hero*) {
 }
 
 void draw_title_overlay(int32_t frame) {
-    if (logo_image) blit_at(logo_image, (320 - logo_image->w) / 2, 0, frame_surface);
+    if (logo_image) blit_at(logo_image, (FRAME_WIDTH - logo_image->w) / 2, 0, frame_surface);
     draw_text_centred(frame_surface, VERSION_TEXT, 216, font_big);
     if (title.scroller_offset < title.scroller_length)
         draw_text_n(frame_surface, title.scroller_text + title.scroller_offset, SCROLLER_CHARS,
                     -(title.scroller_pixel / 2), 196, font_small);
-    if (menu_state == MENU_PRESS_START) {
+    if (title_menu == MENU_PRESS_START) {
         if (!(frame & 32)) draw_text_centred(frame_surface, message_text(MSG_PRESS_START), 128, font_big);
-    } else if (menu_state >= MENU_NEW_GAME && menu_state <= MENU_EXIT) {
+    } else if (title_menu >= MENU_NEW_GAME && title_menu <= MENU_EXIT) {
         for (int32_t i = 0; i < 5; i++) {
-            if (i + 1 == menu_state && (frame & 32)) continue;
+            if (i + 1 == title_menu && (frame & 32)) continue;
             draw_text_centred(frame_surface, message_text(MENU_MESSAGES[i]), MENU_ROWS_Y[i], font_big);
         }
     }

@@ -4,7 +4,7 @@
 
 #include "floob.h"
 
-// The title's menu_state: PRESS START, the five main-menu entries (also what
+// The title's title_menu: PRESS START, the five main-menu entries (also what
 // title_menu_step hands to the game loop), the high-score view and the options screen.
 enum {
     MENU_PRESS_START = 0,
@@ -48,7 +48,7 @@ int32_t title_menu_step(Hero* hero);
 // the loop to show the frame; otherwise advances the scroller and returns 0.
 int32_t title_after_draw(Hero* hero);
 
-// The title's elements over the play screen while menu_state >= 0: logo,
+// The title's elements over the play screen while title_menu >= 0: logo,
 // version line, scroller, and PRESS START or the main menu.
 void draw_title_overlay(int32_t frame);
 

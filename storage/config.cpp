@@ -226,7 +226,7 @@ static void store_setting(const ConfigSetting& s, int32_t value) {
     }
 }
 
-static int is_binding(const ConfigSetting& s) { return s.kind == SETTING_KEY || s.kind == SETTING_PAD; }
+static bool is_binding(const ConfigSetting& s) { return s.kind == SETTING_KEY || s.kind == SETTING_PAD; }
 
 static void load_settings(const uint8_t* text, uint32_t size) {
     if (size < CONFIG_TAIL) return;

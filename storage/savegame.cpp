@@ -11,7 +11,7 @@ enum { SAVEGAME_SIZE = 4, SAVEGAME_KEY_DRAWS = 10, SAVEGAME_FALLBACK_KEY = 0x5AC
 // 1 when the save file was there but could not be read: it is then never written over.
 static int32_t save_file_unreadable = 0;
 
-static int32_t key_is_valid(int32_t key) { return key != 0 && key != 0xFFFF; }
+static bool key_is_valid(int32_t key) { return key != 0 && key != 0xFFFF; }
 
 int32_t save_game_write(int32_t completed_level) {
     int32_t level = completed_level & 0xFF;

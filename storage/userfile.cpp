@@ -115,7 +115,7 @@ static long parse_digits(const char* text, const char** end) {
 // earlier version, or "<base>.tmp.<pid>.<n>" of a process that is gone (or of
 // this one, which has no write in progress). A live process's temporary file
 // is left alone, so that two games in one folder do not spoil each other's save.
-static int is_stale_temp(const char* name, const char* base) {
+static bool is_stale_temp(const char* name, const char* base) {
     size_t base_length = strlen(base);
     if (strncmp(name, base, base_length) != 0) return 0;
     const char* rest = name + base_length;

@@ -25,10 +25,13 @@ static const int32_t ENEMY_DEATH_TEXT[7] = {MSG_IMPALED,          MSG_HIT_BY_UFO
                                             MSG_BIT_BY_STONEBAT,  MSG_IMPALED,    MSG_EATEN_BY_STEELFISH,
                                             MSG_KILLED_BY_ANDROID};
 
-static const int32_t EFFECT_BREAK_CODES[5] = {200, 201, 202, 203, 0};
-static const int32_t EFFECT_CRUMBLE_CODES[5] = {180, 181, 182, 183, 0};
-static const int32_t EFFECT_SPIKES_CODES[3] = {0, 87, 105};
-static const int32_t EFFECT_BUMP_CODES[5] = {80, 100, 120, 20, 20};
+static const int32_t EFFECT_BREAK_CODES[5] = {CODE_BREAKING_FIRST, CODE_BREAKING_FIRST + 1, CODE_BREAKING_FIRST + 2,
+                                              CODE_BREAKING_FIRST + 3, CODE_EMPTY};
+static const int32_t EFFECT_CRUMBLE_CODES[5] = {CODE_CRUMBLING_FIRST, CODE_CRUMBLING_FIRST + 1,
+                                                CODE_CRUMBLING_FIRST + 2, CODE_CRUMBLING_FIRST + 3, CODE_EMPTY};
+static const int32_t EFFECT_SPIKES_CODES[3] = {CODE_EMPTY, CODE_SPIKES_SPRINGING, CODE_SPIKES};
+static const int32_t EFFECT_BUMP_CODES[5] = {CODE_BUMPING_FIRST, CODE_BUMPING_SECOND, CODE_BUMPING_THIRD, CODE_BUMP,
+                                             CODE_BUMP};
 static const int32_t EFFECT_CHECKPOINT_CODES[6] = {CODE_POST_LOWERED, CODE_POST_LOWERED, CODE_POST_RISING,
                                                    CODE_POST_RISING,  CODE_POST_RAISED,  CODE_POST_RAISED};
 

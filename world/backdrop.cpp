@@ -31,7 +31,7 @@ void free_backdrop() {
     snprintf(backdrop_name, sizeof backdrop_name, "%s", BACKDROP_DEFAULT);
 }
 
-static int is_name_byte(uint8_t c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_'; }
+static bool is_name_byte(uint8_t c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_'; }
 
 // Looks for the line "MAP IMAGE" of the given map in the table's text. A line that is not two
 // words of letters, digits, '-' and '_' (at most BACKDROP_NAME_BYTES - 1 each) is passed over.

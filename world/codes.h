@@ -5,16 +5,19 @@
 #ifndef WORLD_CODES_H
 #define WORLD_CODES_H
 
-// Geometry, in map pixels.
+#include "gfx/video.h"
+
+// Geometry, in map pixels: the map fills the frame's play area.
 enum {
-    CELL_SIZE = 16,                     // a map cell, and every tile, is 16 x 16
-    MAP_ROWS = 12,                      // every map is exactly 12 cells high
-    MAP_HEIGHT = MAP_ROWS * CELL_SIZE,  // 192: the play area; there is no vertical scrolling
-    VIEW_WIDTH = 320,                   // what the camera shows of the map
-    LEVEL_HEADER_BYTES = 2,             // the level file's column count before its cells
-    LEVEL_START_X = 16,                 // the start of a new level before the map's own marker
+    CELL_SIZE = 16,                 // a map cell, and every tile, is 16 x 16
+    MAP_ROWS = 12,                  // every map is exactly 12 cells high
+    MAP_HEIGHT = PLAY_AREA_HEIGHT,  // the play area; there is no vertical scrolling
+    VIEW_WIDTH = FRAME_WIDTH,       // what the camera shows of the map
+    LEVEL_HEADER_BYTES = 2,         // the level file's column count before its cells
+    LEVEL_START_X = 16,             // the start of a new level before the map's own marker
     LEVEL_START_Y = 100
 };
+static_assert(MAP_ROWS * CELL_SIZE == MAP_HEIGHT, "the map's rows fill the play area");
 
 // A life, in frames of 1/60 s.
 enum {
@@ -67,10 +70,26 @@ enum {
     CODE_WATER_DEEP = 145,
     CODE_WATER_BUBBLES = 146,
     CODE_WATER_SURFACE = 160,  // 160 and 161 ripple; 160..166 are all water
-    CODE_WATER_LAST = 166
+    CODE_WATER_LAST = 166,
+    CODE_PEBBLES = 25,        // scenery; a hidden spike trap looks like it
+    CODE_SPIKES = 105,        // floor spikes, sprung from a trap
+    CODE_BUMPING_FIRST = 80,  // a bump block's bump: 80, 100, 120 (a row of the sheet apart)
+    CODE_BUMPING_SECOND = 100,
+    CODE_BUMPING_THIRD = 120,
+    CODE_CRUMBLING_FIRST = 180,  // 180..183: the crumbling floor's stages
+    CODE_BREAKING_FIRST = 200    // 200..203: a breakable block's stages
 };
 
-// Sprite tiles that more than one unit shows.
-enum { HERO_FRAME_IDLE = 24 };  // Floob facing the player: idle pose, start pose, life icon
+// Sprite tiles: the enemies' frames besides their spawn markers (a spawn marker is
+// each enemy's first frame), and the hero's idle pose.
+enum {
+    TILE_UFO_STUNNED = 12,          // flying, CODE_UFO to CODE_UFO + 2
+    TILE_STONEBAT_WINGS_DOWN = 34,  // wings up is CODE_STONEBAT
+    TILE_STONEBAT_WINGS_LEVEL = 57,
+    TILE_STONEBAT_BREAKING = 35,      // 35..37: stomped
+    TILE_ANDROID_WALKING_LEFT = 144,  // 144..141; going right, CODE_ANDROID_WALKING to + 3
+    TILE_ANDROID_STUNNED = 125,       // and 126, just before it wakes
+    HERO_FRAME_IDLE = 24              // Floob facing the player: idle pose, start pose, life icon
+};
 
 #endif

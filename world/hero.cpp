@@ -14,7 +14,7 @@
 char death_message[256] = "";
 
 enum {
-    HERO_MAP_BOTTOM = 191,
+    HERO_MAP_BOTTOM = MAP_HEIGHT - 1,
     HERO_FALL_LIMIT = 250,
     HERO_IDLE_POSE_AFTER = 500,
     HERO_FRAME_STAND_RIGHT = 65,
@@ -148,7 +148,7 @@ static void animate_hero(Hero* hero, int32_t walked_right, int32_t walked_left) 
     }
 }
 
-static int32_t on_ground(const Hero* hero) {
+static bool on_ground(const Hero* hero) {
     return is_solid_at(hero->x, hero->y + 16) || is_solid_at(hero->x + 15, hero->y + 16);
 }
 

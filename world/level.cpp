@@ -40,7 +40,7 @@ const char* level_map_name(int32_t level) {
     return LEVEL_NAMES[level];
 }
 
-int32_t is_start_marker(int32_t code) {
+bool is_start_marker(int32_t code) {
     return (code >= CODE_START_FIRST && code <= CODE_START_LAST) || code == CODE_HERO_START ||
            code == CODE_HERO_START_LEFT;
 }
@@ -71,7 +71,7 @@ int32_t check_level_bytes(const uint8_t* bytes, int32_t size) {
     return LEVEL_OK;
 }
 
-int level_bytes_valid(const uint8_t* bytes, int32_t size) { return check_level_bytes(bytes, size) == LEVEL_OK; }
+bool level_bytes_valid(const uint8_t* bytes, int32_t size) { return check_level_bytes(bytes, size) == LEVEL_OK; }
 
 int load_level_bytes(const uint8_t* bytes, int32_t size) {
     if (!level_bytes_valid(bytes, size)) return 0;

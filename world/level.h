@@ -41,7 +41,7 @@ void load_level(const char* name);
 int load_level_bytes(const uint8_t* bytes, int32_t size);
 
 // Checks level bytes without loading them; returns 0 when the loader would refuse them.
-int level_bytes_valid(const uint8_t* bytes, int32_t size);
+bool level_bytes_valid(const uint8_t* bytes, int32_t size);
 
 // Why level bytes are refused: LEVEL_OK, or the first problem found.
 enum {
@@ -55,7 +55,7 @@ enum {
 int32_t check_level_bytes(const uint8_t* bytes, int32_t size);
 
 // 1 for the codes that mark the hero's start (1..8, 65, 68).
-int32_t is_start_marker(int32_t code);
+bool is_start_marker(int32_t code);
 
 // Drops the map reference without releasing it (the new-game reset).
 void drop_map();

@@ -8,7 +8,7 @@
 enum { SPAWN_DISTANCE = 336 };  // enemies of a column appear this far right of the camera
 
 // Codes 0..239: 0 passable, 1 solid, 2 deadly.
-static const uint8_t tile_kind[TILE_CODES] = {
+static const uint8_t tile_kind[TILE_COUNT] = {
     0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // 0..19
     1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0,  // 20..39
     1, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // 40..59
@@ -24,7 +24,7 @@ static const uint8_t tile_kind[TILE_CODES] = {
 };
 
 // Codes 0..239: 1 drawn in front of the sprites, 0 behind them.
-const uint8_t tile_layer[TILE_CODES] = {
+const uint8_t tile_layer[TILE_COUNT] = {
     0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // 0..19
     0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // 20..39
     0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // 40..59
@@ -52,12 +52,12 @@ void set_tile(int32_t column, int32_t row, int32_t code) {
 }
 
 int32_t tile_kind_of(int32_t code) {
-    if (code >= TILE_CODES) return TILE_SOLID;
+    if (code >= TILE_COUNT) return TILE_SOLID;
     if (code < 0) return TILE_PASSABLE;
     return tile_kind[code];
 }
 
-int32_t is_solid_at(int32_t x, int32_t y) {
+bool is_solid_at(int32_t x, int32_t y) {
     // The two ends of the level are walls of unlimited height; the top row reaches upwards.
     if (x < 0 || x >= map_columns * CELL_SIZE) return 1;
     if (y < 0) y = 0;
@@ -65,17 +65,17 @@ int32_t is_solid_at(int32_t x, int32_t y) {
     return tile_kind_of(tile_at(x, y)) == TILE_SOLID;
 }
 
-int32_t is_deadly_at(int32_t x, int32_t y) {
+bool is_deadly_at(int32_t x, int32_t y) {
     int32_t code = tile_at(x, y);
-    return code >= 0 && code < TILE_CODES && tile_kind[code] == TILE_DEADLY;
+    return code >= 0 && code < TILE_COUNT && tile_kind[code] == TILE_DEADLY;
 }
 
-int32_t is_water_code(int32_t code) {
+bool is_water_code(int32_t code) {
     return code == CODE_WATER || code == CODE_WATER_DEEP || code == CODE_WATER_BUBBLES ||
            (code >= CODE_WATER_SURFACE && code <= CODE_WATER_LAST);
 }
 
-int32_t hero_in_water(const Hero* hero) { return is_water_code(tile_at(hero->x + 8, hero->y + 8)); }
+bool hero_in_water(const Hero* hero) { return is_water_code(tile_at(hero->x + 8, hero->y + 8)); }
 
 void scroll_camera(int32_t steps) {
     int32_t map_width = map_columns * CELL_SIZE;

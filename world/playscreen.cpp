@@ -10,8 +10,6 @@
 #include "world/map.h"
 
 enum {
-    SCREEN_WIDTH = 320,
-    SCREEN_HEIGHT = 240,
     LAYER_COLUMNS = 21,
     BAR_X = 64,
     BAR_WIDTH = 248,
@@ -24,12 +22,13 @@ enum {
     TILE_FLAG_OPEN = CODE_POST_RAISED,
     TILE_WATER_LEFT = CODE_WATER_SURFACE,
     TILE_WATER_RIGHT = CODE_WATER_SURFACE + 1,
-    TILE_UNKNOWN_ENEMY = 20,
+    TILE_UNKNOWN_ENEMY = CODE_BUMP,
     GLYPH_X = 56
 };
 
-static const int32_t UFO_FRAMES[4] = {9, 10, 11, 10};
-static const int32_t STONEBAT_FRAMES[4] = {33, 57, 34, 57};
+static const int32_t UFO_FRAMES[4] = {CODE_UFO, CODE_UFO + 1, CODE_UFO + 2, CODE_UFO + 1};
+static const int32_t STONEBAT_FRAMES[4] = {CODE_STONEBAT, TILE_STONEBAT_WINGS_LEVEL, TILE_STONEBAT_WINGS_DOWN,
+                                           TILE_STONEBAT_WINGS_LEVEL};
 
 static int32_t clamp_int(int32_t value, int32_t low, int32_t high) {
     if (value < low) return low;
@@ -47,9 +46,9 @@ void draw_background_strip(SDL_Surface* image, int32_t y, int32_t height, int32_
     source.y = (Sint16)source_y;
     source.h = (Uint16)height;
     target.y = (Sint16)y;
-    if (offset + SCREEN_WIDTH - 1 < width) {
+    if (offset + FRAME_WIDTH - 1 < width) {
         source.x = (Sint16)offset;
-        source.w = SCREEN_WIDTH;
+        source.w = FRAME_WIDTH;
         target.x = 0;
         SDL_BlitSurface(image, &source, frame_surface, &target);
         return;
@@ -58,7 +57,7 @@ void draw_background_strip(SDL_Surface* image, int32_t y, int32_t height, int32_
     source.w = (Uint16)(width - offset);
     target.x = 0;
     SDL_BlitSurface(image, &source, frame_surface, &target);
-    for (int32_t x = width - offset; x < SCREEN_WIDTH; x += width) {
+    for (int32_t x = width - offset; x < FRAME_WIDTH; x += width) {
         source.x = 0;
         source.w = (Uint16)width;
         source.y = (Sint16)source_y;
@@ -71,24 +70,24 @@ void draw_background_strip(SDL_Surface* image, int32_t y, int32_t height, int32_
 
 static void draw_backdrop() {
     if (!back_image) {
-        fill_rect(frame_surface, 0, 0, SCREEN_WIDTH, SCREEN_HEIGHT, COLOUR_BLACK);
+        fill_rect(frame_surface, 0, 0, FRAME_WIDTH, FRAME_HEIGHT, colour_black);
         return;
     }
     int32_t h = back_image->h;
-    if (h < MAP_HEIGHT) fill_rect(frame_surface, 0, 0, SCREEN_WIDTH, MAP_HEIGHT - h, COLOUR_BLACK);
+    if (h < MAP_HEIGHT) fill_rect(frame_surface, 0, 0, FRAME_WIDTH, MAP_HEIGHT - h, colour_black);
     draw_background_strip(back_image, MAP_HEIGHT - h, h, camera_x / 2, 0);
-    fill_rect(frame_surface, 0, MAP_HEIGHT, SCREEN_WIDTH, SCREEN_HEIGHT - MAP_HEIGHT, COLOUR_BLACK);
+    fill_rect(frame_surface, 0, MAP_HEIGHT, FRAME_WIDTH, FRAME_HEIGHT - MAP_HEIGHT, colour_black);
 }
 
 static void draw_bars() {
     draw_text(frame_surface, message_text(MSG_TIME), 4, 196, font_small);
     int32_t t = clamp_int(level_timer, 0, LEVEL_TIME_LIMIT) * BAR_WIDTH / LEVEL_TIME_LIMIT;
-    fill_rect(frame_surface, BAR_X, 198, t, 5, COLOUR_RED);
-    fill_rect(frame_surface, BAR_X + t, 198, BAR_WIDTH - t, 5, COLOUR_DARK_RED);
+    fill_rect(frame_surface, BAR_X, 198, t, 5, colour_red);
+    fill_rect(frame_surface, BAR_X + t, 198, BAR_WIDTH - t, 5, colour_dark_red);
     draw_text(frame_surface, message_text(MSG_AIR), 4, 206, font_small);
     int32_t a = clamp_int(air, 0, AIR_SUPPLY) * BAR_WIDTH / AIR_SUPPLY;
-    fill_rect(frame_surface, BAR_X, 208, a, 5, COLOUR_BLUE);
-    fill_rect(frame_surface, BAR_X + a, 208, BAR_WIDTH - a, 5, COLOUR_DARK_BLUE);
+    fill_rect(frame_surface, BAR_X, 208, a, 5, colour_blue);
+    fill_rect(frame_surface, BAR_X + a, 208, BAR_WIDTH - a, 5, colour_dark_blue);
 }
 
 // Status icons sit below the play area, where draw_tile (which works in map
@@ -133,12 +132,12 @@ void draw_tile_layer(int32_t frame, int32_t layer) {
         if (column < 0) continue;
         if (column >= map_columns) break;
         int32_t sx = x0 + CELL_SIZE * i - camera_x;
-        if (sx < -15 || sx > SCREEN_WIDTH - 1) continue;
+        if (sx < -15 || sx > FRAME_WIDTH - 1) continue;
         const int32_t* cells = map_cells + column * MAP_ROWS;
         for (int32_t j = 0; j < MAP_ROWS; j++) {
             int32_t n = cells[j];
-            // Codes 240 and above count as back layer but have no image.
-            if (n <= 0 || n >= TILE_CODES) continue;
+            // Codes TILE_COUNT and above count as back layer but have no image.
+            if (n <= 0 || n >= TILE_COUNT) continue;
             if (tile_layer[n] != layer) continue;
             SDL_Surface* image;
             if (n == TILE_WATER_LEFT || n == TILE_WATER_RIGHT)
@@ -155,20 +154,21 @@ static int32_t enemy_frame(const Enemy* e) {
     switch (e->type) {
         case ENEMY_UFO:
             if (e->dx != 0) return UFO_FRAMES[(age / 6) & 3];
-            if (age < 64 || (age & 8)) return 12;
+            if (age < 64 || (age & 8)) return TILE_UFO_STUNNED;
             return -1;
         case ENEMY_BUG:
-            return 14 + e->dx + ((age / 8) & 1);
+            // going left (dx -1) 13 and 14, right 15 and 16
+            return CODE_BUG + 1 + e->dx + ((age / 8) & 1);
         case ENEMY_STONEBAT:
             return STONEBAT_FRAMES[(age / 6) & 3];
         case ENEMY_STONEBAT_HIT:
-            return 35 + age / 4;
+            return TILE_STONEBAT_BREAKING + age / 4;
         case ENEMY_STEELFISH:
-            return 54 + e->dx + ((age / 15) & 1);
+            return CODE_STEELFISH + 1 + e->dx + ((age / 15) & 1);
         case ENEMY_ANDROID:
-            if (e->dx == 0) return age < 186 ? 125 : 126;
-            if (e->dx > 0) return 121 + ((age / 4) & 3);
-            return 144 - ((age / 4) & 3);
+            if (e->dx == 0) return age < 186 ? TILE_ANDROID_STUNNED : TILE_ANDROID_STUNNED + 1;
+            if (e->dx > 0) return CODE_ANDROID_WALKING + ((age / 4) & 3);
+            return TILE_ANDROID_WALKING_LEFT - ((age / 4) & 3);
         default:
             return TILE_UNKNOWN_ENEMY;
     }

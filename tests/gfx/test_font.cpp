@@ -75,9 +75,9 @@ class TextTest : public ::testing::Test {
    protected:
     void SetUp() override {
         saved_frame = frame_surface;
-        saved_black = COLOUR_BLACK;
+        saved_black = colour_black;
         frame_surface = SDL_CreateRGBSurface(SDL_SWSURFACE, 320, 240, 24, 0xFF0000, 0x00FF00, 0x0000FF, 0);
-        COLOUR_BLACK = SDL_MapRGB(frame_surface->format, 0, 0, 0);
+        colour_black = SDL_MapRGB(frame_surface->format, 0, 0, 0);
         small = make_font(8, 59);
         big = make_font(16, 59);
         clear();
@@ -87,7 +87,7 @@ class TextTest : public ::testing::Test {
         free_font(big);
         SDL_FreeSurface(frame_surface);
         frame_surface = saved_frame;
-        COLOUR_BLACK = saved_black;
+        colour_black = saved_black;
     }
     void clear() { SDL_FillRect(frame_surface, nullptr, SDL_MapRGB(frame_surface->format, 0, 0, BG_B)); }
     int untouched() {
@@ -243,9 +243,9 @@ TEST_F(TextTest, CharactersWithoutAGlyphShowABox) {
 TEST(GameFonts, LoadHoldEveryPrintableCharacterAndSpaceIsTransparent) {
     TempDir dir(true);
     SDL_Surface* saved_frame = frame_surface;
-    uint32_t saved_black = COLOUR_BLACK;
+    uint32_t saved_black = colour_black;
     frame_surface = SDL_CreateRGBSurface(SDL_SWSURFACE, 320, 240, 16, 0xF800, 0x07E0, 0x001F, 0);
-    COLOUR_BLACK = 0;
+    colour_black = 0;
     archive_close_all();
     archive_open_all();
     fonts_load();
@@ -281,7 +281,7 @@ TEST(GameFonts, LoadHoldEveryPrintableCharacterAndSpaceIsTransparent) {
     archive_close_all();
     SDL_FreeSurface(frame_surface);
     frame_surface = saved_frame;
-    COLOUR_BLACK = saved_black;
+    colour_black = saved_black;
 }
 
 }  // namespace

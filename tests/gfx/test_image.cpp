@@ -118,12 +118,12 @@ class FrameTest : public ::testing::Test {
         else
             frame_surface = SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, bpp, 0xFF0000, 0x00FF00, 0x0000FF, 0);
         ASSERT_NE(nullptr, frame_surface);
-        COLOUR_BLACK = SDL_MapRGB(frame_surface->format, 0, 0, 0);
+        colour_black = SDL_MapRGB(frame_surface->format, 0, 0, 0);
         fill(frame_surface, 0, 0, 0);
     }
     void SetUp() override {
         saved_frame = frame_surface;
-        saved_black = COLOUR_BLACK;
+        saved_black = colour_black;
         saved_camera = camera_x;
         archive_close_all();
     }
@@ -132,7 +132,7 @@ class FrameTest : public ::testing::Test {
         dim_panel_free();
         if (frame_surface != saved_frame) SDL_FreeSurface(frame_surface);
         frame_surface = saved_frame;
-        COLOUR_BLACK = saved_black;
+        colour_black = saved_black;
         camera_x = saved_camera;
         archive_close_all();
     }

@@ -132,13 +132,13 @@ TEST_F(Video, NamedColoursAreMappedInTheFrameFormat) {
         SCOPED_TRACE(depth);
         open(depth == 16 ? SCALE_SIMPLE : SCALE_NONE, depth, 0);
         colours_init();
-        expect_colour(COLOUR_BLACK, 0, 0, 0);
-        expect_colour(COLOUR_RED, 255, 0, 0);
-        expect_colour(COLOUR_DARK_RED, 128, 0, 0);
-        expect_colour(COLOUR_BLUE, 0, 0, 255);
-        expect_colour(COLOUR_DARK_BLUE, 0, 0, 128);
-        EXPECT_NE(COLOUR_RED, COLOUR_DARK_RED);
-        EXPECT_NE(COLOUR_BLUE, COLOUR_DARK_BLUE);
+        expect_colour(colour_black, 0, 0, 0);
+        expect_colour(colour_red, 255, 0, 0);
+        expect_colour(colour_dark_red, 128, 0, 0);
+        expect_colour(colour_blue, 0, 0, 255);
+        expect_colour(colour_dark_blue, 0, 0, 128);
+        EXPECT_NE(colour_red, colour_dark_red);
+        EXPECT_NE(colour_blue, colour_dark_blue);
         if (display_surface) SDL_FreeSurface(frame_surface);
         frame_surface = nullptr;
         display_surface = nullptr;
@@ -150,11 +150,11 @@ TEST_F(Video, SixteenBitColoursHaveTheirPackedValues) {
     colours_init();
     const SDL_PixelFormat* f = frame_surface->format;
     if (f->Rmask != 0xF800 || f->Gmask != 0x07E0 || f->Bmask != 0x001F) GTEST_SKIP() << "driver gave no 565 format";
-    EXPECT_EQ(0x0000u, COLOUR_BLACK);
-    EXPECT_EQ(0xF800u, COLOUR_RED);
-    EXPECT_EQ(0x8000u, COLOUR_DARK_RED);
-    EXPECT_EQ(0x001Fu, COLOUR_BLUE);
-    EXPECT_EQ(0x0010u, COLOUR_DARK_BLUE);
+    EXPECT_EQ(0x0000u, colour_black);
+    EXPECT_EQ(0xF800u, colour_red);
+    EXPECT_EQ(0x8000u, colour_dark_red);
+    EXPECT_EQ(0x001Fu, colour_blue);
+    EXPECT_EQ(0x0010u, colour_dark_blue);
 }
 
 // Zoom factors and full screen at the desktop's resolution.
@@ -245,7 +245,7 @@ TEST_F(Video, FullScreenAtTheDesktopCentresThePictureOnBlack) {
         int32_t x = 0, y = 0, factor = 0;
         picture_placement(display_surface->w, display_surface->h, &x, &y, &factor);
         colours_init();
-        SDL_FillRect(frame_surface, nullptr, COLOUR_RED);
+        SDL_FillRect(frame_surface, nullptr, colour_red);
         present_frame();
         present_frame();
         SDL_LockSurface(display_surface);

@@ -61,7 +61,8 @@ while IFS= read -r file; do
 done < <(cd "$top" && find "${layers[@]}" -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
 
 # The game's objects as the build made them: the folder is the path after the
-# target's ".dir/" (CMakeFiles/floob.dir/world/map.cpp.o is world's).
+# target's ".dir/" (CMakeFiles/floob_world.dir/world/map.cpp.o is world's); the
+# objects of the one library that came before the per-folder ones are not read.
 declare -A link_edges=()
 link_objects=()
 build=${2:-}
@@ -70,7 +71,8 @@ if [ -n "$build" ] && [ -d "$build/CMakeFiles" ]; then
     relative=${object#*.dir/}
     # An object whose source is gone is left over from an earlier build, not linked.
     [ -n "${rank[${relative%%/*}]:-}" ] && [ -f "$top/${relative%.o}" ] && link_objects+=("$object")
-  done < <(find "$build/CMakeFiles" -path '*/CMakeFiles/floob*.dir/*' -name '*.o' | sort)
+  done < <(find "$build/CMakeFiles" \( -path '*/CMakeFiles/floob_*.dir/*' -o -path '*/CMakeFiles/floob2.dir/*' \) \
+             -name '*.o' | sort)
 fi
 if [ "${#link_objects[@]}" -gt 0 ]; then
   declare -A owner=()

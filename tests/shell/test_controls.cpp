@@ -16,8 +16,8 @@ class Controls : public ::testing::Test {
         up2jump = 0;
         world_read_controls(0);  // nothing held: every control flag clear
         paused = 0;
-        menu_state = 0;
-        quit_signal = 0;
+        pause_cursor = 0;
+        escape_or_close = 0;
         quit_request = 0;
         buttons_held = 0;
         button_released = 0;
@@ -27,8 +27,8 @@ class Controls : public ::testing::Test {
         apply_default_bindings();
         up2jump = 0;
         paused = 0;
-        menu_state = 0;
-        quit_signal = 0;
+        pause_cursor = 0;
+        escape_or_close = 0;
         quit_request = 0;
         config_mode = 0;
         config_step = 0;
@@ -106,16 +106,16 @@ TEST_F(Controls, PauseOrStartReleaseOpensThePauseMenuOnlyWhereAllowed) {
     EXPECT_EQ(BTN_PAUSE, button_released);
     step(0, BTN_START, 3, 1);
     EXPECT_EQ(1, paused);
-    EXPECT_EQ(2, menu_state) << "the menu opens on GO ON";
+    EXPECT_EQ(2, pause_cursor) << "the menu opens on GO ON";
     EXPECT_EQ(0, button_released) << "the release is used up";
-    menu_state = 1;
+    pause_cursor = 1;
     step(0, BTN_PAUSE, 3, 1);
     EXPECT_EQ(BTN_PAUSE, button_released) << "an open menu keeps the release for itself";
-    EXPECT_EQ(1, menu_state);
+    EXPECT_EQ(1, pause_cursor);
 }
 
 TEST_F(Controls, QuitSignalBecomesAQuitRequest) {
-    quit_signal = 1;
+    escape_or_close = 1;
     step(0, 0, 0, 0);
     EXPECT_EQ(1, quit_request);
 }

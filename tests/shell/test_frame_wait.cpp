@@ -8,9 +8,9 @@
 #include <string>
 
 #include "floob.h"
-#include "shell/intro.h"
 #include "gfx/video.h"
 #include "shell/frame.h"
+#include "shell/intro.h"
 #include "shell/replay.h"
 
 namespace {
@@ -418,7 +418,7 @@ class IntroRunner : public FrameWait {
         released_at_init = -1;
         drawn_while_skipping = 0;
         key_seen_after_poll = 0;
-        quit_signal = 0;
+        escape_or_close = 0;
         buttons_held = 0;
         button_released = BTN_START;
     }
@@ -426,7 +426,7 @@ class IntroRunner : public FrameWait {
         frame_surface = nullptr;
         display_surface = nullptr;
         reset_video_settings();
-        quit_signal = 0;
+        escape_or_close = 0;
         SDL_Quit();
         FrameWait::TearDown();
     }
@@ -443,7 +443,7 @@ TEST_F(IntroRunner, RunsEachScreenToItsOwnEndInTableOrder) {
     // Events are polled after each frame, and the quit request did not
     // shorten either screen.
     EXPECT_EQ(1, key_seen_after_poll);
-    EXPECT_EQ(1, quit_signal);
+    EXPECT_EQ(1, escape_or_close);
     EXPECT_EQ(9, updates_b);
     // Each slow drawing makes the next frame skip its drawing.
     EXPECT_EQ(4, draws_b);

@@ -40,8 +40,8 @@ int32_t snap_count = 0;
 
 void observe(int32_t position) {
     if (position < 0 || position >= MAX_SNAPS) return;
-    snaps[position] = {current_level, level_frame, world.hero.x, world.hero.y, world.hero.alive, world.hero.dying,
-                       paused,        menu_state,  quit_request, lives,        points,           checkpoint_reached};
+    snaps[position] = {current_level, level_frame,  world.hero.x, world.hero.y, world.hero.alive, world.hero.dying,
+                       paused,        pause_cursor, quit_request, lives,        points,           checkpoint_reached};
     if (position + 1 > snap_count) snap_count = position + 1;
 }
 
@@ -55,7 +55,7 @@ int32_t run_script(const std::string& text, int32_t test) {
     EXPECT_GT(n, 0);
     if (n <= 0 || !replay_open_game()) return -1;
     snap_count = 0;
-    quit_signal = 0;
+    escape_or_close = 0;
     test_mode = test;
     replay_set_observer(observe);
     replay_start(frames, n);
@@ -63,7 +63,7 @@ int32_t run_script(const std::string& text, int32_t test) {
     int32_t used = replay_position();
     replay_set_observer(nullptr);
     replay_stop();
-    quit_signal = 0;
+    escape_or_close = 0;
     quit_request = 0;
     return used;
 }
@@ -207,14 +207,14 @@ TEST_F(GameFlow, QuitQuestionHidesThePauseMenuAndNoGoesBackToIt) {
     ASSERT_GT(frames_read, 0);
     ASSERT_TRUE(replay_open_game());
     snap_count = 0;
-    quit_signal = 0;
+    escape_or_close = 0;
     test_mode = 0;
     replay_set_observer(observe_questions);
     replay_start(frames, frames_read);
     game_loop(0);
     replay_set_observer(nullptr);
     replay_stop();
-    quit_signal = 0;
+    escape_or_close = 0;
     quit_request = 0;
 
     int32_t asked = find_snap(0, [](const Snap& s) { return s.paused == 1 && s.quit == 1; });

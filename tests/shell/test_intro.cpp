@@ -11,9 +11,9 @@
 #include "audio/music.h"
 #include "compile.h"
 #include "floob.h"
-#include "shell/intro.h"
 #include "gfx/video.h"
 #include "shell/frame.h"
+#include "shell/intro.h"
 #include "shell/replay.h"
 #include "support/support.h"
 
@@ -33,7 +33,7 @@ int32_t lit_pixels(int32_t top, int32_t bottom) {
         for (int32_t x = 0; x < s->w; x++) {
             uint32_t pixel = 0;
             memcpy(&pixel, row + x * s->format->BytesPerPixel, s->format->BytesPerPixel);
-            if ((pixel & (s->format->Rmask | s->format->Gmask | s->format->Bmask)) != COLOUR_BLACK) lit++;
+            if ((pixel & (s->format->Rmask | s->format->Gmask | s->format->Bmask)) != colour_black) lit++;
         }
     }
     SDL_UnlockSurface(s);
@@ -100,7 +100,7 @@ class Intro : public ::testing::Test {
         replay_stop();
         skip_draw = 0;
         button_released = 0;
-        quit_signal = 0;
+        escape_or_close = 0;
     }
     // One frame as the runner runs it, with the given button released before it.
     int32_t frame(const IntroScreen& screen, int32_t released) {

@@ -51,10 +51,10 @@ std::string repeat(const std::string& text, int32_t count) {
     return out;
 }
 
-bool on_title() { return current_level == 0 && menu_state == MENU_PRESS_START; }
-bool on_main_menu() { return current_level == 0 && menu_state == MENU_NEW_GAME; }
-bool on_options() { return current_level == 0 && menu_state == MENU_OPTIONS_SCREEN; }
-bool on_hiscores() { return current_level == 0 && menu_state == MENU_HISCORE_VIEW; }
+bool on_title() { return current_level == 0 && title_menu == MENU_PRESS_START; }
+bool on_main_menu() { return current_level == 0 && title_menu == MENU_NEW_GAME; }
+bool on_options() { return current_level == 0 && title_menu == MENU_OPTIONS_SCREEN; }
+bool on_hiscores() { return current_level == 0 && title_menu == MENU_HISCORE_VIEW; }
 bool before_level_one() { return current_level == 1 && !world.hero.alive; }
 bool in_play() { return current_level == 1 && world.hero.alive && !paused && !quit_request; }
 bool in_pause() { return paused == 1; }
@@ -105,7 +105,7 @@ const std::string SHOTS = std::string(FLOOB_BINARY_DIR) + "/language-screens/";
 void take(Capture& c) {
     c.taken = 1;
     c.level = c.step ? current_level : 0;
-    c.menu = c.step ? menu_state : 0;
+    c.menu = c.step ? (paused ? pause_cursor : title_menu) : 0;
     c.pixels = frame_pixels();
     SDL_SaveBMP(frame_surface, (SHOTS + std::to_string(language) + "-" + c.name + ".bmp").c_str());
 }
@@ -133,7 +133,7 @@ class LanguageScreens : public ::testing::Test {
         replay_set_observer(nullptr);
         replay_stop();
         language = 0;
-        quit_signal = 0;
+        escape_or_close = 0;
         quit_request = 0;
     }
     // Plays the steps through the game loop in the language and keeps what
@@ -152,14 +152,14 @@ class LanguageScreens : public ::testing::Test {
         language = lang;
         title_state().scroller_length = 0;  // the scroller fetches its line again, in this language
         hiscore_reset_table();
-        quit_signal = 0;
+        escape_or_close = 0;
         test_mode = 0;
         replay_set_observer(observe);
         replay_start(frames, total);
         game_loop(0);
         replay_set_observer(nullptr);
         replay_stop();
-        quit_signal = 0;
+        escape_or_close = 0;
         quit_request = 0;
         // The warning and credits screens, drawn by their own functions.
         for (int32_t i = 1; i <= 2 && &steps == &SESSION; i++) {

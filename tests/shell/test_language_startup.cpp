@@ -49,8 +49,8 @@ void observe(int32_t) {
     // The intro leaves the title's frame count at 0; the frame on show was
     // drawn at the count before this poll's; a spent replay moves the cursor.
     if (current_level != 0 || level_frame < 2 || (level_frame & 32) || ((level_frame - 1) & 32)) return;
-    if (replay_exhausted() || (menu_state != MENU_PRESS_START && menu_state != MENU_NEW_GAME)) return;
-    int32_t screen = menu_state == MENU_NEW_GAME;
+    if (replay_exhausted() || (title_menu != MENU_PRESS_START && title_menu != MENU_NEW_GAME)) return;
+    int32_t screen = title_menu == MENU_NEW_GAME;
     checked[screen]++;
     for (int32_t lang = 0; lang < LANGUAGE_COUNT; lang++)
         shown[screen][lang] += frame_shows(lang, screen ? 1 : 0, screen ? 5 : 1);
@@ -76,7 +76,7 @@ TEST(LanguageStartUp, TheTitleSpeaksTheLanguageOfTheCommandLineSettingOrLocale) 
         char* argv[5] = {&words[0][0], &words[1][0], &words[2][0], &words[3][0], nullptr};
         // As in a new program: the scroller's line fetched afresh, the title from its start.
         title_state().scroller_length = 0;
-        menu_state = MENU_PRESS_START;
+        title_menu = MENU_PRESS_START;
         level_frame = 0;
         memset(checked, 0, sizeof checked);
         memset(shown, 0, sizeof shown);

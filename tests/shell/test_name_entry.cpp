@@ -41,7 +41,7 @@ struct NameEntryScreen {
         up2jump = 0;
         buttons_held = 0;
         button_released = 0;
-        quit_signal = 0;
+        escape_or_close = 0;
         current_level = 0;
         hiscore_reset_table();
     }

@@ -43,7 +43,7 @@ void observe(int32_t position) {
     if (position < 0 || position >= MAX_SNAPS) return;
     // Freed and loaded modules may share an address, so the song is told by its length.
     int32_t measured_length = current_module ? ModPlug_GetLength(current_module) : -1;
-    snaps[position] = {menu_state,
+    snaps[position] = {title_menu,
                        title.options_cursor,
                        mus_volume,
                        sfx_volume,
@@ -90,7 +90,7 @@ class Options : public ::testing::Test {
         replay_stop();
         apply_default_bindings();
         config_defaults();
-        quit_signal = 0;
+        escape_or_close = 0;
         quit_request = 0;
     }
     // Runs the title loop on the script; before_loop changes settings after
@@ -101,7 +101,7 @@ class Options : public ::testing::Test {
         if (total <= 0 || !replay_open_game()) return -1;
         if (before_loop) before_loop();
         snap_count = 0;
-        quit_signal = 0;
+        escape_or_close = 0;
         test_mode = 0;
         replay_set_observer(observe);
         replay_start(frames, total);
@@ -109,7 +109,7 @@ class Options : public ::testing::Test {
         int32_t used = replay_position();
         replay_set_observer(nullptr);
         replay_stop();
-        quit_signal = 0;
+        escape_or_close = 0;
         quit_request = 0;
         return used;
     }
@@ -286,7 +286,7 @@ class KeyCapture : public Options {
         Options::SetUp();
         ASSERT_TRUE(replay_open_game());
         load_level(level_map_name(0));
-        menu_state = -4;
+        title_menu = -4;
         title.options_cursor = 0;
         config_mode = 0;
         title.repeat_delay = 0;

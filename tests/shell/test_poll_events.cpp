@@ -69,7 +69,7 @@ class PollEvents : public ::testing::Test {
         button_released = 0;
         last_key = 0;
         last_pad_button = -1;
-        quit_signal = 0;
+        escape_or_close = 0;
     }
 };
 
@@ -156,22 +156,22 @@ TEST_F(PollEvents, AKeyBoundAsDirectionAndActionReportsTheActionReleased) {
 TEST_F(PollEvents, EscapeAndTheCloseButtonSignalQuit) {
     key_down(SDLK_ESCAPE);
     poll_events();
-    EXPECT_EQ(1, quit_signal);
+    EXPECT_EQ(1, escape_or_close);
     EXPECT_EQ(0, buttons_held);
 
-    quit_signal = 0;
+    escape_or_close = 0;
     SDL_Event event = {};
     event.type = SDL_QUIT;
     ASSERT_EQ(0, SDL_PushEvent(&event));
     poll_events();
-    EXPECT_EQ(1, quit_signal);
+    EXPECT_EQ(1, escape_or_close);
 
     // Escape bound as an action acts as that action and does not quit.
-    quit_signal = 0;
+    escape_or_close = 0;
     k_pause = SDLK_ESCAPE;
     key_down(SDLK_ESCAPE);
     poll_events();
-    EXPECT_EQ(0, quit_signal);
+    EXPECT_EQ(0, escape_or_close);
     EXPECT_EQ(BTN_PAUSE, buttons_held);
 }
 
@@ -334,21 +334,21 @@ TEST_F(PollEvents, AReplaySuppliesTheInputButEscapeStillQuits) {
     EXPECT_EQ(BTN_RIGHT | BTN_JUMP, buttons_held);
     EXPECT_EQ(0, button_released);
     EXPECT_EQ(-1, last_pad_button);
-    EXPECT_EQ(0, quit_signal);
+    EXPECT_EQ(0, escape_or_close);
 
     key_down(SDLK_ESCAPE);
     poll_events();
     EXPECT_EQ(BTN_RIGHT, buttons_held);
     EXPECT_EQ(BTN_JUMP, button_released);
-    EXPECT_EQ(1, quit_signal);
+    EXPECT_EQ(1, escape_or_close);
 
     // The queue was drained while the replay ran.
     replay_stop();
-    quit_signal = 0;
+    escape_or_close = 0;
     buttons_held = 0;
     poll_events();
     EXPECT_EQ(0, buttons_held);
-    EXPECT_EQ(0, quit_signal);
+    EXPECT_EQ(0, escape_or_close);
 }
 
 }  // namespace

@@ -70,29 +70,29 @@ TEST(ReplayText, WriteThenParseGivesTheSameFramesInFewLines) {
 
 TEST(ReplayPlayback, HandsOutFramesThenLetsEveryScreenGo) {
     ReplayFrame frames[2] = {{BTN_LEFT, 0, 0}, {0, BTN_JUMP, 1}};
-    quit_signal = 0;
+    escape_or_close = 0;
     replay_start(frames, 2);
     int32_t held = -1, released = -1;
     ASSERT_EQ(1, replay_poll(&held, &released));
     EXPECT_EQ(BTN_LEFT, held);
     EXPECT_EQ(0, released);
-    EXPECT_EQ(0, quit_signal);
+    EXPECT_EQ(0, escape_or_close);
     EXPECT_EQ(0, replay_exhausted());
     ASSERT_EQ(1, replay_poll(&held, &released));
     EXPECT_EQ(BTN_JUMP, released);
-    EXPECT_EQ(1, quit_signal);
+    EXPECT_EQ(1, escape_or_close);
     EXPECT_EQ(1, replay_exhausted());
-    quit_signal = 0;
+    escape_or_close = 0;
     ASSERT_EQ(1, replay_poll(&held, &released));
     EXPECT_EQ(0, held);
-    EXPECT_EQ(1, quit_signal);
+    EXPECT_EQ(1, escape_or_close);
     int32_t first = released;
     replay_poll(&held, &released);
     EXPECT_NE(first, released);
     EXPECT_TRUE((first == BTN_START && released == BTN_RIGHT) || (first == BTN_RIGHT && released == BTN_START));
     EXPECT_EQ(2, replay_position());
     replay_stop();
-    quit_signal = 0;
+    escape_or_close = 0;
     EXPECT_EQ(0, replay_poll(&held, &released));
 }
 
@@ -110,7 +110,7 @@ TEST(ReplayPlayback, SimulatedClockNeverSkipsDrawing) {
 // optionally one emerald on the way.
 std::string runner_level(int emerald) {
     LevelBytes level = floor_level();
-    if (emerald) level.set(12, 10, 41);
+    if (emerald) level.set(12, 10, CODE_EMERALD);
     level.put_exit(30, 10);
     return level.text();
 }

@@ -39,7 +39,7 @@ std::string exit_level() {
 void make_data() { make_data_with_maps(exit_level()); }
 
 struct Snap {
-    int32_t level, alive, points, lives, timer, menu, highlighted, frame, quit_signal;
+    int32_t level, alive, points, lives, timer, menu, highlighted, frame, escape_or_close;
     uint32_t band;     // hash of frame rows 160..191, where "NEXT STAGE" and "COMING UP" go
     std::string song;  // the name of the module playing
 };
@@ -91,10 +91,10 @@ void observe(int32_t position) {
                        points,
                        lives,
                        level_timer,
-                       menu_state,
+                       title_menu,
                        highlighted_entry,
                        level_frame,
-                       quit_signal,
+                       escape_or_close,
                        hash_band(),
                        music_hooked ? ModPlug_GetName(music_hooked) : ""};
     snap_count = position + 1;
@@ -133,7 +133,7 @@ class Screens : public ::testing::Test {
     void TearDown() override {
         replay_set_observer(nullptr);
         replay_stop();
-        quit_signal = 0;
+        escape_or_close = 0;
         quit_request = 0;
     }
     int32_t run(const std::string& text) {
@@ -143,7 +143,7 @@ class Screens : public ::testing::Test {
         // An earlier test's entries must not decide whether this score qualifies.
         hiscore_reset_table();
         snap_count = 0;
-        quit_signal = 0;
+        escape_or_close = 0;
         test_mode = 0;
         replay_set_observer(observe);
         replay_start(frames, total);
@@ -151,7 +151,7 @@ class Screens : public ::testing::Test {
         int32_t used = replay_position();
         replay_set_observer(nullptr);
         replay_stop();
-        quit_signal = 0;
+        escape_or_close = 0;
         quit_request = 0;
         return used;
     }
@@ -197,7 +197,7 @@ TEST_F(Screens, EscapeDuringTheLevelEndWaitsForTheNextLevel) {
     run(std::string(TITLE_TO_LEVEL1) + "1 - S\n60 R -\n100 - -\n1 - - Q\n600 - -\n");
     int32_t s = level_end_start(1);
     ASSERT_GE(s, 0);
-    EXPECT_EQ(1, snaps[s + 200].quit_signal);
+    EXPECT_EQ(1, snaps[s + 200].escape_or_close);
     EXPECT_EQ(2, snaps[s + 360].level) << "the level end runs its whole length";
     int32_t asked = find(s + 360, [](const Snap& x) { return x.level == 2 && x.frame > 180; });
     ASSERT_GT(asked, 0) << "level 2 never got past its get-ready";
@@ -299,7 +299,7 @@ TEST_F(Screens, EscapeOnTheOpeningStoryGoesBackToTheTitle) {
     int32_t title = find(6, [](const Snap& x) { return x.level == 0; });
     ASSERT_GE(title, 0);
     EXPECT_EQ(0, snaps[title].menu);
-    EXPECT_EQ(0, snaps[title].quit_signal);
+    EXPECT_EQ(0, snaps[title].escape_or_close);
     EXPECT_EQ(0, snaps[title + 3].level) << "the title runs on";
     EXPECT_LT(used, total) << "the second Escape, on the title, ends the program";
 }

@@ -35,7 +35,7 @@ int32_t snap_count = 0;
 
 void observe(int32_t position) {
     if (position < 0 || position >= MAX_SNAPS) return;
-    snaps[position] = {current_level,         menu_state,           highlighted_entry, camera_x,
+    snaps[position] = {current_level,         title_menu,           highlighted_entry, camera_x,
                        title.scroller_offset, title.scroller_pixel, level_frame};
     snap_count = position + 1;
 }
@@ -57,7 +57,7 @@ class Title : public ::testing::Test {
         replay_set_observer(nullptr);
         replay_stop();
         apply_default_bindings();
-        quit_signal = 0;
+        escape_or_close = 0;
         quit_request = 0;
     }
     int32_t run(const std::string& text, void (*before_loop)() = nullptr) {
@@ -66,7 +66,7 @@ class Title : public ::testing::Test {
         if (total <= 0 || !replay_open_game()) return -1;
         if (before_loop) before_loop();
         snap_count = 0;
-        quit_signal = 0;
+        escape_or_close = 0;
         test_mode = 0;
         replay_set_observer(observe);
         replay_start(frames, total);
@@ -74,7 +74,7 @@ class Title : public ::testing::Test {
         int32_t used = replay_position();
         replay_set_observer(nullptr);
         replay_stop();
-        quit_signal = 0;
+        escape_or_close = 0;
         quit_request = 0;
         return used;
     }
@@ -164,7 +164,7 @@ TEST_F(Title, CameraAndScrollerAdvanceOnTheTitleButTheScrollerStopsOnTheOptions)
 TEST(TitleScroller, WrapsAtTheEndOfItsTextAndRestartsWithANewGame) {
     reset_game(-1);
     ASSERT_GT(title.scroller_length, 81) << "the scroller text starts and ends with its blank line";
-    menu_state = 0;
+    title_menu = 0;
     title.scroller_offset = title.scroller_length - 1;
     title.scroller_pixel = 14;
     title_after_draw(nullptr);

@@ -39,8 +39,8 @@ LevelBytes ground_level(int32_t columns, uint8_t code) {
 }
 
 LevelBytes floor_level() {
-    LevelBytes level = ground_level(40, 21);
-    level.set(2, 10, 65);
+    LevelBytes level = ground_level(40, TILE_CRATE);
+    level.set(2, 10, CODE_HERO_START);
     return level;
 }
 

@@ -8,7 +8,21 @@
 #include <string>
 #include <vector>
 
+#include "world/codes.h"
+
 enum { TEST_GROUND_ROW = 9 };
+
+// Terrain the tests build with, as the tile sheet draws it: the meadow's grass and
+// earth (each also as its left edge), a steel crate, the ceiling spikes and seaweed.
+enum {
+    TILE_GRASS_LEFT = 130,
+    TILE_GRASS = 131,
+    TILE_EARTH_LEFT = 150,
+    TILE_EARTH = 151,
+    TILE_CRATE = 21,
+    TILE_CEILING_SPIKES = 140,
+    TILE_SEAWEED = 163
+};
 
 // A level file in memory: the width header, then columns of 12 cells, all air
 // until set. Cells outside the level are ignored.
@@ -30,13 +44,13 @@ struct LevelBytes {
 };
 
 // Columns of air over a ground row (row 11) of the given cell code.
-LevelBytes ground_level(int32_t columns, uint8_t code = 150);
+LevelBytes ground_level(int32_t columns, uint8_t code = TILE_EARTH_LEFT);
 
-// The 40-column floor the game-loop tests play on: code 21 on row 11 and the
+// The 40-column floor the game-loop tests play on: crates on row 11 and the
 // hero's start in column 2 (x 32, y 160), no exit.
 LevelBytes floor_level();
 
-// A flat meadow level of the given width: grass (131) on row 9, earth (151) below, the
+// A flat meadow level of the given width: grass on row 9, earth below, the
 // hero's start in column 1, the exit standing on the ground 5 columns from the
 // right end. Cells are set and cut out before the level is loaded.
 struct TestLevel : LevelBytes {

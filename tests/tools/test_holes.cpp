@@ -59,16 +59,16 @@ TEST(HoleCheck, FindsTheBackdropWhereItDoesNotBelong) {
         if (c.wall > 0) {
             // Earth under the wall: grass tips would show the sky against it.
             level.fill(10, 14, 4, 8, (uint8_t)c.wall);
-            level.fill(10, 14, 9, 9, 151);
+            level.fill(10, 14, 9, 9, TILE_EARTH);
         }
         if (c.pond) {
-            level.fill(10, 14, 9, 9, 160);
-            level.fill(10, 14, 10, 10, 85);
-            level.fill(10, 14, 11, 11, 151);
+            level.fill(10, 14, 9, 9, CODE_WATER_SURFACE);
+            level.fill(10, 14, 10, 10, CODE_WATER);
+            level.fill(10, 14, 11, 11, TILE_EARTH);
         }
         for (const Cell& cell : c.cells) {
             // A start of its own replaces the level's.
-            if (cell.code == 65) level.set(1, TEST_GROUND_ROW - 1, 0);
+            if (cell.code == 65) level.set(1, TEST_GROUND_ROW - 1, CODE_EMPTY);
             level.set(cell.column, cell.row, cell.code);
         }
         std::vector<Hole> holes = find_holes(level.data(), level.size(), 0, c.backdrop, masks);
@@ -107,8 +107,8 @@ TEST(HoleCheck, BackdropWaterShowsOnlyInWater) {
     lake.water[10] = lake.water[11] = 1;
     TestLevel level(40);
     level.pit(14, 3);
-    level.fill(20, 24, 9, 9, 160);
-    level.fill(20, 24, 10, 10, 85);
+    level.fill(20, 24, 9, 9, CODE_WATER_SURFACE);
+    level.fill(20, 24, 10, 10, CODE_WATER);
     std::vector<Hole> holes = find_holes(level.data(), level.size(), 0, "back", masks, &lake);
     ASSERT_EQ(holes.size(), 6u);
     for (const Hole& h : holes) {

@@ -20,11 +20,11 @@ static int load(const TestLevel& level) { return route_load_level(level.data(), 
 
 TEST(LevelCheck, FindsARouteThatTheRealLoopAlsoFinishes) {
     TestLevel level(40);
-    level.set(8, 8, 41);    // on the ground
-    level.set(16, 5, 41);   // at the top of a jump
-    level.set(20, 8, 131);  // a step to climb
+    level.set(8, 8, CODE_EMERALD);   // on the ground
+    level.set(16, 5, CODE_EMERALD);  // at the top of a jump
+    level.set(20, 8, TILE_GRASS);    // a step to climb
     level.pit(25, 2);
-    level.set(29, 8, 41);
+    level.set(29, 8, CODE_EMERALD);
     ASSERT_TRUE(load(level));
     SearchStats stats;
     std::vector<uint8_t> held = route_search(60, &stats);
@@ -62,7 +62,7 @@ TEST(LevelCheck, FindsNoRouteWhereNoneExists) {
     EXPECT_TRUE(route_search(10, nullptr).empty());
     // An emerald four cells above the ground, out of reach of any jump.
     TestLevel high(30);
-    high.set(12, 4, 41);
+    high.set(12, 4, CODE_EMERALD);
     ASSERT_TRUE(load(high));
     SearchStats stats;
     EXPECT_TRUE(route_search(10, &stats).empty());

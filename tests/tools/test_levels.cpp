@@ -17,12 +17,12 @@
 #include "route.h"
 #include "scenery.h"
 #include "shell/replay.h"
-#include "world/backdrop.h"
 #include "shell/title.h"
 #include "storage/archive.h"
 #include "support/levels.h"
 #include "support/support.h"
 #include "world/actors.h"
+#include "world/backdrop.h"
 #include "world/level.h"
 #include "world/map.h"
 #include "world/world.h"
@@ -278,7 +278,7 @@ TEST(TitleLevel, DriftsTenThousandFramesWithRoomForEveryEnemy) {
     world_new_game();
     ASSERT_TRUE(world_start_life_bytes((const uint8_t*)bytes.data(), (int32_t)bytes.size(), 1));
     Hero& hero = world.hero;
-    menu_state = 0;
+    title_menu = 0;
     int32_t limit = 16 * map_columns - 321;
     int32_t most_active = 0;
     int32_t enemies_seen = 0;

@@ -36,9 +36,9 @@ TEST(Novice, PlaysSmallLevelsAsAFirstTimePlayer) {
     for (const NoviceCase& c : CASES) {
         TestLevel level(40);
         if (c.pit) level.pit(14, c.pit);
-        if (c.trap) level.set(14, TEST_GROUND_ROW - 1, 87);
-        if (c.wall) level.fill(14, 15, TEST_GROUND_ROW - c.wall, TEST_GROUND_ROW - 1, 131);
-        if (c.emerald) level.set(14, c.emerald, 41);
+        if (c.trap) level.set(14, TEST_GROUND_ROW - 1, CODE_SPIKES_SPRINGING);
+        if (c.wall) level.fill(14, 15, TEST_GROUND_ROW - c.wall, TEST_GROUND_ROW - 1, TILE_GRASS);
+        if (c.emerald) level.set(14, c.emerald, CODE_EMERALD);
         NoviceResult r = novice_play(level.data(), level.size(), c.reaction, NOVICE_LIFE_CAP);
         ASSERT_FALSE(r.lives.empty()) << c.what;
         EXPECT_EQ(r.finished, c.finished) << c.what;
@@ -69,7 +69,7 @@ TEST(Novice, PlaysSmallLevelsAsAFirstTimePlayer) {
 
 TEST(Novice, RestartsAtTheCheckpointItTouched) {
     TestLevel level(60);
-    level.set(20, TEST_GROUND_ROW - 1, 17);
+    level.set(20, TEST_GROUND_ROW - 1, CODE_POST_LOWERED);
     level.pit(30, 5);
     NoviceResult r = novice_play(level.data(), level.size(), NOVICE_REACTION, NOVICE_LIFE_CAP);
     ASSERT_GE(r.lives.size(), 2u);

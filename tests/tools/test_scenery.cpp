@@ -36,8 +36,8 @@ static const SceneryCase CASES[] = {
 TEST(SceneryCheck, FindsWhatFloatsAndWhereJoinsDoNotClose) {
     for (const SceneryCase& c : CASES) {
         LevelBytes level(30);
-        level.fill(0, 29, 9, 9, 131);
-        level.fill(0, 29, 10, 11, 151);
+        level.fill(0, 29, 9, 9, TILE_GRASS);
+        level.fill(0, 29, 10, 11, TILE_EARTH);
         for (const std::vector<int32_t>& cell : c.cells) level.set(cell[0], cell[1], (uint8_t)cell[2]);
         std::vector<SceneryFault> faults = find_scenery_faults(level.data(), level.size());
         // A pit's own sides are the only other faults it makes: count the case's.
@@ -57,9 +57,9 @@ TEST(SceneryCheck, FindsWhatFloatsAndWhereJoinsDoNotClose) {
 
 TEST(SceneryCheck, MeasuresThePlainWalkUpToTheExit) {
     LevelBytes level(60);
-    level.fill(0, 59, 9, 11, 151);
-    level.set(12, 8, 13);           // a bug
-    level.fill(30, 59, 8, 8, 151);  // a step up
+    level.fill(0, 59, 9, 11, TILE_EARTH);
+    level.set(12, 8, CODE_BUG);            // a bug
+    level.fill(30, 59, 8, 8, TILE_EARTH);  // a step up
     level.put_exit(50, 7);
     int32_t first = -1;
     // Columns 31..49 on the step (the step's own column counts as a change).

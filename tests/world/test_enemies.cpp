@@ -13,7 +13,7 @@ namespace {
 // A 60-column map with ground on row 11.
 void use_ground_map() {
     use_test_map(60);
-    for (int32_t c = 0; c < 60; c++) put_cell(c, 11, 150);
+    for (int32_t c = 0; c < 60; c++) put_cell(c, 11, TILE_EARTH_LEFT);
     points = 0;
     lives = 6;
 }
@@ -48,7 +48,7 @@ TEST(EnemySpawn, RecordsAndAFullTable) {
     EXPECT_EQ(0, enemies[2].stompable);
     for (int32_t i = 3; i < MAX_ENEMIES; i++) ASSERT_EQ(1, spawn_enemy(0, 0, ENEMY_BUG));
     EXPECT_EQ(0, spawn_enemy(0, 0, ENEMY_BUG));
-    put_cell(30, 4, 33);
+    put_cell(30, 4, CODE_STONEBAT);
     spawn_column(480);
     EXPECT_EQ(0, tile_at(480, 64));  // the code is used up even when no slot is free
     clear_enemies();
@@ -57,7 +57,7 @@ TEST(EnemySpawn, RecordsAndAFullTable) {
 
 TEST(EnemyWalking, TurnsAtWallsAndFallsOffLedges) {
     use_ground_map();
-    put_cell(10, 10, 130);
+    put_cell(10, 10, TILE_GRASS_LEFT);
     Hero hero = absent_hero();
     Enemy* bug = spawn(200, 160, ENEMY_BUG);
     int32_t leftmost = bug->x;
@@ -69,7 +69,7 @@ TEST(EnemyWalking, TurnsAtWallsAndFallsOffLedges) {
     EXPECT_EQ(176, leftmost);  // turned at the block ending at x 175
 
     use_ground_map();
-    put_cell(20, 11, 0);
+    put_cell(20, 11, CODE_EMPTY);
     bug = spawn(336, 160, ENEMY_BUG);
     for (int32_t i = 0; i < 15; i++) update_enemy(bug, &hero, 0);
     EXPECT_EQ(321, bug->x);
@@ -85,15 +85,15 @@ TEST(EnemyWalking, TurnsAtWallsAndFallsOffLedges) {
 TEST(EnemyWalking, AndroidCrossesOneCellGapButNotTwo) {
     use_ground_map();
     Hero hero = absent_hero();
-    put_cell(20, 11, 0);
+    put_cell(20, 11, CODE_EMPTY);
     Enemy* android = spawn(352, 160, ENEMY_ANDROID);
     for (int32_t i = 0; i < 24; i++) update_enemy(android, &hero, 0);
     EXPECT_EQ(304, android->x);
     EXPECT_EQ(160, android->y);
 
     use_ground_map();
-    put_cell(20, 11, 0);
-    put_cell(21, 11, 0);
+    put_cell(20, 11, CODE_EMPTY);
+    put_cell(21, 11, CODE_EMPTY);
     android = spawn(368, 160, ENEMY_ANDROID);
     for (int32_t i = 0; i < 24; i++) update_enemy(android, &hero, 0);
     EXPECT_GT(android->y, 160);
@@ -211,8 +211,8 @@ TEST(EnemyContact, StompedStonebatFadesInTwelveFrames) {
 TEST(EnemyRemoval, DistancesFromTheCamera) {
     use_ground_map();
     Hero hero = absent_hero();
-    put_cell(0, 10, 130);
-    put_cell(59, 10, 130);
+    put_cell(0, 10, TILE_GRASS_LEFT);
+    put_cell(59, 10, TILE_GRASS_LEFT);
     Enemy* e = spawn(0, 0, ENEMY_STEELFISH);
     e->dx = 0;
     e->x = 100 - 251;

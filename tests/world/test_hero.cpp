@@ -84,7 +84,7 @@ TEST(HeroWalking, LatchCarriesTheHeroToTheNextMultipleOfEight) {
 TEST(HeroWalking, WallsAndTheLeftEdgeOfTheViewStopTheHero) {
     reset_world();
     LevelBytes level = ground_level(40);
-    level.set(6, 10, 130);
+    level.set(6, 10, TILE_GRASS_LEFT);
     load_level(level);
     Hero hero = hero_at(76);
     int32_t first_frame = 0;
@@ -179,9 +179,9 @@ TEST(HeroDeath, TheHopFromOneHundredTakesOneHundredFiftyEightFrames) {
 TEST(HeroDeath, CausesAndTheirTexts) {
     reset_world();
     LevelBytes level = ground_level(40);
-    level.set(4, 10, 105);
-    level.set(10, 11, 0);
-    level.set(11, 11, 0);
+    level.set(4, 10, CODE_SPIKES);
+    level.set(10, 11, CODE_EMPTY);
+    level.set(11, 11, CODE_EMPTY);
     load_level(level);
 
     Hero spiked = hero_at(56);
@@ -203,7 +203,7 @@ TEST(HeroDeath, CausesAndTheirTexts) {
 TEST(HeroDeath, SpikeProbesAtTheBottomOfTheMap) {
     reset_world();
     LevelBytes level = ground_level(40);
-    level.set(5, 11, 105);
+    level.set(5, 11, CODE_SPIKES);
     load_level(level);
     Hero hero = hero_at(32);
     hero.x = 80;
@@ -220,11 +220,11 @@ TEST(HeroDeath, SpikeProbesAtTheBottomOfTheMap) {
 TEST(HeroTiles, ExitsTrapdoorsTrapsAndCheckpoints) {
     reset_world();
     LevelBytes level = ground_level(60);
-    level.set(3, 10, 48);
-    level.set(5, 10, 59);
-    level.set(7, 7, 88);
-    level.set(9, 10, 86);
-    level.set(11, 10, 17);
+    level.set(3, 10, CODE_EXIT_OPEN_BOTTOM_RIGHT);
+    level.set(5, 10, CODE_EXIT_CLOSED_BOTTOM_RIGHT);
+    level.set(7, 7, CODE_TRAPDOOR_OPEN);
+    level.set(9, 10, CODE_SPIKE_TRAP);
+    level.set(11, 10, CODE_POST_LOWERED);
     load_level(level);
     Hero hero = hero_at(48);
     play_frame(&hero, 0, 0, 0);
@@ -275,9 +275,9 @@ TEST(HeroTiles, ExitsTrapdoorsTrapsAndCheckpoints) {
 TEST(HeroTiles, ItemsOnlyWhenTheCentreIsInTheCell) {
     reset_world();
     LevelBytes level = ground_level(40);
-    level.set(4, 10, 26);
-    level.set(6, 10, 41);
-    level.set(20, 8, 27);
+    level.set(4, 10, CODE_EXTRA_LIFE);
+    level.set(6, 10, CODE_EMERALD);
+    level.set(20, 8, CODE_EXIT_OPEN_TOP_LEFT);
     load_level(level);
     ASSERT_EQ(1, emeralds_left);
     Hero hero = hero_at(82);  // centre at 90: not yet in the emerald's cell at 96
@@ -304,7 +304,7 @@ TEST(HeroTiles, ItemsOnlyWhenTheCentreIsInTheCell) {
     // Above the map no tile reacts.
     reset_world();
     LevelBytes high = ground_level(40);
-    high.set(4, 0, 26);
+    high.set(4, 0, CODE_EXTRA_LIFE);
     load_level(high);
     hero = hero_at(64);
     hero.y = -4;
@@ -316,8 +316,8 @@ TEST(HeroTiles, ItemsOnlyWhenTheCentreIsInTheCell) {
 TEST(HeroTiles, LastEmeraldOpensTheExitUnderTheHero) {
     reset_world();
     LevelBytes level = ground_level(40);
-    level.set(5, 9, 27);
-    level.set(7, 10, 41);
+    level.set(5, 9, CODE_EXIT_OPEN_TOP_LEFT);
+    level.set(7, 10, CODE_EMERALD);
     load_level(level);
     ASSERT_EQ(59, tile_at(96, 160));
     Hero hero = hero_at(96);
@@ -336,9 +336,9 @@ TEST(HeroTiles, LastEmeraldOpensTheExitUnderTheHero) {
 TEST(HeroTiles, HeadBreaksAndBumpsBlocksAndFloorsCrumble) {
     reset_world();
     LevelBytes level = ground_level(40);
-    level.set(4, 7, 40);
-    level.set(8, 7, 20);
-    level.set(12, 11, 22);
+    level.set(4, 7, CODE_BREAKABLE);
+    level.set(8, 7, CODE_BUMP);
+    level.set(12, 11, CODE_CRUMBLING);
     load_level(level);
     Hero hero = hero_at(64);
     play_frame(&hero, 0, 0, 1);

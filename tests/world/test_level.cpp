@@ -39,10 +39,10 @@ int32_t active_enemies() {
 TEST(LevelLoader, CopiesCellsAndTakesTheLastStartMarker) {
     reset_world();
     LevelBytes level = ground_level(40);
-    level.set(3, 5, 65);
+    level.set(3, 5, CODE_HERO_START);
     level.set(9, 2, 5);
-    level.set(9, 7, 68);  // later in column-major order than (9, 2)
-    level.set(12, 4, 130);
+    level.set(9, 7, CODE_HERO_START_LEFT);  // later in column-major order than (9, 2)
+    level.set(12, 4, TILE_GRASS_LEFT);
     ASSERT_EQ(1, level.load());
     EXPECT_EQ(40, map_columns);
     EXPECT_EQ(9 * 16, start_x);
@@ -66,11 +66,11 @@ TEST(LevelLoader, WithoutMarkerKeepsThePreviousStart) {
 TEST(LevelLoader, CountsEmeraldsFromOneColumnLeftOfTheStartAndClosesTheExit) {
     reset_world();
     LevelBytes level = ground_level(40);
-    level.set(10, 10, 65);  // start x 160
-    level.set(8, 3, 41);    // x 128 < 144: behind the camera, not required
-    level.set(9, 3, 41);    // x 144: counted
-    level.set(30, 3, 41);
-    level.set(20, 8, 27);
+    level.set(10, 10, CODE_HERO_START);  // start x 160
+    level.set(8, 3, CODE_EMERALD);       // x 128 < 144: behind the camera, not required
+    level.set(9, 3, CODE_EMERALD);       // x 144: counted
+    level.set(30, 3, CODE_EMERALD);
+    level.set(20, 8, CODE_EXIT_OPEN_TOP_LEFT);
     ASSERT_EQ(1, level.load());
     EXPECT_EQ(2, emeralds_left);
     EXPECT_EQ(20 * 12 + 8, exit_cell);
@@ -84,10 +84,10 @@ TEST(LevelLoader, CountsEmeraldsFromOneColumnLeftOfTheStartAndClosesTheExit) {
 TEST(LevelLoader, NoEmeraldsLeavesTheExitOpen) {
     reset_world();
     LevelBytes level = ground_level(30);
-    level.set(20, 8, 27);
-    level.set(21, 8, 28);
-    level.set(20, 9, 47);
-    level.set(21, 9, 48);
+    level.set(20, 8, CODE_EXIT_OPEN_TOP_LEFT);
+    level.set(21, 8, CODE_EXIT_OPEN_TOP_RIGHT);
+    level.set(20, 9, CODE_EXIT_OPEN_BOTTOM_LEFT);
+    level.set(21, 9, CODE_EXIT_OPEN_BOTTOM_RIGHT);
     ASSERT_EQ(1, level.load());
     EXPECT_EQ(0, emeralds_left);
     EXPECT_EQ(27, tile_at(320, 128));
@@ -97,11 +97,11 @@ TEST(LevelLoader, NoEmeraldsLeavesTheExitOpen) {
 TEST(LevelLoader, CheckpointReloadIgnoresMarkersAndRaisesThePost) {
     reset_world();
     LevelBytes level = ground_level(60);
-    level.set(2, 10, 65);
-    level.set(25, 10, 17);
-    level.set(22, 4, 41);  // x 352 < 384: left of the checkpoint column minus one
-    level.set(24, 4, 41);  // x 384: counted
-    level.set(40, 8, 27);
+    level.set(2, 10, CODE_HERO_START);
+    level.set(25, 10, CODE_POST_LOWERED);
+    level.set(22, 4, CODE_EMERALD);  // x 352 < 384: left of the checkpoint column minus one
+    level.set(24, 4, CODE_EMERALD);  // x 384: counted
+    level.set(40, 8, CODE_EXIT_OPEN_TOP_LEFT);
     checkpoint_reached = 1;
     start_x = 400;
     start_y = 160;
@@ -117,8 +117,8 @@ TEST(LevelLoader, CheckpointReloadIgnoresMarkersAndRaisesThePost) {
 TEST(LevelLoader, SixtyFifthElevatorIsNotScanned) {
     reset_world();
     LevelBytes level = ground_level(100);
-    for (int32_t i = 0; i < 65; i++) level.set(10 + i, 3, 66);
-    level.set(80, 4, 41);  // after the 64th elevator: not counted, so no exit is needed
+    for (int32_t i = 0; i < 65; i++) level.set(10 + i, 3, CODE_ELEVATOR);
+    level.set(80, 4, CODE_EMERALD);  // after the 64th elevator: not counted, so no exit is needed
     ASSERT_EQ(1, level.load());
     EXPECT_EQ(64, platform_count);
     EXPECT_EQ(0, emeralds_left);
@@ -133,13 +133,13 @@ TEST(LevelLoader, SixtyFifthElevatorIsNotScanned) {
 TEST(LevelLoader, CameraStartsOneColumnLeftOfTheStartWithinTheMap) {
     reset_world();
     LevelBytes level = ground_level(100);
-    level.set(30, 10, 65);
+    level.set(30, 10, CODE_HERO_START);
     ASSERT_EQ(1, level.load());
     EXPECT_EQ(30 * 16 - 16, camera_x);
 
     reset_world();
     LevelBytes end = ground_level(40);
-    end.set(38, 10, 65);
+    end.set(38, 10, CODE_HERO_START);
     ASSERT_EQ(1, end.load());
     EXPECT_EQ(40 * 16 - 321, camera_x);  // the right-hand limit
 }
@@ -147,13 +147,13 @@ TEST(LevelLoader, CameraStartsOneColumnLeftOfTheStartWithinTheMap) {
 TEST(LevelLoader, SpawnsTheFirstScreenAndTheColumnBeyondIt) {
     reset_world();
     LevelBytes level = ground_level(60);
-    level.set(10, 10, 65);  // camera at 144 = column 9
-    level.set(8, 5, 13);    // left of the view: stays a spawn code
-    level.set(9, 5, 13);
-    level.set(29, 5, 9);
-    level.set(30, 5, 33);  // x 480 = camera + 336, asked for by the last scroll step
-    level.set(31, 5, 53);  // one column further: not yet
-    level.set(20, 2, 87);
+    level.set(10, 10, CODE_HERO_START);  // camera at 144 = column 9
+    level.set(8, 5, CODE_BUG);           // left of the view: stays a spawn code
+    level.set(9, 5, CODE_BUG);
+    level.set(29, 5, CODE_UFO);
+    level.set(30, 5, CODE_STONEBAT);   // x 480 = camera + 336, asked for by the last scroll step
+    level.set(31, 5, CODE_STEELFISH);  // one column further: not yet
+    level.set(20, 2, CODE_SPIKES_SPRINGING);
     ASSERT_EQ(1, level.load());
     EXPECT_EQ(3, active_enemies());
     EXPECT_EQ(13, tile_at(8 * 16, 80));
@@ -168,7 +168,7 @@ TEST(LevelLoader, SpawnsTheFirstScreenAndTheColumnBeyondIt) {
 TEST(LevelLoader, RefusesMalformedFilesAndKeepsThePreviousMap) {
     reset_world();
     LevelBytes good = ground_level(25);
-    good.set(5, 5, 130);
+    good.set(5, 5, TILE_GRASS_LEFT);
     ASSERT_EQ(1, good.load());
 
     LevelBytes one_column = ground_level(1);
@@ -191,13 +191,13 @@ TEST(LevelLoader, RefusesMalformedFilesAndKeepsThePreviousMap) {
     EXPECT_EQ(1, longer.valid());
 
     LevelBytes last_column = ground_level(30);
-    last_column.set(29, 4, 27);
+    last_column.set(29, 4, CODE_EXIT_OPEN_TOP_LEFT);
     EXPECT_EQ(LEVEL_EXIT_AT_EDGE, check_level_bytes(last_column.bytes.data(), (int32_t)last_column.bytes.size()));
     LevelBytes bottom_row = ground_level(30);
-    bottom_row.set(10, 11, 27);
+    bottom_row.set(10, 11, CODE_EXIT_OPEN_TOP_LEFT);
     EXPECT_EQ(0, bottom_row.valid());
     LevelBytes no_exit = ground_level(30);
-    no_exit.set(10, 4, 41);
+    no_exit.set(10, 4, CODE_EMERALD);
     EXPECT_EQ(LEVEL_NO_EXIT, check_level_bytes(no_exit.bytes.data(), (int32_t)no_exit.bytes.size()));
 
     EXPECT_EQ(0, truncated.load());
@@ -210,7 +210,7 @@ TEST(LevelLoader, ReadsTheTestFileWhole) {
     reset_world();
     TempDir dir;
     LevelBytes level = ground_level(30);
-    level.set(4, 10, 65);
+    level.set(4, 10, CODE_HERO_START);
     ASSERT_EQ(0, system("mkdir -p maps"));
     ASSERT_TRUE(write_file("maps/test.bin", std::string(level.bytes.begin(), level.bytes.end())));
     load_level(nullptr);
@@ -249,7 +249,7 @@ TEST(LevelLoaderDeathTest, MissingOrBrokenLevelsEndTheGameWithTheirName) {
 TEST(PlaceHero, LowersOntoTheGroundAndResetsTheRecord) {
     reset_world();
     LevelBytes level = ground_level(30);
-    level.set(5, 7, 130);
+    level.set(5, 7, TILE_GRASS_LEFT);
     ASSERT_EQ(1, level.load());
     Hero hero;
     memset(&hero, 0x55, sizeof hero);
@@ -270,7 +270,7 @@ TEST(PlaceHero, LowersOntoTheGroundAndResetsTheRecord) {
 TEST(PlaceHero, StopsAtTheBottomRowOverABottomlessColumn) {
     reset_world();
     LevelBytes level = ground_level(30);
-    level.set(5, 11, 0);
+    level.set(5, 11, CODE_EMPTY);
     ASSERT_EQ(1, level.load());
     Hero hero;
     start_x = 80;

@@ -10,7 +10,7 @@
 TEST(MapQueries, OutsideTheMapReadsAsAir) {
     use_test_map(30);
     for (int32_t c = 0; c < 30; c++)
-        for (int32_t r = 0; r < 12; r++) put_cell(c, r, 150);
+        for (int32_t r = 0; r < 12; r++) put_cell(c, r, TILE_EARTH_LEFT);
     EXPECT_EQ(0, tile_at(-1, 0));
     EXPECT_EQ(0, tile_at(30 * 16, 0));
     EXPECT_EQ(0, tile_at(0, -1));
@@ -30,8 +30,8 @@ TEST(MapQueries, OutsideTheMapReadsAsAir) {
 
 TEST(MapQueries, EndsAreWallsAndTheTopRowReachesUp) {
     use_test_map(30);
-    put_cell(3, 0, 130);
-    put_cell(4, 11, 150);
+    put_cell(3, 0, TILE_GRASS_LEFT);
+    put_cell(4, 11, TILE_EARTH_LEFT);
     for (int32_t y = -100; y < 600; y += 50) {
         EXPECT_EQ(1, is_solid_at(-1, y));
         EXPECT_EQ(1, is_solid_at(30 * 16, y));
@@ -47,11 +47,11 @@ TEST(MapQueries, EndsAreWallsAndTheTopRowReachesUp) {
 TEST(MapQueries, KindsOfCodes) {
     use_test_map(30);
     put_cell(1, 1, 250);
-    put_cell(2, 1, 105);
-    put_cell(3, 1, 140);
-    put_cell(4, 1, 87);
-    put_cell(5, 1, 41);
-    put_cell(6, 1, 69);
+    put_cell(2, 1, CODE_SPIKES);
+    put_cell(3, 1, TILE_CEILING_SPIKES);
+    put_cell(4, 1, CODE_SPIKES_SPRINGING);
+    put_cell(5, 1, CODE_EMERALD);
+    put_cell(6, 1, CODE_TRAPDOOR_CLOSED);
     EXPECT_EQ(1, is_solid_at(16, 16));
     EXPECT_EQ(0, is_deadly_at(16, 16));
     EXPECT_EQ(1, is_deadly_at(32, 16));
@@ -68,8 +68,8 @@ TEST(MapQueries, KindsOfCodes) {
 
 TEST(MapQueries, WaterAtTheHerosCentre) {
     use_test_map(30);
-    put_cell(2, 5, 85);
-    put_cell(3, 5, 163);
+    put_cell(2, 5, CODE_WATER);
+    put_cell(3, 5, TILE_SEAWEED);
     Hero hero = {};
     hero.x = 23;
     hero.y = 80;
@@ -87,7 +87,7 @@ TEST(MapQueries, WaterAtTheHerosCentre) {
 
 TEST(Camera, TwentyColumnMapNeverScrolls) {
     use_test_map(20);
-    put_cell(19, 3, 13);
+    put_cell(19, 3, CODE_BUG);
     scroll_camera(100);
     EXPECT_EQ(0, camera_x);
     EXPECT_EQ(13, tile_at(19 * 16, 48));  // inside the view but never asked for
@@ -105,9 +105,9 @@ TEST(Camera, StopsOnePixelShortOfTheRightEdge) {
 
 TEST(Camera, SpawnsEachColumnAsItComesWithinOneCellOfTheView) {
     use_test_map(60);
-    put_cell(25, 2, 9);
-    put_cell(25, 7, 53);
-    put_cell(26, 4, 121);
+    put_cell(25, 2, CODE_UFO);
+    put_cell(25, 7, CODE_STEELFISH);
+    put_cell(26, 4, CODE_ANDROID_WALKING);
     scroll_camera(63);
     EXPECT_EQ(0, enemies[0].active);
     scroll_camera(1);  // camera 64: 64 + 336 = 400 is column 25's left edge

@@ -39,11 +39,11 @@ TEST(Elevator, ReversesAboveSolidDeadlyAndTheBottomRow) {
     use_map();
     int32_t y = 0;
     Platform p = {64, 0, 1};
-    put_cell(4, 6, 150);
+    put_cell(4, 6, TILE_EARTH_LEFT);
     EXPECT_EQ(80, run_until_reversal(&p, &y));
     EXPECT_EQ(80, y);
     Platform spikes = {96, 0, 1};
-    put_cell(6, 4, 105);
+    put_cell(6, 4, CODE_SPIKES);
     run_until_reversal(&spikes, &y);
     EXPECT_EQ(48, y);
     Platform shaft = {128, 0, 1};
@@ -59,7 +59,7 @@ TEST(Elevator, ReversesAboveSolidDeadlyAndTheBottomRow) {
 
 TEST(Elevator, CarriesTheHeroUpAndDown) {
     use_map();
-    put_cell(2, 11, 150);
+    put_cell(2, 11, TILE_EARTH_LEFT);
     add_platform(64, 96);
     Hero hero = {};
     hero.alive = 1;
@@ -89,7 +89,7 @@ TEST(Elevator, CarriesTheHeroUpAndDown) {
 
 TEST(Elevator, RidingIntoACeilingCrushesTheHero) {
     use_map();
-    put_cell(4, 2, 130);
+    put_cell(4, 2, TILE_GRASS_LEFT);
     add_platform(64, 128);
     platforms[0].dy = -1;
     Hero hero = {};
@@ -110,8 +110,8 @@ TEST(Elevator, RidingIntoACeilingCrushesTheHero) {
 
 TEST(Elevator, ComingDownOverTheHeroCrushesIt) {
     use_map();
-    put_cell(4, 11, 150);
-    put_cell(10, 11, 150);
+    put_cell(4, 11, TILE_EARTH_LEFT);
+    put_cell(10, 11, TILE_EARTH_LEFT);
     Hero hero = {};
     hero.alive = 1;
     hero.x = 70;
@@ -133,7 +133,7 @@ TEST(Elevator, ComingDownOverTheHeroCrushesIt) {
     below.x = 160;
     below.y = 160;
     below.vy = 7;
-    put_cell(10, 9, 150);
+    put_cell(10, 9, TILE_EARTH_LEFT);
     Platform high = {160, 100, 1};
     for (int32_t i = 0; i < 100; i++) update_platform(&high, &below);
     EXPECT_EQ(0, below.dying);

@@ -95,7 +95,7 @@ class PlayScreen : public ::testing::Test {
         air = 500;
         paused = 0;
         quit_request = 0;
-        menu_state = 0;
+        pause_cursor = 0;
         death_message[0] = 0;
         skip_draw = 0;
         memset(&hero, 0, sizeof hero);
@@ -309,7 +309,7 @@ TEST_F(PlayScreen, DeathMessageOverTheDimmedAreaAndThePauseMenu) {
     hero.dying = 0;
     death_message[0] = 0;
     paused = 1;
-    menu_state = 2;
+    pause_cursor = 2;
     draw(200);
     EXPECT_FALSE(is_tile(pixel(40, 100), BACK_TILE)) << "the pause menu dims";
     uint32_t go_on_shown = region_sum(60, 142, 200, 16);

@@ -64,7 +64,7 @@ TEST(TileEffects, StartingOnARunningCellRestartsItWithoutASecondSound) {
 TEST(TileEffects, SeventeenthEffectIsNotStarted) {
     use_map();
     for (int32_t i = 0; i < MAX_TILE_EFFECTS; i++) ASSERT_EQ(1, start_tile_effect(i * 16, 0, EFFECT_BREAK));
-    put_cell(20, 0, 41);
+    put_cell(20, 0, CODE_EMERALD);
     EXPECT_EQ(0, start_tile_effect(320, 0, EFFECT_CLEAR));
     EXPECT_EQ(0, tile_effect_at(320, 0));
     update_tile_effects();
@@ -75,7 +75,7 @@ TEST(TileEffects, SeventeenthEffectIsNotStarted) {
 
 TEST(TileEffects, EmeraldStaysUntilTheNextUpdate) {
     use_map();
-    put_cell(3, 4, 41);
+    put_cell(3, 4, CODE_EMERALD);
     ASSERT_EQ(1, start_tile_effect(48, 64, EFFECT_CLEAR));
     EXPECT_EQ(41, tile_at(48, 64));
     update_tile_effects();

@@ -31,9 +31,9 @@
 #include "shell/frame.h"
 #include "shell/game.h"
 #include "shell/replay.h"
-#include "world/backdrop.h"
 #include "storage/archive.h"
 #include "world/actors.h"
+#include "world/backdrop.h"
 #include "world/codes.h"
 #include "world/level.h"
 #include "world/map.h"
@@ -65,7 +65,7 @@ static const Emptied EMPTIED_CELLS[] = {{CODE_UFO, CODE_EMPTY},
 static const int32_t SPAWN_CODES[] = {
     CODE_UFO, CODE_BUG, CODE_STONEBAT, CODE_STEELFISH, CODE_ANDROID, CODE_ANDROID_WALKING, CODE_SPIKES_SPRINGING};
 
-static int32_t is_spawn_code(int32_t code) {
+static bool is_spawn_code(int32_t code) {
     for (int32_t c : SPAWN_CODES)
         if (c == code) return 1;
     return 0;
@@ -215,7 +215,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     tiles_init();
-    menu_state = -1;
+    title_menu = -1;
     lives = 6;
     paused = 0;
     quit_request = 0;

@@ -31,6 +31,12 @@ bool check_picture_size(const char* path, int32_t line, int32_t width, int32_t h
 // both to the pixel grid that encode_bmp24 takes.
 bool compile_sheet(const char* path, Bytes& out, std::string& error);
 bool compile_generated(const char* path, Bytes& out, std::string& error);
+// "colour C NAME" of a tile sheet or icon source: the index of the palette colour NAME
+// that legend character C is to stand for, or -1 with "file:line: what is wrong" when
+// C is not one printable character other than '#', is in the legend already
+// (legend_set[C] is set) or NAME is not in the palette. Defined in sheet.cpp.
+int32_t legend_colour(const char* path, int32_t line, const std::vector<std::string>& words,
+                      const std::vector<std::string>& names, const int32_t legend_set[128], std::string& error);
 // The palette.inc beside an image source: names and 0xRRGGBB colours in file
 // order ("key" is magenta). Defined in sheet.cpp.
 bool read_palette_file(const char* source_path, std::vector<std::string>& names, std::vector<uint32_t>& colours,

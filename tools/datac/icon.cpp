@@ -73,18 +73,11 @@ static std::vector<std::string> split_icon_lines(const std::string& text) {
 
 // "colour C NAME": the legend character C stands for the palette's colour NAME.
 static bool define_icon_colour(IconState& s, const std::vector<std::string>& words, int32_t line, std::string& error) {
-    if (words.size() != 3 || words[1].size() != 1)
-        return icon_fail(s.path, line, "expected \"colour C NAME\" with one character C", error);
+    int32_t i = legend_colour(s.path, line, words, s.names, s.legend_set, error);
+    if (i < 0) return false;
     unsigned char c = (unsigned char)words[1][0];
-    if (c < 33 || c > 126 || c == '#')
-        return icon_fail(s.path, line, "legend character must be printable, not space or '#'", error);
-    if (s.legend_set[c])
-        return icon_fail(s.path, line, std::string("legend character '") + (char)c + "' defined twice", error);
-    size_t i = 0;
-    while (i < s.names.size() && s.names[i] != words[2]) i++;
-    if (i == s.names.size()) return icon_fail(s.path, line, "colour \"" + words[2] + "\" is not in the palette", error);
     s.legend_set[c] = 1;
-    s.legend[c] = s.names[i] == "key" ? 0u : (s.colours[i] | ICON_OPAQUE);
+    s.legend[c] = s.names[(size_t)i] == "key" ? 0u : (s.colours[(size_t)i] | ICON_OPAQUE);
     return true;
 }
 

@@ -115,24 +115,30 @@ bool read_palette_file(const char* source_path, std::vector<std::string>& names,
     return true;
 }
 
+int32_t legend_colour(const char* path, int32_t line, const std::vector<std::string>& words,
+                      const std::vector<std::string>& names, const int32_t legend_set[128], std::string& error) {
+    auto refuse = [&](const std::string& what) {
+        fail_at(path, line, what, error);
+        return -1;
+    };
+    if (words.size() != 3 || words[1].size() != 1) return refuse("expected \"colour C NAME\" with one character C");
+    unsigned char c = (unsigned char)words[1][0];
+    if (c < 33 || c > 126 || c == '#') return refuse("legend character must be printable, not space or '#'");
+    if (legend_set[c]) return refuse(std::string("legend character '") + (char)c + "' defined twice");
+    for (size_t i = 0; i < names.size(); i++)
+        if (names[i] == words[2]) return (int32_t)i;
+    return refuse("colour \"" + words[2] + "\" is not in the palette");
+}
+
 static bool define_colour(SheetState& s, const std::vector<std::string>& words, int32_t line,
                           const std::vector<std::string>& names, const std::vector<uint32_t>& colours,
                           std::string& error) {
-    if (words.size() != 3 || words[1].size() != 1)
-        return fail_at(s.path, line, "expected \"colour C NAME\" with one character C", error);
+    int32_t i = legend_colour(s.path, line, words, names, s.legend_set, error);
+    if (i < 0) return false;
     unsigned char c = (unsigned char)words[1][0];
-    if (c < 33 || c > 126 || c == '#')
-        return fail_at(s.path, line, "legend character must be printable, not space or '#'", error);
-    if (s.legend_set[c])
-        return fail_at(s.path, line, std::string("legend character '") + (char)c + "' defined twice", error);
-    for (size_t i = 0; i < names.size(); i++) {
-        if (names[i] == words[2]) {
-            s.legend_set[c] = 1;
-            s.legend[c] = colours[i];
-            return true;
-        }
-    }
-    return fail_at(s.path, line, "colour \"" + words[2] + "\" is not in the palette", error);
+    s.legend_set[c] = 1;
+    s.legend[c] = colours[(size_t)i];
+    return true;
 }
 
 static void copy_tile(SheetState& s, int32_t to, int32_t from, int32_t mirror, int32_t flip) {

@@ -7,9 +7,9 @@
 #include <algorithm>
 
 #include "floob.h"
-#include "world/backdrop.h"
 #include "storage/archive.h"
 #include "world/actors.h"
+#include "world/backdrop.h"
 #include "world/level.h"
 #include "world/map.h"
 #include "world/world.h"
@@ -72,7 +72,7 @@ int read_tile_masks(const uint8_t* bmp, uint32_t size, TileMasks* masks) {
     int ok = sheet->w == SHEET_WIDTH && sheet->h == SHEET_HEIGHT && SDL_LockSurface(sheet) == 0;
     if (ok) {
         int bpp = sheet->format->BytesPerPixel;
-        for (int32_t code = 1; code < TILE_CODES; code++) {
+        for (int32_t code = 1; code < TILE_COUNT; code++) {
             int32_t sx = (code % SHEET_COLUMNS) * CELL_SIZE;
             int32_t sy = (code / SHEET_COLUMNS) * CELL_SIZE;
             for (int32_t y = 0; y < CELL_SIZE; y++) {
@@ -202,11 +202,11 @@ static std::vector<std::vector<int32_t>> make_views() {
         clear_enemies();
     }
     std::vector<std::vector<int32_t>> views(HOLE_VIEWS, std::vector<int32_t>(map_cells, map_cells + cells));
-    std::vector<int32_t> sequence[TILE_CODES];
-    for (int32_t code = 0; code < TILE_CODES; code++) sequence[code] = effect_codes(code);
+    std::vector<int32_t> sequence[TILE_COUNT];
+    for (int32_t code = 0; code < TILE_COUNT; code++) sequence[code] = effect_codes(code);
     for (int32_t i = 0; i < cells; i++) {
         int32_t code = views[0][(size_t)i];
-        if (code < 0 || code >= TILE_CODES || sequence[code].empty()) continue;
+        if (code < 0 || code >= TILE_COUNT || sequence[code].empty()) continue;
         const std::vector<int32_t>& s = sequence[code];
         for (int32_t v = 1; v < HOLE_VIEWS; v++) views[(size_t)v][(size_t)i] = s[std::min((size_t)v - 1, s.size() - 1)];
     }
@@ -224,14 +224,14 @@ static std::vector<std::vector<int32_t>> make_views() {
 // square of it inside a back wall still reads as a hole, as the backdrop is
 // another picture (another shade and pattern, scrolled at half speed). Water
 // alone may show a backdrop that is water there.
-static int backdrop_excuses(const char* backdrop, int32_t row, int32_t themes, int32_t enclosed) {
+static bool backdrop_excuses(const char* backdrop, int32_t row, int32_t themes, int32_t enclosed) {
     if (!(backdrop_theme(backdrop, row) & themes)) return 0;
     return themes == THEME_WATER || !enclosed;
 }
 
 // Whether the backdrop fills the play area in every row with a theme of walls
 // (a cave, the base): then the top of the map is the ceiling, not open air.
-static int backdrop_fills(const char* backdrop) {
+static bool backdrop_fills(const char* backdrop) {
     for (int32_t row = 0; row < MAP_ROWS; row++)
         if (!(backdrop_theme(backdrop, row) & (THEME_CAVE | THEME_BASE))) return 0;
     return 1;
@@ -419,7 +419,10 @@ static void view_holes(const std::vector<int32_t>& cells, int32_t view, const ch
     ceiling_gaps(h);
     gaps_between_walls(h);
     for (Hole& hole : holes)
-        if (hole.view == view) hole.pixels = h.cell_pixels[(size_t)(hole.column * MAP_ROWS + hole.row)];
+        if (hole.view == view) {
+            int32_t cell = hole.column * MAP_ROWS + hole.row;
+            hole.pixels = h.cell_pixels[(size_t)cell];
+        }
 }
 
 std::vector<Hole> find_holes(const uint8_t* level, int32_t size, int32_t title, const char* backdrop_name,

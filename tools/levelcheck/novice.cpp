@@ -51,13 +51,13 @@ static void play_frame(Hero* hero, int32_t held) {
     world_step(hero);
 }
 
-static int on_ground(const Hero& h) {
+static bool on_ground(const Hero& h) {
     return h.platform >= 0 || is_solid_at(h.x, h.y + CELL_SIZE) || is_solid_at(h.x + CELL_SIZE - 1, h.y + CELL_SIZE);
 }
 
-static int lost(const Hero& h) { return !h.alive || h.dying; }
+static bool lost(const Hero& h) { return !h.alive || h.dying; }
 
-static int finished(const Hero& h) { return h.alive && !h.dying && h.exit_reached; }
+static bool finished(const Hero& h) { return h.alive && !h.dying && h.exit_reached; }
 
 // What the novice has learnt: how often a spot (a column) has cost it a life,
 // and the hidden traps it has met.
@@ -83,7 +83,7 @@ static void blind_traps(const Lessons& lessons) {
     for (int32_t i = first; i < last; i++) {
         if (map_cells[i] != CODE_SPIKE_TRAP && map_cells[i] != CODE_SPIKES_SPRINGING) continue;
         if (std::find(lessons.known_traps.begin(), lessons.known_traps.end(), i) != lessons.known_traps.end()) continue;
-        map_cells[i] = 25;
+        map_cells[i] = CODE_PEBBLES;
     }
 }
 

@@ -79,9 +79,9 @@ static void play_frame(Hero& hero, uint8_t held) {
     world_step(&hero);
 }
 
-static int hero_lost(const Hero& hero) { return !hero.alive || hero.dying; }
+static bool hero_lost(const Hero& hero) { return !hero.alive || hero.dying; }
 
-static int hero_finished(const Hero& hero) { return hero.alive && !hero.dying && hero.exit_reached; }
+static bool hero_finished(const Hero& hero) { return hero.alive && !hero.dying && hero.exit_reached; }
 
 // Notes what the frame's world update did, for the report.
 struct FrameWatch {
@@ -322,7 +322,7 @@ static int32_t play_world_step(Hero& hero, int32_t action, int32_t previous, int
 
 // A late world that has not yet reached the exit when the route does keeps
 // walking on; it must get there too.
-static int reaches_exit(Hero& hero, uint8_t direction, SearchStats& stats) {
+static bool reaches_exit(Hero& hero, uint8_t direction, SearchStats& stats) {
     for (int32_t f = 0; f < ROUTE_TAIL_FRAMES && !hero_finished(hero); f++) {
         if (hero_lost(hero)) return 0;
         play_frame(hero, direction);

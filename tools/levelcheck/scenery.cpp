@@ -54,7 +54,7 @@ static const Terrain* terrain_of(int32_t code) {
     return nullptr;
 }
 
-static int is_water(int32_t code) {
+static bool is_water(int32_t code) {
     // A steelfish's spawn cell turns into water.
     return code == CODE_WATER || code == CODE_STEELFISH || code == 145 || code == 146 ||
            (code >= CODE_WATER_SURFACE && code <= CODE_WATER_LAST);
