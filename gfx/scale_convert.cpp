@@ -38,6 +38,7 @@ struct Conversion {
 
 static Conversion conversion = {};
 static uint32_t* table16 = nullptr;  // 65536 values, made once
+const uint32_t* convert16_table = nullptr;
 
 static SDL_Surface* make_table_surface(int32_t w, int32_t h, int32_t bits, const uint32_t* m, uint32_t alpha) {
     return SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, bits, m[0], m[1], m[2], alpha);
@@ -153,6 +154,27 @@ static int32_t keeps_top_bits16(const SDL_PixelFormat* from, const SDL_PixelForm
 }
 
 int32_t conversion_keeps_pixels_apart() { return conversion.distinct; }
+int32_t conversion_moves_bytes() { return conversion.kind == CONVERT_MOVE24; }
+
+int32_t convert16_rule(Convert16Rule* rule) {
+    if (conversion.kind != CONVERT_SHIFT16) return 0;
+    int32_t filled[3] = {0, 0, 0};
+    for (const Channel16& c : conversion.channel) {
+        int32_t byte = c.to_shift / 8;
+        if (c.to_shift % 8 != 0 || byte > 2 || filled[byte]) return 0;
+        filled[byte] = 1;
+        // The field moved to the top of the lane is f << (16 - bits); its high
+        // product with mul is floor(f * mul / 2^bits), which with mul =
+        // (2^bits + 1) << (8 - bits) is f << (8 - bits) | f >> (2 bits - 8)
+        // and with mul = 256 is f << (8 - bits).
+        rule->up[byte] = 16 - c.bits - c.from_shift;
+        rule->mask[byte] = (uint16_t)(c.field_mask << (16 - c.bits));
+        rule->mul[byte] = (uint16_t)(conversion.repeat ? ((1u << c.bits) + 1) << (8 - c.bits) : 256u);
+    }
+    rule->fixed_lo = (uint16_t)conversion.fixed;
+    rule->fixed_hi = (uint16_t)(conversion.fixed >> 16);
+    return 1;
+}
 
 int32_t prepare_conversion(const SDL_PixelFormat* from, const SDL_PixelFormat* to) {
     int32_t bpp = from->BytesPerPixel;
@@ -176,6 +198,7 @@ int32_t prepare_conversion(const SDL_PixelFormat* from, const SDL_PixelFormat* t
         if (!table16 || !blit_table(256, 256, fill_all16, &result)) return 0;
         for (int32_t y = 0; y < 256; y++)
             for (int32_t x = 0; x < 256; x++) table16[y * 256 + x] = read_value(result, x, y) & shown;
+        convert16_table = table16;
         conversion.kind = CONVERT_TABLE16;
         find_shift_rule16(from, to);
         conversion.distinct = keeps_top_bits16(from, to);
@@ -338,12 +361,35 @@ AVX2_ROW void row_move24_avx2(const uint8_t* s, uint32_t* d, int32_t n) {
 }
 #endif
 
+#ifdef __SSE2__
+// The shift rule into display bytes 0 to 2 by high products, as the fused loops convert.
+static void row_bytes16_sse(const uint16_t* s, uint32_t* d, int32_t n, const Convert16Rule& rule) {
+    const Convert16Sse k = convert16_sse(rule);
+    int32_t x = 0;
+    for (; x + 8 <= n; x += 8) store_converted16_sse(d + x, load128(s + x), k);
+    for (; x < n; x++) d[x] = table16[s[x]];
+}
+#endif
+
+#ifdef SCALE_HAVE_AVX2
+AVX2_ROW void row_bytes16_avx2(const uint16_t* s, uint32_t* d, int32_t n, const Convert16Rule& rule) {
+    const Convert16Avx2 k = convert16_avx2(rule);
+    int32_t x = 0;
+    for (; x + 16 <= n; x += 16) store_converted16_avx2(d + x, load256(s + x), k);
+    for (; x < n; x++) d[x] = table16[s[x]];
+}
+#endif
+
 static void convert_row(const uint8_t* s, uint32_t* d, int32_t n) {
     if (conversion.kind == CONVERT_SHIFT16) {
+        Convert16Rule rule = {};
+        int32_t bytes = active_path != SCALE_PATH_PORTABLE && convert16_rule(&rule);
 #ifdef SCALE_HAVE_AVX2
+        if (active_path == SCALE_PATH_AVX2 && bytes) return row_bytes16_avx2((const uint16_t*)s, d, n, rule);
         if (active_path == SCALE_PATH_AVX2) return row_shift16_avx2((const uint16_t*)s, d, n);
 #endif
 #ifdef __SSE2__
+        if (active_path >= SCALE_PATH_SSE2 && bytes) return row_bytes16_sse((const uint16_t*)s, d, n, rule);
         if (active_path >= SCALE_PATH_SSE2) return row_shift16_sse((const uint16_t*)s, d, n);
 #endif
     }
