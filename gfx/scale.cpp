@@ -136,6 +136,23 @@ AVX2_INLINE void scale2x16_avx2(const uint16_t* a, const uint16_t* p, const uint
         __m256i vp = load256(p + x), va = load256(a + x), vd = load256(d + x);
         __m256i vl = load256(p + x - 1), vr = load256(p + x + 1);
         __m256i keep = _mm256_or_si256(_mm256_cmpeq_epi16(va, vd), _mm256_cmpeq_epi16(vl, vr));
+        if (conv) {
+            // A step of plain 2 x 2 blocks (no corner takes a neighbour) converts its pixels once.
+            __m256i any = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi16(vl, va), _mm256_cmpeq_epi16(va, vr)),
+                                          _mm256_or_si256(_mm256_cmpeq_epi16(vl, vd), _mm256_cmpeq_epi16(vr, vd)));
+            any = _mm256_andnot_si256(keep, any);
+            if (_mm256_testz_si256(any, any)) {
+                __m256i c[2];
+                converted16_avx2(vp, k, c);
+                for (int32_t h = 0; h < 2; h++) {
+                    __m256i lo = _mm256_unpacklo_epi32(c[h], c[h]), hi = _mm256_unpackhi_epi32(c[h], c[h]);
+                    __m256i w0 = _mm256_permute2x128_si256(lo, hi, 0x20), w1 = _mm256_permute2x128_si256(lo, hi, 0x31);
+                    store256(o0 + 64 * h, w0), store256(o0 + 64 * h + 32, w1);
+                    store256(o1 + 64 * h, w0), store256(o1 + 64 * h + 32, w1);
+                }
+                continue;
+            }
+        }
         __m256i e0 = va, e1 = vr, e2 = vl, e3 = vd;
         if (blend) {
             e0 = avg16_avx2(vp, va, m);
@@ -389,6 +406,22 @@ static inline __attribute__((always_inline)) void scale2x16_sse(const uint16_t* 
         __m128i vp = load128(p + x), va = load128(a + x), vd = load128(d + x);
         __m128i vl = load128(p + x - 1), vr = load128(p + x + 1);
         __m128i keep = _mm_or_si128(_mm_cmpeq_epi16(va, vd), _mm_cmpeq_epi16(vl, vr));
+        if (conv) {
+            // A step of plain 2 x 2 blocks (no corner takes a neighbour) converts its pixels once.
+            __m128i any = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(vl, va), _mm_cmpeq_epi16(va, vr)),
+                                       _mm_or_si128(_mm_cmpeq_epi16(vl, vd), _mm_cmpeq_epi16(vr, vd)));
+            if (_mm_movemask_epi8(_mm_andnot_si128(keep, any)) == 0) {
+                uint32_t c[8];
+                store_converted16_sse(c, vp, k);
+                for (int32_t h = 0; h < 2; h++) {
+                    __m128i v = load128(c + 4 * h);
+                    __m128i w0 = _mm_unpacklo_epi32(v, v), w1 = _mm_unpackhi_epi32(v, v);
+                    store128(o0 + 32 * h, w0), store128(o0 + 32 * h + 16, w1);
+                    store128(o1 + 32 * h, w0), store128(o1 + 32 * h + 16, w1);
+                }
+                continue;
+            }
+        }
         __m128i e0 = va, e1 = vr, e2 = vl, e3 = vd;
         if (blend) {
             e0 = avg16_sse(vp, va, m);
