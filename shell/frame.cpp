@@ -7,7 +7,7 @@
 #include "floob.h"
 #include "shell/controls.h"
 #include "shell/replay.h"
-#include "shell/startup.h"
+#include "shell/signals.h"
 
 int32_t buttons_held = 0;       // BTN_* bits of the buttons held now
 int32_t button_released = 0;    // the last button released in the current poll, 0 for none
