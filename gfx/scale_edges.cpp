@@ -130,6 +130,13 @@ static void scale3x32_sse(const uint32_t* a, const uint32_t* p, const uint32_t* 
         __m128i bf = _mm_andnot_si128(keep, _mm_cmpeq_epi32(vB, vF));
         __m128i dh = _mm_andnot_si128(keep, _mm_cmpeq_epi32(vD, vH));
         __m128i hf = _mm_andnot_si128(keep, _mm_cmpeq_epi32(vH, vF));
+        // A step in which no cell takes a neighbour only replicates its pixels.
+        if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(db, bf), _mm_or_si128(dh, hf))) == 0) {
+            store_triples32_sse(o0 + 3 * x, vE, vE, vE);
+            store_triples32_sse(o1 + 3 * x, vE, vE, vE);
+            store_triples32_sse(o2 + 3 * x, vE, vE, vE);
+            continue;
+        }
         __m128i ec = _mm_cmpeq_epi32(vE, vC), ea = _mm_cmpeq_epi32(vE, vA);
         __m128i eg = _mm_cmpeq_epi32(vE, vG), ei = _mm_cmpeq_epi32(vE, vI);
         __m128i nb = vB, nd = vD, nf = vF, nh = vH;
