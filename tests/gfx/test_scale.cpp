@@ -792,15 +792,21 @@ Picture factor2_picture(const TestSurface& f, int32_t mode) {
 }
 
 TEST_F(BigScreens, IntoTheDesktopFormatEveryFilterShowsSdlsConversion) {
+    // FRAME_KINDS stands for every 16-bit value in turn along the rows (the
+    // 24-bit frame is noise then).
     struct Case {
         Placement where;
         const uint32_t* masks;
+        int32_t frame;
     };
     const Placement factor2 = {640, 480, 2, 0, 0};
     // Beyond 4 every factor widens the same factor-4 picture: 6 stands for them.
-    const Case cases[] = {{factor2, MASKS_RGB},         {factor2, MASKS_BGR},         {factor2, MASKS_HIGH},
-                          {BIG_DISPLAYS[0], MASKS_RGB}, {BIG_DISPLAYS[0], MASKS_BGR}, {BIG_DISPLAYS[1], MASKS_RGB},
-                          {BIG_DISPLAYS[1], MASKS_BGR}, {BIG_DISPLAYS[3], MASKS_BGR}};
+    const Case cases[] = {
+        {factor2, MASKS_RGB, FRAME_KINDS},         {factor2, MASKS_BGR, FRAME_FEW_COLOURS},
+        {factor2, MASKS_HIGH, FRAME_NOISE},        {BIG_DISPLAYS[0], MASKS_RGB, FRAME_TILES},
+        {BIG_DISPLAYS[0], MASKS_BGR, FRAME_NOISE}, {BIG_DISPLAYS[1], MASKS_RGB, FRAME_FEW_COLOURS},
+        {BIG_DISPLAYS[1], MASKS_BGR, FRAME_TILES}, {BIG_DISPLAYS[3], MASKS_BGR, FRAME_TILES},
+    };
     for (int32_t bpp : {2, 3})
         for (const Case& c : cases) {
             const Placement& where = c.where;
@@ -815,7 +821,9 @@ TEST_F(BigScreens, IntoTheDesktopFormatEveryFilterShowsSdlsConversion) {
             display_surface = display.s;
             at = where;
             int32_t k = where.factor;
-            fill_frame(&frame, k == 2 ? FRAME_NOISE : FRAME_TILES);
+            fill_frame(&frame, c.frame == FRAME_KINDS ? FRAME_NOISE : c.frame);
+            if (c.frame == FRAME_KINDS && bpp == 2)
+                for (int32_t i = 0; i < 320 * 240; i++) set_px(&frame, i % 320, i / 320, (uint32_t)i & 0xFFFF);
             for (int32_t mode = SCALE_SIMPLE; mode <= SCALE_ANTIALIAS; mode++) {
                 Picture model = k == 2 ? factor2_picture(frame, mode) : model_picture(frame, mode, k);
                 Picture want = sdl_converted(model, 320 * k, 240 * k, frame, display.s->format);
