@@ -182,16 +182,16 @@ int32_t conversion_moves_bytes();
 void convert_picture(const uint8_t* from, int32_t from_pitch, uint8_t* to, int32_t to_pitch, int32_t w, int32_t h);
 
 // The fused loops' conversion of 16-bit values: the display pixel of every
-// value (SDL's own), and, where that rule is the shift rule into display
-// bytes 0 to 2, the same in vector registers: for each of those bytes, the
-// left shift that puts its frame field at the top of a 16-bit lane, the mask
-// of that field there, and the multiplier whose high product is the display
-// byte (the field's bits, with or without its top bits repeated below); the
-// bits every pixel has, split into the low and high 16 bits.
+// value (SDL's own), and, where each frame field alone decides one of
+// display bytes 0 to 2, the same in vector registers: for each of those
+// bytes, the left and right shifts that put its frame field at its place in
+// a 16-bit lane, the mask of that field there, and the multiplier whose high
+// product is the display byte; the bits every pixel has, split into the low
+// and high 16 bits.
 extern const uint32_t* convert16_table;
 static inline uint32_t convert16(uint32_t v) { return convert16_table[v]; }
 struct Convert16Rule {
-    int32_t up[3];
+    int32_t up[3], down[3];
     uint16_t mask[3], mul[3];
     uint16_t fixed_lo, fixed_hi;
 };
@@ -200,12 +200,13 @@ int32_t convert16_rule(Convert16Rule* rule);
 
 #ifdef __SSE2__
 struct Convert16Sse {
-    __m128i up[3], mask[3], mul[3], fixed_lo, fixed_hi;
+    __m128i up[3], down[3], mask[3], mul[3], fixed_lo, fixed_hi;
 };
 static inline Convert16Sse convert16_sse(const Convert16Rule& r) {
     Convert16Sse k;
     for (int32_t i = 0; i < 3; i++) {
         k.up[i] = _mm_cvtsi32_si128(r.up[i]);
+        k.down[i] = _mm_cvtsi32_si128(r.down[i]);
         k.mask[i] = _mm_set1_epi16((int16_t)r.mask[i]);
         k.mul[i] = _mm_set1_epi16((int16_t)r.mul[i]);
     }
@@ -214,7 +215,7 @@ static inline Convert16Sse convert16_sse(const Convert16Rule& r) {
     return k;
 }
 static inline __m128i convert16_byte_sse(__m128i v, const Convert16Sse& k, int32_t i) {
-    return _mm_mulhi_epu16(_mm_and_si128(_mm_sll_epi16(v, k.up[i]), k.mask[i]), k.mul[i]);
+    return _mm_mulhi_epu16(_mm_and_si128(_mm_srl_epi16(_mm_sll_epi16(v, k.up[i]), k.down[i]), k.mask[i]), k.mul[i]);
 }
 // Eight 16-bit frame values into eight display pixels at o.
 static inline void store_converted16_sse(uint32_t* o, __m128i v, const Convert16Sse& k) {
@@ -228,13 +229,14 @@ static inline void store_converted16_sse(uint32_t* o, __m128i v, const Convert16
 
 #ifdef SCALE_HAVE_AVX2
 struct Convert16Avx2 {
-    __m128i up[3];
+    __m128i up[3], down[3];
     __m256i mask[3], mul[3], fixed_lo, fixed_hi;
 };
 AVX2_INLINE Convert16Avx2 convert16_avx2(const Convert16Rule& r) {
     Convert16Avx2 k;
     for (int32_t i = 0; i < 3; i++) {
         k.up[i] = _mm_cvtsi32_si128(r.up[i]);
+        k.down[i] = _mm_cvtsi32_si128(r.down[i]);
         k.mask[i] = _mm256_set1_epi16((int16_t)r.mask[i]);
         k.mul[i] = _mm256_set1_epi16((int16_t)r.mul[i]);
     }
@@ -243,7 +245,8 @@ AVX2_INLINE Convert16Avx2 convert16_avx2(const Convert16Rule& r) {
     return k;
 }
 AVX2_INLINE __m256i convert16_byte_avx2(__m256i v, const Convert16Avx2& k, int32_t i) {
-    return _mm256_mulhi_epu16(_mm256_and_si256(_mm256_sll_epi16(v, k.up[i]), k.mask[i]), k.mul[i]);
+    return _mm256_mulhi_epu16(_mm256_and_si256(_mm256_srl_epi16(_mm256_sll_epi16(v, k.up[i]), k.down[i]), k.mask[i]),
+                              k.mul[i]);
 }
 // Sixteen 16-bit frame values as sixteen display pixels, in two vectors.
 AVX2_INLINE void converted16_avx2(__m256i v, const Convert16Avx2& k, __m256i out[2]) {
