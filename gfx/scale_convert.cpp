@@ -192,7 +192,7 @@ static void find_bytes_rule16(const SDL_PixelFormat* from) {
     conversion.has_bytes_rule = 0;
     const uint32_t from_shift[3] = {from->Rshift, from->Gshift, from->Bshift};
     const uint32_t from_loss[3] = {from->Rloss, from->Gloss, from->Bloss};
-    uint32_t fixed = table16[0], part[3][256];
+    uint32_t fixed = table16[0], part[3][256] = {};
     int32_t filled[3] = {0, 0, 0};
     Convert16Rule rule = {};
     for (int32_t i = 0; i < 3; i++) {
@@ -207,7 +207,7 @@ static void find_bytes_rule16(const SDL_PixelFormat* from) {
         while (byte < 3 && (all & ~(0xFFu << (8 * byte))) != 0) byte++;
         if (byte > 2 || filled[byte]) return;
         filled[byte] = 1;
-        uint32_t value[256];
+        uint32_t value[256] = {};
         for (int32_t f = 0; f < count; f++) value[f] = part[i][f] >> (8 * byte);
         // From the top of the lane down: the first place with a multiplier.
         uint32_t mul = 0;
