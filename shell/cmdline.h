@@ -6,6 +6,9 @@
 // Returns 1 when "-h" or "--help" was found (the help text has been printed), else 0.
 int parse_command_line(int argc, char** argv);
 
+// The name given with "--lang", null when the command line has none.
+extern const char* language_option;
+
 // Prints the ten help lines to standard output.
 void print_help();
 // Prints the ten help lines and then the lines of the options beyond them.
