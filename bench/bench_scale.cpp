@@ -3,7 +3,9 @@
 // frame and on a random-noise frame, beside one memcpy of the same output;
 // and each filter from a 16- or 24-bit frame into a 32-bit display (the
 // desktop's own format), converting as it writes, beside a memcpy of that
-// 32-bit output (memcpy bits=32).
+// 32-bit output (memcpy bits=32, and the counter x_memcpy of each into32
+// benchmark: its time over a memcpy's measured in the same run), e.g.
+//   bench_scale --benchmark_filter='into32.*path:2'
 // Every loop set this processor has is measured (path 2 AVX2, 1 SSE2, 0
 // portable). On a shared machine run with repetitions, interleaved so that a
 // change of load hits every benchmark alike, and compare medians of the CPU
@@ -13,6 +15,10 @@
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
+
+#include <algorithm>
+#include <vector>
 
 #include "floob.h"
 #include "gfx/scale.h"
@@ -99,17 +105,49 @@ void bench_filter(benchmark::State& state) {
     tear_down();
 }
 
+// This thread's CPU time in microseconds: a shared machine's load moves it
+// less than the wall clock.
+double thread_cpu_us() {
+    timespec t = {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return (double)t.tv_sec * 1e6 + (double)t.tv_nsec / 1e3;
+}
+
+// CPU microseconds of one memcpy of the whole display (the median of 21),
+// from a buffer of the same size.
+double memcpy_display_us() {
+    size_t bytes = (size_t)display_surface->pitch * display_surface->h;
+    std::vector<uint8_t> source(bytes, 1);
+    std::vector<double> us;
+    for (int32_t i = 0; i < 21; i++) {
+        double t0 = thread_cpu_us();
+        memcpy(display_surface->pixels, source.data(), bytes);
+        benchmark::ClobberMemory();
+        us.push_back(thread_cpu_us() - t0);
+    }
+    std::sort(us.begin(), us.end());
+    return us[us.size() / 2];
+}
+
 // Args: factor, bits per pixel of the frame, loops; into a 32-bit display.
+// The counter x_memcpy is the filter's CPU time over that of a memcpy of its
+// 32-bit output measured beside it, in the same run.
 template <void (*FILTER)()>
 void bench_into32(benchmark::State& state) {
     set_up((int32_t)state.range(0), (int32_t)state.range(1), FRAME_TILES, 32);
     int32_t saved = scale_path;
     scale_path = (int32_t)state.range(2);
     FILTER();
+    double copy_us = memcpy_display_us();
+    double t0 = thread_cpu_us();
     for ([[maybe_unused]] auto _ : state) {
         FILTER();
         benchmark::ClobberMemory();
     }
+    double filter_us = (thread_cpu_us() - t0) / (double)state.iterations();
+    copy_us = (copy_us + memcpy_display_us()) / 2;
+    state.counters["memcpy_us"] = copy_us;
+    state.counters["x_memcpy"] = filter_us / copy_us;
     scale_path = saved;
     tear_down();
 }

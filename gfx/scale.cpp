@@ -32,7 +32,7 @@ enum { SCALE_DST_W = 640, SCALE_DST_H = 480 };
 
 int32_t scale_path = SCALE_PATH_AUTO;
 int32_t active_path = SCALE_PATH_PORTABLE;
-ScalePicture scale_picture = {nullptr, 0, 0, 0};
+ScalePicture scale_picture = {nullptr, 0, 0, 0, 0};
 
 alignas(32) static uint16_t ring16[3][SCALE_SRC_W + 2 * SCALE_PAD];
 alignas(32) static uint32_t ring32[3][SCALE_SRC_W + 2 * SCALE_PAD];
@@ -91,6 +91,19 @@ AVX2_INLINE void store_pairs32(uint32_t* o, __m256i x, __m256i y) {
     store256(o + 8, _mm256_unpackhi_epi32(x, y));
 }
 
+// Writes x0 y0 x1 y1 ... x15 y15 to o: as 16-bit values, or with conv set as
+// the display pixels converted from them.
+AVX2_INLINE void store_pairs16_out(uint8_t* o, __m256i x, __m256i y, int32_t conv, const Convert16Avx2& k) {
+    if (!conv) {
+        store_pairs16((uint16_t*)o, x, y);
+        return;
+    }
+    x = _mm256_permute4x64_epi64(x, 0xD8);
+    y = _mm256_permute4x64_epi64(y, 0xD8);
+    store_converted16_avx2((uint32_t*)o, _mm256_unpacklo_epi16(x, y), k);
+    store_converted16_avx2((uint32_t*)o + 16, _mm256_unpackhi_epi16(x, y), k);
+}
+
 AVX2_INLINE __m256i avg16_avx2(__m256i a, __m256i b, __m256i m) {
     a = _mm256_and_si256(a, m);
     b = _mm256_and_si256(b, m);
@@ -113,13 +126,33 @@ AVX2_ROW void row16_double_avx2(const uint16_t* p, uint16_t* o0, uint16_t* o1, i
     }
 }
 
-AVX2_INLINE void scale2x16_avx2(const uint16_t* a, const uint16_t* p, const uint16_t* d, uint16_t* o0, uint16_t* o1,
-                                int32_t blend, int32_t n) {
+// Output rows of 16-bit values, or with conv set of display pixels (4 bytes each).
+AVX2_INLINE void scale2x16_avx2(const uint16_t* a, const uint16_t* p, const uint16_t* d, uint8_t* o0, uint8_t* o1,
+                                int32_t blend, int32_t n, int32_t conv, const Convert16Rule& rule) {
     __m256i m = _mm256_set1_epi16((int16_t)avg_mask16);
-    for (int32_t x = 0; x < n; x += 16) {
+    const Convert16Avx2 k = convert16_avx2(rule);
+    int32_t step = conv ? 128 : 64;  // output bytes of 16 source pixels
+    for (int32_t x = 0; x < n; x += 16, o0 += step, o1 += step) {
         __m256i vp = load256(p + x), va = load256(a + x), vd = load256(d + x);
         __m256i vl = load256(p + x - 1), vr = load256(p + x + 1);
         __m256i keep = _mm256_or_si256(_mm256_cmpeq_epi16(va, vd), _mm256_cmpeq_epi16(vl, vr));
+        if (conv) {
+            // A step of plain 2 x 2 blocks (no corner takes a neighbour) converts its pixels once.
+            __m256i any = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi16(vl, va), _mm256_cmpeq_epi16(va, vr)),
+                                          _mm256_or_si256(_mm256_cmpeq_epi16(vl, vd), _mm256_cmpeq_epi16(vr, vd)));
+            any = _mm256_andnot_si256(keep, any);
+            if (_mm256_testz_si256(any, any)) {
+                __m256i c[2];
+                converted16_avx2(vp, k, c);
+                for (int32_t h = 0; h < 2; h++) {
+                    __m256i lo = _mm256_unpacklo_epi32(c[h], c[h]), hi = _mm256_unpackhi_epi32(c[h], c[h]);
+                    __m256i w0 = _mm256_permute2x128_si256(lo, hi, 0x20), w1 = _mm256_permute2x128_si256(lo, hi, 0x31);
+                    store256(o0 + 64 * h, w0), store256(o0 + 64 * h + 32, w1);
+                    store256(o1 + 64 * h, w0), store256(o1 + 64 * h + 32, w1);
+                }
+                continue;
+            }
+        }
         __m256i e0 = va, e1 = vr, e2 = vl, e3 = vd;
         if (blend) {
             e0 = avg16_avx2(vp, va, m);
@@ -131,29 +164,44 @@ AVX2_INLINE void scale2x16_avx2(const uint16_t* a, const uint16_t* p, const uint
         e1 = select256(_mm256_andnot_si256(keep, _mm256_cmpeq_epi16(va, vr)), e1, vp);
         e2 = select256(_mm256_andnot_si256(keep, _mm256_cmpeq_epi16(vl, vd)), e2, vp);
         e3 = select256(_mm256_andnot_si256(keep, _mm256_cmpeq_epi16(vr, vd)), e3, vp);
-        store_pairs16(o0 + 2 * x, e0, e1);
-        store_pairs16(o1 + 2 * x, e2, e3);
+        store_pairs16_out(o0, e0, e1, conv, k);
+        store_pairs16_out(o1, e2, e3, conv, k);
     }
 }
 
-AVX2_ROW void row16_scale2x_avx2(const uint16_t* a, const uint16_t* p, const uint16_t* d, uint16_t* o0, uint16_t* o1,
-                                 int32_t blend, int32_t n) {
-    if (blend)
-        scale2x16_avx2(a, p, d, o0, o1, 1, n);
+AVX2_ROW void row16_scale2x_avx2(const uint16_t* a, const uint16_t* p, const uint16_t* d, uint8_t* o0, uint8_t* o1,
+                                 int32_t blend, int32_t n, int32_t conv, const Convert16Rule& rule) {
+    if (blend && conv)
+        scale2x16_avx2(a, p, d, o0, o1, 1, n, 1, rule);
+    else if (blend)
+        scale2x16_avx2(a, p, d, o0, o1, 1, n, 0, rule);
+    else if (conv)
+        scale2x16_avx2(a, p, d, o0, o1, 0, n, 1, rule);
     else
-        scale2x16_avx2(a, p, d, o0, o1, 0, n);
+        scale2x16_avx2(a, p, d, o0, o1, 0, n, 0, rule);
 }
 
-AVX2_ROW void row16_bilinear_avx2(const uint16_t* p, const uint16_t* d, uint16_t* o0, uint16_t* o1) {
+AVX2_INLINE void bilinear16_avx2(const uint16_t* p, const uint16_t* d, uint8_t* o0, uint8_t* o1, int32_t conv,
+                                 const Convert16Rule& rule) {
     __m256i m = _mm256_set1_epi16((int16_t)avg_mask16);
-    for (int32_t x = 0; x < SCALE_SRC_W; x += 16) {
+    const Convert16Avx2 k = convert16_avx2(rule);
+    int32_t step = conv ? 128 : 64;
+    for (int32_t x = 0; x < SCALE_SRC_W; x += 16, o0 += step, o1 += step) {
         __m256i vp = load256(p + x), vr = load256(p + x + 1), vd = load256(d + x), vdr = load256(d + x + 1);
         __m256i e1 = avg16_avx2(vp, vr, m);
         __m256i e2 = avg16_avx2(vp, vd, m);
         __m256i e3 = avg16_avx2(e1, avg16_avx2(vd, vdr, m), m);
-        store_pairs16(o0 + 2 * x, vp, e1);
-        store_pairs16(o1 + 2 * x, e2, e3);
+        store_pairs16_out(o0, vp, e1, conv, k);
+        store_pairs16_out(o1, e2, e3, conv, k);
     }
+}
+
+AVX2_ROW void row16_bilinear_avx2(const uint16_t* p, const uint16_t* d, uint8_t* o0, uint8_t* o1, int32_t conv,
+                                  const Convert16Rule& rule) {
+    if (conv)
+        bilinear16_avx2(p, d, o0, o1, 1, rule);
+    else
+        bilinear16_avx2(p, d, o0, o1, 0, rule);
 }
 
 // Doubles a 3-byte row straight from the frame into two display rows: the 48
@@ -336,13 +384,44 @@ static void row16_double(const uint16_t* p, uint16_t* o0, uint16_t* o1, int32_t 
 
 #ifdef __SSE2__
 // Inlined twice, with blend a constant, so the loop carries no test of it.
+// Writes x0 y0 ... x7 y7 to o as 16-bit values or, with conv set, as display pixels.
+static inline __attribute__((always_inline)) void store_pairs16_sse(uint8_t* o, __m128i x, __m128i y, int32_t conv,
+                                                                    const Convert16Sse& k) {
+    if (!conv) {
+        store128(o, _mm_unpacklo_epi16(x, y));
+        store128(o + 16, _mm_unpackhi_epi16(x, y));
+        return;
+    }
+    store_converted16_sse((uint32_t*)o, _mm_unpacklo_epi16(x, y), k);
+    store_converted16_sse((uint32_t*)o + 8, _mm_unpackhi_epi16(x, y), k);
+}
+
 static inline __attribute__((always_inline)) void scale2x16_sse(const uint16_t* a, const uint16_t* p, const uint16_t* d,
-                                                                uint16_t* o0, uint16_t* o1, int32_t blend, int32_t n) {
+                                                                uint8_t* o0, uint8_t* o1, int32_t blend, int32_t n,
+                                                                int32_t conv, const Convert16Rule& rule) {
     __m128i m = _mm_set1_epi16((int16_t)avg_mask16);
-    for (int32_t x = 0; x < n; x += 8) {
+    const Convert16Sse k = convert16_sse(rule);
+    int32_t step = conv ? 64 : 32;  // output bytes of 8 source pixels
+    for (int32_t x = 0; x < n; x += 8, o0 += step, o1 += step) {
         __m128i vp = load128(p + x), va = load128(a + x), vd = load128(d + x);
         __m128i vl = load128(p + x - 1), vr = load128(p + x + 1);
         __m128i keep = _mm_or_si128(_mm_cmpeq_epi16(va, vd), _mm_cmpeq_epi16(vl, vr));
+        if (conv) {
+            // A step of plain 2 x 2 blocks (no corner takes a neighbour) converts its pixels once.
+            __m128i any = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(vl, va), _mm_cmpeq_epi16(va, vr)),
+                                       _mm_or_si128(_mm_cmpeq_epi16(vl, vd), _mm_cmpeq_epi16(vr, vd)));
+            if (_mm_movemask_epi8(_mm_andnot_si128(keep, any)) == 0) {
+                uint32_t c[8];
+                store_converted16_sse(c, vp, k);
+                for (int32_t h = 0; h < 2; h++) {
+                    __m128i v = load128(c + 4 * h);
+                    __m128i w0 = _mm_unpacklo_epi32(v, v), w1 = _mm_unpackhi_epi32(v, v);
+                    store128(o0 + 32 * h, w0), store128(o0 + 32 * h + 16, w1);
+                    store128(o1 + 32 * h, w0), store128(o1 + 32 * h + 16, w1);
+                }
+                continue;
+            }
+        }
         __m128i e0 = va, e1 = vr, e2 = vl, e3 = vd;
         if (blend) {
             e0 = avg16_sse(vp, va, m);
@@ -354,29 +433,57 @@ static inline __attribute__((always_inline)) void scale2x16_sse(const uint16_t* 
         e1 = select128(_mm_andnot_si128(keep, _mm_cmpeq_epi16(va, vr)), e1, vp);
         e2 = select128(_mm_andnot_si128(keep, _mm_cmpeq_epi16(vl, vd)), e2, vp);
         e3 = select128(_mm_andnot_si128(keep, _mm_cmpeq_epi16(vr, vd)), e3, vp);
-        store128(o0 + 2 * x, _mm_unpacklo_epi16(e0, e1));
-        store128(o0 + 2 * x + 8, _mm_unpackhi_epi16(e0, e1));
-        store128(o1 + 2 * x, _mm_unpacklo_epi16(e2, e3));
-        store128(o1 + 2 * x + 8, _mm_unpackhi_epi16(e2, e3));
+        store_pairs16_sse(o0, e0, e1, conv, k);
+        store_pairs16_sse(o1, e2, e3, conv, k);
+    }
+}
+
+static inline __attribute__((always_inline)) void bilinear16_sse(const uint16_t* p, const uint16_t* d, uint8_t* o0,
+                                                                 uint8_t* o1, int32_t conv, const Convert16Rule& rule) {
+    __m128i m = _mm_set1_epi16((int16_t)avg_mask16);
+    const Convert16Sse k = convert16_sse(rule);
+    int32_t step = conv ? 64 : 32;
+    for (int32_t x = 0; x < SCALE_SRC_W; x += 8, o0 += step, o1 += step) {
+        __m128i vp = load128(p + x), vr = load128(p + x + 1), vd = load128(d + x), vdr = load128(d + x + 1);
+        __m128i e1 = avg16_sse(vp, vr, m);
+        __m128i e2 = avg16_sse(vp, vd, m);
+        __m128i e3 = avg16_sse(e1, avg16_sse(vd, vdr, m), m);
+        store_pairs16_sse(o0, vp, e1, conv, k);
+        store_pairs16_sse(o1, e2, e3, conv, k);
     }
 }
 #endif
 
+// A 16-bit output value at place i of a row: as it is, or converted.
+static inline void put16(uint8_t* row, int32_t i, uint32_t v, int32_t conv) {
+    if (conv)
+        ((uint32_t*)row)[i] = convert16(v);
+    else
+        ((uint16_t*)row)[i] = (uint16_t)v;
+}
+
 // Scale2X on one row; with blend set, the antialias rule (see scale_antialias).
-void row16_scale2x(const uint16_t* a, const uint16_t* p, const uint16_t* d, uint16_t* o0, uint16_t* o1, int32_t blend,
-                   int32_t n) {
+void row16_scale2x(const uint16_t* a, const uint16_t* p, const uint16_t* d, void* out0, void* out1, int32_t blend,
+                   int32_t n, int32_t conv) {
+    uint8_t *o0 = (uint8_t*)out0, *o1 = (uint8_t*)out1;
+    Convert16Rule rule = {};
+    if (conv && active_path != SCALE_PATH_PORTABLE) convert16_rule(&rule);
 #ifdef SCALE_HAVE_AVX2
     if (active_path == SCALE_PATH_AVX2) {
-        row16_scale2x_avx2(a, p, d, o0, o1, blend, n);
+        row16_scale2x_avx2(a, p, d, o0, o1, blend, n, conv, rule);
         return;
     }
 #endif
 #ifdef __SSE2__
     if (active_path >= SCALE_PATH_SSE2) {
-        if (blend)
-            scale2x16_sse(a, p, d, o0, o1, 1, n);
+        if (blend && conv)
+            scale2x16_sse(a, p, d, o0, o1, 1, n, 1, rule);
+        else if (blend)
+            scale2x16_sse(a, p, d, o0, o1, 1, n, 0, rule);
+        else if (conv)
+            scale2x16_sse(a, p, d, o0, o1, 0, n, 1, rule);
         else
-            scale2x16_sse(a, p, d, o0, o1, 0, n);
+            scale2x16_sse(a, p, d, o0, o1, 0, n, 0, rule);
         return;
     }
 #endif
@@ -385,48 +492,45 @@ void row16_scale2x(const uint16_t* a, const uint16_t* p, const uint16_t* d, uint
         int32_t change = !(va == vd || vl == vr);
         uint16_t e0 = blend ? avg16(vp, va) : va, e1 = blend ? avg16(vp, vr) : vr;
         uint16_t e2 = blend ? avg16(vp, vl) : vl, e3 = blend ? avg16(vp, vd) : vd;
-        o0[2 * x] = (change && vl == va) ? e0 : vp;
-        o0[2 * x + 1] = (change && va == vr) ? e1 : vp;
-        o1[2 * x] = (change && vl == vd) ? e2 : vp;
-        o1[2 * x + 1] = (change && vr == vd) ? e3 : vp;
+        put16(o0, 2 * x, (change && vl == va) ? e0 : vp, conv);
+        put16(o0, 2 * x + 1, (change && va == vr) ? e1 : vp, conv);
+        put16(o1, 2 * x, (change && vl == vd) ? e2 : vp, conv);
+        put16(o1, 2 * x + 1, (change && vr == vd) ? e3 : vp, conv);
     }
 }
 
 // Bilinear on one row with d the row below; the caller mends column 319 and the last row.
-static void row16_bilinear(const uint16_t* p, const uint16_t* d, uint16_t* o0, uint16_t* o1) {
+static void row16_bilinear(const uint16_t* p, const uint16_t* d, uint8_t* o0, uint8_t* o1, int32_t conv) {
+    Convert16Rule rule = {};
+    if (conv && active_path != SCALE_PATH_PORTABLE) convert16_rule(&rule);
 #ifdef SCALE_HAVE_AVX2
     if (active_path == SCALE_PATH_AVX2) {
-        row16_bilinear_avx2(p, d, o0, o1);
+        row16_bilinear_avx2(p, d, o0, o1, conv, rule);
         return;
     }
 #endif
 #ifdef __SSE2__
     if (active_path >= SCALE_PATH_SSE2) {
-        __m128i m = _mm_set1_epi16((int16_t)avg_mask16);
-        for (int32_t x = 0; x < SCALE_SRC_W; x += 8) {
-            __m128i vp = load128(p + x), vr = load128(p + x + 1), vd = load128(d + x), vdr = load128(d + x + 1);
-            __m128i e1 = avg16_sse(vp, vr, m);
-            __m128i e2 = avg16_sse(vp, vd, m);
-            __m128i e3 = avg16_sse(e1, avg16_sse(vd, vdr, m), m);
-            store128(o0 + 2 * x, _mm_unpacklo_epi16(vp, e1));
-            store128(o0 + 2 * x + 8, _mm_unpackhi_epi16(vp, e1));
-            store128(o1 + 2 * x, _mm_unpacklo_epi16(e2, e3));
-            store128(o1 + 2 * x + 8, _mm_unpackhi_epi16(e2, e3));
-        }
+        if (conv)
+            bilinear16_sse(p, d, o0, o1, 1, rule);
+        else
+            bilinear16_sse(p, d, o0, o1, 0, rule);
         return;
     }
 #endif
     for (int32_t x = 0; x < SCALE_SRC_W; x++) {
-        o0[2 * x] = p[x];
-        o0[2 * x + 1] = avg16(p[x], p[x + 1]);
-        o1[2 * x] = avg16(p[x], d[x]);
-        o1[2 * x + 1] = avg4_16(p[x], p[x + 1], d[x], d[x + 1]);
+        put16(o0, 2 * x, p[x], conv);
+        put16(o0, 2 * x + 1, avg16(p[x], p[x + 1]), conv);
+        put16(o1, 2 * x, avg16(p[x], d[x]), conv);
+        put16(o1, 2 * x + 1, avg4_16(p[x], p[x + 1], d[x], d[x + 1]), conv);
     }
 }
 
 // 32-bit rows (24-bit and 32-bit surfaces), the same rules per byte.
 
-static void row32_double(const uint32_t* p, uint32_t* o0, uint32_t* o1, int32_t dark) {
+// Row o0 doubles p; row o1 doubles q (p itself, or the row of the dark
+// frame), darkened with dark set.
+static void row32_double(const uint32_t* p, const uint32_t* q, uint32_t* o0, uint32_t* o1, int32_t dark) {
 #ifdef __SSE2__
     if (active_path >= SCALE_PATH_SSE2) {
         __m128i m = _mm_set1_epi32((int32_t)(0x80808080u & ~keep_mask32));
@@ -435,6 +539,7 @@ static void row32_double(const uint32_t* p, uint32_t* o0, uint32_t* o1, int32_t 
             __m128i v = load128(p + x);
             store128(o0 + 2 * x, _mm_unpacklo_epi32(v, v));
             store128(o0 + 2 * x + 4, _mm_unpackhi_epi32(v, v));
+            v = load128(q + x);
             if (dark) v = _mm_or_si128(_mm_srli_epi32(_mm_and_si128(v, m), 2), _mm_and_si128(v, k));
             store128(o1 + 2 * x, _mm_unpacklo_epi32(v, v));
             store128(o1 + 2 * x + 4, _mm_unpackhi_epi32(v, v));
@@ -445,6 +550,7 @@ static void row32_double(const uint32_t* p, uint32_t* o0, uint32_t* o1, int32_t 
     for (int32_t x = 0; x < SCALE_SRC_W; x++) {
         uint32_t v = p[x];
         o0[2 * x] = o0[2 * x + 1] = v;
+        v = q[x];
         if (dark) v = dark32(v);
         o1[2 * x] = o1[2 * x + 1] = v;
     }
@@ -670,17 +776,12 @@ static void copy_row24(const uint8_t* row, uint8_t* to, int32_t dark) {
     }
 }
 
-// Writes the working rows to output rows 2y and 2y+1, packing 3-byte pixels
-// straight into the display. Packing is the costly part, so the doubling
-// filters pack their upper row only and derive the lower one from it.
-static void store_out32(int32_t y, int32_t bpp, int32_t kind) {
+// Packs the working rows into output rows 2y and 2y+1 of 3-byte pixels.
+// Packing is the costly part, so the doubling filters pack their upper row
+// only and derive the lower one from it.
+static void pack_out24(int32_t y, int32_t kind) {
     uint8_t* d0 = picture_row(2 * y);
     uint8_t* d1 = picture_row(2 * y + 1);
-    if (bpp == 4) {
-        memcpy(d0, out32[0], SCALE_DST_W * 4);
-        memcpy(d1, out32[1], SCALE_DST_W * 4);
-        return;
-    }
     pack_row24(out32[0], d0, SCALE_DST_W);
     if (kind == FILTER_SIMPLE || kind == FILTER_SCANLINE)
         copy_row24(d0, d1, kind == FILTER_SCANLINE);
@@ -704,17 +805,18 @@ static void filter16(int32_t kind) {
         const uint16_t* a = ring16[(y > 0 ? y - 1 : 0) % 3] + SCALE_PAD;
         const uint16_t* p = ring16[y % 3] + SCALE_PAD;
         const uint16_t* d = ring16[(last ? y : y + 1) % 3] + SCALE_PAD;
-        uint16_t* o0 = (uint16_t*)picture_row(2 * y);
-        uint16_t* o1 = (uint16_t*)picture_row(2 * y + 1);
+        uint8_t* o0 = picture_row(2 * y);
+        uint8_t* o1 = picture_row(2 * y + 1);
+        int32_t conv = scale_picture.convert;
         if (kind != FILTER_BILINEAR) {
-            row16_scale2x(a, p, d, o0, o1, kind == FILTER_ANTIALIAS, SCALE_SRC_W);
+            row16_scale2x(a, p, d, o0, o1, kind == FILTER_ANTIALIAS, SCALE_SRC_W, conv);
             continue;
         }
         // Column 319 has no right neighbour and keeps P beside itself; the
         // last row has none below and repeats its upper output row.
-        row16_bilinear(p, d, o0, o1);
-        o0[SCALE_DST_W - 1] = p[SCALE_SRC_W - 1];
-        if (last) memcpy(o1, o0, SCALE_DST_W * 2);
+        row16_bilinear(p, d, o0, o1, conv);
+        put16(o0, SCALE_DST_W - 1, p[SCALE_SRC_W - 1], conv);
+        if (last) memcpy(o1, o0, (size_t)SCALE_DST_W * (conv ? 4 : 2));
     }
 }
 
@@ -740,16 +842,21 @@ static void filter32(int32_t kind, int32_t bpp) {
             continue;
         }
 #endif
+        // 32-bit pixels go straight into the display, 3-byte ones through the working rows.
+        uint32_t* o0 = bpp == 4 ? (uint32_t*)picture_row(2 * y) : out32[0];
+        uint32_t* o1 = bpp == 4 ? (uint32_t*)picture_row(2 * y + 1) : out32[1];
         if (kind == FILTER_SIMPLE || kind == FILTER_SCANLINE) {
-            row32_double(p, out32[0], out32[1], kind == FILTER_SCANLINE);
+            int32_t dark = kind == FILTER_SCANLINE;
+            const uint32_t* q = dark && scale_dark_frame ? (const uint32_t*)source_row(scale_dark_frame, y) : p;
+            row32_double(p, q, o0, o1, dark && q == p);
         } else if (kind != FILTER_BILINEAR) {
-            row32_scale2x(a, p, d, out32[0], out32[1], kind == FILTER_ANTIALIAS, SCALE_SRC_W);
+            row32_scale2x(a, p, d, o0, o1, kind == FILTER_ANTIALIAS, SCALE_SRC_W);
         } else {
-            row32_bilinear(p, d, out32[0], out32[1]);
-            out32[0][SCALE_DST_W - 1] = p[SCALE_SRC_W - 1];
-            if (last) memcpy(out32[1], out32[0], sizeof out32[0]);
+            row32_bilinear(p, d, o0, o1);
+            o0[SCALE_DST_W - 1] = p[SCALE_SRC_W - 1];
+            if (last) memcpy(o1, o0, SCALE_DST_W * 4);
         }
-        store_out32(y, bpp, kind);
+        if (bpp == 3) pack_out24(y, kind);
     }
 }
 
@@ -842,31 +949,65 @@ int32_t best_scale_path() {
     return best;
 }
 
-// The frame converted into the display's format, for the filters whose
-// output pixels are all frame pixels: converting the 76,800 pixels once and
-// enlarging the result gives the same picture as converting the enlarged one.
-static SDL_Surface* converted_frame = nullptr;
+// How a filter draws into a display of another pixel format. Where every
+// output pixel of the filter is a frame pixel, or a frame pixel's dark form,
+// or where the conversion moves whole bytes (which every 3-byte rule, being
+// per byte or comparing whole pixels, commutes with), the frame is
+// converted once (76,800 pixels; the scanline filter's dark forms too) and
+// the filter's 32-bit loops enlarge it straight into the display. The other
+// 16-bit filters blend: their fused loops convert each value as they store
+// it. Anything else draws the picture in the frame's format into a staging
+// picture, converted afterwards.
+enum { ROUTE_STAGED = 0, ROUTE_FRAME_FIRST = 1, ROUTE_FUSED = 2 };
 
-static int32_t converts_frame_first(int32_t kind) {
-    return kind == FILTER_SIMPLE || (kind == FILTER_SCALE2X && conversion_keeps_pixels_apart());
+static int32_t conversion_route(int32_t kind, int32_t bpp) {
+    if (kind == FILTER_SIMPLE || kind == FILTER_SCANLINE || conversion_moves_bytes()) return ROUTE_FRAME_FIRST;
+    if (kind == FILTER_SCALE2X && conversion_keeps_pixels_apart()) return ROUTE_FRAME_FIRST;
+    Convert16Rule rule = {};
+    if (bpp == 2 && (active_path == SCALE_PATH_PORTABLE || convert16_rule(&rule))) return ROUTE_FUSED;
+    return ROUTE_STAGED;
 }
 
-// Converts the frame into converted_frame; 0 when that surface cannot be made.
-static int32_t convert_frame() {
+static SDL_Surface* converted_frame = nullptr;
+static SDL_Surface* converted_dark = nullptr;
+SDL_Surface* scale_dark_frame = nullptr;
+// The frame's pixels in their dark form, in the frame's own format.
+static uint8_t dark_pixels[SCALE_SRC_W * SCALE_SRC_H * 3];
+
+// A 320 x 240 surface in the display's format, made again when that format changed.
+static SDL_Surface* in_display_format(SDL_Surface** s) {
     const SDL_PixelFormat* to = display_surface->format;
-    if (converted_frame) {
-        const SDL_PixelFormat* f = converted_frame->format;
+    if (*s) {
+        const SDL_PixelFormat* f = (*s)->format;
         if (f->Rmask != to->Rmask || f->Gmask != to->Gmask || f->Bmask != to->Bmask || f->Amask != to->Amask) {
-            SDL_FreeSurface(converted_frame);
-            converted_frame = nullptr;
+            SDL_FreeSurface(*s);
+            *s = nullptr;
         }
     }
-    if (!converted_frame)
-        converted_frame = SDL_CreateRGBSurface(SDL_SWSURFACE, SCALE_SRC_W, SCALE_SRC_H, 32, to->Rmask, to->Gmask,
-                                               to->Bmask, to->Amask);
-    if (!converted_frame) return 0;
+    if (!*s)
+        *s = SDL_CreateRGBSurface(SDL_SWSURFACE, SCALE_SRC_W, SCALE_SRC_H, 32, to->Rmask, to->Gmask, to->Bmask,
+                                  to->Amask);
+    return *s;
+}
+
+// The frame's dark form, in its own format, into dark_pixels.
+static void darken_frame(int32_t bpp) {
+    for (int32_t y = 0; y < SCALE_SRC_H; y++)
+        darken_row(source_row(frame_surface, y), dark_pixels + y * SCALE_SRC_W * bpp, SCALE_SRC_W * bpp, bpp);
+}
+
+// Converts the frame (and with dark set its dark form) into the display's
+// format; 0 when a surface cannot be made.
+static int32_t convert_frame(int32_t bpp, int32_t dark) {
+    if (!in_display_format(&converted_frame)) return 0;
+    if (dark && !in_display_format(&converted_dark)) return 0;
     convert_picture((const uint8_t*)frame_surface->pixels, frame_surface->pitch, (uint8_t*)converted_frame->pixels,
                     converted_frame->pitch, SCALE_SRC_W, SCALE_SRC_H);
+    if (dark) {
+        darken_frame(bpp);
+        convert_picture(dark_pixels, SCALE_SRC_W * bpp, (uint8_t*)converted_dark->pixels, converted_dark->pitch,
+                        SCALE_SRC_W, SCALE_SRC_H);
+    }
     return 1;
 }
 
@@ -877,18 +1018,27 @@ static void run_filter(int32_t kind) {
     active_path = scale_path < SCALE_PATH_PORTABLE || scale_path > best ? best : scale_path;
     SDL_LockSurface(display_surface);
     SDL_LockSurface(frame_surface);
-    int32_t converting = display_surface->format->BytesPerPixel != bpp;
+    int32_t converting = display_surface->format->BytesPerPixel != bpp, fused = 0;
     SDL_Surface* drawn_frame = frame_surface;
-    if (converting && frame_surface->pixels && prepare_conversion(frame_surface->format, display_surface->format) &&
-        converts_frame_first(kind) && convert_frame()) {
-        frame_surface = converted_frame;
-        converting = 0;
-        bpp = 4;
+    scale_dark_frame = nullptr;
+    if (converting && frame_surface->pixels && prepare_conversion(frame_surface->format, display_surface->format)) {
+        set_channel_masks(bpp);  // the dark form is the frame format's
+        int32_t route = conversion_route(kind, bpp);
+        if (route == ROUTE_FRAME_FIRST && convert_frame(bpp, kind == FILTER_SCANLINE)) {
+            frame_surface = converted_frame;
+            if (kind == FILTER_SCANLINE) scale_dark_frame = converted_dark;
+            converting = 0;
+            bpp = 4;
+        } else if (route == ROUTE_FUSED) {
+            converting = 0;
+            fused = 1;
+        }
     }
     if (frame_surface->pixels && display_surface->pixels &&
         (!converting || prepare_conversion(frame_surface->format, display_surface->format)) &&
         place_picture(bpp, converting)) {
         set_channel_masks(bpp);
+        scale_picture.convert = fused;
         uint8_t* screen = (uint8_t*)display_surface->pixels;
         ScalePicture target = scale_picture;
         int32_t factor = scale_picture.factor;
@@ -913,6 +1063,8 @@ static void run_filter(int32_t kind) {
                             display_surface->pitch, SCALE_SRC_W * factor, SCALE_SRC_H * factor);
         }
     }
+    scale_picture.convert = 0;
+    scale_dark_frame = nullptr;
     frame_surface = drawn_frame;
     SDL_UnlockSurface(frame_surface);
     SDL_UnlockSurface(display_surface);

@@ -71,8 +71,11 @@ static void bilinear_block_rows(const uint32_t* p, const uint32_t* d, int32_t k,
             uint32_t top = chain<HALF>(p[x], p[xr], w[i], n), bottom = chain<HALF>(d[x], d[xr], w[i], n);
             for (int32_t j = 0; j < k; j++) {
                 uint32_t v = chain<HALF>(top, bottom, w[j], n);
-                uint8_t* o = rows[j] + (k * x + i) * bpp;
-                if (bpp == 2) {
+                uint8_t* o = rows[j] + (k * x + i) * (scale_picture.convert ? 4 : bpp);
+                if (scale_picture.convert) {
+                    uint32_t v32 = convert16(v);
+                    memcpy(o, &v32, 4);
+                } else if (bpp == 2) {
                     uint16_t v16 = (uint16_t)v;
                     memcpy(o, &v16, 2);
                 } else {
@@ -166,10 +169,21 @@ static inline __m128i across_sse(__m128i p, __m128i r, __m128i odd, __m128i high
 #undef HALF
 }
 
-template <int K, int WIDE16>
-static void bilinear_sse(int32_t bpp) {
+// Stores 16 bytes of an output row at byte o of the enlarged row: as they
+// are, or (CONV, 16-bit pixels) as the display pixels converted from them.
+template <int CONV>
+static inline void store_cells_sse(uint8_t* row, int32_t o, __m128i v, const Convert16Sse& k) {
+    if (CONV)
+        store_converted16_sse((uint32_t*)(row + 2 * o), v, k);
+    else
+        store128(row + o, v);
+}
+
+template <int K, int WIDE16, int CONV>
+static void bilinear_sse(int32_t bpp, const Convert16Rule& rule) {
     int32_t row = SCALE_SRC_W * K * bpp, block = K * bpp;
     __m128i fields = _mm_set1_epi16((int16_t)(uint16_t)~low_bits16), flip = _mm_set1_epi8(WIDE16 ? 0 : -1);
+    const Convert16Sse k = convert16_sse(rule);
     enlarge_row(0, K, bpp);
     for (int32_t y = 0; y <= SCALE_SRC_H; y++) {
         // Row y+1's cross means are made before row y's output needs them.
@@ -191,14 +205,14 @@ static void bilinear_sse(int32_t bpp) {
 #define HALF(a, b) (WIDE16 ? half16_sse(a, b, fields) : _mm_avg_epu8(a, b))
         for (int32_t o = 0; o < row; o += 16) {
             __m128i a = load128(top + o), b = load128(bottom + o), q = HALF(a, b);
-            store128(out[0] + o, _mm_xor_si128(a, flip));
+            store_cells_sse<CONV>(out[0], o, _mm_xor_si128(a, flip), k);
             if (K == 4) {
-                store128(out[1] + o, _mm_xor_si128(HALF(q, a), flip));
-                store128(out[2] + o, _mm_xor_si128(q, flip));
-                store128(out[3] + o, _mm_xor_si128(HALF(q, b), flip));
+                store_cells_sse<CONV>(out[1], o, _mm_xor_si128(HALF(q, a), flip), k);
+                store_cells_sse<CONV>(out[2], o, _mm_xor_si128(q, flip), k);
+                store_cells_sse<CONV>(out[3], o, _mm_xor_si128(HALF(q, b), flip), k);
             } else {
-                store128(out[1] + o, _mm_xor_si128(HALF(HALF(q, b), a), flip));
-                store128(out[2] + o, _mm_xor_si128(HALF(HALF(q, a), b), flip));
+                store_cells_sse<CONV>(out[1], o, _mm_xor_si128(HALF(HALF(q, b), a), flip), k);
+                store_cells_sse<CONV>(out[2], o, _mm_xor_si128(HALF(HALF(q, a), b), flip), k);
             }
         }
 #undef HALF
@@ -249,20 +263,31 @@ AVX2_INLINE void across_row_avx2(const uint8_t* s, uint8_t* h, int32_t bpp) {
     }
 }
 
-template <int K, int WIDE16>
-AVX2_INLINE void down_rows_avx2(const uint8_t* top, const uint8_t* bottom, uint8_t* const* out, int32_t row) {
+// As store_cells_sse, 32 bytes.
+template <int CONV>
+AVX2_INLINE void store_cells_avx2(uint8_t* row, int32_t o, __m256i v, const Convert16Avx2& k) {
+    if (CONV)
+        store_converted16_avx2((uint32_t*)(row + 2 * o), v, k);
+    else
+        store256(row + o, v);
+}
+
+template <int K, int WIDE16, int CONV>
+AVX2_INLINE void down_rows_avx2(const uint8_t* top, const uint8_t* bottom, uint8_t* const* out, int32_t row,
+                                const Convert16Rule& rule) {
     __m256i fields = _mm256_set1_epi16((int16_t)(uint16_t)~low_bits16), flip = _mm256_set1_epi8(WIDE16 ? 0 : -1);
+    const Convert16Avx2 k = convert16_avx2(rule);
 #define HALF(a, b) (WIDE16 ? half16_avx2(a, b, fields) : _mm256_avg_epu8(a, b))
     for (int32_t o = 0; o < row; o += 32) {
         __m256i a = load256(top + o), b = load256(bottom + o), q = HALF(a, b);
-        store256(out[0] + o, _mm256_xor_si256(a, flip));
+        store_cells_avx2<CONV>(out[0], o, _mm256_xor_si256(a, flip), k);
         if (K == 4) {
-            store256(out[1] + o, _mm256_xor_si256(HALF(q, a), flip));
-            store256(out[2] + o, _mm256_xor_si256(q, flip));
-            store256(out[3] + o, _mm256_xor_si256(HALF(q, b), flip));
+            store_cells_avx2<CONV>(out[1], o, _mm256_xor_si256(HALF(q, a), flip), k);
+            store_cells_avx2<CONV>(out[2], o, _mm256_xor_si256(q, flip), k);
+            store_cells_avx2<CONV>(out[3], o, _mm256_xor_si256(HALF(q, b), flip), k);
         } else {
-            store256(out[1] + o, _mm256_xor_si256(HALF(HALF(q, b), a), flip));
-            store256(out[2] + o, _mm256_xor_si256(HALF(HALF(q, a), b), flip));
+            store_cells_avx2<CONV>(out[1], o, _mm256_xor_si256(HALF(HALF(q, b), a), flip), k);
+            store_cells_avx2<CONV>(out[2], o, _mm256_xor_si256(HALF(HALF(q, a), b), flip), k);
         }
     }
 #undef HALF
@@ -296,19 +321,24 @@ AVX2_ROW void across_avx2_row(const uint8_t* s, uint8_t* h, int32_t k, int32_t b
         across_row_avx2<3, 0>(s, h, bpp);
 }
 
+// conv: 16-bit cells converted into display pixels.
 AVX2_ROW void down_avx2_rows(const uint8_t* top, const uint8_t* bottom, uint8_t* const* out, int32_t row, int32_t k,
-                             int32_t wide16) {
-    if (k == 4 && wide16)
-        down_rows_avx2<4, 1>(top, bottom, out, row);
+                             int32_t wide16, int32_t conv, const Convert16Rule& rule) {
+    if (k == 4 && conv)
+        down_rows_avx2<4, 1, 1>(top, bottom, out, row, rule);
+    else if (k == 4 && wide16)
+        down_rows_avx2<4, 1, 0>(top, bottom, out, row, rule);
     else if (k == 4)
-        down_rows_avx2<4, 0>(top, bottom, out, row);
+        down_rows_avx2<4, 0, 0>(top, bottom, out, row, rule);
+    else if (conv)
+        down_rows_avx2<3, 1, 1>(top, bottom, out, row, rule);
     else if (wide16)
-        down_rows_avx2<3, 1>(top, bottom, out, row);
+        down_rows_avx2<3, 1, 0>(top, bottom, out, row, rule);
     else
-        down_rows_avx2<3, 0>(top, bottom, out, row);
+        down_rows_avx2<3, 0, 0>(top, bottom, out, row, rule);
 }
 
-static void bilinear_avx2(int32_t k, int32_t bpp) {
+static void bilinear_avx2(int32_t k, int32_t bpp, int32_t conv, const Convert16Rule& rule) {
     int32_t row = SCALE_SRC_W * k * bpp, wide16 = bpp == 2;
     for (int32_t y = 0; y <= SCALE_SRC_H; y++) {
         if (y < SCALE_SRC_H) {
@@ -321,32 +351,38 @@ static void bilinear_avx2(int32_t k, int32_t bpp) {
         int32_t rows = k == 4 ? 4 : 3;
         uint8_t* out[4];
         for (int32_t j = 0; j < rows; j++) out[j] = picture_row(k * up + j);
-        down_avx2_rows(across[up % 2], across[(y < SCALE_SRC_H ? y : up) % 2], out, row, k, wide16);
+        down_avx2_rows(across[up % 2], across[(y < SCALE_SRC_H ? y : up) % 2], out, row, k, wide16, conv, rule);
     }
 }
 #endif
 
 void filter_bilinear(int32_t kind) {
     (void)kind;
-    int32_t k = scale_picture.factor, bpp = scale_picture.bpp;
+    int32_t k = scale_picture.factor, bpp = scale_picture.bpp, conv = scale_picture.convert;
+    Convert16Rule rule = {};
+    if (conv && active_path != SCALE_PATH_PORTABLE) convert16_rule(&rule);
     make_lane_masks(k, bpp);
 #ifdef SCALE_HAVE_AVX2
     if (active_path == SCALE_PATH_AVX2) {
         make_triple_tables();
-        bilinear_avx2(k, bpp);
+        bilinear_avx2(k, bpp, conv, rule);
         return;
     }
 #endif
 #ifdef __SSE2__
     if (active_path >= SCALE_PATH_SSE2) {
-        if (k == 4 && bpp == 2)
-            bilinear_sse<4, 1>(bpp);
+        if (k == 4 && conv)
+            bilinear_sse<4, 1, 1>(bpp, rule);
+        else if (k == 4 && bpp == 2)
+            bilinear_sse<4, 1, 0>(bpp, rule);
         else if (k == 4)
-            bilinear_sse<4, 0>(bpp);
+            bilinear_sse<4, 0, 0>(bpp, rule);
+        else if (conv)
+            bilinear_sse<3, 1, 1>(bpp, rule);
         else if (bpp == 2)
-            bilinear_sse<3, 1>(bpp);
+            bilinear_sse<3, 1, 0>(bpp, rule);
         else
-            bilinear_sse<3, 0>(bpp);
+            bilinear_sse<3, 0, 0>(bpp, rule);
         return;
     }
 #endif

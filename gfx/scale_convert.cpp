@@ -34,10 +34,13 @@ struct Conversion {
     int32_t to_byte[3];    // CONVERT_MOVE24: the display byte of each source byte
     uint32_t table24[3][256];
     int32_t distinct;  // different frame pixels always give different display pixels
+    int32_t has_bytes_rule;
+    Convert16Rule bytes_rule;  // see find_bytes_rule16
 };
 
 static Conversion conversion = {};
 static uint32_t* table16 = nullptr;  // 65536 values, made once
+const uint32_t* convert16_table = nullptr;
 
 static SDL_Surface* make_table_surface(int32_t w, int32_t h, int32_t bits, const uint32_t* m, uint32_t alpha) {
     return SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, bits, m[0], m[1], m[2], alpha);
@@ -153,6 +156,81 @@ static int32_t keeps_top_bits16(const SDL_PixelFormat* from, const SDL_PixelForm
 }
 
 int32_t conversion_keeps_pixels_apart() { return conversion.distinct; }
+int32_t conversion_moves_bytes() { return conversion.kind == CONVERT_MOVE24; }
+
+int32_t convert16_rule(Convert16Rule* rule) {
+    if (conversion.kind == CONVERT_NONE || conversion.from_bpp != 2 || !conversion.has_bytes_rule) return 0;
+    *rule = conversion.bytes_rule;
+    return 1;
+}
+
+// The multiplier whose high product with f << s is value[f] for every field
+// value f below count; 0 when there is none. Each f asks for a range of
+// multipliers: floor(f 2^s K / 2^16) = v holds for K from ceil(v 2^16 / (f 2^s))
+// up to ceil((v + 1) 2^16 / (f 2^s)) - 1.
+static uint32_t field_multiplier(const uint32_t* value, int32_t count, int32_t s) {
+    uint64_t low = 1, high = 65535;
+    if (value[0] != 0) return 0;
+    for (int32_t f = 1; f < count; f++) {
+        uint64_t step = (uint64_t)f << s;
+        uint64_t from = ((uint64_t)value[f] * 65536 + step - 1) / step;
+        uint64_t to = (((uint64_t)value[f] + 1) * 65536 + step - 1) / step - 1;
+        if (from > low) low = from;
+        if (to < high) high = to;
+        if (low > high) return 0;
+    }
+    return (uint32_t)low;
+}
+
+// Whether the 16-bit table is, in vector registers, one high product per
+// display byte: each frame field alone decides one of display bytes 0 to 2
+// (the rest being the bits every pixel has), and that byte is the high
+// product of the field moved to some place s of the lane with one
+// multiplier. SDL's plain shifts, shifts with the top bits repeated and its
+// rounding tables all take that shape.
+static void find_bytes_rule16(const SDL_PixelFormat* from) {
+    conversion.has_bytes_rule = 0;
+    const uint32_t from_shift[3] = {from->Rshift, from->Gshift, from->Bshift};
+    const uint32_t from_loss[3] = {from->Rloss, from->Gloss, from->Bloss};
+    uint32_t fixed = table16[0], part[3][256] = {};
+    int32_t filled[3] = {0, 0, 0};
+    Convert16Rule rule = {};
+    for (int32_t i = 0; i < 3; i++) {
+        int32_t bits = 8 - (int32_t)from_loss[i], count = 1 << bits;
+        if (bits < 1 || from_shift[i] + bits > 16) return;
+        uint32_t all = 0;
+        for (int32_t f = 0; f < count; f++) {
+            part[i][f] = table16[f << from_shift[i]] & ~fixed;
+            all |= part[i][f];
+        }
+        int32_t byte = 0;
+        while (byte < 3 && (all & ~(0xFFu << (8 * byte))) != 0) byte++;
+        if (byte > 2 || filled[byte]) return;
+        filled[byte] = 1;
+        uint32_t value[256] = {};
+        for (int32_t f = 0; f < count; f++) value[f] = part[i][f] >> (8 * byte);
+        // From the top of the lane down: the first place with a multiplier.
+        uint32_t mul = 0;
+        int32_t s = 16 - bits;
+        for (; s >= 0 && !mul; s--) mul = field_multiplier(value, count, s);
+        if (!mul) return;
+        s++;
+        rule.up[byte] = s > (int32_t)from_shift[i] ? s - (int32_t)from_shift[i] : 0;
+        rule.down[byte] = s < (int32_t)from_shift[i] ? (int32_t)from_shift[i] - s : 0;
+        rule.mask[byte] = (uint16_t)(((1u << bits) - 1) << s);
+        rule.mul[byte] = (uint16_t)mul;
+    }
+    // Every value must be the fixed bits and its three fields' parts.
+    for (uint32_t p = 0; p < 65536; p++) {
+        uint32_t v = fixed;
+        for (int32_t i = 0; i < 3; i++) v |= part[i][(p >> from_shift[i]) & ((1u << (8 - from_loss[i])) - 1)];
+        if (v != table16[p]) return;
+    }
+    rule.fixed_lo = (uint16_t)fixed;
+    rule.fixed_hi = (uint16_t)(fixed >> 16);
+    conversion.bytes_rule = rule;
+    conversion.has_bytes_rule = 1;
+}
 
 int32_t prepare_conversion(const SDL_PixelFormat* from, const SDL_PixelFormat* to) {
     int32_t bpp = from->BytesPerPixel;
@@ -176,8 +254,10 @@ int32_t prepare_conversion(const SDL_PixelFormat* from, const SDL_PixelFormat* t
         if (!table16 || !blit_table(256, 256, fill_all16, &result)) return 0;
         for (int32_t y = 0; y < 256; y++)
             for (int32_t x = 0; x < 256; x++) table16[y * 256 + x] = read_value(result, x, y) & shown;
+        convert16_table = table16;
         conversion.kind = CONVERT_TABLE16;
         find_shift_rule16(from, to);
+        find_bytes_rule16(from);
         conversion.distinct = keeps_top_bits16(from, to);
     } else {
         if (!blit_table(256, 3, fill_bytes24, &result)) return 0;
@@ -338,7 +418,34 @@ AVX2_ROW void row_move24_avx2(const uint8_t* s, uint32_t* d, int32_t n) {
 }
 #endif
 
+#ifdef __SSE2__
+// The shift rule into display bytes 0 to 2 by high products, as the fused loops convert.
+static void row_bytes16_sse(const uint16_t* s, uint32_t* d, int32_t n, const Convert16Rule& rule) {
+    const Convert16Sse k = convert16_sse(rule);
+    int32_t x = 0;
+    for (; x + 8 <= n; x += 8) store_converted16_sse(d + x, load128(s + x), k);
+    for (; x < n; x++) d[x] = table16[s[x]];
+}
+#endif
+
+#ifdef SCALE_HAVE_AVX2
+AVX2_ROW void row_bytes16_avx2(const uint16_t* s, uint32_t* d, int32_t n, const Convert16Rule& rule) {
+    const Convert16Avx2 k = convert16_avx2(rule);
+    int32_t x = 0;
+    for (; x + 16 <= n; x += 16) store_converted16_avx2(d + x, load256(s + x), k);
+    for (; x < n; x++) d[x] = table16[s[x]];
+}
+#endif
+
 static void convert_row(const uint8_t* s, uint32_t* d, int32_t n) {
+    if (conversion.from_bpp == 2 && conversion.has_bytes_rule) {
+#ifdef SCALE_HAVE_AVX2
+        if (active_path == SCALE_PATH_AVX2) return row_bytes16_avx2((const uint16_t*)s, d, n, conversion.bytes_rule);
+#endif
+#ifdef __SSE2__
+        if (active_path >= SCALE_PATH_SSE2) return row_bytes16_sse((const uint16_t*)s, d, n, conversion.bytes_rule);
+#endif
+    }
     if (conversion.kind == CONVERT_SHIFT16) {
 #ifdef SCALE_HAVE_AVX2
         if (active_path == SCALE_PATH_AVX2) return row_shift16_avx2((const uint16_t*)s, d, n);

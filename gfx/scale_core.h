@@ -33,12 +33,16 @@ enum {
 enum { FILTER_SIMPLE = 0, FILTER_SCALE2X = 1, FILTER_SCANLINE = 2, FILTER_BILINEAR = 3, FILTER_ANTIALIAS = 4 };
 
 // The picture the running filter writes: its top-left pixel in the display
-// (or in a work buffer), the row stride, the factor and the bytes per pixel.
+// (or in a work buffer), the row stride, the factor and the bytes per pixel
+// of the frame. With convert set, the filter writes 32-bit display pixels
+// instead, converting each of its 16-bit values as it stores it (the fused
+// loops; see prepare_conversion).
 struct ScalePicture {
     uint8_t* origin;
     int32_t pitch;
     int32_t factor;
     int32_t bpp;
+    int32_t convert;
 };
 extern ScalePicture scale_picture;
 
@@ -87,8 +91,9 @@ AVX2_INLINE __m256i select256(__m256i mask, __m256i yes, __m256i no) { return _m
 // Row kernels of factor 2 over rows of n source pixels (a multiple of 16)
 // whose ends are repeated one place outwards: Scale2X (blend set: the
 // antialias rule) into two output rows of 2n pixels.
-void row16_scale2x(const uint16_t* a, const uint16_t* p, const uint16_t* d, uint16_t* o0, uint16_t* o1, int32_t blend,
-                   int32_t n);
+// With conv set the output rows take display pixels converted from the results.
+void row16_scale2x(const uint16_t* a, const uint16_t* p, const uint16_t* d, void* o0, void* o1, int32_t blend,
+                   int32_t n, int32_t conv);
 void row32_scale2x(const uint32_t* a, const uint32_t* p, const uint32_t* d, uint32_t* o0, uint32_t* o1, int32_t blend,
                    int32_t n);
 #ifdef SCALE_HAVE_AVX2
@@ -129,16 +134,22 @@ void make_triple_tables();
 AVX2_INLINE __m256i low_half_twice(__m256i v) { return _mm256_permute2x128_si256(v, v, 0x00); }
 AVX2_INLINE __m256i high_half_twice(__m256i v) { return _mm256_permute2x128_si256(v, v, 0x11); }
 
-AVX2_INLINE void store_triples16_avx2(uint16_t* o, __m256i x, __m256i y, __m256i z) {
+// The three vectors of 16 values each that x0 y0 z0 x1 ... fills, in order.
+AVX2_INLINE void triples16_avx2(__m256i x, __m256i y, __m256i z, __m256i out[3]) {
     __m256i src[3][3] = {{low_half_twice(x), low_half_twice(y), low_half_twice(z)},
                          {x, y, z},
                          {high_half_twice(x), high_half_twice(y), high_half_twice(z)}};
     for (int32_t k = 0; k < 3; k++) {
         __m256i v = _mm256_shuffle_epi8(src[k][0], load256(triple16[k][0]));
         v = _mm256_or_si256(v, _mm256_shuffle_epi8(src[k][1], load256(triple16[k][1])));
-        v = _mm256_or_si256(v, _mm256_shuffle_epi8(src[k][2], load256(triple16[k][2])));
-        store256(o + 16 * k, v);
+        out[k] = _mm256_or_si256(v, _mm256_shuffle_epi8(src[k][2], load256(triple16[k][2])));
     }
+}
+
+AVX2_INLINE void store_triples16_avx2(uint16_t* o, __m256i x, __m256i y, __m256i z) {
+    __m256i v[3];
+    triples16_avx2(x, y, z, v);
+    for (int32_t k = 0; k < 3; k++) store256(o + 16 * k, v[k]);
 }
 
 // Writes w0 x0 y0 z0 w1 x1 y1 z1 ... (16 16-bit values of each) to o.
@@ -154,6 +165,9 @@ AVX2_INLINE void store_quads16_avx2(uint16_t* o, __m256i w, __m256i x, __m256i y
 }
 #endif
 
+// The dark form of a row of bytes / bpp pixels (the scanline filter's darkening).
+void darken_row(const uint8_t* from, uint8_t* to, int32_t bytes, int32_t bpp);
+
 // One row enlarged k times (k >= 3), every pixel repeated k times.
 void replicate_into(const uint8_t* s, uint8_t* o, int32_t k, int32_t bpp);
 
@@ -163,8 +177,99 @@ int32_t prepare_conversion(const SDL_PixelFormat* from, const SDL_PixelFormat* t
 // Whether the prepared conversion gives different frame pixels different
 // display pixels, so that comparing converted pixels is comparing the originals.
 int32_t conversion_keeps_pixels_apart();
+// Whether the prepared conversion moves each byte of a 3-byte pixel whole into a display byte.
+int32_t conversion_moves_bytes();
 // Converts a w x h picture in the prepared frame format into the display's.
 void convert_picture(const uint8_t* from, int32_t from_pitch, uint8_t* to, int32_t to_pitch, int32_t w, int32_t h);
+
+// The fused loops' conversion of 16-bit values: the display pixel of every
+// value (SDL's own), and, where each frame field alone decides one of
+// display bytes 0 to 2, the same in vector registers: for each of those
+// bytes, the left and right shifts that put its frame field at its place in
+// a 16-bit lane, the mask of that field there, and the multiplier whose high
+// product is the display byte; the bits every pixel has, split into the low
+// and high 16 bits.
+extern const uint32_t* convert16_table;
+static inline uint32_t convert16(uint32_t v) { return convert16_table[v]; }
+struct Convert16Rule {
+    int32_t up[3], down[3];
+    uint16_t mask[3], mul[3];
+    uint16_t fixed_lo, fixed_hi;
+};
+// 0 when the vector loops cannot convert 16-bit values in their registers.
+int32_t convert16_rule(Convert16Rule* rule);
+
+#ifdef __SSE2__
+struct Convert16Sse {
+    __m128i up[3], down[3], mask[3], mul[3], fixed_lo, fixed_hi;
+};
+static inline Convert16Sse convert16_sse(const Convert16Rule& r) {
+    Convert16Sse k;
+    for (int32_t i = 0; i < 3; i++) {
+        k.up[i] = _mm_cvtsi32_si128(r.up[i]);
+        k.down[i] = _mm_cvtsi32_si128(r.down[i]);
+        k.mask[i] = _mm_set1_epi16((int16_t)r.mask[i]);
+        k.mul[i] = _mm_set1_epi16((int16_t)r.mul[i]);
+    }
+    k.fixed_lo = _mm_set1_epi16((int16_t)r.fixed_lo);
+    k.fixed_hi = _mm_set1_epi16((int16_t)r.fixed_hi);
+    return k;
+}
+static inline __m128i convert16_byte_sse(__m128i v, const Convert16Sse& k, int32_t i) {
+    return _mm_mulhi_epu16(_mm_and_si128(_mm_srl_epi16(_mm_sll_epi16(v, k.up[i]), k.down[i]), k.mask[i]), k.mul[i]);
+}
+// Eight 16-bit frame values into eight display pixels at o.
+static inline void store_converted16_sse(uint32_t* o, __m128i v, const Convert16Sse& k) {
+    __m128i lo = _mm_or_si128(_mm_or_si128(convert16_byte_sse(v, k, 0), _mm_slli_epi16(convert16_byte_sse(v, k, 1), 8)),
+                              k.fixed_lo);
+    __m128i hi = _mm_or_si128(convert16_byte_sse(v, k, 2), k.fixed_hi);
+    store128(o, _mm_unpacklo_epi16(lo, hi));
+    store128(o + 4, _mm_unpackhi_epi16(lo, hi));
+}
+#endif
+
+#ifdef SCALE_HAVE_AVX2
+struct Convert16Avx2 {
+    __m128i up[3], down[3];
+    __m256i mask[3], mul[3], fixed_lo, fixed_hi;
+};
+AVX2_INLINE Convert16Avx2 convert16_avx2(const Convert16Rule& r) {
+    Convert16Avx2 k;
+    for (int32_t i = 0; i < 3; i++) {
+        k.up[i] = _mm_cvtsi32_si128(r.up[i]);
+        k.down[i] = _mm_cvtsi32_si128(r.down[i]);
+        k.mask[i] = _mm256_set1_epi16((int16_t)r.mask[i]);
+        k.mul[i] = _mm256_set1_epi16((int16_t)r.mul[i]);
+    }
+    k.fixed_lo = _mm256_set1_epi16((int16_t)r.fixed_lo);
+    k.fixed_hi = _mm256_set1_epi16((int16_t)r.fixed_hi);
+    return k;
+}
+AVX2_INLINE __m256i convert16_byte_avx2(__m256i v, const Convert16Avx2& k, int32_t i) {
+    return _mm256_mulhi_epu16(_mm256_and_si256(_mm256_srl_epi16(_mm256_sll_epi16(v, k.up[i]), k.down[i]), k.mask[i]),
+                              k.mul[i]);
+}
+// Sixteen 16-bit frame values as sixteen display pixels, in two vectors.
+AVX2_INLINE void converted16_avx2(__m256i v, const Convert16Avx2& k, __m256i out[2]) {
+    __m256i lo = _mm256_or_si256(
+        _mm256_or_si256(convert16_byte_avx2(v, k, 0), _mm256_slli_epi16(convert16_byte_avx2(v, k, 1), 8)), k.fixed_lo);
+    __m256i hi = _mm256_or_si256(convert16_byte_avx2(v, k, 2), k.fixed_hi);
+    __m256i a = _mm256_unpacklo_epi16(lo, hi), b = _mm256_unpackhi_epi16(lo, hi);
+    out[0] = _mm256_permute2x128_si256(a, b, 0x20);
+    out[1] = _mm256_permute2x128_si256(a, b, 0x31);
+}
+AVX2_INLINE void store_converted16_avx2(uint32_t* o, __m256i v, const Convert16Avx2& k) {
+    __m256i c[2];
+    converted16_avx2(v, k, c);
+    store256(o, c[0]);
+    store256(o + 8, c[1]);
+}
+#endif
+
+// When set, the scanline filter's dark rows are this frame's rows enlarged
+// (the frame darkened and converted, made by run_filter) instead of the
+// picture's rows darkened.
+extern SDL_Surface* scale_dark_frame;
 
 // Simple and scanline at factors 3 and up.
 void filter_replicate(int32_t kind);

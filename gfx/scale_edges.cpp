@@ -83,16 +83,20 @@ static inline void scale3x_cells(const T* a, const T* p, const T* d, int32_t x, 
     if (H == F) e[8] = nf;
 }
 
-template <typename T, int BLEND>
-static void scale3x_row_portable(const T* a, const T* p, const T* d, T* o0, T* o1, T* o2) {
+// Output rows of T, or with CONV of display pixels converted from the 16-bit cells.
+template <typename T, int BLEND, int CONV = 0>
+static void scale3x_row_portable(const T* a, const T* p, const T* d, void* o0, void* o1, void* o2) {
+    void* rows[3] = {o0, o1, o2};
     for (int32_t x = 0; x < SCALE_SRC_W; x++) {
         T e[9];
         scale3x_cells<T, BLEND>(a, p, d, x, e);
-        for (int32_t i = 0; i < 3; i++) {
-            o0[3 * x + i] = e[i];
-            o1[3 * x + i] = e[3 + i];
-            o2[3 * x + i] = e[6 + i];
-        }
+        for (int32_t j = 0; j < 3; j++)
+            for (int32_t i = 0; i < 3; i++) {
+                if (CONV)
+                    ((uint32_t*)rows[j])[3 * x + i] = convert16(e[3 * j + i]);
+                else
+                    ((T*)rows[j])[3 * x + i] = e[3 * j + i];
+            }
     }
 }
 
@@ -126,6 +130,13 @@ static void scale3x32_sse(const uint32_t* a, const uint32_t* p, const uint32_t* 
         __m128i bf = _mm_andnot_si128(keep, _mm_cmpeq_epi32(vB, vF));
         __m128i dh = _mm_andnot_si128(keep, _mm_cmpeq_epi32(vD, vH));
         __m128i hf = _mm_andnot_si128(keep, _mm_cmpeq_epi32(vH, vF));
+        // A step in which no cell takes a neighbour only replicates its pixels.
+        if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(db, bf), _mm_or_si128(dh, hf))) == 0) {
+            store_triples32_sse(o0 + 3 * x, vE, vE, vE);
+            store_triples32_sse(o1 + 3 * x, vE, vE, vE);
+            store_triples32_sse(o2 + 3 * x, vE, vE, vE);
+            continue;
+        }
         __m128i ec = _mm_cmpeq_epi32(vE, vC), ea = _mm_cmpeq_epi32(vE, vA);
         __m128i eg = _mm_cmpeq_epi32(vE, vG), ei = _mm_cmpeq_epi32(vE, vI);
         __m128i nb = vB, nd = vD, nf = vF, nh = vH;
@@ -149,12 +160,16 @@ static void scale3x32_sse(const uint32_t* a, const uint32_t* p, const uint32_t* 
     }
 }
 
-// Widened 16-bit values back into 16-bit pixels, n a multiple of 8.
-static void narrow_row16_sse(const uint32_t* r, uint16_t* d, int32_t n) {
+// Widened 16-bit values back into 16-bit pixels, n a multiple of 8; with k
+// given, into the display pixels converted from them.
+static void narrow_row16_sse(const uint32_t* r, void* d, int32_t n, const Convert16Sse* k) {
     for (int32_t x = 0; x < n; x += 8) {
         __m128i lo = _mm_srai_epi32(_mm_slli_epi32(load128(r + x), 16), 16);
         __m128i hi = _mm_srai_epi32(_mm_slli_epi32(load128(r + x + 4), 16), 16);
-        store128(d + x, _mm_packs_epi32(lo, hi));
+        if (k)
+            store_converted16_sse((uint32_t*)d + x, _mm_packs_epi32(lo, hi), *k);
+        else
+            store128((uint16_t*)d + x, _mm_packs_epi32(lo, hi));
     }
 }
 #endif
@@ -192,15 +207,33 @@ void make_triple_tables() {
     }
 }
 
-// Three copies of each value of e, in three output rows alike.
-AVX2_INLINE void store_thrice16_avx2(uint16_t* o0, uint16_t* o1, uint16_t* o2, __m256i e) {
+// Stores the 48 values of v at o: as 16-bit values or, with conv set, as display pixels.
+AVX2_INLINE void store48_16_avx2(uint8_t* o, const __m256i v[3], int32_t conv, const Convert16Avx2& k) {
+    for (int32_t i = 0; i < 3; i++) {
+        if (conv)
+            store_converted16_avx2((uint32_t*)o + 16 * i, v[i], k);
+        else
+            store256(o + 32 * i, v[i]);
+    }
+}
+
+// Three copies of each value of e, in three output rows alike (converted once).
+AVX2_INLINE void store_thrice16_avx2(uint8_t* o0, uint8_t* o1, uint8_t* o2, __m256i e, int32_t conv,
+                                     const Convert16Avx2& k) {
     __m256i lo = low_half_twice(e), hi = high_half_twice(e);
-    __m256i v0 = _mm256_shuffle_epi8(lo, load256(replicate16[0]));
-    __m256i v1 = _mm256_shuffle_epi8(e, load256(replicate16[1]));
-    __m256i v2 = _mm256_shuffle_epi8(hi, load256(replicate16[2]));
-    store256(o0, v0), store256(o0 + 16, v1), store256(o0 + 32, v2);
-    store256(o1, v0), store256(o1 + 16, v1), store256(o1 + 32, v2);
-    store256(o2, v0), store256(o2 + 16, v1), store256(o2 + 32, v2);
+    __m256i v[3] = {_mm256_shuffle_epi8(lo, load256(replicate16[0])), _mm256_shuffle_epi8(e, load256(replicate16[1])),
+                    _mm256_shuffle_epi8(hi, load256(replicate16[2]))};
+    if (!conv) {
+        store48_16_avx2(o0, v, 0, k), store48_16_avx2(o1, v, 0, k), store48_16_avx2(o2, v, 0, k);
+        return;
+    }
+    for (int32_t i = 0; i < 3; i++) {
+        __m256i c[2];
+        converted16_avx2(v[i], k, c);
+        store256(o0 + 64 * i, c[0]), store256(o0 + 64 * i + 32, c[1]);
+        store256(o1 + 64 * i, c[0]), store256(o1 + 64 * i + 32, c[1]);
+        store256(o2 + 64 * i, c[0]), store256(o2 + 64 * i + 32, c[1]);
+    }
 }
 
 AVX2_INLINE __m256i avg16_avx2(__m256i a, __m256i b, __m256i m) {
@@ -238,11 +271,13 @@ AVX2_INLINE void scale3x_rule_avx2(const Scale3xMasks& k, __m256i vE, __m256i nb
 
 // Scale3x on 16 pixels of 16 bits a step. A step in which no cell takes a
 // neighbour (flat areas, straight edges, noise) only replicates its pixels.
-template <int BLEND>
-AVX2_INLINE void scale3x16_avx2(const uint16_t* a, const uint16_t* p, const uint16_t* d, uint16_t* o0, uint16_t* o1,
-                                uint16_t* o2) {
+template <int BLEND, int CONV>
+AVX2_INLINE void scale3x16_avx2(const uint16_t* a, const uint16_t* p, const uint16_t* d, uint8_t* o0, uint8_t* o1,
+                                uint8_t* o2, const Convert16Rule& rule) {
     const __m256i m = _mm256_set1_epi16((int16_t)avg_mask16);
-    for (int32_t x = 0; x < SCALE_SRC_W; x += 16) {
+    const Convert16Avx2 k = convert16_avx2(rule);
+    const int32_t step = CONV ? 192 : 96;  // output bytes of a row of 16 source pixels
+    for (int32_t x = 0; x < SCALE_SRC_W; x += 16, o0 += step, o1 += step, o2 += step) {
         __m256i vB = load256(a + x), vD = load256(p + x - 1), vE = load256(p + x), vF = load256(p + x + 1);
         __m256i vH = load256(d + x);
         __m256i keep = _mm256_or_si256(_mm256_cmpeq_epi16(vB, vH), _mm256_cmpeq_epi16(vD, vF));
@@ -252,7 +287,7 @@ AVX2_INLINE void scale3x16_avx2(const uint16_t* a, const uint16_t* p, const uint
         __m256i hf = _mm256_andnot_si256(keep, _mm256_cmpeq_epi16(vH, vF));
         __m256i any = _mm256_or_si256(_mm256_or_si256(db, bf), _mm256_or_si256(dh, hf));
         if (_mm256_testz_si256(any, any)) {
-            store_thrice16_avx2(o0 + 3 * x, o1 + 3 * x, o2 + 3 * x, vE);
+            store_thrice16_avx2(o0, o1, o2, vE, CONV, k);
             continue;
         }
         __m256i vA = load256(a + x - 1), vC = load256(a + x + 1), vG = load256(d + x - 1), vI = load256(d + x + 1);
@@ -265,18 +300,25 @@ AVX2_INLINE void scale3x16_avx2(const uint16_t* a, const uint16_t* p, const uint
         }
         __m256i e[9];
         scale3x_rule_avx2(Scale3xMasks{db, bf, dh, hf, ea, ec, eg, ei}, vE, nb, nd, nf, nh, e);
-        store_triples16_avx2(o0 + 3 * x, e[0], e[1], e[2]);
-        store_triples16_avx2(o1 + 3 * x, e[3], e[4], e[5]);
-        store_triples16_avx2(o2 + 3 * x, e[6], e[7], e[8]);
+        uint8_t* rows[3] = {o0, o1, o2};
+        for (int32_t j = 0; j < 3; j++) {
+            __m256i v[3];
+            triples16_avx2(e[3 * j], e[3 * j + 1], e[3 * j + 2], v);
+            store48_16_avx2(rows[j], v, CONV, k);
+        }
     }
 }
 
-AVX2_ROW void scale3x16_row_avx2(const uint16_t* a, const uint16_t* p, const uint16_t* d, uint16_t* o0, uint16_t* o1,
-                                 uint16_t* o2, int32_t blend) {
-    if (blend)
-        scale3x16_avx2<1>(a, p, d, o0, o1, o2);
+AVX2_ROW void scale3x16_row_avx2(const uint16_t* a, const uint16_t* p, const uint16_t* d, uint8_t* o0, uint8_t* o1,
+                                 uint8_t* o2, int32_t blend, int32_t conv, const Convert16Rule& rule) {
+    if (blend && conv)
+        scale3x16_avx2<1, 1>(a, p, d, o0, o1, o2, rule);
+    else if (blend)
+        scale3x16_avx2<1, 0>(a, p, d, o0, o1, o2, rule);
+    else if (conv)
+        scale3x16_avx2<0, 1>(a, p, d, o0, o1, o2, rule);
     else
-        scale3x16_avx2<0>(a, p, d, o0, o1, o2);
+        scale3x16_avx2<0, 0>(a, p, d, o0, o1, o2, rule);
 }
 
 AVX2_INLINE void store_triples32_avx2(uint32_t* o, __m256i x, __m256i y, __m256i z) {
@@ -336,6 +378,9 @@ AVX2_ROW void scale3x32_row_avx2(const uint32_t* a, const uint32_t* p, const uin
 #endif
 
 static void edges16_x3(int32_t blend) {
+    int32_t conv = scale_picture.convert;
+    Convert16Rule rule = {};
+    if (conv && active_path != SCALE_PATH_PORTABLE) convert16_rule(&rule);
 #ifdef __SSE2__
     // SSE2 has no 16-bit shuffle to spread three rows into one, so its loops
     // run on the rows widened to 32 bits and narrow the result.
@@ -347,8 +392,8 @@ static void edges16_x3(int32_t blend) {
     for (int32_t y = 0; y < SCALE_SRC_H; y++) {
         if (y + 1 < SCALE_SRC_H) load_ring(y + 1, 2, wide);
         int32_t above = (y > 0 ? y - 1 : 0) % 3, here = y % 3, below = (y + 1 < SCALE_SRC_H ? y + 1 : y) % 3;
-        uint16_t* o[3];
-        for (int32_t j = 0; j < 3; j++) o[j] = (uint16_t*)picture_row(3 * y + j);
+        uint8_t* o[3];
+        for (int32_t j = 0; j < 3; j++) o[j] = picture_row(3 * y + j);
 #ifdef __SSE2__
         if (wide) {
             const uint32_t *a = ring32[above] + SCALE_PAD, *p = ring32[here] + SCALE_PAD,
@@ -357,19 +402,24 @@ static void edges16_x3(int32_t blend) {
                 scale3x32_sse<BLEND_16>(a, p, d, out32[0], out32[1], out32[2]);
             else
                 scale3x32_sse<BLEND_NONE>(a, p, d, out32[0], out32[1], out32[2]);
-            for (int32_t j = 0; j < 3; j++) narrow_row16_sse(out32[j], o[j], 3 * SCALE_SRC_W);
+            const Convert16Sse k = convert16_sse(rule);
+            for (int32_t j = 0; j < 3; j++) narrow_row16_sse(out32[j], o[j], 3 * SCALE_SRC_W, conv ? &k : nullptr);
             continue;
         }
 #endif
         const uint16_t *a = ring16[above] + SCALE_PAD, *p = ring16[here] + SCALE_PAD, *d = ring16[below] + SCALE_PAD;
 #ifdef SCALE_HAVE_AVX2
         if (active_path == SCALE_PATH_AVX2) {
-            scale3x16_row_avx2(a, p, d, o[0], o[1], o[2], blend);
+            scale3x16_row_avx2(a, p, d, o[0], o[1], o[2], blend, conv, rule);
             continue;
         }
 #endif
-        if (blend)
+        if (blend && conv)
+            scale3x_row_portable<uint16_t, BLEND_16, 1>(a, p, d, o[0], o[1], o[2]);
+        else if (blend)
             scale3x_row_portable<uint16_t, BLEND_16>(a, p, d, o[0], o[1], o[2]);
+        else if (conv)
+            scale3x_row_portable<uint16_t, BLEND_NONE, 1>(a, p, d, o[0], o[1], o[2]);
         else
             scale3x_row_portable<uint16_t, BLEND_NONE>(a, p, d, o[0], o[1], o[2]);
     }
@@ -430,7 +480,7 @@ static void make_mid(int32_t y, int32_t bpp) {
         uint16_t* m0 = mid16[(2 * y) % 6] + SCALE_PAD;
         uint16_t* m1 = mid16[(2 * y + 1) % 6] + SCALE_PAD;
         row16_scale2x(ring16[above] + SCALE_PAD, ring16[here] + SCALE_PAD, ring16[below] + SCALE_PAD, m0, m1, 0,
-                      SCALE_SRC_W);
+                      SCALE_SRC_W, 0);
         pad_mid16(m0), pad_mid16(m1);
         return;
     }
@@ -448,8 +498,8 @@ static void edges_x4_rows(int32_t r, int32_t bpp, int32_t blend) {
     uint8_t* o0 = picture_row(2 * r);
     uint8_t* o1 = picture_row(2 * r + 1);
     if (bpp == 2) {
-        row16_scale2x(mid16[above] + SCALE_PAD, mid16[here] + SCALE_PAD, mid16[below] + SCALE_PAD, (uint16_t*)o0,
-                      (uint16_t*)o1, blend, 2 * SCALE_SRC_W);
+        row16_scale2x(mid16[above] + SCALE_PAD, mid16[here] + SCALE_PAD, mid16[below] + SCALE_PAD, o0, o1, blend,
+                      2 * SCALE_SRC_W, scale_picture.convert);
         return;
     }
     const uint32_t *a = mid32[above] + SCALE_PAD, *p = mid32[here] + SCALE_PAD, *d = mid32[below] + SCALE_PAD;

@@ -19,6 +19,7 @@
 enum { WIDE_BASE = 4 };  // the factor whose picture is widened beyond it
 
 alignas(32) static uint32_t wide32[5 * SCALE_SRC_W];
+alignas(32) static uint32_t wide_converted[WIDE_BASE * SCALE_SRC_W];
 static uint8_t wide_picture[4 * SCALE_SRC_W * 4 * SCALE_SRC_H * 4];
 
 // One enlarged row: each pixel k times.
@@ -161,7 +162,7 @@ static void replicate_row(const uint8_t* s, uint8_t* o, int32_t k, int32_t bpp) 
     replicate_row_portable(s, o, k, bpp);
 }
 
-static void darken_row(const uint8_t* from, uint8_t* to, int32_t bytes, int32_t bpp) {
+void darken_row(const uint8_t* from, uint8_t* to, int32_t bytes, int32_t bpp) {
 #ifdef __SSE2__
     if (active_path >= SCALE_PATH_SSE2 && bytes % 16 == 0) {
         darken_row_sse(from, to, bytes, bpp);
@@ -192,7 +193,9 @@ void filter_replicate(int32_t kind) {
         uint8_t* first = picture_row(k * y);
         replicate_into(source_row(frame_surface, y), first, k, bpp);
         for (int32_t j = 1; j < k - 1; j++) memcpy(picture_row(k * y + j), first, bytes);
-        if (dark)
+        if (dark && scale_dark_frame)
+            replicate_into(source_row(scale_dark_frame, y), picture_row(k * y + k - 1), k, bpp);
+        else if (dark)
             darken_row(first, picture_row(k * y + k - 1), bytes, bpp);
         else
             memcpy(picture_row(k * y + k - 1), first, bytes);
@@ -220,26 +223,35 @@ static void widen_row(const uint8_t* from, uint8_t* to, int32_t k, int32_t bpp) 
     }
 }
 
+// A converting picture widens each factor-4 row converted once into display
+// pixels, every row of it in use being converted exactly once.
 void filter_beyond4(int32_t kind) {
     ScalePicture target = scale_picture;
-    int32_t k = target.factor, bpp = target.bpp;
+    int32_t k = target.factor, bpp = target.bpp, wide_pitch = WIDE_BASE * SCALE_SRC_W * bpp;
     scale_picture.origin = wide_picture;
-    scale_picture.pitch = WIDE_BASE * SCALE_SRC_W * bpp;
+    scale_picture.pitch = wide_pitch;
     scale_picture.factor = WIDE_BASE;
+    scale_picture.convert = 0;
     if (kind == FILTER_BILINEAR)
         filter_bilinear(kind);
     else
         filter_edges(kind);
     scale_picture = target;
-    int32_t bytes = SCALE_SRC_W * k * bpp;
+    int32_t out_bpp = target.convert ? 4 : bpp;
+    int32_t bytes = SCALE_SRC_W * k * out_bpp;
     for (int32_t y = 0; y < SCALE_SRC_H; y++) {
         for (int32_t j = 0; j < k; j++) {
             int32_t from = WIDE_BASE * j / k;
             uint8_t* row = picture_row(k * y + j);
-            if (j > 0 && from == WIDE_BASE * (j - 1) / k)
+            const uint8_t* wide = wide_picture + (WIDE_BASE * y + from) * wide_pitch;
+            if (j > 0 && from == WIDE_BASE * (j - 1) / k) {
                 memcpy(row, picture_row(k * y + j - 1), bytes);
-            else
-                widen_row(wide_picture + (WIDE_BASE * y + from) * WIDE_BASE * SCALE_SRC_W * bpp, row, k, bpp);
+            } else if (target.convert) {
+                convert_picture(wide, wide_pitch, (uint8_t*)wide_converted, 0, WIDE_BASE * SCALE_SRC_W, 1);
+                widen_row((const uint8_t*)wide_converted, row, k, 4);
+            } else {
+                widen_row(wide, row, k, bpp);
+            }
         }
     }
 }

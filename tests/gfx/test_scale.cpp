@@ -653,20 +653,28 @@ class BigScreens : public ScaleFilters {
     }
     // Output pixels that differ from the model, and bytes outside the picture
     // that lost their sentinel.
+    // (A 32-bit row equal to its model as a whole is not compared pixel by pixel.)
     void check(const Picture& want, int32_t* wrong, int32_t* outside) {
         int32_t k = at.factor, W = 320 * k, H = 240 * k;
         *wrong = *outside = 0;
-        for (int32_t Y = 0; Y < H; Y++)
+        for (int32_t Y = 0; Y < H; Y++) {
+            if (display.bpp == 4 && memcmp(pixel_at(display, at.x, at.y + Y), &want[Y * W], W * 4) == 0) continue;
             for (int32_t X = 0; X < W; X++) *wrong += get_px(display, at.x + X, at.y + Y) != want[Y * W + X];
-        for (int32_t i = 0; i < GUARD; i++) *outside += display.mem[i] != SENTINEL;
-        for (int32_t i = 0; i < GUARD; i++) *outside += display.mem[display.mem.size() - 1 - i] != SENTINEL;
+        }
+        auto count = [outside](const uint8_t* from, int32_t bytes) {
+            for (int32_t i = 0; i < bytes; i++) *outside += from[i] != SENTINEL;
+        };
+        count(display.mem.data(), GUARD);
+        count(display.mem.data() + display.mem.size() - GUARD, GUARD);
         for (int32_t y = 0; y < display.h; y++) {
             const uint8_t* row = display.mem.data() + GUARD + y * display.pitch;
-            int32_t inside = y >= at.y && y < at.y + H;
-            for (int32_t i = 0; i < display.pitch; i++) {
-                int32_t in_picture = inside && i >= at.x * display.bpp && i < (at.x + W) * display.bpp;
-                if (!in_picture) *outside += row[i] != SENTINEL;
+            if (y < at.y || y >= at.y + H) {
+                count(row, display.pitch);
+                continue;
             }
+            int32_t left = at.x * display.bpp, right = (at.x + W) * display.bpp;
+            count(row, left);
+            count(row + right, display.pitch - right);
         }
     }
 };
@@ -747,8 +755,11 @@ TEST(ScaleFences, NoFilterReachesOutsideTightBigSurfaces) {
 
 // A 16- or 24-bit frame into a 32-bit display (the desktop's own format):
 // every filter at every factor shows SDL's own conversion of its picture, on
-// every path, in either channel order, and writes nothing beside the picture.
+// every path, in either channel order of the common visuals (and in one with
+// the channels in the top three bytes, which the vector loops cannot convert
+// in their registers), and writes nothing beside the picture.
 const uint32_t MASKS_RGB[3] = {0xFF0000, 0xFF00, 0xFF}, MASKS_BGR[3] = {0xFF, 0xFF00, 0xFF0000};
+const uint32_t MASKS_HIGH[3] = {0xFF000000, 0xFF0000, 0xFF00};
 
 // SDL's blit of a w x h picture in the frame's format into the display's.
 Picture sdl_converted(const Picture& in, int32_t w, int32_t h, const TestSurface& frame, const SDL_PixelFormat* to) {
@@ -781,34 +792,49 @@ Picture factor2_picture(const TestSurface& f, int32_t mode) {
 }
 
 TEST_F(BigScreens, IntoTheDesktopFormatEveryFilterShowsSdlsConversion) {
-    const Placement displays[] = {{640, 480, 2, 0, 0}, BIG_DISPLAYS[0], BIG_DISPLAYS[1]};
+    // FRAME_KINDS stands for every 16-bit value in turn along the rows (the
+    // 24-bit frame is noise then).
+    struct Case {
+        Placement where;
+        const uint32_t* masks;
+        int32_t frame;
+    };
+    const Placement factor2 = {640, 480, 2, 0, 0};
+    // Beyond 4 every factor widens the same factor-4 picture: 6 stands for them.
+    const Case cases[] = {
+        {factor2, MASKS_RGB, FRAME_KINDS},         {factor2, MASKS_BGR, FRAME_FEW_COLOURS},
+        {factor2, MASKS_HIGH, FRAME_NOISE},        {BIG_DISPLAYS[0], MASKS_RGB, FRAME_TILES},
+        {BIG_DISPLAYS[0], MASKS_BGR, FRAME_NOISE}, {BIG_DISPLAYS[1], MASKS_RGB, FRAME_FEW_COLOURS},
+        {BIG_DISPLAYS[1], MASKS_BGR, FRAME_TILES}, {BIG_DISPLAYS[3], MASKS_BGR, FRAME_TILES},
+    };
     for (int32_t bpp : {2, 3})
-        for (const Placement& where : displays) {
+        for (const Case& c : cases) {
+            const Placement& where = c.where;
             free_surface(&frame);
             free_surface(&display);
             make_surface(&frame, 320, 240, bpp);
             make_surface(&display, where.display_w, where.display_h, 4);
+            SDL_FreeSurface(display.s);
+            display.s = SDL_CreateRGBSurfaceFrom(display.mem.data() + GUARD, where.display_w, where.display_h, 32,
+                                                 display.pitch, c.masks[0], c.masks[1], c.masks[2], 0);
             frame_surface = frame.s;
+            display_surface = display.s;
             at = where;
             int32_t k = where.factor;
-            fill_frame(&frame, k == 2 ? FRAME_NOISE : FRAME_TILES);
+            fill_frame(&frame, c.frame == FRAME_KINDS ? FRAME_NOISE : c.frame);
+            if (c.frame == FRAME_KINDS && bpp == 2)
+                for (int32_t i = 0; i < 320 * 240; i++) set_px(&frame, i % 320, i / 320, (uint32_t)i & 0xFFFF);
             for (int32_t mode = SCALE_SIMPLE; mode <= SCALE_ANTIALIAS; mode++) {
                 Picture model = k == 2 ? factor2_picture(frame, mode) : model_picture(frame, mode, k);
-                for (const uint32_t* masks : {MASKS_RGB, MASKS_BGR}) {
-                    SDL_FreeSurface(display.s);
-                    display.s = SDL_CreateRGBSurfaceFrom(display.mem.data() + GUARD, where.display_w, where.display_h,
-                                                         32, display.pitch, masks[0], masks[1], masks[2], 0);
-                    display_surface = display.s;
-                    Picture want = sdl_converted(model, 320 * k, 240 * k, frame, display.s->format);
-                    for (int32_t path = SCALE_PATH_PORTABLE; path <= best_scale_path(); path++) {
-                        scale_path = path;
-                        memset(display.mem.data(), SENTINEL, display.mem.size());
-                        run_mode(mode);
-                        int32_t wrong = 0, outside = 0;
-                        check(want, &wrong, &outside);
-                        EXPECT_EQ(0, wrong + outside) << "bpp " << bpp << " blue at " << masks[2] << " factor " << k
-                                                      << " mode " << mode << " path " << path << " outside " << outside;
-                    }
+                Picture want = sdl_converted(model, 320 * k, 240 * k, frame, display.s->format);
+                for (int32_t path = SCALE_PATH_PORTABLE; path <= best_scale_path(); path++) {
+                    scale_path = path;
+                    memset(display.mem.data(), SENTINEL, display.mem.size());
+                    run_mode(mode);
+                    int32_t wrong = 0, outside = 0;
+                    check(want, &wrong, &outside);
+                    EXPECT_EQ(0, wrong + outside) << "bpp " << bpp << " red at " << c.masks[0] << " factor " << k
+                                                  << " mode " << mode << " path " << path << " outside " << outside;
                 }
             }
         }
@@ -818,7 +844,7 @@ TEST_F(BigScreens, IntoTheDesktopFormatEveryFilterShowsSdlsConversion) {
 // frame or the display, at the smallest size of a factor and beyond 4.
 TEST(ScaleFences, ConvertingReachesNothingOutsideTightSurfaces) {
     int32_t saved = scale_path;
-    const int32_t sizes[][2] = {{640, 480}, {1280, 960}, {1600, 1200}};
+    const int32_t sizes[][2] = {{640, 480}, {960, 720}, {1280, 960}, {1600, 1200}};
     for (int32_t bpp : {2, 3})
         for (const auto& size : sizes) {
             FencedSurface frame, display;
