@@ -9,6 +9,7 @@
 #include "floob.h"
 #include "storage/archive.h"
 #include "storage/config.h"
+#include "storage/recording.h"
 
 int32_t music_repeat = -1;
 int32_t music_current_volume = 128;
@@ -93,6 +94,7 @@ static void rewind_module(ModPlugFile* module) {
 
 // Without a sound device nothing is attached, so no song is ever playing.
 void music_play(ModPlugFile* module, int32_t repeat) {
+    if (module) recording_note_sound(1, (int32_t)ModPlug_GetLength(module));
     if (!module || audio_silent) return;
     music_repeat = repeat;
     music_apply_settings();
@@ -123,7 +125,9 @@ void music_set_volume(int32_t volume) {
     music_user_volume = volume;
 }
 
-int music_is_playing() { return music_hooked ? 1 : 0; }
+// Whether a song is still playing depends on the sound device's timing; a
+// recording keeps the answers so that its playback takes the same turns.
+int music_is_playing() { return recording_music_answer(music_hooked ? 1 : 0); }
 
 // Frames libmodplug renders for one tick at the module's current tempo.
 static int32_t frames_per_tick(ModPlugFile* module) {

@@ -6,6 +6,7 @@
 
 #include "floob.h"
 #include "shell/controls.h"
+#include "shell/recorder.h"
 #include "shell/replay.h"
 #include "shell/startup.h"
 
@@ -224,6 +225,10 @@ static void release_held(int32_t first, int32_t second) {
     }
 }
 
+// Set by the handlers while a poll drains the queue, for the recording of the poll.
+static int32_t poll_saw_quit = 0;
+static int32_t poll_saw_close = 0;
+
 static void handle_key_down(int32_t key) {
     last_key = key;
     last_pad_button = -1;
@@ -244,6 +249,7 @@ static void handle_key_down(int32_t key) {
         press(BTN_START, 0);
     } else if (key == SDLK_ESCAPE) {
         quit_signal = 1;
+        poll_saw_quit = 1;
     }
 }
 
@@ -340,8 +346,26 @@ static int32_t replay_key_for(int32_t pressed) {
     return k_start > 0 ? k_start : SDLK_RETURN;
 }
 
+// Hands the poll's outcome to the recorder: what a playback must reproduce.
+static void note_poll() {
+    if (recorder_state == RECORDER_OFF) return;
+    RecordedFrame frame;
+    memset(&frame, 0, sizeof frame);
+    frame.held = (uint8_t)buttons_held;
+    frame.released = (uint8_t)button_released;
+    frame.quit = (uint8_t)poll_saw_quit;
+    frame.close = (uint8_t)poll_saw_close;
+    frame.signal = (uint8_t)(termination_signal == SIGTERM || termination_signal == SIGINT ? termination_signal : 0);
+    frame.skip = (uint8_t)(skip_draw ? 1 : 0);
+    frame.key = (uint16_t)(last_key > 0 && last_key < 0x10000 ? last_key : 0);
+    frame.pad = (int16_t)(last_pad_button >= -1 && last_pad_button < 255 ? last_pad_button : -1);
+    recorder_note_poll(&frame);
+}
+
 void poll_events() {
     button_released = 0;
+    poll_saw_quit = 0;
+    poll_saw_close = 0;
     SDL_Event event;
     int32_t held_before = buttons_held;
     if (replay_poll(&buttons_held, &button_released)) {
@@ -383,10 +407,12 @@ void poll_events() {
                 break;
             case SDL_QUIT:
                 quit_signal = window_close_seen = 1;
+                poll_saw_close = 1;
                 break;
             default:
                 break;
         }
     }
+    note_poll();
     end_if_terminated();
 }
