@@ -355,7 +355,8 @@ static void note_poll() {
     frame.released = (uint8_t)button_released;
     frame.quit = (uint8_t)poll_saw_quit;
     frame.close = (uint8_t)poll_saw_close;
-    frame.signal = (uint8_t)(termination_signal == SIGTERM || termination_signal == SIGINT ? termination_signal : 0);
+    int32_t signal_number = termination_signal;
+    frame.signal = (uint8_t)(signal_number == SIGTERM || signal_number == SIGINT ? signal_number : 0);
     frame.skip = (uint8_t)(skip_draw ? 1 : 0);
     frame.key = (uint16_t)(last_key > 0 && last_key < 0x10000 ? last_key : 0);
     frame.pad = (int16_t)(last_pad_button >= -1 && last_pad_button < 255 ? last_pad_button : -1);
@@ -368,20 +369,42 @@ void poll_events() {
     poll_saw_close = 0;
     SDL_Event event;
     int32_t held_before = buttons_held;
-    if (replay_poll(&buttons_held, &button_released)) {
-        // A recorded press counts as a key going down, so that the screens
-        // waiting for any key go on; a spent replay keeps pressing start.
-        int32_t pressed = buttons_held & ~held_before;
-        if (pressed || replay_exhausted()) {
-            last_key = replay_key_for(pressed);
-            last_pad_button = -1;
+    int32_t playback = recorder_state == RECORDER_PLAYING || recorder_state == RECORDER_VERIFYING;
+    // A playback ends where its recording ends, not in the tail a scripted run gets.
+    if (playback && recorder_playback_over()) recorder_stop_playback(PLAYBACK_POLLED_PAST_END);
+    ReplayFrame recorded;
+    if (replay_poll_frame(&recorded)) {
+        buttons_held = recorded.held;
+        button_released = recorded.released;
+        poll_saw_quit = recorded.quit;
+        poll_saw_close = recorded.close;
+        if (replay_exact_keys()) {
+            // A recording of real play brings the keys and the skipped drawings themselves.
+            last_key = recorded.key;
+            last_pad_button = recorded.pad;
+            skip_draw = recorded.skip;
+        } else {
+            // A recorded press counts as a key going down, so that the screens
+            // waiting for any key go on; a spent replay keeps pressing start.
+            int32_t pressed = buttons_held & ~held_before;
+            if (pressed || replay_exhausted()) {
+                last_key = replay_key_for(pressed);
+                last_pad_button = -1;
+            }
         }
-        // The recorded input stands for this frame; the queue is still
-        // drained so that the player can leave.
-        while (SDL_PollEvent(&event)) {
-            if (event.type == SDL_QUIT) quit_signal = window_close_seen = 1;
-            if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) quit_signal = 1;
+        if (playback) {
+            // The viewer's keys steer the playback, never the game.
+            if (recorder_playback_controls()) recorder_stop_playback(PLAYBACK_ENDED);
+        } else {
+            // The recorded input stands for this frame; the queue is still
+            // drained so that the player can leave.
+            while (SDL_PollEvent(&event)) {
+                if (event.type == SDL_QUIT) quit_signal = window_close_seen = 1;
+                if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) quit_signal = 1;
+            }
         }
+        note_poll();
+        if (playback && recorded.signal) recorder_stop_playback(PLAYBACK_ENDED);
         end_if_terminated();
         return;
     }

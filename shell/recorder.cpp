@@ -10,8 +10,10 @@
 #include "floob.h"
 #include "gfx/scale.h"
 #include "gfx/video.h"
+#include "shell/frame.h"
 #include "shell/game.h"
 #include "shell/replay.h"
+#include "shell/startup.h"
 #include "world/world.h"
 
 int32_t recorder_state = RECORDER_OFF;
@@ -218,23 +220,72 @@ static const char* difference_name(int32_t differs) {
     return "the game's state";
 }
 
-int32_t recorder_end_playback() {
+int32_t recorder_end_playback(int32_t ran_out) {
     const Recording* r = &session_recording;
     int32_t played = replay_position();
     printf("%d levels finished, %d points, %d frames played\n", (int)levels_finished, (int)points, (int)played);
-    int32_t status = 0;
+    int32_t status = 1;
     if (r->exact && first_difference != DIFFERS_NOTHING) {
         printf("The playback differs from the recording in %s by frame %u\n", difference_name(first_difference),
                (unsigned)difference_poll);
-        status = 1;
-    } else if (played < r->frame_count) {
+    } else if (r->exact ? ran_out == PLAYBACK_POLLED_PAST_END && r->end != RUN_END_FULL : ran_out != 0) {
+        printf("The game went on after the recording's last frame\n");
+    } else if (r->exact && played < r->frame_count) {
         printf("The playback ended after %d of the recording's %d frames\n", (int)played, (int)r->frame_count);
-        status = 1;
-    } else if (r->exact && (session_answers_overrun || levels_finished != r->levels_finished || points != r->points)) {
-        printf("The playback ended with %d levels finished and %d points, the recording with %d and %d\n",
-               (int)levels_finished, (int)points, (int)r->levels_finished, (int)r->points);
-        status = 1;
+    } else if (r->exact && session_answers_overrun) {
+        printf("The playback asked after the music more often than the recording\n");
+    } else if (r->exact && (levels_finished != r->levels_finished || points != r->points)) {
+        printf("The recording ended with %d levels finished and %d points\n", (int)r->levels_finished,
+               (int)r->points);
+    } else {
+        status = 0;
     }
     fflush(stdout);
     return status;
+}
+
+enum { PLAYBACK_PAUSE_POLL_MS = 20 };
+
+static int32_t fast_forward = 0;  // 1 while F is held: the playback runs on the simulated clock
+
+// Drains the queue; 1 for Escape or a closed window, and *tab counts the Tab presses.
+static int32_t drain_viewer_events(int32_t* tab) {
+    SDL_Event event;
+    int32_t end = 0;
+    while (SDL_PollEvent(&event)) {
+        if (event.type == SDL_QUIT) end = 1;
+        if (event.type != SDL_KEYDOWN) continue;
+        if (event.key.keysym.sym == SDLK_ESCAPE) end = 1;
+        if (event.key.keysym.sym == SDLK_TAB) *tab += 1;
+    }
+    return end;
+}
+
+int32_t recorder_playback_controls() {
+    int32_t tab = 0;
+    int32_t end = drain_viewer_events(&tab);
+    if (recorder_state != RECORDER_PLAYING) return end;
+    while (!end && (tab & 1)) {
+        SDL_Delay(PLAYBACK_PAUSE_POLL_MS);
+        end_if_terminated();
+        end = drain_viewer_events(&tab);
+    }
+    int count = 0;
+    const Uint8* keys = SDL_GetKeyState(&count);
+    int32_t fast = keys && SDLK_f < count && keys[SDLK_f];
+    if (fast != fast_forward) {
+        fast_forward = fast;
+        replay_use_real_clock(!fast);
+        frame_timer_reset();
+    }
+    return end;
+}
+
+void recorder_stop_playback(int32_t ran_out) {
+    int32_t status = recorder_end_playback(ran_out);
+    replay_stop();
+    close_game();
+    session_stop();
+    fflush(stdout);
+    exit(status);
 }

@@ -34,11 +34,27 @@ void recorder_apply_settings();
 void recorder_note_poll(const RecordedFrame* frame);
 
 // Ends a playback: prints the closing line ("N levels finished, P points, F
-// frames played"), and returns the exit status: 0 when the recording played
-// through to its end with every check matching, else 1 (with the reason).
-int32_t recorder_end_playback();
+// frames played") and returns the exit status, 0 when it played through, else
+// 1 with the reason on a second line. A recording of a run plays through when
+// the game used every frame of it, no more, and every check matched; a text
+// script when the game came to its end before the script ran out.
+enum {
+    PLAYBACK_ENDED = 0,          // the game ended, or the viewer ended the playback
+    PLAYBACK_LOOP_SAW_END = 1,   // the game loop found the input used up and returned
+    PLAYBACK_POLLED_PAST_END = 2  // the game asked for input after the last frame
+};
+int32_t recorder_end_playback(int32_t ran_out);
 
-// 1 while a playback's recorded input is used up or it ended by a recorded signal.
+// 1 when a playback's recorded input is used up.
 int32_t recorder_playback_over();
+
+// The viewer's keys during a playback, read by the event pump at each poll:
+// Tab pauses until Tab again, holding F plays as fast as the machine can.
+// Returns 1 when the viewer ends the playback (Escape, or closing the window).
+int32_t recorder_playback_controls();
+
+// Ends the program at the end of a playback: the closing line, the normal
+// shut-down, and the status of recorder_end_playback.
+[[noreturn]] void recorder_stop_playback(int32_t ran_out);
 
 #endif
