@@ -33,14 +33,17 @@ void recorder_apply_settings();
 // the checks.
 void recorder_note_poll(const RecordedFrame* frame);
 
+// The closing line of a playback, and of a "--record" run at its end.
+void recorder_print_line(int32_t frames);
+
 // Ends a playback: prints the closing line ("N levels finished, P points, F
 // frames played") and returns the exit status, 0 when it played through, else
 // 1 with the reason on a second line. A recording of a run plays through when
 // the game used every frame of it, no more, and every check matched; a text
 // script when the game came to its end before the script ran out.
 enum {
-    PLAYBACK_ENDED = 0,          // the game ended, or the viewer ended the playback
-    PLAYBACK_LOOP_SAW_END = 1,   // the game loop found the input used up and returned
+    PLAYBACK_ENDED = 0,           // the game ended, or the viewer ended the playback
+    PLAYBACK_LOOP_SAW_END = 1,    // the game loop found the input used up and returned
     PLAYBACK_POLLED_PAST_END = 2  // the game asked for input after the last frame
 };
 int32_t recorder_end_playback(int32_t ran_out);

@@ -215,6 +215,7 @@ int run_game(int argc, char** argv) {
 
     if (watched)
         recorder_stop_playback(loop_end_reason == LOOP_END_INPUT_EXHAUSTED ? PLAYBACK_LOOP_SAW_END : PLAYBACK_ENDED);
+    if (record_path) recorder_print_line(session_recording.frame_count);
     session_finish(RUN_END_QUIT);
     close_game();
     return 0;

@@ -259,7 +259,7 @@ uint8_t* recording_encode(const Recording* recording, uint32_t* out_size) {
     put_u32(&out, recording->seed);
     put_u8(&out, (uint32_t)recording->options);
     put_u8(&out, (uint32_t)recording->colour_depth);
-    put_u8(&out, (uint32_t)recording->frame_bits);
+    put_u32(&out, recording->frame_format);
     put_u8(&out, (uint32_t)recording->file_count);
     for (int32_t i = 0; i < recording->file_count; i++) {
         const RecordedFile* file = &recording->files[i];
@@ -391,7 +391,7 @@ static void get_header(Input* in, Recording* r) {
     r->seed = get_u32(in);
     r->options = (int32_t)get_u8(in);
     r->colour_depth = (int32_t)get_u8(in);
-    r->frame_bits = (int32_t)get_u8(in);
+    r->frame_format = get_u32(in);
     if (in->failed) return;
     if ((r->options & ~RECORDED_OPTION_TEST) || (r->colour_depth != 16 && r->colour_depth != 24))
         fail(in, "damaged options");

@@ -74,9 +74,9 @@ struct Recording {
     char game_version[RECORDING_VERSION_BYTES];
     ArchiveSum archives[RECORDING_ARCHIVES];  // data/gfx.qva, maps, music, sound, maps/test.bin
     uint32_t seed;
-    int32_t options;       // RECORDED_OPTION_* bits
-    int32_t colour_depth;  // 16 or 24
-    int32_t frame_bits;    // bits per pixel of the frame the pictures were hashed in
+    int32_t options;        // RECORDED_OPTION_* bits
+    int32_t colour_depth;   // 16 or 24
+    uint32_t frame_format;  // hash of the pixel format the pictures were hashed in
     int32_t file_count;
     RecordedFile files[RECORDING_MAX_FILES];
     RecordedFrame* frames;

@@ -29,7 +29,11 @@ const char* const EXTENSION_HELP =
     "-z3 : zoom factor 3, 960x720 window\n"
     "-z4 : zoom factor 4, 1280x960 window\n"
     "-fsd : fullscreen at the desktop resolution, largest integer zoom\n"
-    "-bd : window in the desktop's own pixel format (no conversion by SDL)\n";
+    "-bd : window in the desktop's own pixel format (no conversion by SDL)\n"
+    "--record FILE : record the game into FILE (the last game is always kept in replays/last.floobrec)\n"
+    "--play FILE : watch a recording (FILE, or last); Escape ends, Tab pauses, hold F to fast-forward\n"
+    "--verify FILE : play a recording through without window or sound, as fast as possible; status 0 when it plays "
+    "through\n";
 
 struct Settings {
     int32_t scale;
@@ -192,6 +196,12 @@ TEST(CommandLine, LongHelpAddsTheExtensionsAndEndsTheParse) {
         run_command(std::string("SDL_VIDEODRIVER=none_such_driver ") + FLOOB_GAME_BINARY + " -z4 --help -t", &output);
     EXPECT_EQ(0, status);
     EXPECT_EQ(std::string(EXPECTED_HELP) + EXTENSION_HELP, output);
+    // A recording option takes the next word as its file, whatever it looks like; without one the parse fails.
+    EXPECT_EQ(1, run_command(std::string(FLOOB_GAME_BINARY) + " -w --verify", &output));
+    EXPECT_EQ("--verify needs a file name\n", output);
+    parse({"--record", "-h"}, &help);
+    EXPECT_EQ(0, help);
+    record_path = nullptr;
 }
 
 TEST(FatalError, PrintsMessageAndDetailAndEndsWithStatusOne) {

@@ -36,7 +36,7 @@ void make_sample(Recording* r) {
     r->seed = 0x12345678u;
     r->options = RECORDED_OPTION_TEST;
     r->colour_depth = 24;
-    r->frame_bits = 32;
+    r->frame_format = 0xABCD1234u;
     recording_add_file(r, "./floob2.cfg", RECORDED_FILE_READ, (const uint8_t*)"k_jump=97\n", 10);
     recording_add_file(r, "./hiscores.dat", RECORDED_FILE_MISSING, nullptr, 0);
     recording_add_file(r, "./savegame.dat", RECORDED_FILE_UNREADABLE, nullptr, 0);
@@ -101,7 +101,7 @@ TEST(Recording, BinaryFormReadsBackAsWritten) {
     EXPECT_EQ(back.seed, sample.seed);
     EXPECT_EQ(back.options, sample.options);
     EXPECT_EQ(back.colour_depth, 24);
-    EXPECT_EQ(back.frame_bits, 32);
+    EXPECT_EQ(back.frame_format, 0xABCD1234u);
     ASSERT_EQ(back.file_count, 3);
     const RecordedFile* cfg = recording_find_file(&back, "./floob2.cfg");
     ASSERT_NE(cfg, nullptr);
