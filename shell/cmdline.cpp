@@ -34,8 +34,7 @@ static const char* const EXTENSION_HELP_LINES[] = {
     "-bd : window in the desktop's own pixel format (no conversion by SDL)",
     "--record FILE : record the game into FILE (the last game is always kept in replays/last.floobrec)",
     "--play FILE : watch a recording (FILE, or last); Escape ends, Tab pauses, hold F to fast-forward",
-    "--verify FILE : play a recording through without window or sound, as fast as possible; status 0 when it plays "
-    "through",
+    "--verify FILE : play a recording without window or sound, as fast as possible; exit 0 when it plays through",
 };
 
 // The options that take a file name: the variable each sets.

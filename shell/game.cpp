@@ -52,9 +52,9 @@ int32_t loop_lives_lost = 0;              // lives lost during the last game_loo
 static int32_t restart_music = 1;  // 1 when the next level setup starts the level's song
 static int32_t menu_choice = 0;    // the main-menu entry the title chose
 
-// The blocking waits poll every 100 ms; a replay has its own clock and does not sleep.
+// The blocking waits poll every 100 ms; a replay on the simulated clock does not sleep.
 static void sleep_between_polls() {
-    if (!replay_active()) SDL_Delay(GAME_POLL_SLEEP_MS);
+    if (!replay_active() || replay_real_clock()) SDL_Delay(GAME_POLL_SLEEP_MS);
 }
 
 void reset_game(int32_t highlight) {

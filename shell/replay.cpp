@@ -56,12 +56,13 @@ enum { REPLAY_LINE_MAX = 32 };
 static ReplayFrame* replay_owned = nullptr;
 static const ReplayFrame* replay_frames = nullptr;
 static int32_t replay_count = 0;
-static int32_t replay_exact = 0;       // 1: the frames carry the keys, the skipped drawings and the window's close
-static int32_t replay_next = 0;        // the frame handed out by the next poll
-static int32_t replay_installed = 0;   // 1 while a replay drives the input and the clock
-static int32_t replay_tail_polls = 0;  // polls since the replay ran out
-static uint32_t replay_clock_ms = 0;   // the simulated clock
-static int32_t replay_game_open = 0;   // 1 after replay_open_game opened SDL, video and audio
+static int32_t replay_exact = 0;          // 1: the frames carry the keys, the skipped drawings and the window's close
+static int32_t replay_next = 0;           // the frame handed out by the next poll
+static int32_t replay_installed = 0;      // 1 while a replay drives the input and the clock
+static int32_t replay_tail_polls = 0;     // polls since the replay ran out
+static uint32_t replay_clock_ms = 0;      // the simulated clock
+static int32_t replay_on_real_clock = 0;  // 1: a playback watched at normal speed
+static int32_t replay_game_open = 0;      // 1 after replay_open_game opened SDL, video and audio
 static ReplayObserver replay_observer = nullptr;
 
 // The simulated clock: time passes only by sleeping, so every frame is on time
@@ -79,7 +80,10 @@ static void install(const ReplayFrame* frames, int32_t count, int32_t exact) {
     replay_use_real_clock(0);
 }
 
+int replay_real_clock() { return replay_installed && replay_on_real_clock; }
+
 void replay_use_real_clock(int32_t real) {
+    replay_on_real_clock = real ? 1 : 0;
     replay_clock_ms = 1000;
     if (real)
         set_frame_clock(nullptr, nullptr);

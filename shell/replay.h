@@ -31,6 +31,9 @@ void replay_start_session();
 // The frame clock of an installed replay: the simulated one (0, the default),
 // or the real one (1, a playback watched at normal speed).
 void replay_use_real_clock(int32_t real);
+// 1 while an installed replay runs on the real clock: the blocking waits then
+// sleep between their polls as they did when the game was recorded.
+int replay_real_clock();
 // 1 while the installed frames carry the exact keys of a recorded run.
 int replay_exact_keys();
 // Removes the replay and restores the real clock.

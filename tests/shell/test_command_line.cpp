@@ -32,8 +32,7 @@ const char* const EXTENSION_HELP =
     "-bd : window in the desktop's own pixel format (no conversion by SDL)\n"
     "--record FILE : record the game into FILE (the last game is always kept in replays/last.floobrec)\n"
     "--play FILE : watch a recording (FILE, or last); Escape ends, Tab pauses, hold F to fast-forward\n"
-    "--verify FILE : play a recording through without window or sound, as fast as possible; status 0 when it plays "
-    "through\n";
+    "--verify FILE : play a recording without window or sound, as fast as possible; exit 0 when it plays through\n";
 
 struct Settings {
     int32_t scale;
