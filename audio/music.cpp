@@ -74,6 +74,7 @@ void music_apply_settings() {
 
 ModPlugFile* music_load(int32_t id) {
     if (id < 0 || id >= SONG_COUNT) return nullptr;
+    recording_note_sound(2, id);
     uint32_t size = 0;
     uint8_t* data = archive_load(ARCHIVE_MUSIC, SONG_NAMES[id], "mod", &size);
     music_repeat = -1;
@@ -94,7 +95,7 @@ static void rewind_module(ModPlugFile* module) {
 
 // Without a sound device nothing is attached, so no song is ever playing.
 void music_play(ModPlugFile* module, int32_t repeat) {
-    if (module) recording_note_sound(1, (int32_t)ModPlug_GetLength(module));
+    if (module) recording_note_sound(1, repeat);
     if (!module || audio_silent) return;
     music_repeat = repeat;
     music_apply_settings();

@@ -165,7 +165,8 @@ uint32_t session_seed(uint32_t fallback);
 // instead (the real one depends on the sound device's timing); 0 once the
 // recorded answers are used up.
 int32_t recording_music_answer(int32_t real_answer);
-// Folds a started sound (kind 0) or song (kind 1) into the session's sound hash.
+// Folds a started sound (kind 0, its id), a song started (kind 1, its repeat count)
+// or a song loaded (kind 2, its id) into the session's sound hash.
 void recording_note_sound(int32_t kind, int32_t id);
 // 1 when the playback asked for more music answers than were recorded.
 extern int32_t session_answers_overrun;
