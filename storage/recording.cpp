@@ -6,7 +6,6 @@
 
 #include <errno.h>
 #include <signal.h>
-#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -314,20 +313,21 @@ struct Input {
     int failed;
 };
 
-static void fail(Input* in, const char* format, ...) {
+// The reason of the first failure is kept; later ones are not looked at.
+static void fail_text(Input* in, const char* text) {
     if (in->failed) return;
     in->failed = 1;
-    if (!in->error || in->error_size == 0) return;
-    va_list args;
-    va_start(args, format);
-    vsnprintf(in->error, in->error_size, format, args);
-    va_end(args);
+    if (in->error && in->error_size > 0) snprintf(in->error, in->error_size, "%s", text);
 }
+
+// fail_text with the reason formatted like printf.
+static char fail_buffer[200];
+#define FAIL(in, ...) fail_text((in), (snprintf(fail_buffer, sizeof fail_buffer, __VA_ARGS__), fail_buffer))
 
 static int take(Input* in, uint32_t count) {
     if (in->failed) return 0;
     if (count > in->size - in->at) {
-        fail(in, "truncated at byte %u", (unsigned)in->size);
+        FAIL(in, "truncated at byte %u", (unsigned)in->size);
         return 0;
     }
     return 1;
@@ -361,25 +361,25 @@ static uint32_t get_varint(Input* in) {
         value |= (b & 0x7F) << shift;
         if (!(b & 0x80)) return value;
     }
-    fail(in, "damaged count at byte %u", (unsigned)in->at);
+    FAIL(in, "damaged count at byte %u", (unsigned)in->at);
     return 0;
 }
 
 // A count read from the file, refused above the limit before anything is allocated for it.
 static int32_t get_count(Input* in, int32_t limit, const char* what) {
     uint32_t value = get_u32(in);
-    if (!in->failed && value > (uint32_t)limit) fail(in, "too many %s (%u, at most %d)", what, value, (int)limit);
+    if (!in->failed && value > (uint32_t)limit) FAIL(in, "too many %s (%u, at most %d)", what, value, (int)limit);
     return in->failed ? 0 : (int32_t)value;
 }
 
 static void get_header(Input* in, Recording* r) {
     uint32_t version = get_u16(in);
     if (!in->failed && version != RECORDING_FORMAT_VERSION) {
-        fail(in, "format version %u, this game reads version %d", version, (int)RECORDING_FORMAT_VERSION);
+        FAIL(in, "format version %u, this game reads version %d", version, (int)RECORDING_FORMAT_VERSION);
         return;
     }
     uint32_t length = get_u8(in);
-    if (!in->failed && (length < 1 || length >= RECORDING_VERSION_BYTES)) fail(in, "damaged game version");
+    if (!in->failed && (length < 1 || length >= RECORDING_VERSION_BYTES)) FAIL(in, "damaged game version");
     if (!take(in, length)) return;
     memcpy(r->game_version, in->bytes + in->at, length);
     r->game_version[length] = 0;
@@ -394,30 +394,30 @@ static void get_header(Input* in, Recording* r) {
     r->frame_format = get_u32(in);
     if (in->failed) return;
     if ((r->options & ~RECORDED_OPTION_TEST) || (r->colour_depth != 16 && r->colour_depth != 24))
-        fail(in, "damaged options");
+        FAIL(in, "damaged options");
 }
 
 static void get_files(Input* in, Recording* r) {
     uint32_t count = get_u8(in);
-    if (!in->failed && count > RECORDING_MAX_FILES) fail(in, "too many player's files (%u)", count);
+    if (!in->failed && count > RECORDING_MAX_FILES) FAIL(in, "too many player's files (%u)", count);
     for (uint32_t i = 0; i < count && !in->failed; i++) {
         uint32_t length = get_u8(in);
-        if (!in->failed && (length < 1 || length >= RECORDING_NAME_BYTES)) fail(in, "damaged file name");
+        if (!in->failed && (length < 1 || length >= RECORDING_NAME_BYTES)) FAIL(in, "damaged file name");
         if (!take(in, length)) return;
         char name[RECORDING_NAME_BYTES];
         memcpy(name, in->bytes + in->at, length);
         name[length] = 0;
         in->at += length;
-        if (strlen(name) != length || recording_find_file(r, name)) fail(in, "damaged file name");
+        if (strlen(name) != length || recording_find_file(r, name)) FAIL(in, "damaged file name");
         uint32_t status = get_u8(in);
         uint32_t size = get_u32(in);
         if (in->failed) return;
         if (status > RECORDED_FILE_UNREADABLE || size > RECORDING_MAX_FILE_BYTES || (status && size)) {
-            fail(in, "damaged player's file %s", name);
+            FAIL(in, "damaged player's file %s", name);
             return;
         }
         if (!take(in, size)) return;
-        if (!recording_add_file(r, name, (int32_t)status, in->bytes + in->at, size)) fail(in, "out of memory");
+        if (!recording_add_file(r, name, (int32_t)status, in->bytes + in->at, size)) FAIL(in, "out of memory");
         in->at += size;
     }
 }
@@ -429,12 +429,12 @@ static void get_frames(Input* in, Recording* r) {
     // Each run takes at least two bytes, so the count is checked against the
     // file before the frames are allocated.
     if ((uint64_t)runs * 2 > in->size - in->at) {
-        fail(in, "truncated at byte %u", (unsigned)in->size);
+        FAIL(in, "truncated at byte %u", (unsigned)in->size);
         return;
     }
     r->frames = (RecordedFrame*)malloc(sizeof(RecordedFrame) * (size_t)(frames > 0 ? frames : 1));
     if (!r->frames) {
-        fail(in, "out of memory");
+        FAIL(in, "out of memory");
         return;
     }
     r->frame_room = frames;
@@ -445,9 +445,9 @@ static void get_frames(Input* in, Recording* r) {
         uint32_t first = get_u8(in);
         uint32_t second = (first & RUN_MORE) ? get_u8(in) : 0;
         uint32_t ext = (second & RUN_EXTENDED) ? get_u8(in) : 0;
-        if ((first & RUN_MORE) && second == 0) fail(in, "damaged frame run %d", (int)k);
+        if ((first & RUN_MORE) && second == 0) FAIL(in, "damaged frame run %d", (int)k);
         if ((second & RUN_RESERVED) || (ext & EXT_RESERVED) || (second & RUN_EXTENDED && ext == 0))
-            fail(in, "damaged frame run %d", (int)k);
+            FAIL(in, "damaged frame run %d", (int)k);
         f.held = (uint8_t)(first & 0xFE);
         uint32_t released = second & RUN_RELEASED_MASK;
         f.released = released ? BUTTON_BITS[released - 1] : 0;
@@ -455,19 +455,19 @@ static void get_frames(Input* in, Recording* r) {
         f.close = (second & RUN_CLOSE) ? 1 : 0;
         f.skip = (second & RUN_SKIP) ? 1 : 0;
         uint32_t signal_value = (ext & EXT_SIGNAL_MASK) >> EXT_SIGNAL_SHIFT;
-        if (signal_value > SIGNAL_CODE_INT) fail(in, "damaged frame run %d", (int)k);
+        if (signal_value > SIGNAL_CODE_INT) FAIL(in, "damaged frame run %d", (int)k);
         f.signal = signal_value == SIGNAL_CODE_TERM ? SIGTERM : signal_value == SIGNAL_CODE_INT ? SIGINT : 0;
         if (ext & EXT_KEY) f.key = (uint16_t)get_u16(in);
         if (ext & EXT_PAD) f.pad = (int16_t)((int32_t)get_u8(in) - 1);
         uint32_t count = get_varint(in);
         if (in->failed) return;
         if (count < 1 || count > (uint32_t)(frames - r->frame_count)) {
-            fail(in, "frame runs do not add up to %d frames", (int)frames);
+            FAIL(in, "frame runs do not add up to %d frames", (int)frames);
             return;
         }
         for (uint32_t n = 0; n < count; n++) r->frames[r->frame_count++] = f;
     }
-    if (!in->failed && r->frame_count != frames) fail(in, "frame runs do not add up to %d frames", (int)frames);
+    if (!in->failed && r->frame_count != frames) FAIL(in, "frame runs do not add up to %d frames", (int)frames);
 }
 
 static void get_answers(Input* in, Recording* r) {
@@ -475,12 +475,12 @@ static void get_answers(Input* in, Recording* r) {
     int32_t runs = get_count(in, RECORDING_MAX_ANSWERS, "music answer runs");
     if (in->failed) return;
     if ((uint64_t)runs > in->size - in->at) {
-        fail(in, "truncated at byte %u", (unsigned)in->size);
+        FAIL(in, "truncated at byte %u", (unsigned)in->size);
         return;
     }
     r->answers = (uint8_t*)malloc((size_t)(answers > 0 ? answers : 1));
     if (!r->answers) {
-        fail(in, "out of memory");
+        FAIL(in, "out of memory");
         return;
     }
     r->answer_room = answers;
@@ -489,25 +489,25 @@ static void get_answers(Input* in, Recording* r) {
         uint32_t count = value >> 1;
         if (in->failed) return;
         if (count < 1 || count > (uint32_t)(answers - r->answer_count)) {
-            fail(in, "music answers do not add up to %d", (int)answers);
+            FAIL(in, "music answers do not add up to %d", (int)answers);
             return;
         }
         memset(r->answers + r->answer_count, (int)(value & 1), count);
         r->answer_count += (int32_t)count;
     }
-    if (!in->failed && r->answer_count != answers) fail(in, "music answers do not add up to %d", (int)answers);
+    if (!in->failed && r->answer_count != answers) FAIL(in, "music answers do not add up to %d", (int)answers);
 }
 
 static void get_checks(Input* in, Recording* r) {
     int32_t checks = get_count(in, RECORDING_MAX_CHECKS, "checks");
     if (in->failed) return;
     if ((uint64_t)checks * 13 > in->size - in->at) {
-        fail(in, "truncated at byte %u", (unsigned)in->size);
+        FAIL(in, "truncated at byte %u", (unsigned)in->size);
         return;
     }
     r->checks = (RecordedCheck*)malloc(sizeof(RecordedCheck) * (size_t)(checks > 0 ? checks : 1));
     if (!r->checks) {
-        fail(in, "out of memory");
+        FAIL(in, "out of memory");
         return;
     }
     r->check_room = checks;
@@ -520,7 +520,7 @@ static void get_checks(Input* in, Recording* r) {
         check.state = get_u32(in);
         if (in->failed) return;
         if (step > (uint32_t)r->frame_count - poll || (k > 0 && step == 0)) {
-            fail(in, "damaged check %d", (int)k);
+            FAIL(in, "damaged check %d", (int)k);
             return;
         }
         poll += step;
@@ -532,7 +532,7 @@ static void get_checks(Input* in, Recording* r) {
 static int parse_binary(Input* in, Recording* r) {
     r->exact = 1;
     if (in->size < sizeof RECORDING_MAGIC + 4) {
-        fail(in, "truncated at byte %u", (unsigned)in->size);
+        FAIL(in, "truncated at byte %u", (unsigned)in->size);
         return 0;
     }
     in->at = sizeof RECORDING_MAGIC;
@@ -541,7 +541,7 @@ static int parse_binary(Input* in, Recording* r) {
     // The version is looked at before the checksum, so that a later format is named as such.
     uint32_t version = (uint32_t)in->bytes[8] | ((uint32_t)in->bytes[9] << 8);
     if (version == RECORDING_FORMAT_VERSION && stored != (uint32_t)crc32(0L, in->bytes, in->size - 4)) {
-        fail(in, "damaged (checksum mismatch)");
+        FAIL(in, "damaged (checksum mismatch)");
         return 0;
     }
     Input body = *in;
@@ -555,8 +555,8 @@ static int parse_binary(Input* in, Recording* r) {
     r->points = (int32_t)get_u32(&body);
     r->end = (int32_t)get_u8(&body);
     if (!body.failed && (r->end > RUN_END_FULL || r->levels_finished < 0 || r->points < 0))
-        fail(&body, "damaged summary");
-    if (!body.failed && body.at != body.size) fail(&body, "%u bytes after the end", (unsigned)(body.size - body.at));
+        FAIL(&body, "damaged summary");
+    if (!body.failed && body.at != body.size) FAIL(&body, "%u bytes after the end", (unsigned)(body.size - body.at));
     in->failed = body.failed;
     return !body.failed;
 }
@@ -659,11 +659,11 @@ static int parse_text(Input* in, Recording* r) {
             int32_t count = 0;
             int found = memchr(line, 0, end - at) ? -1 : parse_text_line(line, (int32_t)(end - at), &f, &count);
             if (found < 0) {
-                fail(in, "malformed line %d", (int)line_number);
+                FAIL(in, "malformed line %d", (int)line_number);
                 return 0;
             }
             if (found > 0 && total + count > RECORDING_MAX_FRAMES) {
-                fail(in, "too many frames (more than %d)", (int)RECORDING_MAX_FRAMES);
+                FAIL(in, "too many frames (more than %d)", (int)RECORDING_MAX_FRAMES);
                 return 0;
             }
             if (found > 0 && pass == 1)
@@ -674,14 +674,14 @@ static int parse_text(Input* in, Recording* r) {
         if (pass == 0) {
             r->frames = (RecordedFrame*)malloc(sizeof(RecordedFrame) * (size_t)(total > 0 ? total : 1));
             if (!r->frames) {
-                fail(in, "out of memory");
+                FAIL(in, "out of memory");
                 return 0;
             }
             r->frame_room = (int32_t)total;
         }
     }
     if (r->frame_count == 0) {
-        fail(in, "holds no frames");
+        FAIL(in, "holds no frames");
         return 0;
     }
     return 1;
@@ -692,7 +692,7 @@ int recording_parse(const uint8_t* bytes, uint32_t size, Recording* recording, c
     if (error && error_size) error[0] = 0;
     Input in = {bytes, bytes ? size : 0, 0, error, error_size, 0};
     if (size > RECORDING_MAX_BYTES) {
-        fail(&in, "too large (%u bytes, at most %d)", (unsigned)size, (int)RECORDING_MAX_BYTES);
+        FAIL(&in, "too large (%u bytes, at most %d)", (unsigned)size, (int)RECORDING_MAX_BYTES);
         return 0;
     }
     int ok = 0;
