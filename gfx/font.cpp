@@ -9,7 +9,6 @@
 
 // Characters 32 to 255 have glyphs; a sheet with more cells gives no more.
 enum { FONT_FIRST_CODE = 32, FONT_MAX_GLYPHS = 256 - FONT_FIRST_CODE, FONT_CENTRE_X = 160, FONT_NUMBER_BYTES = 16 };
-enum { KEY_RED = 255, KEY_GREEN = 0, KEY_BLUE = 255 };
 
 // The two fonts, loaded by fonts_load and released by fonts_free.
 Font font_small = nullptr;
@@ -24,10 +23,10 @@ static int32_t count_glyphs(Font font) {
 }
 
 void fonts_load() {
-    SDL_Surface* sheet = load_image("font", 0, KEY_RED, KEY_GREEN, KEY_BLUE);
+    SDL_Surface* sheet = load_image("font", IMAGE_OPAQUE);
     font_small = cut_glyphs(sheet, 8, 8);
     free_image(sheet);
-    sheet = load_image("fontbig", 0, KEY_RED, KEY_GREEN, KEY_BLUE);
+    sheet = load_image("fontbig", IMAGE_OPAQUE);
     font_big = cut_glyphs(sheet, 16, 16);
     free_image(sheet);
 }

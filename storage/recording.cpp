@@ -15,6 +15,7 @@
 
 #include "floob.h"
 #include "storage/archive.h"
+#include "storage/text.h"
 #include "storage/userfile.h"
 
 static const char RECORDING_MAGIC[8] = {'F', 'L', 'O', 'O', 'B', 'R', 'E', 'C'};
@@ -568,8 +569,6 @@ static int32_t letter_bit(char c) {
         if (BUTTON_LETTERS[k] == c) return BUTTON_BITS[k];
     return -1;
 }
-
-static int is_blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
 static int32_t parse_text_count(const char* text, int32_t length) {
     if (length < 1 || length > 7) return -1;
