@@ -852,7 +852,9 @@ void session_finish(int32_t how) {
         return;
     }
     if (session_output[0]) write_user_file(session_output, bytes, size);
-    if (session_keep_last) {
+    // A run that ended before its first poll (a failed start) played nothing
+    // and does not push the last game aside.
+    if (session_keep_last && session_recording.frame_count > 0) {
         // The folder is made on the first run; the last game becomes the previous one.
         mkdir("./replays", 0755);
         int32_t status = USER_FILE_MISSING;
