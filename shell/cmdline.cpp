@@ -8,6 +8,7 @@
 #include "gfx/video.h"
 
 int32_t test_mode = 0;  // 1 with "-t": the level test file, unscaled window
+const char* language_option = nullptr;
 const char* record_path = nullptr;
 const char* play_path = nullptr;
 const char* verify_path = nullptr;
@@ -32,6 +33,7 @@ static const char* const EXTENSION_HELP_LINES[] = {
     "-z4 : zoom factor 4, 1280x960 window",
     "-fsd : fullscreen at the desktop resolution, largest integer zoom",
     "-bd : window in the desktop's own pixel format (no conversion by SDL)",
+    "--lang en|de|fr|es : language of the texts (else language= in floob2-extras.cfg, else the locale)",
     "--record FILE : record the game into FILE (the last game is always kept in replays/last.floobrec)",
     "--play FILE : watch a recording (FILE, or last); Escape ends, Tab pauses, hold F to fast-forward",
     "--verify FILE : play a recording without window or sound, as fast as possible; exit 0 when it plays through",
@@ -57,6 +59,7 @@ void print_long_help() {
 }
 
 int parse_command_line(int argc, char** argv) {
+    language_option = nullptr;
     for (int i = 1; i < argc; i++) {
         const char* arg = argv[i];
         if (!arg) continue;
@@ -111,6 +114,10 @@ int parse_command_line(int argc, char** argv) {
             colour_depth = 16;
             desktop_format = 0;
             test_mode = 1;
+        } else if (strcmp(arg, "--lang") == 0) {
+            // The name is checked when the language is chosen; one that is not
+            // ours leaves the choice to the settings file and the locale.
+            if (i + 1 < argc) language_option = argv[++i];
         } else if (strcmp(arg, "-h") == 0) {
             print_help();
             return 1;

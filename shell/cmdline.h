@@ -8,6 +8,8 @@
 // standard output), else 0.
 int parse_command_line(int argc, char** argv);
 
+// The name given with "--lang", null when the command line has none.
+extern const char* language_option;
 // The files of "--record FILE", "--play FILE" and "--verify FILE", or null.
 extern const char* record_path;
 extern const char* play_path;

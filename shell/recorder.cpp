@@ -154,6 +154,18 @@ void recorder_apply_settings() {
     }
 }
 
+int32_t recorder_language(int32_t chosen) {
+    Recording* r = &session_recording;
+    if (recorder_state == RECORDER_RECORDING) {
+        r->options =
+            (r->options & ~RECORDED_LANGUAGE_MASK) | ((chosen << RECORDED_LANGUAGE_SHIFT) & RECORDED_LANGUAGE_MASK);
+        return chosen;
+    }
+    if (session_mode == SESSION_PLAY && r->exact)
+        return (r->options & RECORDED_LANGUAGE_MASK) >> RECORDED_LANGUAGE_SHIFT;
+    return chosen;
+}
+
 static void compare_check(const RecordedCheck* now) {
     const Recording* r = &session_recording;
     while (next_check < r->check_count && r->checks[next_check].poll < now->poll) next_check++;

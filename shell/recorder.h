@@ -26,6 +26,9 @@ int recorder_load(const char* path, int32_t verify);
 
 // The settings the recording asks for, put in force before the video starts.
 void recorder_apply_settings();
+// The language of the texts: while recording the chosen one, which is kept;
+// while playing back a recording the recorded one.
+int32_t recorder_language(int32_t chosen);
 
 // Called by the event pump after every poll with the poll's input (live or
 // played back): appends it while recording, and while recording or playing

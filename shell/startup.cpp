@@ -23,7 +23,9 @@
 #include "shell/signals.h"
 #include "storage/archive.h"
 #include "storage/config.h"
+#include "storage/extras.h"
 #include "storage/hiscore.h"
+#include "storage/language.h"
 #include "world/backdrop.h"
 #include "world/level.h"
 
@@ -147,6 +149,8 @@ const char* open_game(const GameStart* start) {
     if (start->player_files) {
         config_load();
         apply_volumes();
+        // The texts' language, once, before the first of them is drawn.
+        language = recorder_language(choose_language(language_option, extras_get(EXTRAS_LANGUAGE)));
     }
     return nullptr;
 }

@@ -394,7 +394,8 @@ static void get_header(Input* in, Recording* r) {
     r->colour_depth = (int32_t)get_u8(in);
     r->frame_format = get_u32(in);
     if (in->failed) return;
-    if ((r->options & ~RECORDED_OPTION_TEST) || (r->colour_depth != 16 && r->colour_depth != 24))
+    if ((r->options & ~(RECORDED_OPTION_TEST | RECORDED_LANGUAGE_MASK)) ||
+        (r->colour_depth != 16 && r->colour_depth != 24))
         FAIL(in, "damaged options");
 }
 

@@ -66,8 +66,9 @@ struct RecordedCheck {
 // How the recorded run ended.
 enum { RUN_END_QUIT = 0, RUN_END_SIGNAL = 1, RUN_END_FATAL = 2, RUN_END_FULL = 3 };
 
-// The options of the recorded run that change play.
-enum { RECORDED_OPTION_TEST = 1 };
+// The options of the recorded run that change play: test mode, and the
+// language of the texts (0..3) in bits 1 and 2.
+enum { RECORDED_OPTION_TEST = 1, RECORDED_LANGUAGE_SHIFT = 1, RECORDED_LANGUAGE_MASK = 6 };
 
 struct Recording {
     int32_t exact;  // 1: a recording of a run; 0: the text form (input only, see replay.cpp)
