@@ -9,6 +9,7 @@
 #include "floob.h"
 #include "storage/archive.h"
 #include "storage/config.h"
+#include "storage/recording.h"
 
 int32_t music_repeat = -1;
 int32_t music_current_volume = 128;
@@ -73,6 +74,7 @@ void music_apply_settings() {
 
 ModPlugFile* music_load(int32_t id) {
     if (id < 0 || id >= SONG_COUNT) return nullptr;
+    recording_note_sound(2, id);
     uint32_t size = 0;
     uint8_t* data = archive_load(ARCHIVE_MUSIC, SONG_NAMES[id], "mod", &size);
     music_repeat = -1;
@@ -93,6 +95,7 @@ static void rewind_module(ModPlugFile* module) {
 
 // Without a sound device nothing is attached, so no song is ever playing.
 void music_play(ModPlugFile* module, int32_t repeat) {
+    if (module) recording_note_sound(1, repeat);
     if (!module || audio_silent) return;
     music_repeat = repeat;
     music_apply_settings();
@@ -123,7 +126,9 @@ void music_set_volume(int32_t volume) {
     music_user_volume = volume;
 }
 
-bool music_is_playing() { return music_hooked != nullptr; }
+// Whether a song is still playing depends on the sound device's timing; a
+// recording keeps the answers so that its playback takes the same turns.
+bool music_is_playing() { return recording_music_answer(music_hooked ? 1 : 0) != 0; }
 
 // Frames libmodplug renders for one tick at the module's current tempo.
 static int32_t frames_per_tick(ModPlugFile* module) {

@@ -6,6 +6,7 @@
 
 #include "floob.h"
 #include "storage/archive.h"
+#include "storage/recording.h"
 
 int32_t audio_frequency = 22050;
 int32_t audio_channels = 2;
@@ -96,6 +97,7 @@ void sound_load_all() {
 }
 
 void sound_play(int32_t id) {
+    recording_note_sound(0, id);
     if (audio_silent || id < 0 || id >= SND_COUNT || !sound_chunks[id]) return;
     Mix_PlayChannel(-1, sound_chunks[id], 0);
 }

@@ -1089,7 +1089,10 @@ static void show_picture() {
     SDL_UpdateRect(display_surface, x, y, (Uint32)(SCALE_SRC_W * factor), (Uint32)(SCALE_SRC_H * factor));
 }
 
+int32_t frames_presented = 0;
+
 void present_frame() {
+    frames_presented += 1;
     if (!display_surface) {
         if (frame_surface) SDL_Flip(frame_surface);
         return;

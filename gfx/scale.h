@@ -5,6 +5,8 @@
 #include <stdint.h>
 
 void present_frame();
+// How many times present_frame has run; a recording hashes each picture shown.
+extern int32_t frames_presented;
 
 // Where present_frame puts the 320 x 240 picture in a display surface of the
 // given size: enlarged by the largest integer factor that fits and centred,

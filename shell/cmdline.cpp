@@ -9,6 +9,9 @@
 
 int32_t test_mode = 0;  // 1 with "-t": the level test file, unscaled window
 const char* language_option = nullptr;
+const char* record_path = nullptr;
+const char* play_path = nullptr;
+const char* verify_path = nullptr;
 
 static const char* const HELP_LINES[] = {
     "-w : window mode (not fullscreen)",
@@ -31,7 +34,18 @@ static const char* const EXTENSION_HELP_LINES[] = {
     "-fsd : fullscreen at the desktop resolution, largest integer zoom",
     "-bd : window in the desktop's own pixel format (no conversion by SDL)",
     "--lang en|de|fr|es : language of the texts (else language= in floob2-extras.cfg, else the locale)",
+    "--record FILE : record the game into FILE (the last game is always kept in replays/last.floobrec)",
+    "--play FILE : watch a recording (FILE, or last); Escape ends, Tab pauses, hold F to fast-forward",
+    "--verify FILE : play a recording without window or sound, as fast as possible; exit 0 when it plays through",
 };
+
+// The options that take a file name: the variable each sets.
+struct FileOption {
+    const char* name;
+    const char** path;
+};
+static const FileOption FILE_OPTIONS[] = {
+    {"--record", &record_path}, {"--play", &play_path}, {"--verify", &verify_path}};
 
 void print_help() {
     for (const char* line : HELP_LINES) puts(line);
@@ -76,6 +90,18 @@ int parse_command_line(int argc, char** argv) {
     for (int i = 1; i < argc; i++) {
         const char* arg = argv[i];
         if (!arg) continue;
+        const FileOption* file_option = nullptr;
+        for (const FileOption& option : FILE_OPTIONS)
+            if (strcmp(arg, option.name) == 0) file_option = &option;
+        if (file_option) {
+            if (i + 1 >= argc || !argv[i + 1] || !argv[i + 1][0]) {
+                printf("%s needs a file name\n", arg);
+                fflush(stdout);
+                return 2;
+            }
+            *file_option->path = argv[++i];
+            continue;
+        }
         if (strcmp(arg, "-fs") == 0) {
             fullscreen = 1;
             fullscreen_desktop = 0;

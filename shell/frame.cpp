@@ -6,6 +6,7 @@
 
 #include "floob.h"
 #include "shell/controls.h"
+#include "shell/recorder.h"
 #include "shell/replay.h"
 #include "shell/signals.h"
 
@@ -224,6 +225,10 @@ static void release_held(int32_t first, int32_t second) {
     }
 }
 
+// Set by the handlers while a poll drains the queue, for the recording of the poll.
+static int32_t poll_saw_quit = 0;
+static int32_t poll_saw_close = 0;
+
 static void handle_key_down(int32_t key) {
     last_key = key;
     last_pad_button = -1;
@@ -244,6 +249,7 @@ static void handle_key_down(int32_t key) {
         press(BTN_START, 0);
     } else if (key == SDLK_ESCAPE) {
         escape_or_close = 1;
+        poll_saw_quit = 1;
     }
 }
 
@@ -340,24 +346,65 @@ static int32_t replay_key_for(int32_t pressed) {
     return k_start > 0 ? k_start : SDLK_RETURN;
 }
 
+// Hands the poll's outcome to the recorder: what a playback must reproduce.
+static void note_poll() {
+    if (recorder_state == RECORDER_OFF) return;
+    RecordedFrame frame;
+    memset(&frame, 0, sizeof frame);
+    frame.held = (uint8_t)buttons_held;
+    frame.released = (uint8_t)button_released;
+    frame.quit = (uint8_t)poll_saw_quit;
+    frame.close = (uint8_t)poll_saw_close;
+    int32_t signal_number = termination_signal;
+    frame.signal = (uint8_t)(signal_number == SIGTERM || signal_number == SIGINT ? signal_number : 0);
+    frame.skip = (uint8_t)(skip_draw ? 1 : 0);
+    frame.key = (uint16_t)(last_key > 0 && last_key < 0x10000 ? last_key : 0);
+    frame.pad = (int16_t)(last_pad_button >= -1 && last_pad_button < 255 ? last_pad_button : -1);
+    recorder_note_poll(&frame);
+}
+
 void poll_events() {
     button_released = 0;
+    poll_saw_quit = 0;
+    poll_saw_close = 0;
     SDL_Event event;
     int32_t held_before = buttons_held;
-    if (replay_poll(&buttons_held, &button_released)) {
-        // A recorded press counts as a key going down, so that the screens
-        // waiting for any key go on; a spent replay keeps pressing start.
-        int32_t pressed = buttons_held & ~held_before;
-        if (pressed || replay_exhausted()) {
-            last_key = replay_key_for(pressed);
-            last_pad_button = -1;
+    int32_t playback = recorder_state == RECORDER_PLAYING || recorder_state == RECORDER_VERIFYING;
+    // A playback ends where its recording ends, not in the tail a scripted run gets.
+    if (playback && recorder_playback_over()) recorder_stop_playback(PLAYBACK_POLLED_PAST_END);
+    ReplayFrame recorded;
+    if (replay_poll_frame(&recorded)) {
+        buttons_held = recorded.held;
+        button_released = recorded.released;
+        poll_saw_quit = recorded.quit;
+        poll_saw_close = recorded.close;
+        if (replay_exact_keys()) {
+            // A recording of real play brings the keys and the skipped drawings themselves.
+            last_key = recorded.key;
+            last_pad_button = recorded.pad;
+            skip_draw = recorded.skip;
+        } else {
+            // A recorded press counts as a key going down, so that the screens
+            // waiting for any key go on; a spent replay keeps pressing start.
+            int32_t pressed = buttons_held & ~held_before;
+            if (pressed || replay_exhausted()) {
+                last_key = replay_key_for(pressed);
+                last_pad_button = -1;
+            }
         }
-        // The recorded input stands for this frame; the queue is still
-        // drained so that the player can leave.
-        while (SDL_PollEvent(&event)) {
-            if (event.type == SDL_QUIT) escape_or_close = window_close_seen = 1;
-            if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) escape_or_close = 1;
+        if (playback) {
+            // The viewer's keys steer the playback, never the game.
+            if (recorder_playback_controls()) recorder_stop_playback(PLAYBACK_ENDED);
+        } else {
+            // The recorded input stands for this frame; the queue is still
+            // drained so that the player can leave.
+            while (SDL_PollEvent(&event)) {
+                if (event.type == SDL_QUIT) escape_or_close = window_close_seen = 1;
+                if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) escape_or_close = 1;
+            }
         }
+        note_poll();
+        if (playback && recorded.signal) recorder_stop_playback(PLAYBACK_ENDED);
         end_if_terminated();
         return;
     }
@@ -383,10 +430,12 @@ void poll_events() {
                 break;
             case SDL_QUIT:
                 escape_or_close = window_close_seen = 1;
+                poll_saw_close = 1;
                 break;
             default:
                 break;
         }
     }
+    note_poll();
     end_if_terminated();
 }

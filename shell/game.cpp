@@ -47,14 +47,15 @@ int32_t saved_level = 0;                // last completed level, from the save g
 int32_t level_frame = 0;                // frames since the current life started; the screens blink by it
 ModPlugFile* current_module = nullptr;  // the music module the loop owns; the screens change songs through it
 int32_t loop_end_reason = LOOP_END_QUIT;  // how the last game_loop ended, for the replay driver
+int32_t levels_finished = 0;              // exits reached since the program started, for the recordings
 int32_t loop_lives_lost = 0;              // lives lost during the last game_loop, for the replay driver
 
 static int32_t restart_music = 1;  // 1 when the next level setup starts the level's song
 static int32_t menu_choice = 0;    // the main-menu entry the title chose
 
-// The blocking waits poll every 100 ms; a replay has its own clock and does not sleep.
+// The blocking waits poll every 100 ms; a replay on the simulated clock does not sleep.
 static void sleep_between_polls() {
-    if (!replay_active()) SDL_Delay(GAME_POLL_SLEEP_MS);
+    if (!replay_active() || replay_real_clock()) SDL_Delay(GAME_POLL_SLEEP_MS);
 }
 
 void reset_game(int32_t highlight) {
@@ -263,6 +264,7 @@ static int32_t handle_life_over() {
 
 static int32_t handle_level_done(int32_t test) {
     if (quit_request) return FLOW_QUIT;
+    levels_finished += 1;
     if (test) {
         loop_end_reason = LOOP_END_EXIT_REACHED;
         return FLOW_RETURN;

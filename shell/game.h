@@ -18,6 +18,7 @@ enum {
 };
 extern int32_t loop_end_reason;
 extern int32_t loop_lives_lost;  // lives taken by "life over" during the last run
+extern int32_t levels_finished;  // levels whose exit the hero reached since the program started
 
 // points 0, lives 6, level 0, menu 0, highlighted row, scroller restarted, message emptied.
 void reset_game(int32_t highlight);

@@ -38,10 +38,10 @@
 #include "shell/controls.h"
 #include "shell/frame.h"
 #include "shell/game.h"
+#include "shell/recorder.h"
 #include "shell/startup.h"
 #include "storage/archive.h"
 #include "storage/hiscore.h"
-#include "storage/text.h"
 #include "storage/userfile.h"
 #include "world/level.h"
 
@@ -50,14 +50,19 @@ static const uint8_t REPLAY_BITS[7] = {BTN_UP, BTN_DOWN, BTN_RIGHT, BTN_LEFT, BT
 
 enum { REPLAY_LINE_MAX = 32 };
 
-// The installed replay, written by replay_start and replay_stop and consumed by replay_poll.
-static ReplayFrame replay_frames[REPLAY_MAX_FRAMES];
+// The installed replay, written by replay_start and replay_stop and consumed
+// by replay_poll: a copy of its own, or the session's recording while one is
+// played back.
+static ReplayFrame* replay_owned = nullptr;
+static const ReplayFrame* replay_frames = nullptr;
 static int32_t replay_count = 0;
-static int32_t replay_next = 0;        // the frame handed out by the next poll
-static int32_t replay_installed = 0;   // 1 while a replay drives the input and the clock
-static int32_t replay_tail_polls = 0;  // polls since the replay ran out
-static uint32_t replay_clock_ms = 0;   // the simulated clock
-static int32_t replay_game_open = 0;   // 1 after replay_open_game opened SDL, video and audio
+static int32_t replay_exact = 0;          // 1: the frames carry the keys, the skipped drawings and the window's close
+static int32_t replay_next = 0;           // the frame handed out by the next poll
+static int32_t replay_installed = 0;      // 1 while a replay drives the input and the clock
+static int32_t replay_tail_polls = 0;     // polls since the replay ran out
+static uint32_t replay_clock_ms = 0;      // the simulated clock
+static int32_t replay_on_real_clock = 0;  // 1: a playback watched at normal speed
+static int32_t replay_game_open = 0;      // 1 after replay_open_game opened SDL, video and audio
 static ReplayObserver replay_observer = nullptr;
 
 // The simulated clock: time passes only by sleeping, so every frame is on time
@@ -65,180 +70,120 @@ static ReplayObserver replay_observer = nullptr;
 static uint32_t replay_ticks() { return replay_clock_ms; }
 static void replay_sleep(uint32_t microseconds) { replay_clock_ms += microseconds / 1000; }
 
-void replay_start(const ReplayFrame* frames, int32_t count) {
-    if (!frames || count < 0) count = 0;
-    if (count > REPLAY_MAX_FRAMES) count = REPLAY_MAX_FRAMES;
-    if (count > 0) memcpy(replay_frames, frames, sizeof(ReplayFrame) * (size_t)count);
+static void install(const ReplayFrame* frames, int32_t count, int32_t exact) {
+    replay_frames = frames;
     replay_count = count;
+    replay_exact = exact;
     replay_next = 0;
     replay_tail_polls = 0;
     replay_installed = 1;
+    replay_use_real_clock(0);
+}
+
+int replay_real_clock() { return replay_installed && replay_on_real_clock; }
+
+void replay_use_real_clock(int32_t real) {
+    replay_on_real_clock = real ? 1 : 0;
     replay_clock_ms = 1000;
-    set_frame_clock(replay_ticks, replay_sleep);
+    if (real)
+        set_frame_clock(nullptr, nullptr);
+    else
+        set_frame_clock(replay_ticks, replay_sleep);
+}
+
+static void release_owned() {
+    free(replay_owned);
+    replay_owned = nullptr;
+}
+
+static void start_copy(const ReplayFrame* frames, int32_t count, int32_t exact) {
+    release_owned();
+    if (!frames || count < 0) count = 0;
+    if (count > REPLAY_MAX_FRAMES) count = REPLAY_MAX_FRAMES;
+    if (count > 0) replay_owned = (ReplayFrame*)malloc(sizeof(ReplayFrame) * (size_t)count);
+    if (!replay_owned) count = 0;
+    if (count > 0) memcpy(replay_owned, frames, sizeof(ReplayFrame) * (size_t)count);
+    install(replay_owned, count, exact);
+}
+
+void replay_start(const ReplayFrame* frames, int32_t count) { start_copy(frames, count, 0); }
+
+void replay_start_session() {
+    release_owned();
+    install(session_recording.frames, session_recording.frame_count, session_recording.exact);
 }
 
 void replay_stop() {
+    release_owned();
+    replay_frames = nullptr;
     replay_installed = 0;
     replay_count = 0;
+    replay_exact = 0;
     replay_next = 0;
     replay_tail_polls = 0;
     set_frame_clock(nullptr, nullptr);
 }
 
-int replay_start_file(const char* path) {
-    uint32_t size = 0;
-    uint8_t* bytes = read_whole_file(path, &size);
-    if (!bytes) return 0;
-    char* text = (char*)realloc(bytes, size + 1);
-    if (!text) {
-        free(bytes);
-        return 0;
-    }
-    text[size] = 0;
-    int32_t count = replay_parse(text, nullptr, 0);
-    ReplayFrame* frames = count > 0 ? (ReplayFrame*)malloc(sizeof(ReplayFrame) * (size_t)count) : nullptr;
-    int ok = frames && replay_parse(text, frames, count) == count;
-    if (ok) replay_start(frames, count);
-    free(frames);
-    free(text);
-    return ok;
+int replay_start_file(const char* path, char* error, uint32_t error_size) {
+    Recording recording;
+    if (!recording_read_file(path, &recording, error, error_size)) return 0;
+    start_copy(recording.frames, recording.frame_count, recording.exact);
+    recording_free(&recording);
+    return 1;
 }
 
 bool replay_active() { return replay_installed; }
 
 bool replay_exhausted() { return replay_installed && replay_next >= replay_count; }
 
+int replay_exact_keys() { return replay_installed && replay_exact; }
+
 int32_t replay_position() { return replay_next; }
 
 void replay_set_observer(ReplayObserver observer) { replay_observer = observer; }
 
-int replay_poll(int32_t* held, int32_t* released) {
+int replay_poll_frame(ReplayFrame* frame) {
     if (!replay_installed) return 0;
     if (replay_observer) replay_observer(replay_next);
-    int32_t h = 0;
-    int32_t r = 0;
+    memset(frame, 0, sizeof *frame);
+    frame->pad = -1;
     if (replay_next < replay_count) {
-        const ReplayFrame* f = &replay_frames[replay_next];
+        *frame = replay_frames[replay_next];
         replay_next += 1;
-        h = f->held;
-        r = f->released;
-        if (f->quit) escape_or_close = 1;
-        if (f->signal == SIGTERM || f->signal == SIGINT) raise(f->signal);
+        if (frame->quit || frame->close) escape_or_close = 1;
+        if (frame->close) window_close_seen = 1;
+        // A playback ends at a recorded signal instead of taking it itself.
+        if ((frame->signal == SIGTERM || frame->signal == SIGINT) && recorder_state == RECORDER_OFF)
+            raise(frame->signal);
     } else {
         escape_or_close = 1;
-        r = (replay_tail_polls & 1) ? BTN_RIGHT : BTN_START;
+        frame->released = (replay_tail_polls & 1) ? BTN_RIGHT : BTN_START;
         replay_tail_polls += 1;
     }
-    if (held) *held = h;
-    if (released) *released = r;
     return 1;
 }
 
-static int32_t letter_bit(char c) {
-    for (int32_t k = 0; k < 7; k++) {
-        if (REPLAY_LETTERS[k] == c) return REPLAY_BITS[k];
-    }
-    return -1;
-}
-
-// Splits one line into at most max_fields fields; returns the count, or -1 for too many.
-static int32_t split_fields(const char* line, int32_t length, const char** starts, int32_t* lengths,
-                            int32_t max_fields) {
-    int32_t n = 0;
-    int32_t i = 0;
-    while (i < length) {
-        while (i < length && is_blank(line[i])) i++;
-        if (i >= length) break;
-        if (n == max_fields) return -1;
-        starts[n] = line + i;
-        int32_t begin = i;
-        while (i < length && !is_blank(line[i])) i++;
-        lengths[n] = i - begin;
-        n++;
-    }
-    return n;
-}
-
-static int32_t parse_count(const char* text, int32_t length) {
-    if (length < 1 || length > 7) return -1;
-    int32_t value = 0;
-    for (int32_t i = 0; i < length; i++) {
-        if (text[i] < '0' || text[i] > '9') return -1;
-        value = value * 10 + (text[i] - '0');
-    }
-    return value >= 1 ? value : -1;
-}
-
-static int32_t parse_held(const char* text, int32_t length) {
-    if (length == 1 && text[0] == '-') return 0;
-    int32_t bits = 0;
-    for (int32_t i = 0; i < length; i++) {
-        int32_t bit = letter_bit(text[i]);
-        if (bit < 0) return -1;
-        bits |= bit;
-    }
-    return bits;
-}
-
-static int32_t parse_released(const char* text, int32_t length) {
-    if (length != 1) return -1;
-    if (text[0] == '-') return 0;
-    return letter_bit(text[0]);
-}
-
-// The optional fourth field: Q, T, I, QT or QI. Returns -1 when it is none of them.
-static int32_t parse_events(const char* text, int32_t length, int32_t* quit, int32_t* signal_number) {
-    int32_t i = 0;
-    if (i < length && text[i] == 'Q') {
-        *quit = 1;
-        i++;
-    }
-    if (i < length && (text[i] == 'T' || text[i] == 'I')) {
-        *signal_number = text[i] == 'T' ? SIGTERM : SIGINT;
-        i++;
-    }
-    return i == length && i > 0 ? 0 : -1;
+int replay_poll(int32_t* held, int32_t* released) {
+    ReplayFrame frame;
+    if (!replay_poll_frame(&frame)) return 0;
+    if (held) *held = frame.held;
+    if (released) *released = frame.released;
+    return 1;
 }
 
 int32_t replay_parse(const char* text, ReplayFrame* frames, int32_t capacity) {
     if (!text) return -1;
-    int32_t total = 0;
-    const char* line = text;
-    while (*line) {
-        const char* end = strchr(line, '\n');
-        int32_t length = end ? (int32_t)(end - line) : (int32_t)strlen(line);
-        int32_t first = 0;
-        while (first < length && is_blank(line[first])) first++;
-        const char* starts[4];
-        int32_t lengths[4];
-        int32_t fields = 0;
-        if (first < length && line[first] != '#') fields = split_fields(line, length, starts, lengths, 4);
-        if (fields < 0) return -1;
-        if (fields > 0) {
-            if (fields < 3) return -1;
-            int32_t count = parse_count(starts[0], lengths[0]);
-            int32_t held = parse_held(starts[1], lengths[1]);
-            int32_t released = parse_released(starts[2], lengths[2]);
-            int32_t quit = 0;
-            int32_t signal_number = 0;
-            if (fields == 4 && parse_events(starts[3], lengths[3], &quit, &signal_number) < 0) return -1;
-            if (count < 0 || held < 0 || released < 0) return -1;
-            if (count > REPLAY_MAX_FRAMES - total) return -1;
-            if (frames) {
-                if (count > capacity - total) return -1;
-                for (int32_t k = 0; k < count; k++) {
-                    frames[total + k].held = (uint8_t)held;
-                    frames[total + k].released = (uint8_t)released;
-                    frames[total + k].quit = (uint8_t)quit;
-                    frames[total + k].signal = (uint8_t)signal_number;
-                }
-            }
-            total += count;
-        }
-        if (!end) break;
-        line = end + 1;
+    Recording recording;
+    char error[128];
+    if (!recording_parse((const uint8_t*)text, (uint32_t)strlen(text), &recording, error, sizeof error)) {
+        // Nothing but comments and blank lines is an empty replay, not a malformed one.
+        return strstr(error, "holds no frames") ? 0 : -1;
     }
-    return total;
+    int32_t count = recording.frame_count;
+    if (frames && count > capacity) count = -1;
+    if (frames && count > 0) memcpy(frames, recording.frames, sizeof(ReplayFrame) * (size_t)count);
+    recording_free(&recording);
+    return count;
 }
 
 static int32_t format_line(char* out, int32_t count, const ReplayFrame* f) {

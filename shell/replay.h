@@ -5,14 +5,14 @@
 
 #include <stdint.h>
 
-enum { REPLAY_MAX_FRAMES = 262144 };
+#include "storage/recording.h"
 
-struct ReplayFrame {
-    uint8_t held;      // bit set of BTN_*
-    uint8_t released;  // one BTN_* value, or 0
-    uint8_t quit;      // 1: Escape pressed or the window closed in this poll
-    uint8_t signal;    // SIGTERM or SIGINT sent to the game in this poll, 0 for none
-};
+enum { REPLAY_MAX_FRAMES = RECORDING_MAX_FRAMES };
+
+// One poll: held, released, quit and signal are those of the text form; a
+// recording of real play carries the key, pad button, window close and
+// skipped drawing of each poll too.
+typedef RecordedFrame ReplayFrame;
 
 // Installs a replay of the given frames (copied, at most REPLAY_MAX_FRAMES)
 // together with a simulated frame clock, so that frame_wait and the game's
@@ -22,9 +22,20 @@ struct ReplayFrame {
 // between BTN_START and BTN_RIGHT, so that every waiting screen lets go and
 // the game loop returns (it checks replay_exhausted at each frame).
 void replay_start(const ReplayFrame* frames, int32_t count);
-// Installs the replay stored in a text file; returns 0 when it cannot be read
-// or is malformed.
-int replay_start_file(const char* path);
+// Installs the replay stored in a file, in the text form or a recording's
+// binary one (its input only); returns 0 when it cannot be read or is
+// malformed, with the reason in error.
+int replay_start_file(const char* path, char* error, uint32_t error_size);
+// Installs the frames of the session's recording (a playback), which stay the session's.
+void replay_start_session();
+// The frame clock of an installed replay: the simulated one (0, the default),
+// or the real one (1, a playback watched at normal speed).
+void replay_use_real_clock(int32_t real);
+// 1 while an installed replay runs on the real clock: the blocking waits then
+// sleep between their polls as they did when the game was recorded.
+int replay_real_clock();
+// 1 while the installed frames carry the exact keys of a recorded run.
+int replay_exact_keys();
 // Removes the replay and restores the real clock.
 void replay_stop();
 bool replay_active();
@@ -40,6 +51,8 @@ void replay_set_observer(ReplayObserver observer);
 // Called by poll_events: 1 and the next frame's input while a replay is
 // installed, 0 otherwise.
 int replay_poll(int32_t* held, int32_t* released);
+// The same with the whole frame; a text frame has no key (0) and pad -1.
+int replay_poll_frame(ReplayFrame* frame);
 
 // Text form (see the comment at the top of replay.cpp). Returns the number of
 // frames read into frames, or -1 on a malformed text or when the text holds

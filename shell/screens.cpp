@@ -41,11 +41,11 @@ static void show_story(const TextLine* lines, int32_t count) {
 }
 
 // Blocks until an action is released or a quit is requested, polling ten times
-// a second (a replay brings its own clock and does not sleep).
+// a second (a replay on the simulated clock does not sleep).
 static void wait_for_action_or_quit(int32_t level) {
     while (!action_released() && !quit_request) {
         read_controls(level, 0);
-        if (!replay_active()) SDL_Delay(STORY_POLL_MS);
+        if (!replay_active() || replay_real_clock()) SDL_Delay(STORY_POLL_MS);
     }
 }
 

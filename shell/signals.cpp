@@ -9,6 +9,7 @@
 #include "floob.h"
 #include "shell/frame.h"
 #include "shell/startup.h"
+#include "storage/recording.h"
 
 // The libraries allocate with new (the module player does, for one); when
 // memory runs out there, the game ends like any other failure instead of
@@ -27,6 +28,8 @@ void prepare_process_signals() {
 }
 
 void end_on_termination(int signal_number) {
+    // The run's recording is kept whole up to the signal.
+    session_finish(RUN_END_SIGNAL);
     close_game();
     fflush(stdout);
     // Whoever sent the signal learns that it was obeyed: the process ends by it.

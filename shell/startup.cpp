@@ -18,6 +18,7 @@
 #include "shell/frame.h"
 #include "shell/game.h"
 #include "shell/intro.h"
+#include "shell/recorder.h"
 #include "shell/replay.h"
 #include "shell/signals.h"
 #include "storage/archive.h"
@@ -149,7 +150,7 @@ const char* open_game(const GameStart* start) {
         config_load();
         apply_volumes();
         // The texts' language, once, before the first of them is drawn.
-        language = choose_language(language_option, extras_get(EXTRAS_LANGUAGE));
+        language = recorder_language(choose_language(language_option, extras_get(EXTRAS_LANGUAGE)));
     }
     return nullptr;
 }
@@ -183,11 +184,24 @@ void close_game() {
 int run_game(int argc, char** argv) {
     // Before anything else, so that even the help text meets a closed pipe calmly.
     prepare_process_signals();
-    if (parse_command_line(argc, argv)) return 0;
-    // Scripted sessions (tests, memory checks): the input comes from a replay
-    // file, on a simulated clock, and the game is asked to quit when it ends.
+    int parsed = parse_command_line(argc, argv);
+    if (parsed) return parsed == 1 ? 0 : 1;
+    const char* watched = verify_path ? verify_path : play_path;
     const char* replay_path = getenv("FLOOB2_REPLAY");
-    if (replay_path && !replay_start_file(replay_path)) fatal_error("Can't load file", replay_path);
+    if (watched) {
+        // A playback: the recording's input, files and settings, nothing of the player's.
+        if (!recorder_load(watched, verify_path != nullptr)) return 1;
+        recorder_apply_settings();
+        replay_start_session();
+        if (!verify_path) replay_use_real_clock(1);
+    } else {
+        // Scripted sessions (tests, memory checks): the input comes from a replay
+        // file, on a simulated clock, and the game is asked to quit when it ends.
+        char error[300];
+        if (replay_path && !replay_start_file(replay_path, error, sizeof error)) fatal_error("Can't load file", error);
+        // Every game the player plays is kept; a scripted one only when asked.
+        if (record_path || !replay_path) recorder_start(record_path, !replay_path);
+    }
 
     const GameStart start = {1};
     const char* failure = open_game(&start);
@@ -198,6 +212,10 @@ int run_game(int argc, char** argv) {
     open_play_resources(&start);
     if (!escape_or_close) game_loop(test_mode);
 
+    if (watched)
+        recorder_stop_playback(loop_end_reason == LOOP_END_INPUT_EXHAUSTED ? PLAYBACK_LOOP_SAW_END : PLAYBACK_ENDED);
+    if (record_path) recorder_print_line(session_recording.frame_count);
+    session_finish(RUN_END_QUIT);
     close_game();
     return 0;
 }

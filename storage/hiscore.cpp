@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "storage/archive.h"
+#include "storage/recording.h"
 #include "storage/userfile.h"
 
 // The ten best scores, best first: read and made up by hiscore_load, changed only
@@ -139,8 +140,9 @@ static int32_t entry_is_possible(const HiscoreEntry* entry) {
 void hiscore_load() {
     hiscore_file_unreadable = 0;
     memset(default_name_taken, 0, sizeof default_name_taken);
-    // Seeded on every start so that the made-up names change from run to run.
-    srand(SDL_GetTicks());
+    // Seeded on every start so that the made-up names change from run to run;
+    // a recording keeps the seed, so that its playback draws the same numbers.
+    srand(session_seed(SDL_GetTicks()));
     uint8_t bytes[HISCORE_FILE_SIZE];
     uint32_t count = 0;
     int32_t status = read_user_file(make_user_path("hiscores", "dat"), bytes, HISCORE_FILE_SIZE, &count);

@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "storage/recording.h"
+
 enum { USERFILE_PATH_MAX = 1100, USERFILE_NEW_MODE = 0644, USERFILE_NAME_TRIES = 100 };
 
 // Temporary files are named "<file>.tmp.<process id>.<count>"; ".tmp" alone
@@ -46,8 +48,34 @@ int open_regular_file(const char* path, int32_t* status) {
     return fd;
 }
 
+// A playback serves the player's files from the recording: the bytes the
+// recorded run first read, or what the playback itself wrote since.
+static int32_t read_recorded_file(const char* path, uint8_t* buffer, uint32_t limit, uint32_t* out_size) {
+    const RecordedFile* file = recording_find_file(&session_recording, path);
+    if (!file) return USER_FILE_MISSING;
+    if (file->status != RECORDED_FILE_READ) return file->status;
+    uint32_t size = file->size < limit ? file->size : limit;
+    if (size) memcpy(buffer, file->bytes, size);
+    if (out_size) *out_size = size;
+    return USER_FILE_READ;
+}
+
+static int32_t read_disk_file(const char* path, uint8_t* buffer, uint32_t limit, uint32_t* out_size);
+
 int32_t read_user_file(const char* path, uint8_t* buffer, uint32_t limit, uint32_t* out_size) {
     if (out_size) *out_size = 0;
+    if (session_mode == SESSION_PLAY) return read_recorded_file(path, buffer, limit, out_size);
+    uint32_t size = 0;
+    int32_t status = read_disk_file(path, buffer, limit, &size);
+    if (out_size) *out_size = size;
+    // A recording keeps each file as the run first read it.
+    if (session_mode == SESSION_RECORD && !recording_find_file(&session_recording, path))
+        recording_add_file(&session_recording, path, status, buffer, status == USER_FILE_READ ? size : 0);
+    return status;
+}
+
+static int32_t read_disk_file(const char* path, uint8_t* buffer, uint32_t limit, uint32_t* out_size) {
+    *out_size = 0;
     int32_t status = USER_FILE_UNREADABLE;
     int fd = open_regular_file(path, &status);
     if (fd < 0) return status;
@@ -63,7 +91,7 @@ int32_t read_user_file(const char* path, uint8_t* buffer, uint32_t limit, uint32
         done += (uint32_t)n;
     }
     close(fd);
-    if (out_size) *out_size = done;
+    *out_size = done;
     return USER_FILE_READ;
 }
 
@@ -160,6 +188,7 @@ static int create_temp(const char* path, char* temp, uint32_t size) {
 }
 
 int lock_user_file(const char* path) {
+    if (session_mode == SESSION_PLAY) return -1;
     char lock_path[USERFILE_PATH_MAX];
     int length = snprintf(lock_path, sizeof lock_path, "%s.lock", path ? path : "");
     if (!path || !path[0] || length < 0 || length >= (int)sizeof lock_path) return -1;
@@ -246,6 +275,10 @@ static int try_write_user_file(const char* path, const void* data, uint32_t size
 }
 
 int write_user_file(const char* path, const void* data, uint32_t size) {
+    // A playback keeps what the game writes in the recording's copy, so that
+    // a later read in the same playback finds it; the disk is not touched.
+    if (session_mode == SESSION_PLAY)
+        return recording_add_file(&session_recording, path, RECORDED_FILE_READ, (const uint8_t*)data, size);
     int written = try_write_user_file(path, data, size);
     if (written < 0) return 0;
     if (written == 0) return report_failed_write(path, errno);

@@ -30,7 +30,10 @@ const char* const EXTENSION_HELP =
     "-z4 : zoom factor 4, 1280x960 window\n"
     "-fsd : fullscreen at the desktop resolution, largest integer zoom\n"
     "-bd : window in the desktop's own pixel format (no conversion by SDL)\n"
-    "--lang en|de|fr|es : language of the texts (else language= in floob2-extras.cfg, else the locale)\n";
+    "--lang en|de|fr|es : language of the texts (else language= in floob2-extras.cfg, else the locale)\n"
+    "--record FILE : record the game into FILE (the last game is always kept in replays/last.floobrec)\n"
+    "--play FILE : watch a recording (FILE, or last); Escape ends, Tab pauses, hold F to fast-forward\n"
+    "--verify FILE : play a recording without window or sound, as fast as possible; exit 0 when it plays through\n";
 
 struct Settings {
     int32_t scale;
@@ -215,6 +218,12 @@ TEST(CommandLine, LongHelpAddsTheExtensionsAndEndsTheParse) {
         run_command(std::string("SDL_VIDEODRIVER=none_such_driver ") + FLOOB_GAME_BINARY + " -z4 --help -t", &output);
     EXPECT_EQ(0, status);
     EXPECT_EQ(std::string(EXPECTED_HELP) + EXTENSION_HELP, output);
+    // A recording option takes the next word as its file, whatever it looks like; without one the parse fails.
+    EXPECT_EQ(1, run_command(std::string(FLOOB_GAME_BINARY) + " -w --verify", &output));
+    EXPECT_EQ("--verify needs a file name\n", output);
+    parse({"--record", "-h"}, &help);
+    EXPECT_EQ(0, help);
+    record_path = nullptr;
 }
 
 TEST(FatalError, PrintsMessageAndDetailAndEndsWithStatusOne) {

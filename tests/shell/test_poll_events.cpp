@@ -2,9 +2,12 @@
 // become logical buttons, the last key or pad button, and the quit signal.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "floob.h"
 #include "shell/controls.h"
 #include "shell/frame.h"
+#include "shell/recorder.h"
 #include "shell/replay.h"
 
 namespace {
@@ -349,6 +352,73 @@ TEST_F(PollEvents, AReplaySuppliesTheInputButEscapeStillQuits) {
     poll_events();
     EXPECT_EQ(0, buttons_held);
     EXPECT_EQ(0, escape_or_close);
+}
+
+// What a poll leaves for the game, compared between a live poll and its playback.
+struct PollState {
+    int32_t held, released, key, pad, quit, close, skip;
+    bool operator==(const PollState& o) const {
+        return held == o.held && released == o.released && key == o.key && pad == o.pad && quit == o.quit &&
+               close == o.close && skip == o.skip;
+    }
+};
+
+PollState poll_state() {
+    return {buttons_held, button_released, last_key, last_pad_button, escape_or_close, window_close_seen, skip_draw};
+}
+
+// Live polls recorded by the pump, played back through the replay driver:
+// every poll leaves the same buttons, keys, pad button, quit, close and
+// skipped drawing, though the queue holds other events during the playback.
+TEST_F(PollEvents, RecordedPollsPlayBackExactly) {
+    struct Step {
+        void (*events)();
+        int32_t skip;
+    };
+    const Step steps[] = {
+        {[] { key_down(SDLK_a); }, 0},
+        {[] { key_down(SDLK_RIGHT); }, 1},
+        {[] { key_up(SDLK_RIGHT); }, 0},
+        {[] { pad_button(SDL_JOYBUTTONDOWN, 5); }, 0},
+        {[] {}, 1},
+        {[] { key_down(SDLK_ESCAPE); }, 0},
+        {[] {
+             SDL_Event event = {};
+             event.type = SDL_QUIT;
+             SDL_PushEvent(&event);
+         },
+         0},
+    };
+    recorder_start(nullptr, 0);
+    std::vector<PollState> live;
+    for (const Step& step : steps) {
+        escape_or_close = window_close_seen = 0;
+        step.events();
+        skip_draw = step.skip;
+        poll_events();
+        live.push_back(poll_state());
+    }
+    Recording made = session_recording;
+    recording_init(&session_recording);
+    ASSERT_EQ(made.frame_count, (int32_t)live.size());
+
+    wait_free_input();
+    skip_draw = 0;
+    session_start_playback(&made);
+    recorder_state = RECORDER_VERIFYING;
+    replay_start_session();
+    for (size_t i = 0; i < live.size(); i++) {
+        escape_or_close = window_close_seen = 0;
+        key_down(SDLK_b);
+        poll_events();
+        EXPECT_TRUE(poll_state() == live[i]) << "poll " << i;
+    }
+    replay_stop();
+    session_stop();
+    recorder_state = RECORDER_OFF;
+    EXPECT_EQ(live[0].key, SDLK_a);
+    EXPECT_EQ(live[3].pad, 5);
+    EXPECT_EQ(live[6].close, 1);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "shell/replay.h"
 #include "world/codes.h"
 
 // Mechanics a route can meet, as bits of RouteResult::mechanics.
@@ -87,7 +88,6 @@ void route_relax(std::vector<uint8_t>& held, int32_t limit);
 
 // The whole replay of a life: the get-ready frames, then the route, with the
 // released button derived from the held bits.
-struct ReplayFrame;
 std::vector<ReplayFrame> route_to_replay(const std::vector<uint8_t>& held);
 
 #endif
