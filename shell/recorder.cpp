@@ -71,8 +71,9 @@ static uint32_t frame_format(const SDL_Surface* surface) {
 
 static uint32_t state_hash() {
     const int32_t values[] = {
-        current_level, points,     lives,  level_timer, level_frame,      camera_x,        world.hero.x,
-        world.hero.y,  menu_state, paused, air,         world.hero.alive, levels_finished, world.hero.exit_reached};
+        current_level,          points,     lives,        level_timer, level_frame, camera_x,         world.hero.x,
+        world.hero.y,           title_menu, pause_cursor, paused,      air,         world.hero.alive, levels_finished,
+        world.hero.exit_reached};
     uint32_t hash = RECORDING_HASH_START;
     for (int32_t v : values) hash = recording_hash_step(hash, (uint32_t)v);
     return hash;
