@@ -11,6 +11,10 @@ extern int32_t fullscreen;
 extern int32_t zoom_factor;         // 2, 3 or 4: enlargement of the window and of "-fs"
 extern int32_t fullscreen_desktop;  // with fullscreen: at the desktop's own resolution
 extern int32_t desktop_format;      // the enlarged window in the desktop's own pixel format
+// The size of a window the player made (resized, or kept from the last run);
+// 0 for the zoom factor's window.
+extern int32_t window_width;
+extern int32_t window_height;
 
 // Zoom factors the command line offers.
 enum { VIDEO_ZOOM_MIN = 2, VIDEO_ZOOM_MAX = 4 };
@@ -45,6 +49,17 @@ int32_t fitting_zoom(int32_t desktop_w, int32_t desktop_h);
 int32_t choose_display_bits(int32_t desktop_bits);
 
 SDL_Surface* video_init();
+
+// After video_init: switches between the window and the full screen at the
+// desktop's own size (the zoom's full screen where that size is unknown),
+// back to the window of the zoom or of the size the player gave it. The frame
+// keeps its pixels (and, where the format allows, the surface itself). Returns
+// 0 when SDL refused the mode and the old one was set again.
+int video_toggle_fullscreen();
+// After video_init: a window of the given size, the picture drawn in it at the
+// largest whole factor that fits. 0 in full screen, for the unscaled window
+// (the frame itself) and when SDL refused the size.
+int video_resize_window(int32_t w, int32_t h);
 void colours_init();
 
 #endif

@@ -6,6 +6,7 @@
 
 #include "floob.h"
 #include "shell/controls.h"
+#include "shell/desktop.h"
 #include "shell/replay.h"
 #include "shell/startup.h"
 
@@ -342,6 +343,7 @@ static int32_t replay_key_for(int32_t pressed) {
 
 void poll_events() {
     button_released = 0;
+    focus_lost = 0;
     SDL_Event event;
     int32_t held_before = buttons_held;
     if (replay_poll(&buttons_held, &button_released)) {
@@ -352,16 +354,21 @@ void poll_events() {
             last_key = replay_key_for(pressed);
             last_pad_button = -1;
         }
-        // The recorded input stands for this frame; the queue is still
-        // drained so that the player can leave.
+        // The recorded input stands for this frame; the queue is still drained
+        // so that the player can leave; the desktop's keys work as always,
+        // but a lost focus pauses nothing the recording did not.
         while (SDL_PollEvent(&event)) {
+            if (desktop_event(event)) continue;
             if (event.type == SDL_QUIT) quit_signal = window_close_seen = 1;
             if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) quit_signal = 1;
         }
+        desktop_end_poll();
+        focus_lost = 0;
         end_if_terminated();
         return;
     }
     while (SDL_PollEvent(&event)) {
+        if (desktop_event(event)) continue;
         switch (event.type) {
             case SDL_KEYDOWN:
                 handle_key_down((int32_t)event.key.keysym.sym);
@@ -388,5 +395,6 @@ void poll_events() {
                 break;
         }
     }
+    desktop_end_poll();
     end_if_terminated();
 }
