@@ -94,7 +94,7 @@ struct Hero {
 };
 
 // Ends the process with status 1 after printing "message: detail".
-// A null detail prints "unknown". Defined in shell/startup.cpp.
+// A null detail prints "unknown". Defined in storage/fatal.cpp.
 [[noreturn]] void fatal_error(const char* message, const char* detail);
 
 // Game flow state (shell/game.cpp).
@@ -132,7 +132,8 @@ extern int32_t skip_draw;        // 1 when this frame is updated but not drawn; 
 extern int32_t mus_volume;  // percent 0..100
 extern int32_t sfx_volume;  // percent 0..100
 
-// Start-up resources (shell/startup.cpp).
+// Start-up resources (shell/startup.cpp), the backdrop (world/backdrop.cpp) and
+// the test mode of "-t" (shell/cmdline.cpp).
 extern SDL_Joystick* joystick;
 extern SDL_Surface* logo_image;
 extern SDL_Surface* back_image;

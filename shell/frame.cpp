@@ -8,7 +8,7 @@
 #include "shell/controls.h"
 #include "shell/desktop.h"
 #include "shell/replay.h"
-#include "shell/startup.h"
+#include "shell/signals.h"
 
 int32_t buttons_held = 0;       // BTN_* bits of the buttons held now
 int32_t button_released = 0;    // the last button released in the current poll, 0 for none

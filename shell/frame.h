@@ -9,7 +9,7 @@
 void frame_timer_reset();
 void frame_wait();
 // Drains the event queue into the input state; after a termination signal it
-// ends the program instead (end_on_termination, shell/startup).
+// ends the program instead (end_on_termination, shell/signals).
 void poll_events();
 
 // Set with quit_signal by a window close request, and kept when a screen that

@@ -297,34 +297,21 @@ static int video_still_open() {
     return screen && frame_surface && (screen == frame_surface || screen == display_surface);
 }
 
-// Drops what an earlier replay_open_game loaded, after SDL was shut down under it.
-static void release_game() {
-    tiles_free();
-    fonts_free();
-    free_image(logo_image);
-    free_backdrop();
-    logo_image = nullptr;
-    archive_close_all();
-    while (Mix_QuerySpec(nullptr, nullptr, nullptr)) Mix_CloseAudio();
-    replay_game_open = 0;
-}
-
 int replay_open_game() {
     if (replay_game_open && video_still_open()) {
         archive_close_all();
         archive_open_all();
         return 1;
     }
-    if (replay_game_open) release_game();
+    if (replay_game_open) close_game();
+    replay_game_open = 0;
     scale_mode = SCALE_NONE;
     colour_depth = 16;
     fullscreen = 0;
-    if (start_video() || start_audio()) return 0;
+    const GameStart start = {0};
+    if (open_game(&start)) return 0;
     replay_game_open = 1;
-    load_start_resources();
-    load_default_backdrop();
-    apply_default_bindings();
-    hiscore_reset_table();
+    open_play_resources(&start);
     return 1;
 }
 

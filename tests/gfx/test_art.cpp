@@ -19,7 +19,7 @@
 #include "floob.h"
 #include "gfx/image.h"
 #include "shell/replay.h"
-#include "shell/startup.h"
+#include "world/backdrop.h"
 #include "storage/archive.h"
 #include "support/support.h"
 #include "world/level.h"

@@ -7,7 +7,7 @@
 
 #include "floob.h"
 #include "gfx/video.h"
-#include "shell/startup.h"
+#include "shell/cmdline.h"
 #include "support/support.h"
 
 namespace {

@@ -8,11 +8,10 @@
 #include <string>
 
 #include "floob.h"
-#include "gfx/intro.h"
+#include "shell/intro.h"
 #include "gfx/video.h"
 #include "shell/frame.h"
 #include "shell/replay.h"
-#include "shell/startup.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "route.h"
 #include "scenery.h"
 #include "shell/replay.h"
-#include "shell/startup.h"
+#include "world/backdrop.h"
 #include "shell/title.h"
 #include "storage/archive.h"
 #include "support/levels.h"

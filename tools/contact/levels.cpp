@@ -30,7 +30,7 @@
 #include "gfx/video.h"
 #include "shell/frame.h"
 #include "shell/replay.h"
-#include "shell/startup.h"
+#include "world/backdrop.h"
 #include "storage/archive.h"
 #include "world/actors.h"
 #include "world/codes.h"

@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "floob.h"
-#include "shell/startup.h"
+#include "world/backdrop.h"
 #include "storage/archive.h"
 #include "world/actors.h"
 #include "world/level.h"

@@ -29,7 +29,7 @@
 #include "route.h"
 #include "scenery.h"
 #include "shell/replay.h"
-#include "shell/startup.h"
+#include "world/backdrop.h"
 #include "storage/archive.h"
 #include "world/level.h"
 

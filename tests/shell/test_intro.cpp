@@ -11,11 +11,10 @@
 #include "audio/music.h"
 #include "compile.h"
 #include "floob.h"
-#include "gfx/intro.h"
+#include "shell/intro.h"
 #include "gfx/video.h"
 #include "shell/frame.h"
 #include "shell/replay.h"
-#include "shell/startup.h"
 #include "support/support.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "gfx/intro.h"
+#include "shell/intro.h"
 
 #include <math.h>
 
@@ -6,7 +6,9 @@
 #include "floob.h"
 #include "gfx/font.h"
 #include "gfx/image.h"
+#include "gfx/scale.h"
 #include "gfx/video.h"
+#include "shell/frame.h"
 #include "storage/messages.h"
 
 // The first screen test mode shows: the credits only.
@@ -137,3 +139,27 @@ const IntroScreen intro_screens[] = {
     {"opensource", any_key_init, nothing_exit, any_key_update, credits_draw},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
+
+void run_screen_table(const IntroScreen* table, int start_index) {
+    // A start index outside the table shows no screen rather than reading past its end.
+    int count = 0;
+    while (table[count].name) count++;
+    if (start_index < 0 || start_index > count) return;
+    for (int i = start_index; i < count; i++) {
+        const IntroScreen* screen = &table[i];
+        button_released = 0;
+        screen->init();
+        frame_timer_reset();
+        while (!screen->update()) {
+            if (!skip_draw) {
+                screen->draw(frame_surface);
+                present_frame();
+            }
+            frame_wait();
+            poll_events();
+        }
+        screen->exit();
+    }
+}
+
+void run_intro_screens(int start_index) { run_screen_table(intro_screens, start_index); }

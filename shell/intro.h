@@ -1,6 +1,6 @@
 // Intro screens: the maker's logo with its jingle, the warning and the credits.
-#ifndef GFX_INTRO_H
-#define GFX_INTRO_H
+#ifndef SHELL_INTRO_H
+#define SHELL_INTRO_H
 
 #include <SDL.h>
 #include <stdint.h>
@@ -30,5 +30,11 @@ struct IntroState {
 };
 // For tests: the screens' state.
 IntroState& intro_state();
+
+// Runs the intro screens from the given table index to the end of the table.
+void run_intro_screens(int start_index);
+
+// The same frame loop over any table of screens ended by a record without a name.
+void run_screen_table(const IntroScreen* table, int start_index);
 
 #endif

@@ -1,0 +1,99 @@
+#include "shell/cmdline.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "floob.h"
+#include "gfx/scale.h"
+#include "gfx/video.h"
+
+int32_t test_mode = 0;  // 1 with "-t": the level test file, unscaled window
+
+static const char* const HELP_LINES[] = {
+    "-w : window mode (not fullscreen)",
+    "-fs : fullscreen (-x2 automatically added)",
+    "-x2 : zoom with no antialiasing",
+    "-s2x: zoom with Scale2X algorithm",
+    "-sl2: zoom with Scanline algorithm",
+    "-bl2: zoom with Bilinear algorithm",
+    "-aa : zoom with antialiasing",
+    "-b16 : 16 bits video mode",
+    "-b24 : 24 bits video mode (may be useful if fade in/fade out looks crappy)",
+    "-h : help",
+};
+
+// Printed after the ten lines above by "--help": the options beyond them.
+static const char* const EXTENSION_HELP_LINES[] = {
+    "-z2 : zoom factor 2, 640x480 window (default)",
+    "-z3 : zoom factor 3, 960x720 window",
+    "-z4 : zoom factor 4, 1280x960 window",
+    "-fsd : fullscreen at the desktop resolution, largest integer zoom",
+    "-bd : window in the desktop's own pixel format (no conversion by SDL)",
+};
+
+void print_help() {
+    for (const char* line : HELP_LINES) puts(line);
+    fflush(stdout);
+}
+
+void print_long_help() {
+    for (const char* line : HELP_LINES) puts(line);
+    for (const char* line : EXTENSION_HELP_LINES) puts(line);
+    fflush(stdout);
+}
+
+int parse_command_line(int argc, char** argv) {
+    for (int i = 1; i < argc; i++) {
+        const char* arg = argv[i];
+        if (!arg) continue;
+        if (strcmp(arg, "-fs") == 0) {
+            fullscreen = 1;
+            fullscreen_desktop = 0;
+        } else if (strcmp(arg, "-fsd") == 0) {
+            fullscreen = 1;
+            fullscreen_desktop = 1;
+        } else if (strcmp(arg, "-w") == 0) {
+            fullscreen = 0;
+            fullscreen_desktop = 0;
+        } else if (strcmp(arg, "-z2") == 0) {
+            zoom_factor = 2;
+        } else if (strcmp(arg, "-z3") == 0) {
+            zoom_factor = 3;
+        } else if (strcmp(arg, "-z4") == 0) {
+            zoom_factor = 4;
+        } else if (strcmp(arg, "-x2") == 0) {
+            scale_mode = SCALE_SIMPLE;
+        } else if (strcmp(arg, "-s2x") == 0) {
+            scale_mode = SCALE_SCALE2X;
+        } else if (strcmp(arg, "-sl2") == 0) {
+            scale_mode = SCALE_SCANLINE;
+        } else if (strcmp(arg, "-bl2") == 0) {
+            scale_mode = SCALE_BILINEAR;
+        } else if (strcmp(arg, "-aa") == 0) {
+            scale_mode = SCALE_ANTIALIAS;
+        } else if (strcmp(arg, "-b16") == 0) {
+            colour_depth = 16;
+        } else if (strcmp(arg, "-b24") == 0) {
+            colour_depth = 24;
+        } else if (strcmp(arg, "-bd") == 0) {
+            desktop_format = 1;
+        } else if (strcmp(arg, "-t") == 0) {
+            scale_mode = SCALE_NONE;
+            fullscreen = 0;
+            fullscreen_desktop = 0;
+            zoom_factor = 2;
+            colour_depth = 16;
+            desktop_format = 0;
+            test_mode = 1;
+        } else if (strcmp(arg, "-h") == 0) {
+            print_help();
+            return 1;
+        } else if (strcmp(arg, "--help") == 0) {
+            print_long_help();
+            return 1;
+        }
+    }
+    // Full screen always enlarges.
+    if (fullscreen && scale_mode == SCALE_NONE) scale_mode = SCALE_SIMPLE;
+    return 0;
+}
