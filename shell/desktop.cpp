@@ -15,6 +15,7 @@ static const int DESKTOP_KEYS = (int)SDLK_LAST;
 static uint8_t taken_keys[DESKTOP_KEYS];
 static int32_t resize_w = 0, resize_h = 0;  // the last resize of the poll, 0 for none
 static int32_t toggled = 0, resized = 0;    // what the run changed, for the extras file
+static int32_t settings_loaded = 0;         // 1 once the player's settings were read: only then are they saved
 
 // After a new mode the frame is shown at once (a screen that waits for a key
 // draws nothing until then) and the frame clock starts afresh, so that the
@@ -73,6 +74,8 @@ void desktop_end_poll() {
 
 void desktop_settings_load(int32_t keep_fullscreen, int32_t keep_window_size) {
     extras_load();
+    settings_loaded = 1;
+    toggled = resized = 0;
     if (!keep_fullscreen && extras_get_int(EXTRAS_FULLSCREEN, 0, 1, 0)) {
         fullscreen = 1;
         fullscreen_desktop = 1;
@@ -86,6 +89,8 @@ void desktop_settings_load(int32_t keep_fullscreen, int32_t keep_window_size) {
 }
 
 void desktop_settings_save() {
+    if (!settings_loaded) return;
+    settings_loaded = 0;
     if (toggled) extras_set_int(EXTRAS_FULLSCREEN, fullscreen ? 1 : 0);
     if (resized && window_width > 0 && window_height > 0) {
         extras_set_int(EXTRAS_WINDOW_WIDTH, window_width);

@@ -21,7 +21,9 @@ void desktop_end_poll();
 
 // The game's own settings that belong to the desktop, read from the extras
 // file at start-up (the command line's video options win over them for the
-// run), and what the run changed of them written back at the end.
+// run), and what the run changed of them written back at the end: the
+// toggle's state and the window's last size, only when the player used them.
+// Nothing is written in a run that did not load them (a scripted one).
 void desktop_settings_load(int32_t keep_fullscreen, int32_t keep_window_size);
 void desktop_settings_save();
 

@@ -29,7 +29,10 @@ const char* const EXTENSION_HELP =
     "-z3 : zoom factor 3, 960x720 window\n"
     "-z4 : zoom factor 4, 1280x960 window\n"
     "-fsd : fullscreen at the desktop resolution, largest integer zoom\n"
-    "-bd : window in the desktop's own pixel format (no conversion by SDL)\n";
+    "-bd : window in the desktop's own pixel format (no conversion by SDL)\n"
+    "--version : the game's version and those of the libraries it runs with\n"
+    "Alt+Enter or F11 : switch between the window and fullscreen\n"
+    "F12 or Print Screen : save a screenshot in screenshots/\n";
 
 struct Settings {
     int32_t scale;
@@ -192,6 +195,36 @@ TEST(CommandLine, LongHelpAddsTheExtensionsAndEndsTheParse) {
         run_command(std::string("SDL_VIDEODRIVER=none_such_driver ") + FLOOB_GAME_BINARY + " -z4 --help -t", &output);
     EXPECT_EQ(0, status);
     EXPECT_EQ(std::string(EXPECTED_HELP) + EXTENSION_HELP, output);
+}
+
+TEST(CommandLine, VersionPrintsTheGameAndItsLibrariesAndEnds) {
+    std::string output;
+    int status = run_command(std::string("SDL_VIDEODRIVER=none_such_driver ") + FLOOB_GAME_BINARY + " -z3 --version -h",
+                             &output);
+    EXPECT_EQ(0, status);
+    const SDL_version* sdl = SDL_Linked_Version();
+    std::string sdl_line = "SDL " + std::to_string(sdl->major) + "." + std::to_string(sdl->minor) + "." +
+                           std::to_string(sdl->patch) + "\n";
+    const char* prefixes[] = {"FLOOB 2 V1.10\n", sdl_line.c_str(), "SDL_mixer 1.2.",
+                              "libmodplug ",     "zlib 1.",        "libpng 1."};
+    size_t at = 0;
+    for (const char* prefix : prefixes) {
+        EXPECT_EQ(0u, output.compare(at, strlen(prefix), prefix)) << output;
+        at = output.find('\n', at);
+        ASSERT_NE(std::string::npos, at) << output;
+        at += 1;
+    }
+    EXPECT_EQ(output.size(), at) << "six lines and nothing else";
+    // Only the options that choose them make the last run's screen and size give way.
+    struct Case {
+        std::vector<std::string> args;
+        int32_t screen, size;
+    } cases[] = {{{"-x2", "-b24", "-bd"}, 0, 0}, {{"-w"}, 1, 0}, {{"-fsd"}, 1, 0}, {{"-z3"}, 0, 1}, {{"-t"}, 1, 1}};
+    for (const Case& c : cases) {
+        parse(c.args);
+        EXPECT_EQ(c.screen, command_line_screen) << c.args[0];
+        EXPECT_EQ(c.size, command_line_size) << c.args[0];
+    }
 }
 
 TEST(FatalError, PrintsMessageAndDetailAndEndsWithStatusOne) {
