@@ -22,46 +22,42 @@ enum {
 
 static const char SHOT_FOLDER[] = "screenshots";
 
-// The pixel at p of a surface with the given bytes per pixel.
-static Uint32 read_pixel(const uint8_t* p, int32_t bpp) {
-    switch (bpp) {
-        case 1:
-            return *p;
-        case 2: {
-            uint16_t v;
-            memcpy(&v, p, 2);
-            return v;
-        }
-        case 3:
-            return SDL_BYTEORDER == SDL_LIL_ENDIAN ? (Uint32)(p[0] | (p[1] << 8) | (p[2] << 16))
-                                                   : (Uint32)((p[0] << 16) | (p[1] << 8) | p[2]);
-        default: {
-            uint32_t v;
-            memcpy(&v, p, 4);
-            return v;
-        }
-    }
-}
-
 uint8_t* surface_rgb(SDL_Surface* surface, const SDL_Rect* rect) {
     if (!surface || !rect || rect->w == 0 || rect->h == 0) return nullptr;
     if (rect->x < 0 || rect->y < 0 || rect->x + rect->w > surface->w || rect->y + rect->h > surface->h) return nullptr;
-    int32_t bpp = surface->format->BytesPerPixel;
-    if (bpp < 1 || bpp > 4) return nullptr;
-    uint8_t* rgb = static_cast<uint8_t*>(malloc((size_t)rect->w * rect->h * 3));
+    // SDL's own blit into the desktop's usual 32-bit pixels: the conversion
+    // its drivers show a 16-bit picture on a 24-bit desktop with, so that the
+    // file holds the colours the player saw.
+    SDL_Surface* rgb = SDL_CreateRGBSurface(SDL_SWSURFACE, rect->w, rect->h, 32, 0xFF0000u, 0x00FF00u, 0x0000FFu, 0);
     if (!rgb) return nullptr;
-    if (SDL_LockSurface(surface) != 0) {
-        free(rgb);
+    uint8_t* out = static_cast<uint8_t*>(malloc((size_t)rect->w * rect->h * 3));
+    SDL_Rect from = *rect;
+    Uint32 alpha_flags = surface->flags & SDL_SRCALPHA, key_flags = surface->flags & SDL_SRCCOLORKEY;
+    Uint8 alpha = surface->format->alpha;
+    Uint32 key = surface->format->colorkey;
+    SDL_SetAlpha(surface, 0, 0);
+    SDL_SetColorKey(surface, 0, 0);
+    int ok = out && SDL_BlitSurface(surface, &from, rgb, nullptr) == 0 && SDL_LockSurface(rgb) == 0;
+    if (alpha_flags) SDL_SetAlpha(surface, alpha_flags, alpha);
+    if (key_flags) SDL_SetColorKey(surface, key_flags, key);
+    if (ok) {
+        uint8_t* to = out;
+        for (int32_t y = 0; y < rect->h; y++) {
+            const uint8_t* row = static_cast<const uint8_t*>(rgb->pixels) + (size_t)y * rgb->pitch;
+            for (int32_t x = 0; x < rect->w; x++, to += 3) {
+                uint32_t p;
+                memcpy(&p, row + (size_t)x * 4, 4);
+                to[0] = (uint8_t)(p >> 16), to[1] = (uint8_t)(p >> 8), to[2] = (uint8_t)p;
+            }
+        }
+        SDL_UnlockSurface(rgb);
+    }
+    SDL_FreeSurface(rgb);
+    if (!ok) {
+        free(out);
         return nullptr;
     }
-    uint8_t* out = rgb;
-    for (int32_t y = rect->y; y < rect->y + rect->h; y++) {
-        const uint8_t* row = static_cast<const uint8_t*>(surface->pixels) + (size_t)y * surface->pitch;
-        for (int32_t x = rect->x; x < rect->x + rect->w; x++, out += 3)
-            SDL_GetRGB(read_pixel(row + (size_t)x * bpp, bpp), surface->format, out, out + 1, out + 2);
-    }
-    SDL_UnlockSurface(surface);
-    return rgb;
+    return out;
 }
 
 // Writes all bytes; 0 with errno on failure.

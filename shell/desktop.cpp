@@ -11,7 +11,10 @@ int32_t focus_lost = 0;
 enum { DESKTOP_SIZE_MAX = 16384 };
 static const int DESKTOP_KEYS = (int)SDLK_LAST;
 
-// Keys whose press was the desktop's: their release is the desktop's too.
+// Keys whose last press was the desktop's: their releases are the desktop's
+// too until the game sees the key pressed. A mode change can make SDL report
+// the keys held as released before the real release comes, so one press may
+// be followed by two releases.
 static uint8_t taken_keys[DESKTOP_KEYS];
 static int32_t resize_w = 0, resize_h = 0;  // the last resize of the poll, 0 for none
 static int32_t toggled = 0, resized = 0;    // what the run changed, for the extras file
@@ -42,14 +45,13 @@ static void press_desktop_key(SDLKey sym) {
 int desktop_event(const SDL_Event& event) {
     switch (event.type) {
         case SDL_KEYDOWN:
-            if ((int)event.key.keysym.sym >= DESKTOP_KEYS || !is_desktop_key(event.key.keysym)) return 0;
-            taken_keys[event.key.keysym.sym] = 1;
+            if ((int)event.key.keysym.sym >= DESKTOP_KEYS) return 0;
+            taken_keys[event.key.keysym.sym] = (uint8_t)is_desktop_key(event.key.keysym);
+            if (!taken_keys[event.key.keysym.sym]) return 0;
             press_desktop_key(event.key.keysym.sym);
             return 1;
         case SDL_KEYUP:
-            if ((int)event.key.keysym.sym >= DESKTOP_KEYS || !taken_keys[event.key.keysym.sym]) return 0;
-            taken_keys[event.key.keysym.sym] = 0;
-            return 1;
+            return (int)event.key.keysym.sym < DESKTOP_KEYS && taken_keys[event.key.keysym.sym];
         case SDL_VIDEORESIZE:
             resize_w = event.resize.w;
             resize_h = event.resize.h;

@@ -24,7 +24,9 @@ namespace {
 
 void push(const SDL_Event& event) { ASSERT_EQ(0, SDL_PushEvent(const_cast<SDL_Event*>(&event))); }
 
-void press_key(SDLKey key, SDLMod mod) {
+// A press and its release; twice released when asked, as SDL reports the
+// keys held when a mode change resets its keyboard and again at the real release.
+void press_key(SDLKey key, SDLMod mod, int releases = 1) {
     SDL_Event event = {};
     event.type = SDL_KEYDOWN;
     event.key.type = SDL_KEYDOWN;
@@ -34,7 +36,7 @@ void press_key(SDLKey key, SDLMod mod) {
     push(event);
     event.type = event.key.type = SDL_KEYUP;
     event.key.state = SDL_RELEASED;
-    push(event);
+    for (int i = 0; i < releases; i++) push(event);
 }
 
 void lose_focus() {
@@ -86,7 +88,7 @@ TEST_F(Desktop, KeysActAtOnceAndNeverReachTheGame) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key);
-        press_key(c.key, c.mod);
+        press_key(c.key, c.mod, 2);
         poll_events();
         EXPECT_EQ(0, buttons_held);
         EXPECT_EQ(0, button_released);
