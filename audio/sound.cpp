@@ -106,8 +106,12 @@ void sound_free(int32_t id) {
     sound_chunks[id] = nullptr;
 }
 
+int32_t sfx_volume_scaled = 19;
+
+int32_t mixer_volume(int32_t percent) { return percent * MIX_MAX_VOLUME / 100; }
+
 void sound_apply_volume() {
-    sfx_volume_scaled = sfx_volume * 128 / 100;
+    sfx_volume_scaled = mixer_volume(sfx_volume);
     // Without a device there are no channels to apply it to; the percentage is still kept.
     if (!audio_silent) Mix_Volume(-1, sfx_volume_scaled);
 }

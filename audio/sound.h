@@ -18,6 +18,10 @@ struct Mix_Chunk;
 Mix_Chunk* decode_sound(const uint8_t* bytes, uint32_t size);
 void sound_play(int32_t id);
 void sound_free(int32_t id);
+// A volume in percent (0..100) on the mixer's 0..128 scale.
+int32_t mixer_volume(int32_t percent);
+// The effects' volume on the mixer's scale, set from sfx_volume by sound_apply_volume.
+extern int32_t sfx_volume_scaled;
 // sfx_volume_scaled from sfx_volume, applied to all channels (only kept while silent).
 void sound_apply_volume();
 

@@ -14,6 +14,7 @@
 #include "gfx/scale.h"
 #include "gfx/video.h"
 #include "shell/frame.h"
+#include "shell/game.h"
 #include "storage/archive.h"
 #include "world/actors.h"
 #include "world/level.h"
@@ -100,7 +101,7 @@ static void BM_DrawPlayFrame(benchmark::State& state) {
     build_busy_screen();
     int32_t frame = 200;
     for ([[maybe_unused]] auto _ : state) {
-        draw_play_screen(frame, &bench_hero);
+        draw_play_frame(frame, &bench_hero);
         frame = frame == 260 ? 200 : frame + 1;
         benchmark::ClobberMemory();
     }
@@ -119,7 +120,7 @@ static void BM_DrawAndPresentSimple(benchmark::State& state) {
     build_busy_screen();
     int32_t frame = 200;
     for ([[maybe_unused]] auto _ : state) {
-        draw_play_screen(frame, &bench_hero);
+        draw_play_frame(frame, &bench_hero);
         present_frame();
         frame = frame == 260 ? 200 : frame + 1;
     }
@@ -137,7 +138,7 @@ static void BM_DrawAndPresentZoom4Depth24(benchmark::State& state) {
     scale_mode = (int32_t)state.range(0);
     int32_t frame = 200;
     for ([[maybe_unused]] auto _ : state) {
-        draw_play_screen(frame, &bench_hero);
+        draw_play_frame(frame, &bench_hero);
         present_frame();
         frame = frame == 260 ? 200 : frame + 1;
     }

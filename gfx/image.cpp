@@ -244,8 +244,8 @@ void tiles_free() {
 
 // Sprites are cut off at the bottom of the play area, so that a hero falling
 // out of the map never covers the bars below it.
-void draw_tile(int32_t x, int32_t y, int32_t n) {
-    int32_t c = camera_x;
+void draw_tile(int32_t view_x, int32_t x, int32_t y, int32_t n) {
+    int32_t c = view_x;
     if (x + TILE_SIZE < c || x > c + 320 || y < -15 || y >= PLAY_AREA_ROWS) return;
     if (n < 0 || n >= TILE_COUNT || !tile_images[n] || !frame_surface) return;
     int32_t rows = PLAY_AREA_ROWS - y < TILE_SIZE ? PLAY_AREA_ROWS - y : TILE_SIZE;

@@ -23,7 +23,8 @@ void blit_at(SDL_Surface* source, int x, int y, SDL_Surface* destination);
 void free_image(SDL_Surface* image);
 int tiles_init();
 void tiles_free();
-void draw_tile(int32_t x, int32_t y, int32_t n);
+// Draws tile n at map position x, y into the frame, seen from a view whose left edge is view_x.
+void draw_tile(int32_t view_x, int32_t x, int32_t y, int32_t n);
 void dim_panel_init();
 void draw_dim_panel();
 // For tests: the panel made by dim_panel_init (null before), and its release.

@@ -138,7 +138,5 @@ extern SDL_Joystick* joystick;
 extern SDL_Surface* logo_image;
 extern SDL_Surface* back_image;
 extern int32_t test_mode;
-extern int32_t music_volume_scaled;  // mus_volume * 128 / 100
-extern int32_t sfx_volume_scaled;    // sfx_volume * 128 / 100
 
 #endif

@@ -82,8 +82,14 @@ void show_frame() {
     frame_wait();
 }
 
+void draw_play_frame(int32_t frame, const Hero* hero) {
+    if (skip_draw) return;
+    const PlayView view = {current_level, paused, menu_state, quit_request};
+    draw_play_screen(frame, hero, &view);
+}
+
 void show_play_screen(int32_t frame, const Hero* hero, int32_t present) {
-    draw_play_screen(frame, hero);
+    draw_play_frame(frame, hero);
     if (!skip_draw && frame_surface && hero && current_level == 0 && menu_state >= 0) draw_title_overlay(frame);
     if (present) show_frame();
 }
@@ -148,7 +154,7 @@ static void ask_quit_question() {
     skip_draw = 0;
     int32_t was_paused = paused;
     paused = 0;
-    draw_play_screen(32, &world.hero);
+    draw_play_frame(32, &world.hero);
     paused = was_paused;
     if (frame_surface) {
         draw_dim_panel();
@@ -286,7 +292,7 @@ static int32_t handle_level_entry() {
     } else if (current_level <= GAME_FIRST_LEVEL) {
         opening_story();
     } else {
-        save_game_write();
+        saved_level = save_game_write(current_level - 1);
     }
     return FLOW_NEXT_LEVEL;
 }

@@ -28,6 +28,10 @@ int action_released();
 // While an action is released: read_controls (level -1, no pause) and sleep 100 ms.
 void wait_for_release();
 
+// The play screen of the frame as the game's state says (the level, the pause menu and its
+// cursor, a quit under way) into the frame surface, unless the frame is skipped.
+void draw_play_frame(int32_t frame, const Hero* hero);
+
 // The play screen of a frame as the loops show it: composed, with the title's
 // elements over it on the title while its menus show (menu_state 0 or more),
 // and with present 1 then shown by show_frame.

@@ -25,7 +25,7 @@ static char next_letter(char c) {
 }
 
 static void draw_name_entry(const Hero* hero, const char* name, const char* cursor_line) {
-    draw_play_screen(-1, hero);
+    draw_play_frame(-1, hero);
     if (skip_draw) return;
     draw_dim_panel();
     draw_text_centred(frame_surface, message_text(MSG_ENTER_NAME), 96, font_big);

@@ -73,7 +73,7 @@ void level_end_sequence(Hero* hero) {
         button_released = 0;
         if (t == LEVEL_END_TIME_BONUS_FRAME) add_points(level_timer / 60);
         if (t == LEVEL_END_LIFE_BONUS_FRAME) add_points(lives);
-        draw_play_screen(t, hero);
+        draw_play_frame(t, hero);
         if (!skip_draw) {
             draw_dim_panel();
             draw_text_centred(frame_surface, message_text(MSG_CONGRATULATIONS), 70, font_big);
@@ -139,7 +139,7 @@ int32_t game_over(Hero* hero) {
         update_tile_effects();
         update_enemies(hero, camera_x);
         level_frame++;
-        draw_play_screen(level_frame, hero);
+        draw_play_frame(level_frame, hero);
         if (!skip_draw) {
             draw_text_centred(frame_surface, message_text(MSG_GAME_OVER), 96, font_big);
             draw_text_centred(frame_surface, score_text, 136, font_big);
@@ -163,7 +163,7 @@ int32_t game_over(Hero* hero) {
         if (armed) answer = button_released;
         update_tile_effects();
         update_enemies(hero, camera_x);
-        draw_play_screen(level_frame, hero);
+        draw_play_frame(level_frame, hero);
         if (!skip_draw) {
             draw_dim_panel();
             draw_text_centred(frame_surface, message_text(MSG_CONTINUE_QUESTION), 96, font_big);

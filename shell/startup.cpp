@@ -30,10 +30,6 @@
 // What the start-up opens and close_game releases.
 SDL_Joystick* joystick = nullptr;   // joystick 0, or null without one
 SDL_Surface* logo_image = nullptr;  // the title's logo
-// The volumes on the mixer's 0..128 scale, set from the configuration's
-// percentages at start-up and by the options screen.
-int32_t music_volume_scaled = 128;
-int32_t sfx_volume_scaled = 19;
 const uint32_t* window_icon_pixels = nullptr;
 
 enum {
@@ -134,9 +130,8 @@ static void open_joystick() {
 }
 
 static void apply_volumes() {
-    music_volume_scaled = mus_volume * 128 / 100;
     sound_apply_volume();
-    music_set_volume(music_volume_scaled);
+    music_set_volume(mixer_volume(mus_volume));
 }
 
 const char* open_game(const GameStart* start) {

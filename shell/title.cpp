@@ -86,7 +86,6 @@ static void play_track(int32_t track) {
 // started, the screen's current song starts now instead of at the next song
 // change.
 static void set_music_volume(int32_t scaled) {
-    music_volume_scaled = scaled;
     music_set_volume(scaled);
     if (scaled > 0 && !music_is_playing() && current_module) music_play(current_module, -1);
 }
@@ -178,7 +177,7 @@ static void choose_option_row() {
             up2jump = 0;
             apply_default_bindings();
             mus_volume = config_default(&mus_volume);
-            set_music_volume(mus_volume * 128 / 100);
+            set_music_volume(mixer_volume(mus_volume));
             sfx_volume = config_default(&sfx_volume);
             sound_apply_volume();
             title.options_changed = 1;
@@ -207,7 +206,7 @@ static void change_option(int32_t up) {
         case 2:
             mus_volume = step_volume(mus_volume, up);
             title.options_changed = 1;
-            set_music_volume(mus_volume * 128 / 100);
+            set_music_volume(mixer_volume(mus_volume));
             break;
         case 3:
             sfx_volume = step_volume(sfx_volume, up);

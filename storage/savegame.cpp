@@ -13,8 +13,8 @@ static int32_t save_file_unreadable = 0;
 
 static int32_t key_is_valid(int32_t key) { return key != 0 && key != 0xFFFF; }
 
-void save_game_write() {
-    int32_t level = (current_level - 1) & 0xFF;
+int32_t save_game_write(int32_t completed_level) {
+    int32_t level = completed_level & 0xFF;
     int32_t key = rand() & 0xFFFF;
     for (int32_t draws = 1; draws < SAVEGAME_KEY_DRAWS && !key_is_valid(key); draws++) key = rand() & 0xFFFF;
     if (!key_is_valid(key)) key = SAVEGAME_FALLBACK_KEY;
@@ -28,7 +28,7 @@ void save_game_write() {
         write_user_file(path, bytes, SAVEGAME_SIZE);
         unlock_user_file(lock);
     }
-    saved_level = level;
+    return level;
 }
 
 int32_t save_game_read() {

@@ -4,7 +4,8 @@
 
 #include <stdint.h>
 
-void save_game_write();
+// Saves the last completed level (its low byte) and returns the level as saved.
+int32_t save_game_write(int32_t completed_level);
 int32_t save_game_read();
 
 #endif

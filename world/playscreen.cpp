@@ -105,7 +105,7 @@ static SDL_Surface* font_glyph(Font font, int32_t index) {
     return font[index];
 }
 
-static void draw_status_line() {
+static void draw_status_line(int32_t level) {
     draw_status_tile(HERO_FRAME_IDLE, 16);
     SDL_Surface* cross = font_glyph(font_big, GLYPH_X);
     if (cross) blit_at(cross, 40, STATUS_Y, frame_surface);
@@ -120,7 +120,7 @@ static void draw_status_line() {
     else if (emeralds_left == 1)
         flag = TILE_FLAG_LAST;
     draw_status_tile(flag, 256);
-    draw_number(frame_surface, current_level, 276, STATUS_Y, 2, 1, font_big);
+    draw_number(frame_surface, level, 276, STATUS_Y, 2, 1, font_big);
 }
 
 void draw_tile_layer(int32_t frame, int32_t layer) {
@@ -178,7 +178,7 @@ void draw_enemy(const Enemy* e) {
     if (!e || !e->active) return;
     int32_t n = enemy_frame(e);
     if (n < 0 || n >= TILE_COUNT) return;
-    draw_tile(e->x, e->y, n);
+    draw_tile(camera_x, e->x, e->y, n);
 }
 
 // A blinking entry is left out while bit 5 of the frame counter is set.
@@ -187,15 +187,15 @@ static void draw_blinking(int32_t message, int32_t y, int32_t selected, int32_t 
     draw_text_centred(frame_surface, message_text(message), y, font_big);
 }
 
-static void draw_pause_menu(int32_t frame) {
+static void draw_pause_menu(int32_t frame, int32_t cursor) {
     draw_text_centred(frame_surface, message_text(MSG_PAUSE), 96, font_big);
-    draw_blinking(MSG_SUICIDE, 124, menu_state == 1, frame);
-    draw_blinking(MSG_GO_ON, 142, menu_state == 2, frame);
-    draw_blinking(MSG_EXIT, 160, menu_state == 3, frame);
+    draw_blinking(MSG_SUICIDE, 124, cursor == 1, frame);
+    draw_blinking(MSG_GO_ON, 142, cursor == 2, frame);
+    draw_blinking(MSG_EXIT, 160, cursor == 3, frame);
 }
 
-static void draw_messages(int32_t frame, const Hero* hero, int32_t quiet) {
-    if (quit_request) return;
+static void draw_messages(int32_t frame, const Hero* hero, int32_t quiet, const PlayView* view) {
+    if (view->quitting) return;
     if (!(frame & BLINK_BIT)) {
         if (quiet && frame <= GET_READY_LAST_FRAME)
             draw_text_centred(frame_surface, message_text(MSG_RUN), 96, font_big);
@@ -208,36 +208,33 @@ static void draw_messages(int32_t frame, const Hero* hero, int32_t quiet) {
     }
 }
 
-static void draw_play_overlay(int32_t frame, const Hero* hero) {
-    draw_status_line();
+static void draw_play_overlay(int32_t frame, const Hero* hero, const PlayView* view) {
+    draw_status_line(view->level);
     // Frame 0, the first of a life, is dimmed like the get-ready frames after
     // it, so that no bright frame flashes between a death and the next life.
     if (frame < 0) return;
     int32_t quiet = lives < 1 || (hero->alive && !hero->dying) || death_message[0] == 0;
-    if (quiet && frame > GET_READY_LAST_FRAME && !paused) {
-        draw_messages(frame, hero, quiet);
+    if (quiet && frame > GET_READY_LAST_FRAME && !view->paused) {
+        draw_messages(frame, hero, quiet, view);
         return;
     }
     draw_dim_panel();
-    if (paused)
-        draw_pause_menu(frame);
+    if (view->paused)
+        draw_pause_menu(frame, view->pause_cursor);
     else
-        draw_messages(frame, hero, quiet);
+        draw_messages(frame, hero, quiet, view);
 }
 
-static void compose_play_screen(int32_t frame, const Hero* hero) {
+void draw_play_screen(int32_t frame, const Hero* hero, const PlayView* view) {
+    if (!frame_surface || !hero || !view) return;
     draw_backdrop();
-    if (current_level > 0) draw_bars();
+    if (view->level > 0) draw_bars();
     draw_tile_layer(frame, 0);
     int32_t count = clamp_int(platform_count, 0, MAX_PLATFORMS);
-    for (int32_t p = 0; p < count; p++) draw_tile(platforms[p].x, platforms[p].y, CODE_ELEVATOR);
+    for (int32_t p = 0; p < count; p++) draw_tile(camera_x, platforms[p].x, platforms[p].y, CODE_ELEVATOR);
     for (int32_t k = 0; k < MAX_ENEMIES; k++) draw_enemy(&enemies[k]);
     if (frame > GET_READY_LAST_FRAME && hero->alive && hero->frame >= 0 && hero->frame < TILE_COUNT)
-        draw_tile(hero->x, hero->y, hero->frame);
+        draw_tile(camera_x, hero->x, hero->y, hero->frame);
     draw_tile_layer(frame, 1);
-    if (current_level != 0) draw_play_overlay(frame, hero);
-}
-
-void draw_play_screen(int32_t frame, const Hero* hero) {
-    if (!skip_draw && frame_surface && hero) compose_play_screen(frame, hero);
+    if (view->level != 0) draw_play_overlay(frame, hero, view);
 }

@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_REQUIRE(level >= 0 && level <= 10);
     if (size != 4) FUZZ_REQUIRE(level == 0);
     current_level = 2 + (size ? data[0] % 9 : 0);
-    save_game_write();
+    saved_level = save_game_write(current_level - 1);
     FUZZ_REQUIRE(save_game_read() == current_level - 1);
     return 0;
 }

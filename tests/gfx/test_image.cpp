@@ -386,7 +386,7 @@ TEST_F(FrameTest, DrawTileVisibilityWindow) {
     use_frame(24, 400, 240);  // wider than the view, so that a draw at x = 320 shows
     tile_images[3] = create_surface(16, 16, 0);
     fill(tile_images[3], 255, 255, 255);
-    camera_x = 1000;
+    const int32_t view_x = 1000;
     struct Case {
         int x, y;
         int px, py;  // a pixel the tile covers when drawn, or px < 0 when nothing may be drawn
@@ -398,7 +398,7 @@ TEST_F(FrameTest, DrawTileVisibilityWindow) {
     const Rgb white{255, 255, 255}, black{0, 0, 0};
     for (const Case& c : cases) {
         fill(frame_surface, 0, 0, 0);
-        draw_tile(c.x, c.y, 3);
+        draw_tile(view_x, c.x, c.y, 3);
         int drawn = 0;
         for (int y = 0; y < 240 && !drawn; y++)
             for (int x = 0; x < 400; x++)
@@ -409,10 +409,10 @@ TEST_F(FrameTest, DrawTileVisibilityWindow) {
             EXPECT_EQ(white, pixel_at(frame_surface, c.px, c.py)) << "tile at " << c.x << "," << c.y;
     }
     fill(frame_surface, 0, 0, 0);
-    draw_tile(1000, -15, 3);
+    draw_tile(view_x, 1000, -15, 3);
     EXPECT_EQ(black, pixel_at(frame_surface, 0, 1)) << "only the tile's last row shows";
     fill(frame_surface, 0, 0, 0);
-    draw_tile(1000, 186, 3);
+    draw_tile(view_x, 1000, 186, 3);
     EXPECT_EQ(white, pixel_at(frame_surface, 0, 191));
     EXPECT_EQ(black, pixel_at(frame_surface, 0, 192)) << "nothing below the play area";
 }

@@ -124,7 +124,6 @@ TEST_F(Options, HeldRightTakesMusicVolumeFrom0To100In20StepsOneEvery11Frames) {
     // Silent from the start, as a configuration with the music volume at 0 leaves it.
     int32_t used = run(script, [] {
         mus_volume = 0;
-        music_volume_scaled = 0;
         music_set_volume(0);
     });
     ASSERT_LT(used, total) << "the session should end on Escape";

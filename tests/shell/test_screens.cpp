@@ -207,7 +207,7 @@ TEST_F(Screens, EscapeDuringTheLevelEndWaitsForTheNextLevel) {
 
 TEST_F(Screens, LevelTenShowsNoNextStageAndTheFinaleLeadsToTheHighScoreView) {
     current_level = 9;
-    save_game_write();
+    saved_level = save_game_write(current_level - 1);
     run(std::string(TITLE_CONTINUE) + RUN_TO_EXIT + "5 - -\n");
     int32_t s9 = level_end_start(9);
     ASSERT_GE(s9, 0);
@@ -215,7 +215,7 @@ TEST_F(Screens, LevelTenShowsNoNextStageAndTheFinaleLeadsToTheHighScoreView) {
     for (int32_t k = 0; k < 360; k++) band9.push_back(snaps[s9 + k].band);
 
     current_level = 10;
-    save_game_write();
+    saved_level = save_game_write(current_level - 1);
     std::string script = std::string(TITLE_CONTINUE) + RUN_TO_EXIT + "5 - -\n1 - S\n5 - -\n" + NAME + QUIT;
     int32_t used = run(script);
     int32_t s10 = level_end_start(10);

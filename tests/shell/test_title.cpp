@@ -91,7 +91,7 @@ TEST_F(Title, FirstActionPutsTheCursorOnNewGameWithoutASave) {
 
 TEST_F(Title, FirstActionPutsTheCursorOnContinueWithASave) {
     current_level = 4;
-    save_game_write();
+    saved_level = save_game_write(current_level - 1);
     ASSERT_TRUE(file_exists("savegame.dat"));
     run(std::string("3 - -\n1 - P\n3 - -\n") + QUIT);
     EXPECT_EQ(3, saved_level);

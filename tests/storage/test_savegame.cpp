@@ -33,7 +33,7 @@ TEST(SaveGame, WritesTheLastCompletedLevel) {
     TempDir dir;
     saved_level = 0;
     current_level = 5;
-    save_game_write();
+    saved_level = save_game_write(current_level - 1);
     EXPECT_EQ(4, saved_level);
     std::string bytes = read_file(SAVE_FILE);
     ASSERT_EQ(4u, bytes.size());
@@ -43,7 +43,7 @@ TEST(SaveGame, WritesTheLastCompletedLevel) {
     EXPECT_EQ(4, save_game_read());
 
     current_level = 11;
-    save_game_write();
+    saved_level = save_game_write(current_level - 1);
     EXPECT_EQ(10, saved_level);
     EXPECT_EQ(10, save_game_read());
 }
@@ -52,10 +52,10 @@ TEST(SaveGame, TwoSavesOfOneLevelDifferButBothRead) {
     TempDir dir;
     srand(1);
     current_level = 3;
-    save_game_write();
+    saved_level = save_game_write(current_level - 1);
     std::string first = read_file(SAVE_FILE);
     EXPECT_EQ(2, save_game_read());
-    save_game_write();
+    saved_level = save_game_write(current_level - 1);
     std::string second = read_file(SAVE_FILE);
     EXPECT_EQ(2, save_game_read());
     EXPECT_NE(first, second);

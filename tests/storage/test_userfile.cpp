@@ -207,7 +207,7 @@ TEST(UserFile, GameFilesSurviveAFailedSave) {
         ASSERT_TRUE(limit.active);
         config_save();
         hiscore_save();
-        save_game_write();
+        saved_level = save_game_write(current_level - 1);
     }
     EXPECT_EQ("mus_volume=42\n", read_file("floob2.cfg"));
     EXPECT_EQ(std::string(160, 'h'), read_file("hiscores.dat"));
@@ -306,7 +306,7 @@ TEST(UserFile, GameFilesThatCannotBeReadAreLeftAlone) {
     config_save();
     EXPECT_GE(hiscore_insert(hiscore_table[0].score + 1, "PLAYER"), 0);
     current_level = 3;
-    save_game_write();
+    saved_level = save_game_write(current_level - 1);
     EXPECT_EQ(2, saved_level);
     EXPECT_EQ(HISCORE_ROWS, (int)std::count_if(hiscore_table, hiscore_table + HISCORE_ROWS,
                                                [](const HiscoreEntry& e) { return e.score > 0; }));
@@ -321,7 +321,7 @@ TEST(UserFile, GameFilesThatCannotBeReadAreLeftAlone) {
     config_save();
     hiscore_load();
     save_game_read();
-    save_game_write();
+    saved_level = save_game_write(current_level - 1);
     EXPECT_EQ(3u, directory_entries(".").size());
     config_defaults();
     hiscore_reset_table();

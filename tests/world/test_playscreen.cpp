@@ -117,7 +117,7 @@ class PlayScreen : public ::testing::Test {
         skip_draw = 0;
         current_level = 0;
     }
-    void draw(int32_t frame) { draw_play_screen(frame, &hero); }
+    void draw(int32_t frame) { draw_play_frame(frame, &hero); }
     void set_cell(int c, int r, int code) { cells[c * ROWS + r] = code; }
 };
 
@@ -341,7 +341,7 @@ TEST_F(PlayScreen, SkipDrawDrawsNothingButStillWaitsForTheFrame) {
     EXPECT_NE(before, frame_pacing().group_index) << "frame_wait ran";
     replay_stop();
     skip_draw = 1;
-    draw_play_screen(200, &hero);
+    draw_play_frame(200, &hero);
     EXPECT_TRUE(near(pixel(0, 0), 10, 200, 30));
     EXPECT_TRUE(near(pixel(160, 230), 10, 200, 30));
     EXPECT_TRUE(near(pixel(319, 239), 10, 200, 30));

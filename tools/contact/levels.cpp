@@ -29,6 +29,7 @@
 #include "gfx/image.h"
 #include "gfx/video.h"
 #include "shell/frame.h"
+#include "shell/game.h"
 #include "shell/replay.h"
 #include "world/backdrop.h"
 #include "storage/archive.h"
@@ -112,7 +113,7 @@ static std::vector<uint32_t> render_views(const LevelState& state, const Hero& h
             for (int32_t column = camera_x / CELL_SIZE - 1; column <= camera_x / CELL_SIZE + VIEW_WIDTH / CELL_SIZE + 1;
                  column++)
                 if (column >= 0 && column < map_columns) spawn_column(column * CELL_SIZE);
-        draw_play_screen(DRAW_FRAME, &hero);
+        draw_play_frame(DRAW_FRAME, &hero);
         copy_view(picture, width);
     }
     return picture;
