@@ -178,6 +178,9 @@ SDL_Surface* video_init() {
         desktop_w = info->current_w, desktop_h = info->current_h;
         if (info->vfmt) desktop_bits = info->vfmt->BitsPerPixel;
     }
+    // A window size kept from a larger desktop gives way to the zoom's window.
+    if (desktop_w > 0 && desktop_h > 0 && (window_width > desktop_w || window_height > desktop_h))
+        window_width = window_height = 0;
     int32_t zoom = fitting_zoom(desktop_w, desktop_h);
     if (zoom != zoom_factor) {
         fprintf(stderr, "zoom %d does not fit the %d x %d desktop: zoom %d instead\n", (int)zoom_factor, (int)desktop_w,

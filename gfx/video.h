@@ -34,8 +34,9 @@ void reset_video_settings();
 // The size of the display surface for the current settings. desktop_w and
 // desktop_h are the desktop's size as SDL reported it before the mode was set
 // (0 when unknown). Full screen at the desktop's resolution takes the desktop
-// when it holds at least a 2x picture; everything else is 320 x 240 times the
-// zoom factor.
+// when it holds at least a 2x picture; a window the player sized (window_width,
+// window_height) keeps that size; everything else is 320 x 240 times the zoom
+// factor.
 void choose_display_size(int32_t desktop_w, int32_t desktop_h, int32_t* w, int32_t* h);
 
 // The zoom of an enlarged window as large as the desktop holds: the zoom
