@@ -204,3 +204,32 @@ TEST(DesktopReplay, SwitchingTheModeChangesNothingTheGameComputesOrDraws) {
     EXPECT_TRUE(plain.frame == toggled.frame) << "the last frames differ";
     EXPECT_FALSE(plain.frame.empty());
 }
+
+TEST(DesktopSettings, TheLastRunsScreenAndSizeGiveWayToTheCommandLine) {
+    TempDir dir;
+    struct Case {
+        const char* extras;
+        int32_t keep_screen, keep_size;
+        int32_t full, w, h;
+    } cases[] = {
+        {"fullscreen=1\nwindow_width=900\nwindow_height=700\n", 0, 0, 1, 900, 700},
+        {"fullscreen=1\nwindow_width=900\nwindow_height=700\n", 1, 0, 0, 900, 700},
+        {"fullscreen=1\nwindow_width=900\nwindow_height=700\n", 0, 1, 1, 0, 0},
+        {"fullscreen=2\nwindow_width=0\nwindow_height=700\n", 0, 0, 0, 0, 0},
+        {"window_width=900\n", 0, 0, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.extras);
+        ASSERT_TRUE(write_file("floob2-extras.cfg", c.extras));
+        reset_video_settings();
+        desktop_settings_load(c.keep_screen, c.keep_size);
+        EXPECT_EQ(c.full, fullscreen);
+        EXPECT_EQ(c.full, fullscreen_desktop);
+        EXPECT_EQ(c.w, window_width);
+        EXPECT_EQ(c.h, window_height);
+        // Nothing was used in this run: the file stays as it was.
+        desktop_settings_save();
+        EXPECT_EQ(c.extras, read_file("floob2-extras.cfg"));
+    }
+    reset_video_settings();
+}
