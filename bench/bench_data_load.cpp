@@ -59,7 +59,7 @@ int32_t decode_all_images() {
     for (int32_t i = 0; i < archive_entry_count(ARCHIVE_GFX); i++) {
         split_entry(archive_entry_name(ARCHIVE_GFX, i), name, ext);
         if (ext != "bmp") continue;
-        SDL_Surface* image = load_image(name.c_str(), keyed_image(name) ? 1 : 0, 255, 0, 255);
+        SDL_Surface* image = load_image(name.c_str(), keyed_image(name) ? IMAGE_KEYED : IMAGE_OPAQUE);
         free_image(image);
         images++;
     }

@@ -55,7 +55,7 @@ static int open_video(int32_t zoom = 2, int32_t depth = 16) {
     archive_open_all();
     fonts_load();
     tiles_init();
-    back_image = load_image("back", 0, 0, 0, 0);
+    back_image = load_image("back", IMAGE_OPAQUE);
     opened = 1, opened_zoom = zoom, opened_depth = depth;
     return 1;
 }

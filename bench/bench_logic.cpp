@@ -45,7 +45,8 @@ void run_frame(Hero* hero, int32_t frame) {
     if ((frame & 7) == 0)
         for (int32_t i = 0; i < MAX_TILE_EFFECTS; i++) start_tile_effect((200 + i) * CELL_SIZE, 0, EFFECT_BUMP);
     level_timer = LEVEL_TIME_LIMIT;
-    world_step(hero, 0);
+    world_read_controls(0);
+    world_step(hero);
 }
 
 void bench_logic_frame(benchmark::State& state) {

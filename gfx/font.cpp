@@ -8,8 +8,15 @@
 #include "gfx/image.h"
 
 // Characters 32 to 255 have glyphs; a sheet with more cells gives no more.
-enum { FONT_FIRST_CODE = 32, FONT_MAX_GLYPHS = 256 - FONT_FIRST_CODE, FONT_CENTRE_X = 160, FONT_NUMBER_BYTES = 16 };
-enum { KEY_RED = 255, KEY_GREEN = 0, KEY_BLUE = 255 };
+// Code 127 has no character: its cell holds the box that stands for a
+// character the font lacks.
+enum {
+    FONT_FIRST_CODE = 32,
+    FONT_MAX_GLYPHS = 256 - FONT_FIRST_CODE,
+    FONT_BOX_GLYPH = 127 - FONT_FIRST_CODE,
+    FONT_CENTRE_X = 160,
+    FONT_NUMBER_BYTES = 16
+};
 
 // The two fonts, loaded by fonts_load and released by fonts_free.
 Font font_small = nullptr;
@@ -24,10 +31,10 @@ static int32_t count_glyphs(Font font) {
 }
 
 void fonts_load() {
-    SDL_Surface* sheet = load_image("font", 0, KEY_RED, KEY_GREEN, KEY_BLUE);
+    SDL_Surface* sheet = load_image("font", IMAGE_OPAQUE);
     font_small = cut_glyphs(sheet, 8, 8);
     free_image(sheet);
-    sheet = load_image("fontbig", 0, KEY_RED, KEY_GREEN, KEY_BLUE);
+    sheet = load_image("fontbig", IMAGE_OPAQUE);
     font_big = cut_glyphs(sheet, 16, 16);
     free_image(sheet);
 }
@@ -64,18 +71,32 @@ void free_font(Font font) {
     free(font);
 }
 
+// The outline of a cell, for a character that a font without a box glyph lacks.
+static void draw_missing_cell(SDL_Surface* destination, int x, int y, int w, int h) {
+    Uint32 colour = SDL_MapRGB(destination->format, 255, 255, 255);
+    SDL_Rect edges[4] = {{(Sint16)(x + 1), (Sint16)y, (Uint16)(w - 2), 1},
+                         {(Sint16)(x + 1), (Sint16)(y + h - 2), (Uint16)(w - 2), 1},
+                         {(Sint16)(x + 1), (Sint16)y, 1, (Uint16)(h - 1)},
+                         {(Sint16)(x + w - 2), (Sint16)y, 1, (Uint16)(h - 1)}};
+    for (SDL_Rect& edge : edges) SDL_FillRect(destination, &edge, colour);
+}
+
 void draw_text_n(SDL_Surface* destination, const char* text, int n, int x, int y, Font font) {
     if (!text || !text[0] || n <= 0 || !font || !font[0]) return;
     int w = font[0]->w;
     int h = font[0]->h;
     int32_t glyphs = count_glyphs(font);
     for (int k = 0; k < n && text[k]; k++) {
-        // A character without a glyph leaves its cell empty.
+        // A character without a glyph shows a box, so that a missing letter is
+        // seen on the screen instead of leaving a gap in the word.
         int code = (unsigned char)text[k] - FONT_FIRST_CODE;
-        if (x > -w && code >= 0 && code < glyphs) {
+        if (code < 0 || code >= glyphs) code = FONT_BOX_GLYPH < glyphs ? FONT_BOX_GLYPH : -1;
+        if (x > -w && code >= 0) {
             SDL_Rect from = {0, 0, (Uint16)w, (Uint16)h};
             SDL_Rect to = {(Sint16)x, (Sint16)y, 0, 0};
             SDL_BlitSurface(font[code], &from, destination, &to);
+        } else if (x > -w && destination) {
+            draw_missing_cell(destination, x, y, w, h);
         }
         x += w;
     }

@@ -9,7 +9,6 @@
 #include "storage/userfile.h"
 
 enum { TILE_SIZE = 16, TILE_SHEET_COLUMNS = 20, PHASED_STRIP_Y = 128, PHASED_STRIP_WIDTH = 32 };
-enum { KEY_RED = 255, KEY_GREEN = 0, KEY_BLUE = 255 };
 // The game's largest image is the 512-pixel-wide backdrop; a bitmap wider or
 // taller than this is no image of the game, however small its entry.
 enum { BMP_MAX_SIDE = 1024 };
@@ -63,19 +62,18 @@ static SDL_Surface* require_frame_surface(const char* what) {
     return frame_surface;
 }
 
-SDL_Surface* load_image(const char* name, int keyed, int red, int green, int blue) {
+SDL_Surface* load_image(const char* name, ImageKey key) {
     uint32_t size = 0;
     uint8_t* bytes = archive_load(ARCHIVE_GFX, name, "bmp", &size);
     if (!bytes) fatal_error("Error loading gfx file", name);
-    SDL_Surface* image = decode_image(name, bytes, size, keyed, red, green, blue);
+    SDL_Surface* image = decode_image(name, bytes, size, key);
     free(bytes);
     return image;
 }
 
 // Decodes BMP bytes and converts them to the frame format; null when the bytes are
 // not a bitmap the decoder accepts (SDL's error text says why).
-static SDL_Surface* decode_and_convert(const char* name, const uint8_t* bytes, uint32_t size, int keyed, int red,
-                                       int green, int blue) {
+static SDL_Surface* decode_and_convert(const char* name, const uint8_t* bytes, uint32_t size, ImageKey key) {
     SDL_Surface* frame = require_frame_surface("Unable to convert bitmap");
     SDL_RWops* stream = SDL_RWFromMem(const_cast<uint8_t*>(bytes), (int)size);
     if (!stream) fatal_error("Unable to load bitmap", SDL_GetError());
@@ -89,8 +87,8 @@ static SDL_Surface* decode_and_convert(const char* name, const uint8_t* bytes, u
         return nullptr;
     }
     Uint32 flags;
-    if (keyed) {
-        set_colour_key(decoded, red, green, blue);
+    if (key == IMAGE_KEYED) {
+        set_colour_key(decoded, KEY_RED, KEY_GREEN, KEY_BLUE);
         flags = SDL_SRCCOLORKEY | SDL_HWSURFACE;
     } else {
         SDL_SetColorKey(decoded, 0, 0);
@@ -103,9 +101,8 @@ static SDL_Surface* decode_and_convert(const char* name, const uint8_t* bytes, u
     return converted;
 }
 
-SDL_Surface* decode_image(const char* name, const uint8_t* bytes, uint32_t size, int keyed, int red, int green,
-                          int blue) {
-    SDL_Surface* image = decode_and_convert(name, bytes, size, keyed, red, green, blue);
+SDL_Surface* decode_image(const char* name, const uint8_t* bytes, uint32_t size, ImageKey key) {
+    SDL_Surface* image = decode_and_convert(name, bytes, size, key);
     if (!image) {
         dump_undecodable(bytes, size);
         fatal_error("Unable to load bitmap", SDL_GetError());
@@ -113,12 +110,12 @@ SDL_Surface* decode_image(const char* name, const uint8_t* bytes, uint32_t size,
     return image;
 }
 
-SDL_Surface* load_optional_image(const char* name, int keyed, int red, int green, int blue) {
+SDL_Surface* load_optional_image(const char* name, ImageKey key) {
     if (!frame_surface) return nullptr;
     uint32_t size = 0;
     uint8_t* bytes = archive_load(ARCHIVE_GFX, name, "bmp", &size);
     if (!bytes) return nullptr;
-    SDL_Surface* image = decode_and_convert(name, bytes, size, keyed, red, green, blue);
+    SDL_Surface* image = decode_and_convert(name, bytes, size, key);
     free(bytes);
     return image;
 }
@@ -203,7 +200,7 @@ static void copy_block(SDL_Surface* sheet, int sx, int sy, int w, SDL_Surface* t
 }
 
 int tiles_init() {
-    SDL_Surface* sheet = load_image("blocks", 0, KEY_RED, KEY_GREEN, KEY_BLUE);
+    SDL_Surface* sheet = load_image("blocks", IMAGE_OPAQUE);
     for (int n = 0; n < TILE_COUNT; n++) {
         SDL_Surface* tile = create_surface(TILE_SIZE, TILE_SIZE, 1);
         copy_block(sheet, (n % TILE_SHEET_COLUMNS) * TILE_SIZE, (n / TILE_SHEET_COLUMNS) * TILE_SIZE, TILE_SIZE, tile,

@@ -10,12 +10,16 @@ enum { TILE_COUNT = 240, PHASED_PAIRS = 4 };
 extern SDL_Surface* tile_images[TILE_COUNT];
 extern SDL_Surface* phased_tiles[PHASED_PAIRS][2];
 
-SDL_Surface* load_image(const char* name, int keyed, int red, int green, int blue);
+// The colour the art marks see-through: magenta.
+enum { KEY_RED = 255, KEY_GREEN = 0, KEY_BLUE = 255 };
+// Whether a picture is drawn with its magenta transparent.
+enum ImageKey { IMAGE_OPAQUE = 0, IMAGE_KEYED = 1 };
+
+SDL_Surface* load_image(const char* name, ImageKey key);
 // Decodes BMP bytes as load_image does (name is used in messages only).
-SDL_Surface* decode_image(const char* name, const uint8_t* bytes, uint32_t size, int keyed, int red, int green,
-                          int blue);
+SDL_Surface* decode_image(const char* name, const uint8_t* bytes, uint32_t size, ImageKey key);
 // As load_image, but an image that is missing or does not decode gives null instead of ending the game.
-SDL_Surface* load_optional_image(const char* name, int keyed, int red, int green, int blue);
+SDL_Surface* load_optional_image(const char* name, ImageKey key);
 void set_colour_key(SDL_Surface* surface, int red, int green, int blue);
 SDL_Surface* create_surface(int width, int height, int keyed);
 void fill_rect(SDL_Surface* surface, int x, int y, int width, int height, uint32_t colour);

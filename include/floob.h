@@ -105,7 +105,7 @@ extern int32_t quit_request;
 extern int32_t highlighted_entry;
 extern int32_t saved_level;
 extern int32_t level_frame;
-extern int32_t language;  // always 0 (English); storage/messages.cpp
+extern int32_t language;  // the message table row in use, chosen at start-up; storage/messages.cpp
 
 // The world's state, fields of the world record (world/world.cpp).
 extern int32_t& lives;

@@ -17,6 +17,7 @@
 int32_t test_mode = 0;  // 1 with "-t": the level test file, unscaled window
 int32_t command_line_screen = 0;
 int32_t command_line_size = 0;
+const char* language_option = nullptr;
 
 static const char* const HELP_LINES[] = {
     "-w : window mode (not fullscreen)",
@@ -38,6 +39,7 @@ static const char* const EXTENSION_HELP_LINES[] = {
     "-z4 : zoom factor 4, 1280x960 window",
     "-fsd : fullscreen at the desktop resolution, largest integer zoom",
     "-bd : window in the desktop's own pixel format (no conversion by SDL)",
+    "--lang en|de|fr|es : language of the texts (else language= in floob2-extras.cfg, else the locale)",
     "--version : the game's version and those of the libraries it runs with",
     "Alt+Enter or F11 : switch between the window and fullscreen",
     "F12 or Print Screen : save a screenshot in screenshots/",
@@ -82,6 +84,7 @@ static void print_version() {
 
 int parse_command_line(int argc, char** argv) {
     command_line_screen = command_line_size = 0;
+    language_option = nullptr;
     for (int i = 1; i < argc; i++) {
         const char* arg = argv[i];
         if (!arg) continue;
@@ -128,6 +131,10 @@ int parse_command_line(int argc, char** argv) {
             colour_depth = 16;
             desktop_format = 0;
             test_mode = 1;
+        } else if (strcmp(arg, "--lang") == 0) {
+            // The name is checked when the language is chosen; one that is not
+            // ours leaves the choice to the settings file and the locale.
+            if (i + 1 < argc) language_option = argv[++i];
         } else if (strcmp(arg, "-h") == 0) {
             print_help();
             return 1;

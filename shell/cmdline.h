@@ -16,6 +16,9 @@ int parse_command_line(int argc, char** argv);
 extern int32_t command_line_screen;
 extern int32_t command_line_size;
 
+// The name given with "--lang", null when the command line has none.
+extern const char* language_option;
+
 // Prints the ten help lines to standard output.
 void print_help();
 // Prints the ten help lines and then the lines of the options beyond them.

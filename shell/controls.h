@@ -14,7 +14,7 @@ extern int32_t config_mode;       // 1 while bindings are being captured
 extern int32_t config_step;       // the binding captured next
 extern int32_t config_duplicate;  // 1 after a key or button that is already bound was pressed
 
-// Polls the events, recomputes the hero's control flags from the held buttons,
+// Polls the events, gives the held buttons to the world (its control flags),
 // turns the quit signal into a quit request and, on a play level with pause
 // allowed, opens the pause menu on a released pause or start.
 void read_controls(int32_t level, int32_t pause_allowed);

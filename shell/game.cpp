@@ -212,8 +212,7 @@ static int32_t run_frames() {
             if (paused) {
                 step_pause_menu();
             } else {
-                // read_controls has set the control flags from these held buttons; reading them again changes nothing.
-                world_step(hero, buttons_held);
+                world_step(hero);
                 if (!hero->alive && current_level == 0) {
                     // The title advances the random sequence once per frame.
                     (void)rand();

@@ -51,8 +51,8 @@ static int32_t logo_centre() { return (320 - maker_logo_image->w) / 2; }
 
 static int logo_init() {
     build_motion_tables();
-    mascot_image = load_image("qv-zumo", 1, 255, 0, 255);
-    maker_logo_image = load_image("qv-logo", 1, 255, 0, 255);
+    mascot_image = load_image("qv-zumo", IMAGE_KEYED);
+    maker_logo_image = load_image("qv-logo", IMAGE_KEYED);
     jingle = music_load(SONG_JINGLE);
     fill_rect(frame_surface, 0, 0, 320, 240, COLOUR_BLACK);
     intro.logo_x = 360;

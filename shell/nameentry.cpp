@@ -77,7 +77,7 @@ int32_t name_entry(Hero* hero) {
     char name[HISCORE_NAME_SIZE + 1] = "A.......";
     int32_t cursor = 0;
     frame_timer_reset();
-    if (!control_start) {
+    if (!(buttons_held & BTN_START)) {
         int32_t position = enter_letters(hero, name, &cursor);
         if (position >= 0) return position;
     }

@@ -41,6 +41,7 @@
 #include "shell/startup.h"
 #include "storage/archive.h"
 #include "storage/hiscore.h"
+#include "storage/text.h"
 #include "storage/userfile.h"
 #include "world/level.h"
 
@@ -139,8 +140,6 @@ static int32_t letter_bit(char c) {
     }
     return -1;
 }
-
-static int is_blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
 // Splits one line into at most max_fields fields; returns the count, or -1 for too many.
 static int32_t split_fields(const char* line, int32_t length, const char** starts, int32_t* lengths,

@@ -136,8 +136,7 @@ int32_t game_over(Hero* hero) {
     frame_timer_reset();
     while (!action_released()) {
         read_controls(current_level, 0);
-        update_tile_effects();
-        update_enemies(hero, camera_x);
+        world_step_scenery(hero);
         level_frame++;
         draw_play_frame(level_frame, hero);
         if (!skip_draw) {
@@ -161,8 +160,7 @@ int32_t game_over(Hero* hero) {
         armed = armed || !(buttons_held & (BTN_LEFT | BTN_RIGHT));
         read_controls(current_level, 0);
         if (armed) answer = button_released;
-        update_tile_effects();
-        update_enemies(hero, camera_x);
+        world_step_scenery(hero);
         draw_play_frame(level_frame, hero);
         if (!skip_draw) {
             draw_dim_panel();

@@ -23,7 +23,9 @@
 #include "shell/signals.h"
 #include "storage/archive.h"
 #include "storage/config.h"
+#include "storage/extras.h"
 #include "storage/hiscore.h"
+#include "storage/language.h"
 #include "world/backdrop.h"
 #include "world/level.h"
 
@@ -119,7 +121,7 @@ const char* start_audio() {
 void load_start_resources() {
     archive_open_all();
     fonts_load();
-    logo_image = load_image("logo", 1, 255, 0, 255);
+    logo_image = load_image("logo", IMAGE_KEYED);
 }
 
 static void open_joystick() {
@@ -149,6 +151,8 @@ const char* open_game(const GameStart* start) {
     if (start->player_files) {
         config_load();
         apply_volumes();
+        // The texts' language, once, before the first of them is drawn.
+        language = choose_language(language_option, extras_get(EXTRAS_LANGUAGE));
     }
     return nullptr;
 }

@@ -95,8 +95,7 @@ static int32_t step_press_start(Hero* hero) {
     if (is_menu_action(released)) {
         // Swallow the press: keep the title running until the release has passed.
         while (is_menu_action(menu_released())) {
-            update_tile_effects();
-            update_enemies(hero, camera_x);
+            world_step_scenery(hero);
             show_play_screen(level_frame, hero, 1);
             read_controls(0, 0);
         }

@@ -7,6 +7,7 @@
 #include "floob.h"
 #include "gfx/image.h"
 #include "storage/archive.h"
+#include "storage/text.h"
 #include "world/codes.h"
 
 SDL_Surface* back_image = nullptr;  // the play screen's backdrop, or null
@@ -20,7 +21,7 @@ static char backdrop_name[BACKDROP_NAME_BYTES] = "back";
 
 void load_default_backdrop() {
     if (back_image) free_image(back_image);
-    back_image = load_image(BACKDROP_DEFAULT, 0, 0, 0, 0);
+    back_image = load_image(BACKDROP_DEFAULT, IMAGE_OPAQUE);
     snprintf(backdrop_name, sizeof backdrop_name, "%s", BACKDROP_DEFAULT);
 }
 
@@ -29,8 +30,6 @@ void free_backdrop() {
     back_image = nullptr;
     snprintf(backdrop_name, sizeof backdrop_name, "%s", BACKDROP_DEFAULT);
 }
-
-static int is_blank_byte(uint8_t c) { return c == ' ' || c == '\t' || c == '\r'; }
 
 static int is_name_byte(uint8_t c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_'; }
 
@@ -45,12 +44,12 @@ static int find_backdrop_line(const uint8_t* text, uint32_t size, const char* ma
         int32_t words = 0;
         int valid = 1;
         while (i < size && text[i] != '\n') {
-            if (is_blank_byte(text[i])) {
+            if (is_blank((char)text[i])) {
                 i++;
                 continue;
             }
             uint32_t start = i;
-            while (i < size && text[i] != '\n' && !is_blank_byte(text[i])) {
+            while (i < size && text[i] != '\n' && !is_blank((char)text[i])) {
                 if (!is_name_byte(text[i])) valid = 0;
                 i++;
             }
@@ -86,7 +85,7 @@ void choose_level_backdrop(const char* map_name) {
     if (!find_level_backdrop(map_name, wanted)) snprintf(wanted, sizeof wanted, "%s", BACKDROP_DEFAULT);
     if (strcmp(wanted, backdrop_name) == 0) return;
     SDL_Surface* image = nullptr;
-    if (strcmp(wanted, BACKDROP_DEFAULT) != 0) image = load_optional_image(wanted, 0, 0, 0, 0);
+    if (strcmp(wanted, BACKDROP_DEFAULT) != 0) image = load_optional_image(wanted, IMAGE_OPAQUE);
     // A picture taller than the play area would hide the black band above nothing; treat it as damaged.
     if (image && image->h > MAP_HEIGHT) {
         free_image(image);

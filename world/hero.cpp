@@ -75,12 +75,7 @@ void collect_emerald(Hero* hero) {
     if (emeralds_left > 0) emeralds_left--;
     if (before == 1) {
         sound_play(SND_KLACK);
-        int32_t column = exit_cell / MAP_ROWS;
-        int32_t row = exit_cell % MAP_ROWS;
-        set_tile(column, row, CODE_EXIT_OPEN_TOP_LEFT);
-        set_tile(column + 1, row, CODE_EXIT_OPEN_TOP_RIGHT);
-        set_tile(column, row + 1, CODE_EXIT_OPEN_BOTTOM_LEFT);
-        set_tile(column + 1, row + 1, CODE_EXIT_OPEN_BOTTOM_RIGHT);
+        set_exit_tiles(EXIT_OPEN_CODES);
         hero->closed_exit_touched = 0;
     }
 }

@@ -23,6 +23,18 @@ static const char* const LEVEL_NAMES[LEVEL_COUNT] = {"floob200", "floob201", "fl
 // so a load never allocates and can never fail for want of memory.
 static int32_t map_storage[MAX_LEVEL_COLUMNS * MAP_ROWS];
 
+const int32_t EXIT_OFFSETS[4] = {0, MAP_ROWS, 1, MAP_ROWS + 1};
+const int32_t EXIT_CLOSED_CODES[4] = {CODE_EXIT_CLOSED_TOP_LEFT, CODE_EXIT_CLOSED_TOP_RIGHT,
+                                      CODE_EXIT_CLOSED_BOTTOM_LEFT, CODE_EXIT_CLOSED_BOTTOM_RIGHT};
+const int32_t EXIT_OPEN_CODES[4] = {CODE_EXIT_OPEN_TOP_LEFT, CODE_EXIT_OPEN_TOP_RIGHT, CODE_EXIT_OPEN_BOTTOM_LEFT,
+                                    CODE_EXIT_OPEN_BOTTOM_RIGHT};
+
+void set_exit_tiles(const int32_t codes[4]) {
+    for (int32_t k = 0; k < 4; k++)
+        set_tile(exit_cell / MAP_ROWS + EXIT_OFFSETS[k] / MAP_ROWS, exit_cell % MAP_ROWS + EXIT_OFFSETS[k] % MAP_ROWS,
+                 codes[k]);
+}
+
 const char* level_map_name(int32_t level) {
     if (level < 0 || level >= LEVEL_COUNT) return "";
     return LEVEL_NAMES[level];
@@ -102,14 +114,7 @@ int load_level_bytes(const uint8_t* bytes, int32_t size) {
     emeralds_left = count;
     platform_count = n;
 
-    if (count > 0) {
-        int32_t column = exit_cell / MAP_ROWS;
-        int32_t row = exit_cell % MAP_ROWS;
-        set_tile(column, row, CODE_EXIT_CLOSED_TOP_LEFT);
-        set_tile(column + 1, row, CODE_EXIT_CLOSED_TOP_RIGHT);
-        set_tile(column, row + 1, CODE_EXIT_CLOSED_BOTTOM_LEFT);
-        set_tile(column + 1, row + 1, CODE_EXIT_CLOSED_BOTTOM_RIGHT);
-    }
+    if (count > 0) set_exit_tiles(EXIT_CLOSED_CODES);
 
     int32_t b = start_x - CELL_SIZE;
     if (b < 0) b = 0;
@@ -123,13 +128,14 @@ int load_level_bytes(const uint8_t* bytes, int32_t size) {
 }
 
 void load_level(const char* name) {
+    static const char* const TEST_MAP = "maps/test.bin";
     uint32_t size = 0;
     // The test file is read no further than the widest level the loader takes.
     uint8_t* bytes = name ? archive_load(ARCHIVE_MAPS, name, "bin", &size)
-                          : read_file_start("maps/test.bin", LEVEL_HEADER_BYTES + MAX_LEVEL_COLUMNS * MAP_ROWS, &size);
+                          : read_file_start(TEST_MAP, LEVEL_HEADER_BYTES + MAX_LEVEL_COLUMNS * MAP_ROWS, &size);
     int loaded = bytes && size <= 0x7fffffffu && load_level_bytes(bytes, (int32_t)size);
     free(bytes);
-    if (!loaded) fatal_error("Can't load file", name);
+    if (!loaded) fatal_error("Can't load file", name ? name : TEST_MAP);
 }
 
 void drop_map() {

@@ -15,16 +15,25 @@ struct Platform {
 extern int32_t* map_cells;  // map_columns x 12 cells, column-major
 extern int32_t map_columns;
 // Fields of the world record (world/world.h).
-extern int32_t& exit_cell;
+extern int32_t& exit_cell;  // the exit's top-left cell
 extern int32_t& emeralds_left;
 extern Platform (&platforms)[MAX_PLATFORMS];
 extern int32_t& platform_count;
+
+// The exit's four cells as offsets from exit_cell (top left, top right, bottom left,
+// bottom right), and their codes while it is closed and once it is open.
+extern const int32_t EXIT_OFFSETS[4];
+extern const int32_t EXIT_CLOSED_CODES[4];
+extern const int32_t EXIT_OPEN_CODES[4];
+// Draws the exit into the map with these four codes.
+void set_exit_tiles(const int32_t codes[4]);
 
 // "floob200" .. "floob210" for levels 0..10.
 const char* level_map_name(int32_t level);
 
 // Loads the named level from the maps archive, or "maps/test.bin" for null.
-// A missing or malformed level ends through fatal_error("Can't load file", name).
+// A missing or malformed level ends through fatal_error("Can't load file", name),
+// the test map's name being its file, "maps/test.bin".
 void load_level(const char* name);
 
 // Loads a level from bytes already in memory; returns 0 and changes nothing

@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include <algorithm>
+
 #include "audio/sound.h"
 #include "storage/bindings.h"
 #include "storage/messages.h"
@@ -29,7 +31,6 @@ int32_t& control_left = world.control_left;
 int32_t& control_right = world.control_right;
 int32_t& control_jump = world.control_jump;
 int32_t& control_down = world.control_down;
-int32_t& control_start = world.control_start;
 int32_t& platform_count = world.platform_count;
 Platform (&platforms)[MAX_PLATFORMS] = world.platforms;
 Enemy (&enemies)[MAX_ENEMIES] = world.enemies;
@@ -75,9 +76,24 @@ int world_start_life_bytes(const uint8_t* bytes, int32_t size, int32_t title) {
     return 1;
 }
 
+void world_save(WorldSnapshot& s, int32_t first_column, int32_t last_column) {
+    int32_t first = std::max(0, first_column), last = std::min(map_columns, last_column);
+    s.state = world;
+    s.cells_first = first * MAP_ROWS;
+    s.cells.assign(map_cells + (size_t)first * MAP_ROWS, map_cells + (size_t)std::max(first, last) * MAP_ROWS);
+    for (int32_t k = 0; k < 4; k++) s.exit_codes[k] = map_cells[world.exit_cell + EXIT_OFFSETS[k]];
+}
+
+void world_restore(const WorldSnapshot& s, const WorldSnapshot* base, int32_t reach) {
+    world = s.state;
+    memcpy(map_cells + s.cells_first, s.cells.data(), s.cells.size() * sizeof(int32_t));
+    int32_t end = s.cells_first + (int32_t)s.cells.size();
+    if (base && end < reach) memcpy(map_cells + end, base->cells.data() + end, (size_t)(reach - end) * sizeof(int32_t));
+    for (int32_t k = 0; k < 4; k++) map_cells[world.exit_cell + EXIT_OFFSETS[k]] = s.exit_codes[k];
+}
+
 void world_read_controls(int32_t held) {
     // Holding left and right together keeps right as it was.
-    world.control_start = (held & BTN_START) ? 1 : 0;
     if (held & BTN_LEFT)
         world.control_left = 1;
     else if (held & BTN_RIGHT)
@@ -113,10 +129,13 @@ static void step_timer_and_air(Hero* hero) {
     }
 }
 
-void world_step(Hero* hero, int32_t held) {
-    world_read_controls(held);
+void world_step_scenery(Hero* hero) {
     update_tile_effects();
     update_enemies(hero, world.camera_x);
+}
+
+void world_step(Hero* hero) {
+    world_step_scenery(hero);
     update_platforms(hero);
     if (!hero->alive) return;
     update_hero(hero, world.control_left, world.control_right, world.control_jump, world.control_down, world.camera_x);

@@ -6,6 +6,8 @@
 #ifndef WORLD_WORLD_H
 #define WORLD_WORLD_H
 
+#include <vector>
+
 #include "floob.h"
 #include "world/actors.h"
 #include "world/codes.h"
@@ -35,7 +37,6 @@ struct WorldState {
     int32_t control_right = 0;
     int32_t control_jump = 0;
     int32_t control_down = 0;
-    int32_t control_start = 0;
     int32_t water_sound_played = 0;  // 1 after the splash of the current dive
     int32_t platform_count = 0;
     Platform platforms[MAX_PLATFORMS] = {};
@@ -45,8 +46,8 @@ struct WorldState {
 
 extern WorldState world;
 
-// The hero's control flags (world.control_*), for the screens that read them.
-extern int32_t &control_left, &control_right, &control_jump, &control_down, &control_start;
+// The hero's control flags (world.control_*).
+extern int32_t &control_left, &control_right, &control_jump, &control_down;
 
 // A new game: every field back to its start value (six lives, no points, the
 // start at 16, 100 without a checkpoint, empty tables, no controls), and the map dropped.
@@ -63,14 +64,40 @@ void world_start_life(const char* map_name, int32_t title);
 // loader refuses them.
 int world_start_life_bytes(const uint8_t* bytes, int32_t size, int32_t title);
 
-// The hero's control flags from the held buttons (BTN_*): left before right,
-// jump from jump or, with up2jump, up; a flag whose buttons are all let go clears.
+// The world's input: the hero's control flags from the held buttons (BTN_*), left
+// before right, jump from jump or, with up2jump, up; a flag whose buttons are all let
+// go clears. The game reads them once a frame from the event pump (read_controls,
+// on every screen, so that a flag held through a pause or a screen is as the buttons
+// left it); the tools give their own buttons before each world_step.
 void world_read_controls(int32_t held);
 
-// One play frame, in the game's order: the control flags from the held
-// buttons, the tile effects, the enemies, the elevators, then, while the hero
+// A copy of the world to go back to, for the level checker's searches and predictions:
+// the record, the map cells of a window of columns (all that a branch of play can have
+// changed) and the exit's cells, which the last emerald opens wherever they are.
+struct WorldSnapshot {
+    WorldState state;
+    int32_t cells_first = 0;  // the index of the first cell held in cells
+    std::vector<int32_t> cells;
+    int32_t exit_codes[4] = {};
+};
+
+// Saves the world with the cells of columns first_column to last_column - 1, clamped to
+// the map.
+void world_save(WorldSnapshot& s, int32_t first_column, int32_t last_column);
+// Puts a saved world back: the record, the window's cells and the exit's cells. When base
+// is given (a snapshot of the whole map), the cells right of the window up to the cell
+// index reach are taken from it.
+void world_restore(const WorldSnapshot& s, const WorldSnapshot* base = nullptr, int32_t reach = 0);
+
+// The scenery's part of a play frame: the tile effects and the enemies run on, the
+// elevators stand still. The title's press-start wait, the game-over screen and the
+// continue question show the level going on behind them with it.
+void world_step_scenery(Hero* hero);
+
+// One play frame, in the game's order, on the control flags as world_read_controls
+// left them: the tile effects, the enemies, the elevators, then, while the hero
 // is alive, the hero, the level timer and the air supply. Running out of time
 // or air removes the hero with DEATH_COUNTDOWN frames to wait.
-void world_step(Hero* hero, int32_t held);
+void world_step(Hero* hero);
 
 #endif

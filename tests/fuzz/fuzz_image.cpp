@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SDL_Surface* volatile image = nullptr;
     FUZZ_TRY {
         fuzz_fatal_armed = 1;
-        image = decode_image("fuzz", data, (uint32_t)size, keyed, 255, 0, 255);
+        image = decode_image("fuzz", data, (uint32_t)size, keyed ? IMAGE_KEYED : IMAGE_OPAQUE);
         fuzz_fatal_armed = 0;
     }
     else {

@@ -41,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         uint8_t s = steps ? steer[f % steps] : 2;
         int32_t held =
             ((s & 1) ? BTN_LEFT : 0) | ((s & 2) ? BTN_RIGHT : 0) | ((s & 4) ? BTN_JUMP : 0) | ((s & 8) ? BTN_DOWN : 0);
-        world_step(&hero, held);
+        world_read_controls(held);
+        world_step(&hero);
         FUZZ_REQUIRE(camera_x >= 0 && camera_x <= columns * CELL_SIZE - VIEW_WIDTH);
     }
     return 0;

@@ -204,20 +204,39 @@ TEST_F(TextTest, LeftEdgeSkipsOnlyCellsEntirelyOffScreen) {
     EXPECT_EQ(-1, glyph_at(8, 0));
 }
 
-TEST_F(TextTest, CharactersWithoutAGlyphLeaveAnEmptyCell) {
-    // The test fonts end at 'Z' (code 90), as the game's text needs.
+// The outline a font without a box glyph draws for a character it lacks: lit on
+// the cell's edge, the background inside.
+bool boxed_cell(int x0, int y0, int cell) {
+    Uint8 r, g, b;
+    read_rgb(frame_surface, x0 + 1, y0, &r, &g, &b);
+    bool edge = r == 255 && g == 255 && b == 255;
+    read_rgb(frame_surface, x0 + cell / 2, y0 + cell / 2, &r, &g, &b);
+    return edge && b == BG_B;
+}
+
+TEST_F(TextTest, CharactersWithoutAGlyphShowABox) {
+    // The test fonts end at 'Z' (code 90), as the game's English text needs.
     draw_text(frame_surface,
               "AzB\x05"
               "C\xC8"
               "D",
               0, 0, small);
-    EXPECT_EQ((std::vector<int>{code('A'), -1, code('B'), -1, code('C'), -1, code('D')}), cells(0, 0, 8, 7));
+    for (int k : {1, 3, 5}) EXPECT_TRUE(boxed_cell(8 * k, 0, 8)) << k;
+    EXPECT_EQ(code('B'), glyph_at(16, 0));
+    EXPECT_EQ(code('D'), glyph_at(48, 0));
     clear();
-    draw_text(frame_surface, "Z[", 0, 0, small);
-    EXPECT_EQ((std::vector<int>{code('Z'), -1}), cells(0, 0, 8, 2));
+    draw_text(frame_surface, "Z[", 0, 0, big);
+    EXPECT_EQ(code('Z'), glyph_at(0, 0));
+    EXPECT_TRUE(boxed_cell(16, 0, 16));
     clear();
     draw_text(frame_surface, "A", 0, 0, nullptr);
     EXPECT_TRUE(untouched());
+
+    // A font that has the box glyph (code 127) shows it instead.
+    Font boxed = make_font(8, 100);
+    draw_text(frame_surface, "A\x05\xE9", 0, 8, boxed);
+    EXPECT_EQ((std::vector<int>{code('A'), 127 - 32, 127 - 32}), cells(0, 8, 8, 3));
+    free_font(boxed);
 }
 
 // The game's own fonts from the built graphics archive.
@@ -234,8 +253,8 @@ TEST(GameFonts, LoadHoldEveryPrintableCharacterAndSpaceIsTransparent) {
     int n_small = 0, n_big = 0;
     while (font_small[n_small]) n_small++;
     while (font_big[n_big]) n_big++;
-    EXPECT_EQ(95, n_small);
-    EXPECT_EQ(95, n_big);
+    EXPECT_EQ(224, n_small) << "codes 32 to 255";
+    EXPECT_EQ(224, n_big);
     EXPECT_EQ(8, font_small[0]->w);
     EXPECT_EQ(16, font_big[0]->h);
 

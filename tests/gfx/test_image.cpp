@@ -102,7 +102,7 @@ std::string bmp8(int w, int h, const std::vector<uint32_t>& palette, const std::
 }
 
 SDL_Surface* decode(const std::string& bytes, int keyed) {
-    return decode_image("test", (const uint8_t*)bytes.data(), bytes.size(), keyed, 255, 0, 255);
+    return decode_image("test", (const uint8_t*)bytes.data(), bytes.size(), keyed ? IMAGE_KEYED : IMAGE_OPAQUE);
 }
 
 int has_key(SDL_Surface* s) { return (s->flags & SDL_SRCCOLORKEY) ? 1 : 0; }
@@ -241,7 +241,7 @@ TEST_F(FrameTest, LoadImageReadsTheGraphicsArchive) {
     use_frame(24);
     write_data_archive("gfx", {archive_entry("logo.bmp", bmp24(2, 2, {0x112233, 0x445566, 0x778899, 0xAABBCC}))});
     archive_open_all();
-    SDL_Surface* logo = load_image("logo", 1, 255, 0, 255);
+    SDL_Surface* logo = load_image("logo", IMAGE_KEYED);
     ASSERT_NE(nullptr, logo);
     EXPECT_EQ(2, logo->w);
     EXPECT_EQ((Rgb{0x77, 0x88, 0x99}), pixel_at(logo, 0, 1));

@@ -345,7 +345,7 @@ expect "floob2.cfg a link to /dev/zero" 0 "" "$problem"
 fresh; rm "$work/run/data/gfx.qva"; mkfifo "$work/run/data/gfx.qva"; run_with "$work/session.replay" 20 ""
 expect "FIFO as data/gfx.qva" 1 "Error loading gfx file: font"
 fresh; mkdir "$work/run/maps"; mkfifo "$work/run/maps/test.bin"; run_with "$work/session.replay" 20 "" -t
-expect "FIFO as maps/test.bin (test mode)" 1 "Can't load file: unknown"
+expect "FIFO as maps/test.bin (test mode)" 1 "Can't load file: maps/test.bin"
 
 # Huge files: only what the game can use is read.
 fresh; truncate -s 1G "$work/run/floob2.cfg"; cp --sparse=always "$work/run/floob2.cfg" "$work/big.cfg"

@@ -68,7 +68,8 @@ build=${2:-}
 if [ -n "$build" ] && [ -d "$build/CMakeFiles" ]; then
   while IFS= read -r object; do
     relative=${object#*.dir/}
-    [ -n "${rank[${relative%%/*}]:-}" ] && link_objects+=("$object")
+    # An object whose source is gone is left over from an earlier build, not linked.
+    [ -n "${rank[${relative%%/*}]:-}" ] && [ -f "$top/${relative%.o}" ] && link_objects+=("$object")
   done < <(find "$build/CMakeFiles" -path '*/CMakeFiles/floob*.dir/*' -name '*.o' | sort)
 fi
 if [ "${#link_objects[@]}" -gt 0 ]; then

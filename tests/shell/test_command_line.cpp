@@ -30,6 +30,7 @@ const char* const EXTENSION_HELP =
     "-z4 : zoom factor 4, 1280x960 window\n"
     "-fsd : fullscreen at the desktop resolution, largest integer zoom\n"
     "-bd : window in the desktop's own pixel format (no conversion by SDL)\n"
+    "--lang en|de|fr|es : language of the texts (else language= in floob2-extras.cfg, else the locale)\n"
     "--version : the game's version and those of the libraries it runs with\n"
     "Alt+Enter or F11 : switch between the window and fullscreen\n"
     "F12 or Print Screen : save a screenshot in screenshots/\n";
@@ -107,6 +108,28 @@ TEST(CommandLine, LookAlikeAndUnknownArgumentsAreIgnored) {
     parse({"-H", "-help", "-HELP", "--h", "-hh", "h", "--Help", "-z", "-z1", "-z5", "-z33", "-Z3", "-fsd2", "--fsd"},
           &help);
     EXPECT_EQ(0, help);
+}
+
+TEST(CommandLine, TheLanguageOptionTakesTheNextArgument) {
+    const struct {
+        std::vector<std::string> args;
+        const char* name;
+    } cases[] = {
+        {{}, nullptr},
+        {{"--lang", "de"}, "de"},
+        {{"--lang", "fr", "--lang", "es"}, "es"},
+        {{"--lang", "-b24", "-fs"}, "-b24"},  // the next argument is the name, whatever it says
+        {{"-fs", "--lang"}, nullptr},
+        {{"-lang", "de", "--LANG", "fr", "--lang=es"}, nullptr},
+    };
+    for (const auto& c : cases) {
+        parse(c.args);
+        if (c.name)
+            EXPECT_STREQ(c.name, language_option);
+        else
+            EXPECT_EQ(nullptr, language_option);
+    }
+    EXPECT_EQ(16, parse({"--lang", "-b24"}).depth) << "taken as the name, not as -b24";
 }
 
 TEST(CommandLine, HelpEndsTheParseWhereverItComes) {

@@ -41,7 +41,6 @@ struct NameEntryScreen {
         up2jump = 0;
         buttons_held = 0;
         button_released = 0;
-        control_start = 0;
         quit_signal = 0;
         current_level = 0;
         hiscore_reset_table();
@@ -50,7 +49,6 @@ struct NameEntryScreen {
         replay_stop();
         set_frame_clock(nullptr, nullptr);
         buttons_held = 0;
-        control_start = 0;
     }
 };
 
@@ -200,7 +198,6 @@ TEST(NameEntry, StartHeldWhenTheScreenOpensStoresTheFirstLetter) {
     TempDir dir;
     NameEntryScreen screen;
     require_replayed_input();
-    control_start = 1;
     buttons_held = BTN_START;
     EXPECT_EQ(0, run_entry("UUU", 4000));
     EXPECT_EQ("A", entry_name(0));

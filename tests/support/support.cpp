@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "compile.h"
+#include "gfx/video.h"
 #include "levels.h"
 #include "world/level.h"
 
@@ -134,3 +135,38 @@ void make_data_with_levels(const std::vector<std::string>& levels) {
 void make_data_with_maps(const std::string& level) { make_data_with_levels({level}); }
 
 std::string plain_floor_level() { return floor_level().text(); }
+
+static const char* const LOCALE_NAMES[4] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
+
+static void set_variable(const char* name, const char* value) {
+    if (value)
+        setenv(name, value, 1);
+    else
+        unsetenv(name);
+}
+
+LocaleVariables::LocaleVariables(const char* language, const char* lc_all, const char* lc_messages, const char* lang) {
+    const char* values[4] = {language, lc_all, lc_messages, lang};
+    for (int i = 0; i < 4; i++) {
+        const char* old = getenv(LOCALE_NAMES[i]);
+        had[i] = old != nullptr;
+        saved[i] = old ? old : "";
+        set_variable(LOCALE_NAMES[i], values[i]);
+    }
+}
+
+LocaleVariables::~LocaleVariables() {
+    for (int i = 0; i < 4; i++) set_variable(LOCALE_NAMES[i], had[i] ? saved[i].c_str() : nullptr);
+}
+
+std::vector<uint8_t> frame_pixels() {
+    SDL_Surface* s = frame_surface;
+    std::vector<uint8_t> out;
+    SDL_LockSurface(s);
+    for (int32_t y = 0; y < s->h; y++) {
+        const uint8_t* row = (const uint8_t*)s->pixels + y * s->pitch;
+        out.insert(out.end(), row, row + s->w * s->format->BytesPerPixel);
+    }
+    SDL_UnlockSurface(s);
+    return out;
+}

@@ -55,4 +55,16 @@ void make_data_with_maps(const std::string& level);
 // Returns the exit status (-1 when it did not exit normally).
 int run_command(const std::string& command, std::string* output);
 
+// Sets LANGUAGE, LC_ALL, LC_MESSAGES and LANG (null: unset) for as long as it
+// lives, and then puts back what they were.
+struct LocaleVariables {
+    LocaleVariables(const char* language, const char* lc_all, const char* lc_messages, const char* lang);
+    ~LocaleVariables();
+    std::string saved[4];
+    bool had[4] = {};
+};
+
+// The pixels of the frame surface, row after row without the padding.
+std::vector<uint8_t> frame_pixels();
+
 #endif

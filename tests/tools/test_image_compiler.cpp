@@ -159,6 +159,45 @@ TEST_F(ImageCompiler, PaletteAndSourceKindProblems) {
     EXPECT_FALSE(compile_image("missing.xpm", out, error));
 }
 
+// A picture the screens place by its size is refused when it is built at a size they
+// cannot place; other names take any size.
+TEST_F(ImageCompiler, PicturesTheScreensPlaceAreRefusedAtSizesTheyCannotPlace) {
+    auto xpm = [](int width, int height) {
+        std::string text = "/* XPM */\nstatic char * t[] = {\n\"" + std::to_string(width) + " " +
+                           std::to_string(height) + " 1 1\",\n\". c None\",\n";
+        for (int y = 0; y < height; y++) text += "\"" + std::string((size_t)width, '.') + "\",\n";
+        return text + "};\n";
+    };
+    struct Case {
+        const char* name;
+        int width, height;
+        bool fits;
+    };
+    const Case cases[] = {
+        {"blocks.xpm", 320, 192, true},   {"blocks.xpm", 320, 176, false}, {"back-x.xpm", 512, 192, true},
+        {"back-x.xpm", 512, 193, false},  {"back.xpm", 40, 176, false},    {"logo.xpm", 256, 103, true},
+        {"logo.xpm", 256, 104, false},    {"logo.xpm", 321, 50, false},    {"qv-zumo.xpm", 47, 64, false},
+        {"qv-zumo.xpm", 96, 96, true},    {"qv-logo.xpm", 172, 40, true},  {"qv-logo.xpm", 174, 40, false},
+        {"qv-logo.xpm", 172, 181, false}, {"other.xpm", 400, 300, true}};
+    for (const Case& c : cases) {
+        std::string error = compile(c.name, xpm(c.width, c.height));
+        SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.width) + " x " + std::to_string(c.height));
+        if (c.fits) {
+            EXPECT_EQ("", error);
+        } else {
+            EXPECT_EQ(0u, error.find(std::string(c.name) + ":3: ")) << error;
+            EXPECT_NE(std::string::npos, error.find("will not do")) << error;
+        }
+    }
+    // A procedural picture names its size line; the program says who refused it.
+    std::string output;
+    ASSERT_TRUE(write_file("palette.inc", "ff00ff key\n000000 black\n"));
+    ASSERT_TRUE(write_file("back-tall.gen", "# a backdrop taller than the play area\nsize 512 200\n"));
+    std::string tool = std::string(FLOOB_BINARY_DIR) + "/tools/floobdata";
+    EXPECT_EQ(1, run_command(tool + " compile back-tall.gen out.bmp 2>&1", &output));
+    EXPECT_EQ(0u, output.find("floobdata: back-tall.gen:2: 512 x 200 pixels will not do: a backdrop")) << output;
+}
+
 // The font sheets: 95 cells (codes 32 to 126) of the given cell size.
 struct SheetCheck {
     const char* file;

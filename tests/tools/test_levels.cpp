@@ -284,7 +284,8 @@ TEST(TitleLevel, DriftsTenThousandFramesWithRoomForEveryEnemy) {
     int32_t enemies_seen = 0;
     for (int32_t frame = 0; frame < 10000; frame++) {
         int32_t before = camera_x;
-        world_step(&hero, 0);
+        world_read_controls(0);
+        world_step(&hero);
         title_menu_step(&hero);
         int32_t active = 0;
         for (const Enemy& e : enemies) active += e.active;

@@ -33,7 +33,9 @@ Hero hero_at(int32_t x) {
 
 // One play frame as the game runs it, with the hero's four controls held.
 void play_frame(Hero* hero, int32_t left, int32_t right, int32_t jump, int32_t down = 0) {
-    world_step(hero, (left ? BTN_LEFT : 0) | (right ? BTN_RIGHT : 0) | (jump ? BTN_JUMP : 0) | (down ? BTN_DOWN : 0));
+    world_read_controls((left ? BTN_LEFT : 0) | (right ? BTN_RIGHT : 0) | (jump ? BTN_JUMP : 0) |
+                        (down ? BTN_DOWN : 0));
+    world_step(hero);
 }
 
 }  // namespace

@@ -226,7 +226,7 @@ TEST(LevelLoaderDeathTest, MissingOrBrokenLevelsEndTheGameWithTheirName) {
             TempDir dir;
             load_level(nullptr);
         },
-        testing::ExitedWithCode(1), "Can't load file: unknown");
+        testing::ExitedWithCode(1), "Can't load file: maps/test.bin");
     EXPECT_EXIT(
         {
             dup2(2, 1);
@@ -237,7 +237,7 @@ TEST(LevelLoaderDeathTest, MissingOrBrokenLevelsEndTheGameWithTheirName) {
             write_file("maps/test.bin", std::string(level.bytes.begin(), level.bytes.end()));
             load_level(nullptr);
         },
-        testing::ExitedWithCode(1), "Can't load file: unknown");
+        testing::ExitedWithCode(1), "Can't load file: maps/test.bin");
     EXPECT_EXIT(
         {
             dup2(2, 1);

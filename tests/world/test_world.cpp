@@ -23,6 +23,12 @@ void start_life(const std::string& bytes) {
     ASSERT_EQ(1, world_start_life_bytes((const uint8_t*)bytes.data(), (int32_t)bytes.size(), 0));
 }
 
+// One play frame of the world's hero with these buttons held.
+void play_frame(int32_t held) {
+    world_read_controls(held);
+    world_step(&world.hero);
+}
+
 }  // namespace
 
 TEST(WorldStep, TheClockOrTheAirRunningOutRemovesTheHero) {
@@ -38,7 +44,7 @@ TEST(WorldStep, TheClockOrTheAirRunningOutRemovesTheHero) {
         if (c.in_water) world.hero.x = 3 * CELL_SIZE;
         level_timer = c.timer;
         air = c.air;
-        world_step(&world.hero, 0);
+        play_frame(0);
         SCOPED_TRACE(testing::Message() << "timer " << c.timer << ", air " << c.air);
         EXPECT_EQ(c.text ? 0 : 1, world.hero.alive);
         EXPECT_STREQ(c.text ? c.text : "", death_message);
@@ -51,21 +57,21 @@ TEST(WorldStep, TheClockOrTheAirRunningOutRemovesTheHero) {
 TEST(WorldStep, AirDropsInTheWaterAndRefillsByTwoUpToTheFullSupply) {
     start_life(level_with_water());
     world.hero.x = 3 * CELL_SIZE;
-    for (int32_t i = 0; i < 3; i++) world_step(&world.hero, 0);
+    for (int32_t i = 0; i < 3; i++) play_frame(0);
     EXPECT_EQ(AIR_SUPPLY - 3, air);
     EXPECT_EQ(1, world.water_sound_played) << "one splash per dive";
     world.hero.x = CELL_SIZE;
-    world_step(&world.hero, 0);
+    play_frame(0);
     EXPECT_EQ(AIR_SUPPLY - 1, air);
     EXPECT_EQ(0, world.water_sound_played);
-    world_step(&world.hero, 0);
+    play_frame(0);
     EXPECT_EQ(AIR_SUPPLY - 1, air) << "no refill above the limit";
     EXPECT_EQ(LEVEL_TIME_LIMIT - 5, level_timer);
 }
 
 TEST(WorldStep, ARefusedLevelLeavesTheWorldAsItWas) {
     start_life(level_with_water());
-    world_step(&world.hero, BTN_RIGHT);
+    play_frame(BTN_RIGHT);
     WorldState before = world;
     std::string cut = plain_floor_level().substr(0, 100);
     EXPECT_EQ(0, world_start_life_bytes((const uint8_t*)cut.data(), (int32_t)cut.size(), 0));

@@ -22,6 +22,11 @@ bool write_archive(const std::vector<ArchiveInput>& entries, Bytes& out, std::st
 // Images: .xpm (whole picture), .sheet (tile sheet), .gen (procedural picture) -> Windows BMP.
 bool compile_image(const char* path, Bytes& out, std::string& error);
 
+// Whether the game can place a picture of this size under the source's name (the tile
+// sheet, the backdrops, the logos and the mascot have sizes the screens depend on); else
+// false with "file:line: what is wrong", the line being the one that gives the size.
+bool check_picture_size(const char* path, int32_t line, int32_t width, int32_t height, std::string& error);
+
 // The image kinds behind compile_image: tile sheets and procedural pictures,
 // both to the pixel grid that encode_bmp24 takes.
 bool compile_sheet(const char* path, Bytes& out, std::string& error);

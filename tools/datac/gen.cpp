@@ -595,6 +595,7 @@ bool compile_generated(const char* path, Bytes& out, std::string& error) {
             if (v[0] < 16 || v[0] > GEN_MAX_SIZE || v[0] % 16 != 0 || v[1] < 1 || v[1] > GEN_MAX_SIZE)
                 return gen_fail(g, line, "size must be a width of 16 to 1024 in steps of 16 and a height of 1 to 1024",
                                 error);
+            if (!check_picture_size(path, line, v[0], v[1], error)) return false;
             g.width = v[0];
             g.height = v[1];
             g.pixels.assign((size_t)g.width * (size_t)g.height, 0xFF00FF);

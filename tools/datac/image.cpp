@@ -250,6 +250,7 @@ static bool compile_xpm(const char* path, Bytes& out, std::string& error) {
     int values[4];
     if (!parse_values(file, strings[0], values, error)) return false;
     int width = values[0], height = values[1], colours = values[2], cpp = values[3];
+    if (!check_picture_size(path, strings[0].line, width, height, error)) return false;
     std::unordered_map<std::string, uint32_t> legend;
     size_t next = 1;
     for (int k = 0; k < colours; k++, next++) {
@@ -294,6 +295,50 @@ static bool compile_xpm(const char* path, Bytes& out, std::string& error) {
         return false;
     }
     encode_bmp24(width, height, pixels, out);
+    return true;
+}
+
+// The pictures the game places by their size, by entry name: a name ending in '*' stands
+// for every name that begins so.
+struct PictureRule {
+    const char* name;
+    int32_t min_width, max_width, min_height, max_height;
+    int32_t width_step;   // the width is a multiple of this
+    int32_t centre_step;  // (FRAME_WIDTH - width) / 2 is a multiple of this
+    const char* why;
+};
+
+enum { FRAME_WIDTH = 320, PLAY_HEIGHT = 192, UNLIMITED = 1 << 30 };
+
+static const PictureRule PICTURE_RULES[] = {
+    {"blocks", FRAME_WIDTH, FRAME_WIDTH, PLAY_HEIGHT, PLAY_HEIGHT, 1, 1,
+     "the tile sheet is 20 x 12 tiles of 16 pixels"},
+    {"back", 16, UNLIMITED, 1, PLAY_HEIGHT, 16, 1, "a backdrop repeats in whole tiles and fits the play area"},
+    {"back-*", 16, UNLIMITED, 1, PLAY_HEIGHT, 16, 1, "a backdrop repeats in whole tiles and fits the play area"},
+    {"logo", 1, FRAME_WIDTH, 1, 103, 1, 1, "the title logo fits the screen and ends above the first menu line"},
+    {"qv-zumo", 48, 96, 48, 96, 1, 1, "the mascot circles the logo screen at 48 to 96 pixels a side"},
+    {"qv-logo", 1, FRAME_WIDTH - 1, 1, 180, 1, 2,
+     "the maker's logo slides in two pixels a frame and stops centred only when (320 - width) / 2 is even"},
+};
+
+bool check_picture_size(const char* path, int32_t line, int32_t width, int32_t height, std::string& error) {
+    std::string name = path;
+    size_t slash = name.rfind('/');
+    if (slash != std::string::npos) name.erase(0, slash + 1);
+    name = name.substr(0, name.rfind('.'));
+    for (const PictureRule& rule : PICTURE_RULES) {
+        std::string pattern = rule.name;
+        bool prefix = pattern.back() == '*';
+        if (prefix ? name.compare(0, pattern.size() - 1, pattern, 0, pattern.size() - 1) != 0 : name != pattern)
+            continue;
+        if (width >= rule.min_width && width <= rule.max_width && height >= rule.min_height &&
+            height <= rule.max_height && width % rule.width_step == 0 &&
+            (FRAME_WIDTH - width) / 2 % rule.centre_step == 0)
+            return true;
+        error = where(path, line) + std::to_string(width) + " x " + std::to_string(height) +
+                " pixels will not do: " + rule.why;
+        return false;
+    }
     return true;
 }
 

@@ -271,6 +271,7 @@ bool compile_sheet(const char* path, Bytes& out, std::string& error) {
             return fail_at(path, line, "unknown line \"" + words[0] + "\" (colour or tile expected)", error);
         }
     }
+    if (!check_picture_size(path, 1, SHEET_WIDTH, SHEET_HEIGHT, error)) return false;
     encode_bmp24(SHEET_WIDTH, SHEET_HEIGHT, s.pixels, out);
     return true;
 }

@@ -76,7 +76,7 @@ static bool play_module_frames(const std::vector<uint8_t>& bytes, int64_t limit,
 bool measure_song_mix(const char* path, SongMix& mix, std::string& error) {
     std::vector<uint8_t> bytes;
     if (!compile_song_role(path, std::string(), bytes, &mix.summary, error)) return false;
-    if (!play_song_as_game(bytes, mix.played)) {
+    if (!play_song_as_game(bytes, mix.played, mix.summary.loop)) {
         error = std::string(path) + ": the player does not load the module";
         return false;
     }
@@ -85,10 +85,9 @@ bool measure_song_mix(const char* path, SongMix& mix, std::string& error) {
     // The roles alone are played over the first pass and set against the same stretch of
     // the mix: the passes after it repeat it.
     int64_t pass = mix.played.joins.empty() ? pcm.frames() : mix.played.joins[0];
-    StereoPcm first_pass;
-    first_pass.samples.assign(pcm.samples.begin(), pcm.samples.begin() + pass * 2);
-    mix.lufs = integrated_lufs(pcm);
-    double pass_lufs = integrated_lufs(first_pass);
+    KWeighted weighted = k_weighted(pcm);
+    mix.lufs = integrated_lufs(weighted, pcm.frames());
+    double pass_lufs = integrated_lufs(weighted, pass);
     PlayedSong stems[MIX_ROLES];
     for (int32_t r = 0; r < MIX_ROLES; r++) {
         mix.role_db[r] = NAN;
@@ -104,9 +103,10 @@ bool measure_song_mix(const char* path, SongMix& mix, std::string& error) {
     if (!isnan(mix.role_db[MIX_LEAD]) && !isnan(mix.role_db[MIX_COUNTER]))
         measure_lead_over_counter(stems[MIX_LEAD].pcm, stems[MIX_COUNTER].pcm, mix);
     mix.joins = measure_loop_joins(mix.played);
-    mix.range_lu = loudness_range_lu(pcm);
-    mix.centroid_hz = spectral_centroid(mono);
-    mix.band_2_6k_db = 10 * log10(fmax(energy_share_band(mono, 2000, 6000), 1e-12));
+    mix.range_lu = loudness_range_lu(weighted);
+    Spectrum spectrum = power_spectrum(mono);
+    mix.centroid_hz = spectral_centroid(spectrum);
+    mix.band_2_6k_db = 10 * log10(fmax(energy_share_band(spectrum, 2000, 6000), 1e-12));
     mix.correlation = stereo_correlation(pcm);
     mix.balance_db = stereo_balance_db(pcm);
     mix.level_db = song_level_db(mono);

@@ -62,13 +62,16 @@ int64_t fade_in_frames(ModPlugFile* module, int32_t buffer_frames, std::vector<i
     return reached;
 }
 
-bool play_song_as_game(const std::vector<uint8_t>& bytes, PlayedSong& out) {
+bool play_song_as_game(const std::vector<uint8_t>& bytes, PlayedSong& out, int32_t loops) {
     const int64_t limit = (int64_t)MEASURE_RATE * 400, after_last_join = MEASURE_RATE * 3;
     ModPlugFile* module = load_module_at_game_settings(bytes);
     if (!module) return false;
-    play_through_player(module, 0, 128, limit, out);
-    // A song that plays once reaches its end; a looping one stops at its first join.
-    if (ModPlug_GetCurrentPattern(module) != 255) {
+    if (loops <= 0) {
+        play_through_player(module, 0, 128, limit, out);
+        // A song that plays once reaches its end; a looping one stops at its first join.
+        if (loops < 0) loops = ModPlug_GetCurrentPattern(module) != 255;
+    }
+    if (loops) {
         play_through_player(module, -1, 128, limit, out);
         if (out.joins.size() >= 2) {
             int64_t end = out.joins[1] + after_last_join;
@@ -183,9 +186,7 @@ static void k_weighting(double rate, Biquad& shelf, Biquad& high_pass) {
     high_pass = Biquad{1.0, -2.0, 1.0, 2.0 * (k * k - 1.0) / a0, (1.0 - k / q + k * k) / a0};
 }
 
-// Mean square of the K-weighted signal (both channels summed) over windows of `window`
-// frames stepping by `step`.
-static std::vector<double> k_weighted_powers(const StereoPcm& pcm, int64_t window, int64_t step) {
+KWeighted k_weighted(const StereoPcm& pcm) {
     int64_t frames = pcm.frames();
     std::vector<double> weighted((size_t)frames);
     for (int32_t ch = 0; ch < 2; ch++) {
@@ -196,18 +197,27 @@ static std::vector<double> k_weighted_powers(const StereoPcm& pcm, int64_t windo
             weighted[i] += v * v;
         }
     }
-    std::vector<double> prefix((size_t)frames + 1, 0.0);
-    for (int64_t i = 0; i < frames; i++) prefix[i + 1] = prefix[i] + weighted[i];
+    KWeighted k;
+    k.prefix.assign((size_t)frames + 1, 0.0);
+    for (int64_t i = 0; i < frames; i++) k.prefix[i + 1] = k.prefix[i] + weighted[i];
+    return k;
+}
+
+// Mean square of the K-weighted signal (both channels summed) over windows of `window`
+// frames stepping by `step`, within its first `frames` frames.
+static std::vector<double> k_weighted_powers(const KWeighted& k, int64_t frames, int64_t window, int64_t step) {
     std::vector<double> powers;
     for (int64_t at = 0; at + window <= frames; at += step)
-        powers.push_back((prefix[at + window] - prefix[at]) / window);
+        powers.push_back((k.prefix[at + window] - k.prefix[at]) / window);
     return powers;
 }
 
 static double lufs_of(double power) { return -0.691 + to_db(power); }
 
-double integrated_lufs(const StereoPcm& pcm) {
-    std::vector<double> blocks = k_weighted_powers(pcm, MEASURE_RATE * 4 / 10, MEASURE_RATE / 10);
+double integrated_lufs(const StereoPcm& pcm) { return integrated_lufs(k_weighted(pcm), pcm.frames()); }
+
+double integrated_lufs(const KWeighted& k, int64_t frames) {
+    std::vector<double> blocks = k_weighted_powers(k, frames, MEASURE_RATE * 4 / 10, MEASURE_RATE / 10);
     double sum = 0;
     int64_t count = 0;
     for (double p : blocks)
@@ -221,8 +231,10 @@ double integrated_lufs(const StereoPcm& pcm) {
     return count ? lufs_of(sum / count) : -70;
 }
 
-double loudness_range_lu(const StereoPcm& pcm) {
-    std::vector<double> windows = k_weighted_powers(pcm, MEASURE_RATE * 3, MEASURE_RATE / 10);
+double loudness_range_lu(const StereoPcm& pcm) { return loudness_range_lu(k_weighted(pcm)); }
+
+double loudness_range_lu(const KWeighted& k) {
+    std::vector<double> windows = k_weighted_powers(k, k.frames(), MEASURE_RATE * 3, MEASURE_RATE / 10);
     std::vector<double> kept;
     double sum = 0;
     for (double p : windows)
@@ -247,15 +259,23 @@ static void fft(std::vector<std::complex<double>>& a) {
         j ^= bit;
         if (i < j) std::swap(a[i], a[j]);
     }
+    // The twiddle factors of the largest stage, kept while the measures take one size after
+    // another; a stage of length len takes every (n / len)th of them.
+    static thread_local std::vector<std::complex<double>> twiddles;
+    if (twiddles.size() != n / 2) {
+        twiddles.resize(n / 2);
+        for (size_t k = 0; k < n / 2; k++) twiddles[k] = std::polar(1.0, -2 * M_PI * (double)k / (double)n);
+    }
     for (size_t len = 2; len <= n; len <<= 1) {
-        std::complex<double> w(cos(-2 * M_PI / len), sin(-2 * M_PI / len));
+        size_t stride = n / len;
         for (size_t i = 0; i < n; i += len) {
-            std::complex<double> z(1, 0);
             for (size_t k = 0; k < len / 2; k++) {
-                std::complex<double> u = a[i + k], v = a[i + k + len / 2] * z;
+                // Written out: the library's product also checks for infinities, which these never are.
+                const std::complex<double>&b = a[i + k + len / 2], &w = twiddles[k * stride];
+                std::complex<double> u = a[i + k], v(b.real() * w.real() - b.imag() * w.imag(),
+                                                     b.real() * w.imag() + b.imag() * w.real());
                 a[i + k] = u + v;
                 a[i + k + len / 2] = u - v;
-                z *= w;
             }
         }
     }
@@ -267,53 +287,57 @@ static size_t power_of_two_at_least(size_t n) {
     return size;
 }
 
-// Power per bin from 0 to the Nyquist frequency; bin k lies at k * rate / size. A short
-// signal is taken whole (zero-padded, so the energy is exact); a long one is averaged
-// over Hann-windowed stretches.
-static std::vector<double> power_spectrum(const std::vector<double>& mono, size_t& size) {
+// A short signal is taken whole (zero-padded, so the energy is exact); a long one is
+// averaged over Hann-windowed stretches.
+Spectrum power_spectrum(const std::vector<double>& mono) {
     const size_t whole_limit = 1 << 16, stretch = 8192;
-    std::vector<double> power;
+    Spectrum s;
+    std::vector<double>& power = s.power;
     if (mono.size() <= whole_limit) {
-        size = power_of_two_at_least(std::max<size_t>(mono.size(), 2));
-        std::vector<std::complex<double>> a(size);
+        s.size = power_of_two_at_least(std::max<size_t>(mono.size(), 2));
+        std::vector<std::complex<double>> a(s.size);
         for (size_t i = 0; i < mono.size(); i++) a[i] = mono[i];
         fft(a);
-        power.resize(size / 2 + 1);
-        for (size_t k = 0; k <= size / 2; k++) power[k] = std::norm(a[k]) * (k == 0 || k == size / 2 ? 1 : 2);
-        return power;
+        power.resize(s.size / 2 + 1);
+        for (size_t k = 0; k <= s.size / 2; k++) power[k] = std::norm(a[k]) * (k == 0 || k == s.size / 2 ? 1 : 2);
+        return s;
     }
-    size = stretch;
-    power.assign(size / 2 + 1, 0.0);
-    for (size_t at = 0; at + size <= mono.size(); at += size / 2) {
-        std::vector<std::complex<double>> a(size);
-        for (size_t i = 0; i < size; i++) a[i] = mono[at + i] * (0.5 - 0.5 * cos(2 * M_PI * i / size));
+    s.size = stretch;
+    power.assign(stretch / 2 + 1, 0.0);
+    std::vector<double> hann(stretch);
+    for (size_t i = 0; i < stretch; i++) hann[i] = 0.5 - 0.5 * cos(2 * M_PI * i / stretch);
+    std::vector<std::complex<double>> a(stretch);
+    for (size_t at = 0; at + stretch <= mono.size(); at += stretch / 2) {
+        for (size_t i = 0; i < stretch; i++) a[i] = mono[at + i] * hann[i];
         fft(a);
-        for (size_t k = 0; k <= size / 2; k++) power[k] += std::norm(a[k]) * (k == 0 || k == size / 2 ? 1 : 2);
+        for (size_t k = 0; k <= stretch / 2; k++) power[k] += std::norm(a[k]) * (k == 0 || k == stretch / 2 ? 1 : 2);
     }
-    return power;
+    return s;
 }
 
 double energy_share_band(const std::vector<double>& mono, double low_hz, double high_hz) {
-    size_t size = 0;
-    std::vector<double> power = power_spectrum(mono, size);
+    return energy_share_band(power_spectrum(mono), low_hz, high_hz);
+}
+
+double energy_share_band(const Spectrum& s, double low_hz, double high_hz) {
     double total = 0, band = 0;
-    for (size_t k = 0; k < power.size(); k++) {
-        double hz = (double)k * MEASURE_RATE / size;
-        total += power[k];
-        if (hz >= low_hz && hz < high_hz) band += power[k];
+    for (size_t k = 0; k < s.power.size(); k++) {
+        double hz = (double)k * MEASURE_RATE / s.size;
+        total += s.power[k];
+        if (hz >= low_hz && hz < high_hz) band += s.power[k];
     }
     return total > 0 ? band / total : 0;
 }
 
 double energy_share_below(const std::vector<double>& mono, double hz) { return energy_share_band(mono, -1, hz); }
 
-double spectral_centroid(const std::vector<double>& mono) {
-    size_t size = 0;
-    std::vector<double> power = power_spectrum(mono, size);
+double spectral_centroid(const std::vector<double>& mono) { return spectral_centroid(power_spectrum(mono)); }
+
+double spectral_centroid(const Spectrum& s) {
     double total = 0, moment = 0;
-    for (size_t k = 0; k < power.size(); k++) {
-        total += power[k];
-        moment += power[k] * k * MEASURE_RATE / size;
+    for (size_t k = 0; k < s.power.size(); k++) {
+        total += s.power[k];
+        moment += s.power[k] * k * MEASURE_RATE / s.size;
     }
     return total > 0 ? moment / total : 0;
 }
@@ -332,8 +356,9 @@ std::vector<double> a_weighted_windows_db(const std::vector<double>& mono, int32
     size_t size = power_of_two_at_least((size_t)window);
     std::vector<double> weights(size / 2 + 1);
     for (size_t k = 0; k <= size / 2; k++) weights[k] = pow(a_weight((double)k * MEASURE_RATE / size), 2);
+    std::vector<std::complex<double>> a(size);
     for (size_t at = 0; at + (size_t)window <= mono.size(); at += (size_t)step) {
-        std::vector<std::complex<double>> a(size);
+        std::fill(a.begin(), a.end(), 0.0);
         for (int32_t i = 0; i < window; i++) a[i] = mono[at + i];
         fft(a);
         double sum = 0;

@@ -5,6 +5,7 @@
 #define DATAC_SYNTH_MEASURE_H
 
 #include <libmodplug/modplug.h>
+#include <stddef.h>
 #include <stdint.h>
 
 #include <vector>
@@ -54,8 +55,9 @@ void play_through_player(ModPlugFile* module, int32_t repeat, int32_t volume, in
 int64_t fade_in_frames(ModPlugFile* module, int32_t buffer_frames, std::vector<int32_t>* steps = nullptr);
 
 // Plays a song as the game does: one that plays once to its end, a looping one through
-// two joins and three seconds more.
-bool play_song_as_game(const std::vector<uint8_t>& bytes, PlayedSong& out);
+// two joins and three seconds more. loops: 1 or 0 when the caller knows whether the song
+// loops (its compiler's summary says so), -1 to find out by playing it once first.
+bool play_song_as_game(const std::vector<uint8_t>& bytes, PlayedSong& out, int32_t loops = -1);
 
 // The loop joins of a played song: the longest silence within a second of a join (ms), and
 // the quietest 50 ms window there against the median of the whole song's (dB, 0 or below).
@@ -86,6 +88,17 @@ double median_of(std::vector<double> values);
 // Integrated loudness (LUFS, K-weighted, gated as broadcast meters do) and loudness range (LU).
 double integrated_lufs(const StereoPcm& pcm);
 double loudness_range_lu(const StereoPcm& pcm);
+// The K-weighted power of a render (both channels summed) as running sums from its first
+// frame: the weighting is causal, so one filtering serves the loudness of the whole and of
+// any stretch from the start, and the loudness range.
+struct KWeighted {
+    std::vector<double> prefix;  // prefix[i]: the sum over frames 0 to i - 1
+    int64_t frames() const { return prefix.empty() ? 0 : (int64_t)prefix.size() - 1; }
+};
+KWeighted k_weighted(const StereoPcm& pcm);
+// The loudness of the first `frames` frames.
+double integrated_lufs(const KWeighted& k, int64_t frames);
+double loudness_range_lu(const KWeighted& k);
 
 // A-weighted RMS (dB) of each window of `window` samples, stepping by `step`.
 std::vector<double> a_weighted_windows_db(const std::vector<double>& mono, int32_t window, int32_t step);
@@ -97,11 +110,20 @@ double song_level_db(const std::vector<double>& mono);
 // level from song_level_db: 0 when the effect is as loud as the music.
 double effect_against_song_db(const std::vector<double>& effect, int32_t volume, double song_level);
 
+// Power per bin from 0 to the Nyquist frequency; bin k lies at k * MEASURE_RATE / size.
+struct Spectrum {
+    std::vector<double> power;
+    size_t size = 0;
+};
+Spectrum power_spectrum(const std::vector<double>& mono);
+
 // Share (0..1) of the signal's energy below the given frequency, and in a band.
 double energy_share_below(const std::vector<double>& mono, double hz);
 double energy_share_band(const std::vector<double>& mono, double low_hz, double high_hz);
+double energy_share_band(const Spectrum& spectrum, double low_hz, double high_hz);
 // Power-weighted mean frequency of the spectrum, in Hz.
 double spectral_centroid(const std::vector<double>& mono);
+double spectral_centroid(const Spectrum& spectrum);
 
 // The pitch classes (bit 0 C, 1 C#, ... 11 B) whose energy over the first `frames`
 // frames, from 100 Hz to 5 kHz, lies within `within_db` of the strongest one.

@@ -210,13 +210,10 @@ static std::vector<std::vector<int32_t>> make_views() {
         const std::vector<int32_t>& s = sequence[code];
         for (int32_t v = 1; v < HOLE_VIEWS; v++) views[(size_t)v][(size_t)i] = s[std::min((size_t)v - 1, s.size() - 1)];
     }
-    static const int32_t OPEN_EXIT[4] = {CODE_EXIT_OPEN_TOP_LEFT, CODE_EXIT_OPEN_TOP_RIGHT, CODE_EXIT_OPEN_BOTTOM_LEFT,
-                                         CODE_EXIT_OPEN_BOTTOM_RIGHT};
-    const int32_t offsets[4] = {0, MAP_ROWS, 1, MAP_ROWS + 1};
     for (int32_t v = 1; v < HOLE_VIEWS; v++)
         for (int32_t k = 0; k < 4; k++) {
-            int32_t at = exit_cell + offsets[k];
-            if (at >= 0 && at < cells) views[(size_t)v][(size_t)at] = OPEN_EXIT[k];
+            int32_t at = exit_cell + EXIT_OFFSETS[k];
+            if (at >= 0 && at < cells) views[(size_t)v][(size_t)at] = EXIT_OPEN_CODES[k];
         }
     return views;
 }
@@ -240,148 +237,189 @@ static int backdrop_fills(const char* backdrop) {
     return 1;
 }
 
-// One view's holes: the regions of connected transparent pixels that do not
-// reach the top of the map, that touch a back wall or water (beside or above
-// them: air over water is no hole), and where the backdrop shows none of the
-// themes they touch.
-static void view_holes(const std::vector<int32_t>& cells, int32_t view, const char* backdrop, const TileMasks& masks,
-                       const BackdropLook* look, std::vector<Hole>& holes, std::vector<int32_t>& hole_view) {
-    int32_t width = map_columns * CELL_SIZE;
-    int32_t height = MAP_HEIGHT;
-    auto code_at = [&](int32_t x, int32_t y) { return cells[(size_t)(x / CELL_SIZE) * MAP_ROWS + y / CELL_SIZE]; };
-    auto opaque = [&](int32_t x, int32_t y) {
+// One view being searched for holes: its cells as the tiles cover them, and the
+// holes found so far in every view (a cell is kept once, in its first view).
+struct HoleSearch {
+    const std::vector<int32_t>& cells;
+    int32_t view;
+    const char* backdrop;
+    const TileMasks& masks;
+    std::vector<Hole>& holes;
+    std::vector<int32_t>& hole_view;  // per cell, the index of its hole or -1
+    int32_t width, height;
+    std::vector<int32_t> cell_pixels;  // per cell, its pixels that show the backdrop in this view
+
+    int32_t code_at(int32_t x, int32_t y) const { return cells[(size_t)(x / CELL_SIZE) * MAP_ROWS + y / CELL_SIZE]; }
+    int32_t opaque(int32_t x, int32_t y) const {
         int32_t code = code_at(x, y);
         if (code < 0 || code > 255) return 0;
         return (masks.rows[code][y % CELL_SIZE] >> (x % CELL_SIZE)) & 1;
-    };
-    std::vector<uint8_t> seen((size_t)width * height, 0);
-    std::vector<int32_t> region;
-    std::vector<int32_t> cell_pixels((size_t)map_columns * MAP_ROWS, 0);
-    for (int32_t start = 0; start < width * height; start++) {
-        if (seen[(size_t)start]) continue;
-        int32_t sx = start % width;
-        int32_t sy = start / width;
-        if (opaque(sx, sy)) continue;
-        region.clear();
-        region.push_back(start);
-        seen[(size_t)start] = 1;
-        int32_t themes = 0;
-        int32_t wall_rim = 0;   // edges of the region against a back wall
-        int32_t other_rim = 0;  // against anything else
-        int reaches_top = 0;
-        for (size_t k = 0; k < region.size(); k++) {
-            int32_t x = region[k] % width;
-            int32_t y = region[k] / width;
-            if (y == 0) reaches_top = 1;
-            const int32_t nx[4] = {x - 1, x + 1, x, x};
-            const int32_t ny[4] = {y, y, y - 1, y + 1};
-            for (int32_t d = 0; d < 4; d++) {
-                if (nx[d] < 0 || nx[d] >= width || ny[d] < 0 || ny[d] >= height) continue;
-                int32_t at = ny[d] * width + nx[d];
-                if (opaque(nx[d], ny[d])) {
-                    // Water only below is a surface seen from the air above it, not an enclosure.
-                    int32_t theme = cell_theme(code_at(nx[d], ny[d]));
-                    if (d != 3 || theme != THEME_WATER) themes |= theme;
-                    if (theme & ~THEME_WATER)
-                        wall_rim++;
-                    else
-                        other_rim++;
-                } else if (!seen[(size_t)at]) {
-                    seen[(size_t)at] = 1;
-                    region.push_back(at);
-                }
-            }
-        }
-        if (reaches_top || !themes) continue;
-        int32_t enclosed = wall_rim >= other_rim;
-        for (int32_t p : region) {
-            int32_t x = p % width;
-            int32_t y = p / width;
-            if (backdrop_excuses(backdrop, y / CELL_SIZE, themes, enclosed)) continue;
-            int32_t cell = (x / CELL_SIZE) * MAP_ROWS + y / CELL_SIZE;
-            cell_pixels[(size_t)cell]++;
-            if (hole_view[(size_t)cell] >= 0) continue;
+    }
+    // Keeps the hole unless its cell has one already; whether the cell's hole is this view's.
+    bool note(int32_t cell, const Hole& hole) {
+        if (hole_view[(size_t)cell] < 0) {
             hole_view[(size_t)cell] = (int32_t)holes.size();
-            holes.push_back(Hole{x / CELL_SIZE, y / CELL_SIZE, cells[(size_t)cell], view, themes, 0, 0});
+            holes.push_back(hole);
         }
+        return holes[(size_t)hole_view[(size_t)cell]].view == view;
     }
-    // Where the backdrop is water, a see-through pixel must lie in water: water
-    // at both ends of its run of see-through pixels along the row, or right
-    // above it. Anywhere else it shows water without a surface.
-    if (look) {
-        std::vector<int32_t> above((size_t)width, 0);  // theme of the nearest opaque pixel above
-        for (int32_t y = 0; y < height; y++) {
-            int water_row = look->water[y / CELL_SIZE];
-            for (int32_t x = 0; x < width;) {
-                if (opaque(x, y)) {
-                    above[(size_t)x] = cell_theme(code_at(x, y));
-                    x++;
-                    continue;
-                }
-                int32_t end = x;
-                while (end < width && !opaque(end, y)) end++;
-                if (water_row) {
-                    int32_t left = x > 0 ? cell_theme(code_at(x - 1, y)) : 0;
-                    int32_t right = end < width ? cell_theme(code_at(end, y)) : 0;
-                    int run_in_water = (left & right & THEME_WATER) != 0;
-                    for (int32_t px = x; px < end; px++) {
-                        if (run_in_water || (above[(size_t)px] & THEME_WATER)) continue;
-                        int32_t cell = (px / CELL_SIZE) * MAP_ROWS + y / CELL_SIZE;
-                        if (hole_view[(size_t)cell] < 0) {
-                            hole_view[(size_t)cell] = (int32_t)holes.size();
-                            holes.push_back(
-                                Hole{px / CELL_SIZE, y / CELL_SIZE, cells[(size_t)cell], view, THEME_WATER, 0, 1});
-                        }
-                        if (holes[(size_t)hole_view[(size_t)cell]].view == view) cell_pixels[(size_t)cell]++;
-                    }
-                }
-                x = end;
+    // The see-through pixels of a tile.
+    int32_t open_pixels(int32_t code) const {
+        int32_t open = 0;
+        for (int32_t y = 0; y < CELL_SIZE; y++) open += CELL_SIZE - __builtin_popcount(masks.rows[code][y]);
+        return open;
+    }
+};
+
+// The region of connected see-through pixels from start, marked in seen: the themes
+// around it (water only below it is a surface seen from the air above, not an
+// enclosure), whether it reaches the top of the map, and whether back walls make up
+// at least half of its rim.
+struct Region {
+    std::vector<int32_t> pixels;
+    int32_t themes = 0;
+    int reaches_top = 0;
+    int32_t enclosed = 0;
+};
+
+static void fill_region(const HoleSearch& h, int32_t start, std::vector<uint8_t>& seen, Region& r) {
+    r.pixels.clear();
+    r.pixels.push_back(start);
+    seen[(size_t)start] = 1;
+    r.themes = 0;
+    r.reaches_top = 0;
+    int32_t wall_rim = 0, other_rim = 0;
+    for (size_t k = 0; k < r.pixels.size(); k++) {
+        int32_t x = r.pixels[k] % h.width;
+        int32_t y = r.pixels[k] / h.width;
+        if (y == 0) r.reaches_top = 1;
+        const int32_t nx[4] = {x - 1, x + 1, x, x};
+        const int32_t ny[4] = {y, y, y - 1, y + 1};
+        for (int32_t d = 0; d < 4; d++) {
+            if (nx[d] < 0 || nx[d] >= h.width || ny[d] < 0 || ny[d] >= h.height) continue;
+            int32_t at = ny[d] * h.width + nx[d];
+            if (h.opaque(nx[d], ny[d])) {
+                int32_t theme = cell_theme(h.code_at(nx[d], ny[d]));
+                if (d != 3 || theme != THEME_WATER) r.themes |= theme;
+                if (theme & ~THEME_WATER)
+                    wall_rim++;
+                else
+                    other_rim++;
+            } else if (!seen[(size_t)at]) {
+                seen[(size_t)at] = 1;
+                r.pixels.push_back(at);
             }
         }
     }
-    // Behind a cave or the base the top edge of the map is the ceiling: a cell
-    // that shows the backdrop along it is a gap cut into the ceiling.
-    if (backdrop_fills(backdrop))
-        for (int32_t c = 0; c < map_columns; c++) {
-            int32_t cell = c * MAP_ROWS;
-            int32_t code = cells[(size_t)cell];
-            if (code < 0 || code > 255 || masks.rows[code][0] == 0xffff) continue;
-            int32_t open = 0;
-            for (int32_t y = 0; y < CELL_SIZE; y++) open += CELL_SIZE - __builtin_popcount(masks.rows[code][y]);
-            if (!open) continue;
-            if (hole_view[(size_t)cell] < 0) {
-                hole_view[(size_t)cell] = (int32_t)holes.size();
-                holes.push_back(Hole{c, 0, code, view, backdrop_theme(backdrop, 0), 0, 0});
-            }
-            if (holes[(size_t)hole_view[(size_t)cell]].view == view) cell_pixels[(size_t)cell] = open;
+    r.enclosed = wall_rim >= other_rim;
+}
+
+// The regions of connected see-through pixels that do not reach the top of the map,
+// that touch a back wall or water, and where the backdrop shows none of their themes.
+static void enclosed_holes(HoleSearch& h) {
+    std::vector<uint8_t> seen((size_t)h.width * h.height, 0);
+    Region r;
+    for (int32_t start = 0; start < h.width * h.height; start++) {
+        if (seen[(size_t)start] || h.opaque(start % h.width, start / h.width)) continue;
+        fill_region(h, start, seen, r);
+        if (r.reaches_top || !r.themes) continue;
+        for (int32_t p : r.pixels) {
+            int32_t x = p % h.width;
+            int32_t y = p / h.width;
+            if (backdrop_excuses(h.backdrop, y / CELL_SIZE, r.themes, r.enclosed)) continue;
+            int32_t cell = (x / CELL_SIZE) * MAP_ROWS + y / CELL_SIZE;
+            h.cell_pixels[(size_t)cell]++;
+            if (h.hole_view[(size_t)cell] >= 0) continue;
+            h.note(cell, Hole{x / CELL_SIZE, y / CELL_SIZE, h.cells[(size_t)cell], h.view, r.themes, 0, 0});
         }
-    // A cell between two cells of one theme, over that theme or the ground, lies
-    // in it even where its pixels join the open sky above (an emerald in the
-    // surface row of a pond, a shaft down into a tunnel).
+    }
+}
+
+// Where the backdrop is water, a see-through pixel must lie in water: water at both
+// ends of its run of see-through pixels along the row, or right above it. Anywhere
+// else it shows water without a surface.
+static void water_without_surface(HoleSearch& h, const BackdropLook& look) {
+    std::vector<int32_t> above((size_t)h.width, 0);  // theme of the nearest opaque pixel above
+    for (int32_t y = 0; y < h.height; y++) {
+        int water_row = look.water[y / CELL_SIZE];
+        for (int32_t x = 0; x < h.width;) {
+            if (h.opaque(x, y)) {
+                above[(size_t)x] = cell_theme(h.code_at(x, y));
+                x++;
+                continue;
+            }
+            int32_t end = x;
+            while (end < h.width && !h.opaque(end, y)) end++;
+            if (water_row) {
+                int32_t left = x > 0 ? cell_theme(h.code_at(x - 1, y)) : 0;
+                int32_t right = end < h.width ? cell_theme(h.code_at(end, y)) : 0;
+                int run_in_water = (left & right & THEME_WATER) != 0;
+                for (int32_t px = x; px < end; px++) {
+                    if (run_in_water || (above[(size_t)px] & THEME_WATER)) continue;
+                    int32_t cell = (px / CELL_SIZE) * MAP_ROWS + y / CELL_SIZE;
+                    if (h.note(cell,
+                               Hole{px / CELL_SIZE, y / CELL_SIZE, h.cells[(size_t)cell], h.view, THEME_WATER, 0, 1}))
+                        h.cell_pixels[(size_t)cell]++;
+                }
+            }
+            x = end;
+        }
+    }
+}
+
+// Behind a cave or the base the top edge of the map is the ceiling: a cell that
+// shows the backdrop along it is a gap cut into the ceiling.
+static void ceiling_gaps(HoleSearch& h) {
+    if (!backdrop_fills(h.backdrop)) return;
+    for (int32_t c = 0; c < map_columns; c++) {
+        int32_t cell = c * MAP_ROWS;
+        int32_t code = h.cells[(size_t)cell];
+        if (code < 0 || code > 255 || h.masks.rows[code][0] == 0xffff) continue;
+        int32_t open = h.open_pixels(code);
+        if (!open) continue;
+        if (h.note(cell, Hole{c, 0, code, h.view, backdrop_theme(h.backdrop, 0), 0, 0}))
+            h.cell_pixels[(size_t)cell] = open;
+    }
+}
+
+// A cell between two cells of one theme, over that theme or the ground, lies in it
+// even where its pixels join the open sky above (an emerald in the surface row of a
+// pond, a shaft down into a tunnel).
+static void gaps_between_walls(HoleSearch& h) {
     for (int32_t c = 1; c + 1 < map_columns; c++)
         for (int32_t r = 0; r + 1 < MAP_ROWS; r++) {
             int32_t cell = c * MAP_ROWS + r;
-            int32_t code = cells[(size_t)cell];
+            int32_t code = h.cells[(size_t)cell];
             if (code < 0 || code > 255 || cell_theme(code)) continue;
             int32_t left = cell - MAP_ROWS, right = cell + MAP_ROWS, under = cell + 1;
-            int32_t sides = cell_theme(cells[(size_t)left]) & cell_theme(cells[(size_t)right]);
-            int32_t below = cells[(size_t)under];
+            int32_t sides = cell_theme(h.cells[(size_t)left]) & cell_theme(h.cells[(size_t)right]);
+            int32_t below = h.cells[(size_t)under];
             if (!sides || (!(cell_theme(below) & sides) && tile_kind_of(below) != TILE_SOLID)) continue;
-            if (backdrop_excuses(backdrop, r, sides, 1)) continue;
-            int32_t open = 0;
-            for (int32_t y = 0; y < CELL_SIZE; y++) open += CELL_SIZE - __builtin_popcount(masks.rows[code][y]);
+            if (backdrop_excuses(h.backdrop, r, sides, 1)) continue;
+            int32_t open = h.open_pixels(code);
             if (!open) continue;
-            if (hole_view[(size_t)cell] < 0) {
-                hole_view[(size_t)cell] = (int32_t)holes.size();
-                holes.push_back(Hole{c, r, code, view, sides, 0, 0});
-            }
-            if (holes[(size_t)hole_view[(size_t)cell]].view == view) cell_pixels[(size_t)cell] = open;
+            if (h.note(cell, Hole{c, r, code, h.view, sides, 0, 0})) h.cell_pixels[(size_t)cell] = open;
         }
-    for (Hole& h : holes)
-        if (h.view == view) {
-            int32_t cell = h.column * MAP_ROWS + h.row;
-            h.pixels = cell_pixels[(size_t)cell];
-        }
+}
+
+// One view's holes, of every kind above, each with the pixels it shows the backdrop by.
+static void view_holes(const std::vector<int32_t>& cells, int32_t view, const char* backdrop, const TileMasks& masks,
+                       const BackdropLook* look, std::vector<Hole>& holes, std::vector<int32_t>& hole_view) {
+    HoleSearch h = {cells,
+                    view,
+                    backdrop,
+                    masks,
+                    holes,
+                    hole_view,
+                    map_columns * CELL_SIZE,
+                    MAP_HEIGHT,
+                    std::vector<int32_t>((size_t)map_columns * MAP_ROWS, 0)};
+    enclosed_holes(h);
+    if (look) water_without_surface(h, *look);
+    ceiling_gaps(h);
+    gaps_between_walls(h);
+    for (Hole& hole : holes)
+        if (hole.view == view) hole.pixels = h.cell_pixels[(size_t)(hole.column * MAP_ROWS + hole.row)];
 }
 
 std::vector<Hole> find_holes(const uint8_t* level, int32_t size, int32_t title, const char* backdrop_name,

@@ -208,77 +208,154 @@ static void print_failure(const char* which, const RouteResult& r) {
     printf("\n");
 }
 
-int main(int argc, char** argv) {
-    if (argc > 0 && argv[0] && *argv[0]) {
-        const char* slash = strrchr(argv[0], '/');
-        program = slash ? slash + 1 : argv[0];
-    }
+// What the command line asks for.
+struct Options {
     const char* level_path = nullptr;
     const char* out_path = nullptr;
     const char* route_path = nullptr;
     const char* backdrop = nullptr;
     int holes = 0;
-    int novice = 0;
+    int novice = 0;  // 2: with the trace
     int scenery = 0;
     int32_t seeds = 0;
     int search_asked = 0;
     int32_t beam = 400;
     int32_t slack_limit = 6;
     int32_t tight_below = 2;
+};
+
+// Reads the options; false when the command line is not one the checker takes.
+static bool parse_options(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; i++) {
         if (strcmp(argv[i], "-o") == 0 && i + 1 < argc) {
-            out_path = argv[++i];
-            search_asked = 1;
+            o.out_path = argv[++i];
+            o.search_asked = 1;
         } else if (strcmp(argv[i], "--holes") == 0)
-            holes = 1;
+            o.holes = 1;
         else if (strcmp(argv[i], "--scenery") == 0)
-            scenery = 1;
+            o.scenery = 1;
         else if (strcmp(argv[i], "--novice") == 0)
-            novice = 1;
+            o.novice = 1;
         else if (strcmp(argv[i], "--trace") == 0)
-            novice = 2;
+            o.novice = 2;
         else if (strcmp(argv[i], "--seeds") == 0 && i + 1 < argc)
-            seeds = atoi(argv[++i]);
+            o.seeds = atoi(argv[++i]);
         else if (strcmp(argv[i], "--backdrop") == 0 && i + 1 < argc)
-            backdrop = argv[++i];
+            o.backdrop = argv[++i];
         else if (strcmp(argv[i], "--beam") == 0 && i + 1 < argc)
-            beam = atoi(argv[++i]);
+            o.beam = atoi(argv[++i]);
         else if (strcmp(argv[i], "--slack") == 0 && i + 1 < argc)
-            slack_limit = atoi(argv[++i]);
+            o.slack_limit = atoi(argv[++i]);
         else if (strcmp(argv[i], "--tight") == 0 && i + 1 < argc)
-            tight_below = atoi(argv[++i]);
+            o.tight_below = atoi(argv[++i]);
         else if (strcmp(argv[i], "--route") == 0 && i + 1 < argc)
-            route_path = argv[++i];
-        else if (argv[i][0] != '-' && !level_path)
-            level_path = argv[i];
+            o.route_path = argv[++i];
+        else if (argv[i][0] != '-' && !o.level_path)
+            o.level_path = argv[i];
         else
-            return usage();
+            return false;
     }
-    if (!level_path || beam < 1 || slack_limit < 1 || seeds < 0) return usage();
+    return o.level_path && o.beam >= 1 && o.slack_limit >= 1 && o.seeds >= 0;
+}
 
+// Reads the level file and loads it as the game would; false, said on stderr, when it
+// cannot be read or the game would refuse it.
+static bool load_level_file(const char* path, std::vector<uint8_t>& level) {
     uint32_t size = 0;
-    uint8_t* bytes = read_whole_file(level_path, &size);
+    uint8_t* bytes = read_whole_file(path, &size);
     if (!bytes) {
-        fprintf(stderr, "%s: %s: cannot read the level\n", program, level_path);
-        return 1;
+        fprintf(stderr, "%s: %s: cannot read the level\n", program, path);
+        return false;
     }
-    std::vector<uint8_t> level(bytes, bytes + size);
+    level.assign(bytes, bytes + size);
     free(bytes);
     if (!route_load_level(level.data(), (int32_t)level.size())) {
-        fprintf(stderr, "%s: %s: the game would refuse this level\n", program, level_path);
-        return 1;
+        fprintf(stderr, "%s: %s: the game would refuse this level\n", program, path);
+        return false;
     }
-    printf("level: %s (%d columns)\n", level_path, (int)map_columns);
+    return true;
+}
+
+// The reports asked for besides the route; 1 when one of them fails.
+static int run_reports(const Options& o, const std::vector<uint8_t>& level) {
     int status = 0;
-    if (holes) {
-        int32_t count = report_holes(level.data(), (int32_t)level.size(), map_name_of(level_path), backdrop);
-        if (count != 0) status = 1;
+    if (o.holes && report_holes(level.data(), (int32_t)level.size(), map_name_of(o.level_path), o.backdrop) != 0)
+        status = 1;
+    if (o.scenery && report_scenery(level.data(), (int32_t)level.size()) != 0) status = 1;
+    if (o.novice == 2) novice_trace = stdout;
+    if (o.novice && !report_novice(level.data(), (int32_t)level.size())) status = 1;
+    if (o.seeds > 0) report_noisy(level.data(), (int32_t)level.size(), o.seeds);
+    return status;
+}
+
+// The route to check: the stored one, or one searched for and relaxed; false, said,
+// when there is none.
+static bool find_route(const Options& o, std::vector<uint8_t>& held, SearchStats& stats) {
+    if (o.route_path) {
+        if (read_route(o.route_path, held)) return true;
+        fprintf(stderr, "%s: %s: cannot read the route\n", program, o.route_path);
+        return false;
     }
-    if (scenery && report_scenery(level.data(), (int32_t)level.size()) != 0) status = 1;
-    if (novice == 2) novice_trace = stdout;
-    if (novice && !report_novice(level.data(), (int32_t)level.size())) status = 1;
-    if (seeds > 0) report_noisy(level.data(), (int32_t)level.size(), seeds);
-    if ((holes || novice || seeds || scenery) && !search_asked && !route_path) {
+    held = route_search(o.beam, &stats);
+    if (held.empty()) {
+        printf("no route found (beam %d, %lld frames simulated, %lld deaths avoided)\n", (int)o.beam,
+               (long long)stats.frames_simulated, (long long)stats.deaths_avoided);
+        printf("farthest: %d of %d emeralds, hero at column %d, row %d after %d play frames\n",
+               (int)stats.best_emeralds, (int)emeralds_left, (int)(stats.best_x / CELL_SIZE),
+               (int)((stats.best_y + 8) / CELL_SIZE), (int)(stats.steps * 6));
+        return false;
+    }
+    route_relax(held, o.slack_limit);
+    return true;
+}
+
+static void print_route(const Options& o, const RouteResult& r, const SearchStats& stats) {
+    printf("finished: %s\n", r.finished ? "yes" : "no");
+    printf("frames: %d of %d (%.1f %% of the time limit), plus %d get-ready frames\n", (int)r.frames, LEVEL_TIME_LIMIT,
+           100.0 * r.frames / LEVEL_TIME_LIMIT, GET_READY_FRAMES);
+    printf("emeralds: %d collected of %d\n", (int)(r.emeralds_total - r.emeralds_left), (int)r.emeralds_total);
+    if (!o.route_path)
+        printf("search: %lld frames simulated, %lld deaths avoided\n", (long long)stats.frames_simulated,
+               (long long)stats.deaths_avoided);
+    printf("lowest air: %d of %d\n", (int)r.min_air, AIR_SUPPLY);
+    print_mechanics(r.mechanics);
+}
+
+// How far each input change of the route may move, and the changes tighter than asked.
+static void print_slack(const Options& o, const std::vector<uint8_t>& held) {
+    std::vector<ChangeSlack> slack = route_slack(held, o.slack_limit);
+    int32_t min_early = o.slack_limit;
+    int32_t min_late = o.slack_limit;
+    int32_t tight = 0;
+    for (const ChangeSlack& s : slack) {
+        min_early = std::min(min_early, s.slack_early);
+        min_late = std::min(min_late, s.slack_late);
+        if (s.slack_early < o.tight_below || s.slack_late < o.tight_below) tight++;
+    }
+    printf(
+        "timing slack over %d input changes: at least %d frames earlier and %d later (limit %d); %d tighter than %d\n",
+        (int)slack.size(), (int)min_early, (int)min_late, (int)o.slack_limit, (int)tight, (int)o.tight_below);
+    for (const ChangeSlack& s : slack) {
+        if (s.slack_early >= o.tight_below && s.slack_late >= o.tight_below) continue;
+        printf("  tight: play frame %d (%s): %d earlier, %d later\n", (int)s.frame, s.jump ? "jump" : "direction",
+               (int)s.slack_early, (int)s.slack_late);
+        if (s.slack_early < o.tight_below) print_failure("earlier", s.early_fail);
+        if (s.slack_late < o.tight_below) print_failure("later", s.late_fail);
+    }
+}
+
+int main(int argc, char** argv) {
+    if (argc > 0 && argv[0] && *argv[0]) {
+        const char* slash = strrchr(argv[0], '/');
+        program = slash ? slash + 1 : argv[0];
+    }
+    Options o;
+    if (!parse_options(argc, argv, o)) return usage();
+    std::vector<uint8_t> level;
+    if (!load_level_file(o.level_path, level)) return 1;
+    printf("level: %s (%d columns)\n", o.level_path, (int)map_columns);
+    int status = run_reports(o, level);
+    if ((o.holes || o.novice || o.seeds || o.scenery) && !o.search_asked && !o.route_path) {
         free_map();
         return status;
     }
@@ -287,62 +364,17 @@ int main(int argc, char** argv) {
     std::vector<uint8_t> held;
     SearchStats stats;
     memset(&stats, 0, sizeof stats);
-    if (route_path) {
-        if (!read_route(route_path, held)) {
-            fprintf(stderr, "%s: %s: cannot read the route\n", program, route_path);
-            return 1;
-        }
-    } else {
-        held = route_search(beam, &stats);
-        if (held.empty()) {
-            printf("no route found (beam %d, %lld frames simulated, %lld deaths avoided)\n", (int)beam,
-                   (long long)stats.frames_simulated, (long long)stats.deaths_avoided);
-            printf("farthest: %d of %d emeralds, hero at column %d, row %d after %d play frames\n",
-                   (int)stats.best_emeralds, (int)emeralds_left, (int)(stats.best_x / CELL_SIZE),
-                   (int)((stats.best_y + 8) / CELL_SIZE), (int)(stats.steps * 6));
-            return 1;
-        }
-        route_relax(held, slack_limit);
-    }
-
+    if (!find_route(o, held, stats)) return 1;
     RouteResult r = route_play(held);
-    printf("finished: %s\n", r.finished ? "yes" : "no");
-    printf("frames: %d of %d (%.1f %% of the time limit), plus %d get-ready frames\n", (int)r.frames, LEVEL_TIME_LIMIT,
-           100.0 * r.frames / LEVEL_TIME_LIMIT, GET_READY_FRAMES);
-    printf("emeralds: %d collected of %d\n", (int)(r.emeralds_total - r.emeralds_left), (int)r.emeralds_total);
-    if (!route_path)
-        printf("search: %lld frames simulated, %lld deaths avoided\n", (long long)stats.frames_simulated,
-               (long long)stats.deaths_avoided);
-    printf("lowest air: %d of %d\n", (int)r.min_air, AIR_SUPPLY);
-    print_mechanics(r.mechanics);
-
-    std::vector<ChangeSlack> slack = route_slack(held, slack_limit);
-    int32_t min_early = slack_limit;
-    int32_t min_late = slack_limit;
-    int32_t tight = 0;
-    for (const ChangeSlack& s : slack) {
-        min_early = std::min(min_early, s.slack_early);
-        min_late = std::min(min_late, s.slack_late);
-        if (s.slack_early < tight_below || s.slack_late < tight_below) tight++;
-    }
-    printf(
-        "timing slack over %d input changes: at least %d frames earlier and %d later (limit %d); %d tighter than %d\n",
-        (int)slack.size(), (int)min_early, (int)min_late, (int)slack_limit, (int)tight, (int)tight_below);
-    for (const ChangeSlack& s : slack) {
-        if (s.slack_early >= tight_below && s.slack_late >= tight_below) continue;
-        printf("  tight: play frame %d (%s): %d earlier, %d later\n", (int)s.frame, s.jump ? "jump" : "direction",
-               (int)s.slack_early, (int)s.slack_late);
-        if (s.slack_early < tight_below) print_failure("earlier", s.early_fail);
-        if (s.slack_late < tight_below) print_failure("later", s.late_fail);
-    }
-
-    if (out_path && r.finished) {
+    print_route(o, r, stats);
+    print_slack(o, held);
+    if (o.out_path && r.finished) {
         std::vector<ReplayFrame> replay = route_to_replay(held);
-        if (!replay_write(out_path, replay.data(), (int32_t)replay.size())) {
-            fprintf(stderr, "%s: %s: cannot write the route\n", program, out_path);
+        if (!replay_write(o.out_path, replay.data(), (int32_t)replay.size())) {
+            fprintf(stderr, "%s: %s: cannot write the route\n", program, o.out_path);
             return 1;
         }
-        printf("route written to %s\n", out_path);
+        printf("route written to %s\n", o.out_path);
     }
     free_map();
     return r.finished ? status : 1;

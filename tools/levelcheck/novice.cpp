@@ -34,35 +34,21 @@ static const char* const LIFE_END_NAMES[] = {"reached the exit", "died", "stuck"
 
 const char* life_end_name(int32_t end) { return end >= 0 && end <= LIFE_MISSED_EMERALDS ? LIFE_END_NAMES[end] : ""; }
 
-// The world at one frame: the record and the cells a prediction may change.
-struct Snap {
-    WorldState state;
-    int32_t first;
-    std::vector<int32_t> cells;
-    int32_t exit_codes[4];
-};
-
-static const int32_t EXIT_OFFSETS[4] = {0, MAP_ROWS, 1, MAP_ROWS + 1};
-
-static void snap_save(Snap& s) {
-    s.state = world;
-    int32_t first = std::max(0, camera_x / CELL_SIZE - SNAP_LEFT);
-    int32_t last = std::min(map_columns, camera_x / CELL_SIZE + SNAP_RIGHT);
-    s.first = first * MAP_ROWS;
-    s.cells.assign(map_cells + (size_t)first * MAP_ROWS, map_cells + (size_t)last * MAP_ROWS);
-    for (int32_t k = 0; k < 4; k++) s.exit_codes[k] = map_cells[exit_cell + EXIT_OFFSETS[k]];
+// The world at one frame, with the cells a prediction may change.
+static void snap_save(WorldSnapshot& s) {
+    world_save(s, camera_x / CELL_SIZE - SNAP_LEFT, camera_x / CELL_SIZE + SNAP_RIGHT);
 }
 
-static void snap_restore(const Snap& s) {
-    world = s.state;
-    memcpy(map_cells + s.first, s.cells.data(), s.cells.size() * sizeof(int32_t));
-    for (int32_t k = 0; k < 4; k++) map_cells[s.state.exit_cell + EXIT_OFFSETS[k]] = s.exit_codes[k];
-}
-
-static int32_t snap_cell(const Snap& s, int32_t index) {
-    int32_t at = index - s.first;
+static int32_t snap_cell(const WorldSnapshot& s, int32_t index) {
+    int32_t at = index - s.cells_first;
     if (at < 0 || at >= (int32_t)s.cells.size()) return map_cells[index];
     return s.cells[(size_t)at];
+}
+
+// One play frame of the world with these buttons held.
+static void play_frame(Hero* hero, int32_t held) {
+    world_read_controls(held);
+    world_step(hero);
 }
 
 static int on_ground(const Hero& h) {
@@ -106,7 +92,7 @@ static void blind_traps(const Lessons& lessons) {
 static int walk_frame(Hero& hero) {
     int32_t x = hero.x;
     int standing = on_ground(hero);
-    world_step(&hero, BTN_RIGHT);
+    play_frame(&hero, BTN_RIGHT);
     return lost(hero) || (standing && hero.x == x && !finished(hero));
 }
 
@@ -123,7 +109,7 @@ static JumpOutcome follow_jump() {
     int32_t airborne = 0;
     int32_t grounded = 0;
     for (int32_t f = 0; f < JUMP_WATCH; f++) {
-        world_step(&hero, f < JUMP_HOLD ? (BTN_RIGHT | BTN_JUMP) : BTN_RIGHT);
+        play_frame(&hero, f < JUMP_HOLD ? (BTN_RIGHT | BTN_JUMP) : BTN_RIGHT);
         if (finished(hero)) {
             out.safe = 1;
             break;
@@ -153,7 +139,7 @@ struct Foresight {
     int32_t harm_deadly;   // 0 when the harm is only a wall in the way
     int32_t ground_frame;  // the last frame it stood on the ground before the harm, and where
     int32_t ground_x;
-    Snap state;
+    WorldSnapshot state;
 };
 
 struct Decision {
@@ -186,7 +172,7 @@ static int32_t emerald_target(const LifeState& ls) {
 }
 
 // Extends the foreseen walk to LOOKAHEAD frames past now.
-static void foresee(LifeState& ls, int32_t now, const Snap& real) {
+static void foresee(LifeState& ls, int32_t now, const WorldSnapshot& real) {
     Foresight& a = ls.ahead;
     if (!a.valid) {
         blind_traps(*ls.lessons);
@@ -198,10 +184,10 @@ static void foresee(LifeState& ls, int32_t now, const Snap& real) {
         a.ground_x = world.hero.x;
     }
     if (a.harm_frame >= 0 || a.frame >= now + LOOKAHEAD) {
-        snap_restore(real);
+        world_restore(real);
         return;
     }
-    snap_restore(a.state);
+    world_restore(a.state);
     while (a.frame < now + LOOKAHEAD && a.harm_frame < 0) {
         blind_traps(*ls.lessons);
         if (on_ground(world.hero)) {
@@ -217,12 +203,12 @@ static void foresee(LifeState& ls, int32_t now, const Snap& real) {
         }
     }
     snap_save(a.state);
-    snap_restore(real);
+    world_restore(real);
 }
 
 // The snapshots of the foreseen walk from now on, one per frame, up to `frames`.
-static std::vector<Snap> walk_snaps(const Lessons& lessons, int32_t frames) {
-    std::vector<Snap> snaps((size_t)frames + 1);
+static std::vector<WorldSnapshot> walk_snaps(const Lessons& lessons, int32_t frames) {
+    std::vector<WorldSnapshot> snaps((size_t)frames + 1);
     for (int32_t s = 0; s <= frames; s++) {
         blind_traps(lessons);
         snap_save(snaps[(size_t)s]);
@@ -234,75 +220,63 @@ static std::vector<Snap> walk_snaps(const Lessons& lessons, int32_t frames) {
     return snaps;
 }
 
-static Decision decide(LifeState& ls, int32_t now) {
-    Decision d = {-1, -1, 0, 0, 0};
-    Snap real;
-    snap_save(real);
-    foresee(ls, now, real);
-    Foresight& a = ls.ahead;
-    if (a.harm_frame >= 0 && a.harm_frame < now) {
-        // The hero stands where the harm was foreseen (against a wall): look again from here.
-        a.valid = 0;
-        foresee(ls, now, real);
+// The latest frame of the foreseen walk from which a jump gets past the harm, pressed
+// its reaction margin early; d.press_frame stays -1 when no jump gets past.
+static void jump_past_harm(const LifeState& ls, int32_t now, const std::vector<WorldSnapshot>& snaps, Decision& d) {
+    const Foresight& a = ls.ahead;
+    for (int32_t s = (int32_t)snaps.size() - 1; s >= 0 && d.press_frame < 0; s--) {
+        world_restore(snaps[(size_t)s]);
+        int32_t column = world.hero.x / CELL_SIZE;
+        if (!on_ground(world.hero) || world.control_jump) continue;
+        JumpOutcome j = follow_jump();
+        if (!j.safe || j.x <= a.harm_x) continue;
+        // Being late for a wall costs nothing: it jumps when it gets there.
+        int32_t margin = a.harm_deadly ? margin_at(*ls.lessons, ls.reaction, column) : 0;
+        d.press_frame = now + std::max(0, s - margin);
+        d.spot = column;
     }
-    if (a.harm_frame >= 0) {
-        if (now < ls.hopeless_until) return d;
-        // The last frame from which a jump gets past the harm.
-        std::vector<Snap> snaps = walk_snaps(*ls.lessons, a.harm_frame - now);
-        for (int32_t s = (int32_t)snaps.size() - 1; s >= 0 && d.press_frame < 0; s--) {
-            snap_restore(snaps[(size_t)s]);
-            int32_t column = world.hero.x / CELL_SIZE;
-            if (!on_ground(world.hero) || world.control_jump) continue;
-            JumpOutcome j = follow_jump();
-            if (!j.safe || j.x <= a.harm_x) continue;
-            // Being late for a wall costs nothing: it jumps when it gets there.
-            int32_t margin = a.harm_deadly ? margin_at(*ls.lessons, ls.reaction, column) : 0;
-            d.press_frame = now + std::max(0, s - margin);
-            d.spot = column;
+}
+
+// Nothing gets past: walk on as far as it can still stand and wait there safely
+// (an elevator may come, an enemy may turn), or give the hazard up as hopeless.
+static void wait_before_harm(LifeState& ls, int32_t now, const std::vector<WorldSnapshot>& snaps, Decision& d) {
+    const Foresight& a = ls.ahead;
+    int32_t wait_at = -1;
+    int32_t last = std::min((int32_t)snaps.size() - 1, std::max(0, a.ground_frame - now - WAIT_NEAR));
+    for (int32_t s = last; s >= 0 && wait_at<0; s -= s> WAIT_STEP ? WAIT_STEP : 1) {
+        world_restore(snaps[(size_t)s]);
+        if (!on_ground(world.hero)) continue;
+        int safe = 1;
+        for (int32_t f = 0; f < WAIT_SAFE && safe; f++) {
+            play_frame(&world.hero, 0);
+            if (lost(world.hero)) safe = 0;
         }
-        if (d.press_frame >= 0) {
-            snap_restore(real);
-            return d;
-        }
-        // Nothing gets past: walk on as far as it can still stand and wait
-        // there safely (an elevator may come, an enemy may turn).
-        int32_t wait_at = -1;
-        int32_t last = std::min((int32_t)snaps.size() - 1, std::max(0, a.ground_frame - now - WAIT_NEAR));
-        for (int32_t s = last; s >= 0 && wait_at<0; s -= s> WAIT_STEP ? WAIT_STEP : 1) {
-            snap_restore(snaps[(size_t)s]);
-            if (!on_ground(world.hero)) continue;
-            int safe = 1;
-            for (int32_t f = 0; f < WAIT_SAFE && safe; f++) {
-                world_step(&world.hero, 0);
-                if (lost(world.hero)) safe = 0;
-            }
-            if (safe) wait_at = s;
-        }
-        snap_restore(real);
-        d.spot = a.harm_x / CELL_SIZE;
-        if (wait_at > 0) {
-            ls.hopeless_until = now + wait_at;
-            d.spot = -1;
-        } else if (wait_at == 0) {
-            d.wait = 1;
-        } else {
-            d.hopeless = 1;
-            ls.hopeless_until = a.harm_frame;
-        }
-        return d;
+        if (safe) wait_at = s;
     }
+    d.spot = a.harm_x / CELL_SIZE;
+    if (wait_at > 0) {
+        ls.hopeless_until = now + wait_at;
+        d.spot = -1;
+    } else if (wait_at == 0) {
+        d.wait = 1;
+    } else {
+        d.hopeless = 1;
+        ls.hopeless_until = a.harm_frame;
+    }
+}
+
+// With no harm ahead, the first emerald the walk passes by: the frames from which a
+// jump takes it, until the walk has passed it; it aims at the middle of the longest
+// run of them and presses a little early.
+static void jump_for_emerald(LifeState& ls, int32_t now, const WorldSnapshot& real, Decision& d) {
     int32_t target = emerald_target(ls);
-    if (target < 0) {
-        snap_restore(real);
-        return d;
-    }
-    // The frames from which a jump takes the emerald, until the walk has passed it.
+    if (target < 0) return;
     ls.scanned.push_back(target);
     int32_t frames = ((target / MAP_ROWS) * CELL_SIZE + 2 * CELL_SIZE - world.hero.x) / 2;
-    std::vector<Snap> snaps = walk_snaps(*ls.lessons, std::max(1, std::min(frames, 2 * LOOKAHEAD)));
+    std::vector<WorldSnapshot> snaps = walk_snaps(*ls.lessons, std::max(1, std::min(frames, 2 * LOOKAHEAD)));
     std::vector<uint8_t> takes(snaps.size(), 0);
     for (size_t s = 0; s < snaps.size(); s++) {
-        snap_restore(snaps[s]);
+        world_restore(snaps[s]);
         if (!on_ground(world.hero) || world.control_jump) continue;
         // A jump that takes it must not leave more emeralds than walking on would.
         int32_t from = world.level_timer;
@@ -310,8 +284,7 @@ static Decision decide(LifeState& ls, int32_t now) {
         size_t then = std::min(snaps.size() - 1, s + (size_t)(from - world.level_timer));
         takes[s] = j.safe && map_cells[target] != CODE_EMERALD && j.emeralds_left < snaps[then].state.emeralds_left;
     }
-    snap_restore(real);
-    // It aims at the middle of the longest run of them and presses a little early.
+    world_restore(real);
     int32_t best_first = -1;
     int32_t best_length = 0;
     for (int32_t s = 0; s < (int32_t)takes.size();) {
@@ -323,15 +296,38 @@ static Decision decide(LifeState& ls, int32_t now) {
         }
         s = e + 1;
     }
-    if (best_first < 0) return d;
+    if (best_first < 0) return;
     int32_t middle = best_first + (best_length - 1) / 2;
-    snap_restore(snaps[(size_t)middle]);
+    world_restore(snaps[(size_t)middle]);
     int32_t column = world.hero.x / CELL_SIZE;
-    snap_restore(real);
+    world_restore(real);
     int32_t margin = margin_at(*ls.lessons, ls.reaction, column);
     d.press_frame = now + std::max(0, middle - margin / EMERALD_AIM);
     d.spot = column;
     d.for_emerald = 1;
+}
+
+// What the novice does about what it foresees from now: jump past the harm ahead, wait
+// before it, give it up, or jump for an emerald. The world is left as it was.
+static Decision decide(LifeState& ls, int32_t now) {
+    Decision d = {-1, -1, 0, 0, 0};
+    WorldSnapshot real;
+    snap_save(real);
+    foresee(ls, now, real);
+    Foresight& a = ls.ahead;
+    if (a.harm_frame >= 0 && a.harm_frame < now) {
+        // The hero stands where the harm was foreseen (against a wall): look again from here.
+        a.valid = 0;
+        foresee(ls, now, real);
+    }
+    if (a.harm_frame < 0) {
+        jump_for_emerald(ls, now, real, d);
+    } else if (now >= ls.hopeless_until) {
+        std::vector<WorldSnapshot> snaps = walk_snaps(*ls.lessons, a.harm_frame - now);
+        jump_past_harm(ls, now, snaps, d);
+        if (d.press_frame < 0) wait_before_harm(ls, now, snaps, d);
+    }
+    world_restore(real);
     return d;
 }
 
@@ -353,6 +349,78 @@ struct Press {
     int32_t gained;  // 1 once an emerald was taken after it, before the next press
 };
 
+// A life's plan while the novice walks: the decision still to be carried out, the last
+// frame of the press, and the frame it stands still until.
+struct Plan {
+    Decision pending = {-1, -1, 0, 0, 0};
+    int32_t pressing_until = -1;
+    int32_t waiting_until = -1;
+    int32_t last_spot = -1;  // the spot of its last decision
+    int32_t last_stuck = 0;  // 1 when that decision found no jump that gets past
+};
+
+static void trace_decision(int32_t frame, const Decision& d) {
+    const Hero& hero = world.hero;
+    if (d.spot >= 0)
+        fprintf(novice_trace, "    frame %d at column %d, row %d: %s (spot column %d)\n", (int)frame,
+                (int)(hero.x / CELL_SIZE), (int)((hero.y + CELL_SIZE / 2) / CELL_SIZE),
+                d.wait          ? "waits"
+                : d.hopeless    ? "sees no way past"
+                : d.for_emerald ? "will jump for an emerald"
+                                : "will jump over what is ahead",
+                (int)d.spot);
+    if (d.press_frame >= 0) fprintf(novice_trace, "      presses at frame %d\n", (int)d.press_frame);
+}
+
+// Decides at this frame when nothing is pending and the hero stands ready on the ground.
+static void plan_frame(LifeState& ls, Hand& hand, int32_t frame, Plan& plan) {
+    if (plan.pending.press_frame >= 0 || plan.pressing_until >= frame || plan.waiting_until > frame ||
+        !on_ground(world.hero) || world.control_jump)
+        return;
+    Decision& d = plan.pending;
+    d = decide(ls, frame);
+    if (d.press_frame >= 0) d.press_frame = std::max(frame, d.press_frame + hand.lateness());
+    if (novice_trace) trace_decision(frame, d);
+    if (d.spot >= 0) {
+        plan.last_spot = d.spot;
+        plan.last_stuck = d.wait || d.hopeless;
+    }
+    if (d.wait) {
+        plan.waiting_until = frame + WAIT_STEP;
+        ls.ahead.valid = 0;
+    }
+}
+
+// The buttons of this frame: right unless it waits, and jump from the pending press on.
+static uint8_t buttons_for(LifeState& ls, int32_t frame, Plan& plan, std::vector<Press>& presses) {
+    uint8_t held = frame < plan.waiting_until ? 0 : BTN_RIGHT;
+    if (plan.pending.press_frame >= 0 && frame >= plan.pending.press_frame) {
+        plan.pressing_until = frame + JUMP_HOLD - 1;
+        presses.push_back(Press{plan.pending.spot, plan.pending.for_emerald, emeralds_left, 0});
+        plan.pending.press_frame = -1;
+        ls.ahead.valid = 0;
+        ls.scanned.clear();
+        ls.hopeless_until = 0;
+    }
+    if (frame <= plan.pressing_until) held |= BTN_JUMP;
+    return held;
+}
+
+// How the life ended after this frame, or -1 while it goes on.
+static int32_t life_end_after(int32_t frame, int32_t& farthest, int32_t& progress_frame) {
+    const Hero& hero = world.hero;
+    if (finished(hero)) return LIFE_EXIT;
+    if (lost(hero)) return level_timer <= 0 ? LIFE_TIME_UP : LIFE_DIED;
+    if (hero.x > farthest) {
+        farthest = hero.x;
+        progress_frame = frame;
+    } else if (frame - progress_frame > STUCK_FRAMES) {
+        int32_t exit_column = exit_cell / MAP_ROWS;
+        return emeralds_left > 0 && hero.x / CELL_SIZE >= exit_column ? LIFE_MISSED_EMERALDS : LIFE_STUCK;
+    }
+    return -1;
+}
+
 // Plays one life. last_spot is the spot of its last decision; last_stuck is 1
 // when that decision found no jump that gets past.
 static NoviceLife play_life(int32_t reaction, Lessons& lessons, Hand& hand, std::vector<Press>& presses,
@@ -366,66 +434,21 @@ static NoviceLife play_life(int32_t reaction, Lessons& lessons, Hand& hand, std:
     int32_t progress_frame = 0;
     LifeState ls = {reaction, &lessons, Foresight(), std::vector<int32_t>(), 0};
     ls.ahead.valid = 0;
-    Decision pending = {-1, -1, 0, 0, 0};
-    int32_t pressing_until = -1;
-    int32_t waiting_until = -1;
-    last_spot = -1;
-    last_stuck = 0;
+    Plan plan;
     int32_t frame = 0;
     life.end = LIFE_TIME_UP;
     for (; frame < LEVEL_TIME_LIMIT + 1; frame++) {
-        if (pending.press_frame < 0 && pressing_until < frame && waiting_until <= frame && on_ground(hero) &&
-            !world.control_jump) {
-            pending = decide(ls, frame);
-            if (pending.press_frame >= 0) pending.press_frame = std::max(frame, pending.press_frame + hand.lateness());
-            if (novice_trace && pending.spot >= 0)
-                fprintf(novice_trace, "    frame %d at column %d, row %d: %s (spot column %d)\n", (int)frame,
-                        (int)(hero.x / CELL_SIZE), (int)((hero.y + CELL_SIZE / 2) / CELL_SIZE),
-                        pending.wait          ? "waits"
-                        : pending.hopeless    ? "sees no way past"
-                        : pending.for_emerald ? "will jump for an emerald"
-                                              : "will jump over what is ahead",
-                        (int)pending.spot);
-            if (novice_trace && pending.press_frame >= 0)
-                fprintf(novice_trace, "      presses at frame %d\n", (int)pending.press_frame);
-            if (pending.spot >= 0) {
-                last_spot = pending.spot;
-                last_stuck = pending.wait || pending.hopeless;
-            }
-            if (pending.wait) {
-                waiting_until = frame + WAIT_STEP;
-                ls.ahead.valid = 0;
-            }
-        }
-        uint8_t held = frame < waiting_until ? 0 : BTN_RIGHT;
-        if (pending.press_frame >= 0 && frame >= pending.press_frame) {
-            pressing_until = frame + JUMP_HOLD - 1;
-            presses.push_back(Press{pending.spot, pending.for_emerald, emeralds_left, 0});
-            pending.press_frame = -1;
-            ls.ahead.valid = 0;
-            ls.scanned.clear();
-            ls.hopeless_until = 0;
-        }
-        if (frame <= pressing_until) held |= BTN_JUMP;
-        world_step(&hero, held);
+        plan_frame(ls, hand, frame, plan);
+        play_frame(&hero, buttons_for(ls, frame, plan, presses));
         if (!presses.empty() && emeralds_left < presses.back().emeralds_before) presses.back().gained = 1;
-        if (finished(hero)) {
-            life.end = LIFE_EXIT;
-            break;
-        }
-        if (lost(hero)) {
-            life.end = level_timer <= 0 ? LIFE_TIME_UP : LIFE_DIED;
-            break;
-        }
-        if (hero.x > farthest) {
-            farthest = hero.x;
-            progress_frame = frame;
-        } else if (frame - progress_frame > STUCK_FRAMES) {
-            int32_t exit_column = exit_cell / MAP_ROWS;
-            life.end = emeralds_left > 0 && hero.x / CELL_SIZE >= exit_column ? LIFE_MISSED_EMERALDS : LIFE_STUCK;
+        int32_t end = life_end_after(frame, farthest, progress_frame);
+        if (end >= 0) {
+            life.end = end;
             break;
         }
     }
+    last_spot = plan.last_spot;
+    last_stuck = plan.last_stuck;
     life.frames = frame + 1;
     life.farthest_column = farthest / CELL_SIZE;
     life.end_column = hero.x / CELL_SIZE;
@@ -498,7 +521,7 @@ NoviceResult novice_play(const uint8_t* level, int32_t size, int32_t reaction, i
             int busy = 0;
             for (const TileEffect& e : tile_effects) busy |= e.active;
             if (!busy) break;
-            world_step(&world.hero, 0);
+            play_frame(&world.hero, 0);
         }
         // A life lost where no jump gets past, or one that taught nothing, would only come again.
         // (An unsteady hand plays every life differently, so only the first reason holds for it.)

@@ -32,58 +32,30 @@ const char* mechanic_name(int32_t bit_index) {
     return bit_index >= 0 && bit_index < MET_COUNT ? MECHANIC_NAMES[bit_index] : "";
 }
 
-// A search branch: the world record, and the map cells it may have changed.
-struct WorldSnapshot {
-    WorldState state;
-    int32_t exit_codes[4];  // the exit's cells, which the last emerald opens wherever they are
-    int32_t cells_first;    // first cell index held in cells
-    std::vector<int32_t> cells;
-};
-
 struct Emerald {
     int32_t column;
     int32_t row;
 };
 
-static WorldSnapshot level_start;
+static WorldSnapshot level_start;  // a search branch is a snapshot too
 static std::vector<Emerald> level_emeralds;
 static int32_t level_emerald_total = 0;
-
-static void save_world(WorldSnapshot& s) {
-    s.state = world;
-    s.cells_first = 0;
-    s.cells.assign(map_cells, map_cells + (size_t)map_columns * MAP_ROWS);
-}
 
 enum { WINDOW_LEFT = 18, WINDOW_RIGHT = 24 };
 
 // A search branch keeps only the columns around the view: nothing further
 // right has changed yet, and nothing further left can reach the hero again
 // (enemies there are removed 250 pixels left of the camera).
-static const int32_t EXIT_OFFSETS[4] = {0, MAP_ROWS, 1, MAP_ROWS + 1};
 static int32_t window_reach = 0;  // end of the cells any branch may have changed
 
 static void save_world_window(WorldSnapshot& s) {
-    s.state = world;
-    int32_t first = std::max(0, camera_x / CELL_SIZE - WINDOW_LEFT);
-    int32_t last = std::min(map_columns, camera_x / CELL_SIZE + WINDOW_RIGHT);
-    window_reach = std::max(window_reach, last * MAP_ROWS);
-    for (int32_t i = 0; i < 4; i++) s.exit_codes[i] = map_cells[exit_cell + EXIT_OFFSETS[i]];
-    s.cells_first = first * MAP_ROWS;
-    s.cells.assign(map_cells + (size_t)first * MAP_ROWS, map_cells + (size_t)last * MAP_ROWS);
+    world_save(s, camera_x / CELL_SIZE - WINDOW_LEFT, camera_x / CELL_SIZE + WINDOW_RIGHT);
+    window_reach = std::max(window_reach, s.cells_first + (int32_t)s.cells.size());
 }
 
-static void restore_world(const WorldSnapshot& s) {
-    world = s.state;
-    memcpy(map_cells + s.cells_first, s.cells.data(), s.cells.size() * sizeof(int32_t));
-    // Right of a window the map is as it was at the start, whatever branches
-    // further ahead have done there.
-    int32_t end = s.cells_first + (int32_t)s.cells.size();
-    if (end < window_reach)
-        memcpy(map_cells + end, level_start.cells.data() + end, (size_t)(window_reach - end) * sizeof(int32_t));
-    if (s.cells_first > 0 || end < map_columns * MAP_ROWS)
-        for (int32_t i = 0; i < 4; i++) map_cells[s.state.exit_cell + EXIT_OFFSETS[i]] = s.exit_codes[i];
-}
+// Right of a window the map is as it was at the start, whatever branches
+// further ahead have done there.
+static void restore_world(const WorldSnapshot& s) { world_restore(s, &level_start, window_reach); }
 
 int route_load_level(const uint8_t* bytes, int32_t size) {
     // A new game's first life, as the game loop starts it.
@@ -97,12 +69,15 @@ int route_load_level(const uint8_t* bytes, int32_t size) {
             level_emeralds.push_back({column, i % MAP_ROWS});
     }
     level_emerald_total = emeralds_left;
-    save_world(level_start);
+    world_save(level_start, 0, map_columns);
     return 1;
 }
 
 // One play frame of the game's world with these buttons held.
-static void play_frame(Hero& hero, uint8_t held) { world_step(&hero, held); }
+static void play_frame(Hero& hero, uint8_t held) {
+    world_read_controls(held);
+    world_step(&hero);
+}
 
 static int hero_lost(const Hero& hero) { return !hero.alive || hero.dying; }
 
@@ -356,6 +331,66 @@ static int reaches_exit(Hero& hero, uint8_t direction, SearchStats& stats) {
     return hero_finished(hero);
 }
 
+// One action played from a candidate in every world: whether all of them survive, and
+// what the route's own world (world 0) made of it.
+struct Trial {
+    int alive = 1;
+    int route_done = 0;
+    int32_t route_frames = 0;
+    uint64_t key = 0;
+    int64_t score = 0;
+};
+
+// Plays action a from candidate c in each world in turn, saving the worlds it leads to
+// into child (unless the route is done).
+static Trial try_action(const Candidate& c, int32_t a, int32_t previous, Candidate& child, SearchStats& stats) {
+    Trial t;
+    Hero& hero = world.hero;
+    for (int32_t w = 0; w < SEARCH_WORLDS && t.alive; w++) {
+        restore_world(c.world[w]);
+        int32_t played = play_world_step(hero, a, previous, w, stats);
+        if (hero_lost(hero)) {
+            t.alive = 0;
+            break;
+        }
+        if (w == 0) {
+            t.route_frames = played;
+            t.route_done = hero_finished(hero);
+            t.key = state_key(hero);
+            t.score = score_state(hero);
+        } else {
+            t.key = t.key * 1000003u + (uint32_t)(hero.x * 8191 + hero.y);
+            t.score = std::min(t.score, score_state(hero));
+        }
+        if (t.route_done && w > 0 && !reaches_exit(hero, direction_of(a), stats)) t.alive = 0;
+        if (!t.route_done) save_world_window(child.world[w]);
+    }
+    return t;
+}
+
+// The next frontier: the best few of every small area of the map, then the best overall.
+static std::vector<Candidate> keep_best(std::vector<Candidate>& next, int32_t beam_width, SearchStats& stats) {
+    std::vector<size_t> order(next.size());
+    for (size_t i = 0; i < order.size(); i++) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return next[a].score > next[b].score; });
+    std::unordered_map<uint64_t, int32_t> buckets;
+    std::vector<Candidate> kept;
+    for (size_t i : order) {
+        if ((int32_t)kept.size() >= beam_width) break;
+        const Hero& h = next[i].world[0].state.hero;
+        int32_t& count = buckets[bucket_key(h, next[i].world[0].state.emeralds_left)];
+        if (count >= BUCKET_KEEP) continue;
+        count++;
+        if (kept.empty()) {
+            stats.best_emeralds = level_emerald_total - next[i].world[0].state.emeralds_left;
+            stats.best_x = h.x;
+            stats.best_y = h.y;
+        }
+        kept.push_back(std::move(next[i]));
+    }
+    return kept;
+}
+
 std::vector<uint8_t> route_search(int32_t beam_width, SearchStats* stats) {
     SearchStats local;
     memset(&local, 0, sizeof local);
@@ -368,7 +403,6 @@ std::vector<uint8_t> route_search(int32_t beam_width, SearchStats* stats) {
     frontier[0].node = 0;
     int32_t max_steps = LEVEL_TIME_LIMIT / STEP_FRAMES;
     std::vector<uint8_t> found;
-    Hero& hero = world.hero;
     Candidate child;
     for (int32_t step = 0; step < max_steps && !frontier.empty() && found.empty(); step++) {
         local.steps = step + 1;
@@ -378,71 +412,30 @@ std::vector<uint8_t> route_search(int32_t beam_width, SearchStats* stats) {
         for (const Candidate& c : frontier) {
             int32_t previous = nodes[c.node].action;
             for (int32_t a = 0; a < ACTION_COUNT && found.empty(); a++) {
-                int alive = 1;
-                int route_done = 0;
-                int32_t route_frames = 0;
-                uint64_t key = 0;
-                int64_t score = 0;
-                for (int32_t w = 0; w < SEARCH_WORLDS && alive; w++) {
-                    restore_world(c.world[w]);
-                    int32_t played = play_world_step(hero, a, previous, w, local);
-                    if (hero_lost(hero)) {
-                        alive = 0;
-                        break;
-                    }
-                    if (w == 0) {
-                        route_frames = played;
-                        route_done = hero_finished(hero);
-                        key = state_key(hero);
-                        score = score_state(hero);
-                    } else {
-                        key = key * 1000003u + (uint32_t)(hero.x * 8191 + hero.y);
-                        score = std::min(score, score_state(hero));
-                    }
-                    if (route_done && w > 0 && !reaches_exit(hero, direction_of(a), local)) alive = 0;
-                    if (!route_done) save_world_window(child.world[w]);
-                }
-                if (!alive) {
+                Trial t = try_action(c, a, previous, child, local);
+                if (!t.alive) {
                     local.deaths_avoided++;
                     continue;
                 }
-                nodes.push_back({c.node, (uint8_t)a, (int8_t)route_frames});
+                nodes.push_back({c.node, (uint8_t)a, (int8_t)t.route_frames});
                 int32_t index = (int32_t)nodes.size() - 1;
-                if (route_done) {
+                if (t.route_done) {
                     found = route_from_nodes(nodes, index);
                     break;
                 }
-                child.score = score;
+                child.score = t.score;
                 child.node = index;
-                auto it = seen.find(key);
+                auto it = seen.find(t.key);
                 if (it != seen.end()) {
-                    if (next[it->second].score < score) next[it->second] = child;
+                    if (next[it->second].score < t.score) next[it->second] = child;
                     continue;
                 }
-                seen[key] = next.size();
+                seen[t.key] = next.size();
                 next.push_back(child);
             }
             if (!found.empty()) break;
         }
-        // Keep the best few of every small area of the map, then the best overall.
-        std::vector<size_t> order(next.size());
-        for (size_t i = 0; i < order.size(); i++) order[i] = i;
-        std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return next[a].score > next[b].score; });
-        std::unordered_map<uint64_t, int32_t> buckets;
-        std::vector<Candidate> kept;
-        for (size_t i : order) {
-            if ((int32_t)kept.size() >= beam_width) break;
-            const Hero& h = next[i].world[0].state.hero;
-            int32_t& count = buckets[bucket_key(h, next[i].world[0].state.emeralds_left)];
-            if (count >= BUCKET_KEEP) continue;
-            count++;
-            if (kept.empty()) {
-                local.best_emeralds = level_emerald_total - next[i].world[0].state.emeralds_left;
-                local.best_x = h.x;
-                local.best_y = h.y;
-            }
-            kept.push_back(std::move(next[i]));
-        }
+        std::vector<Candidate> kept = keep_best(next, beam_width, local);
         frontier.swap(kept);
     }
     if (stats) *stats = local;
