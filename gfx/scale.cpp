@@ -6,6 +6,7 @@
 #include "floob.h"
 #include "gfx/scale_core.h"
 #include "gfx/video.h"
+#include "gfx/window.h"
 
 // The picture goes into the display enlarged by the largest integer factor
 // that fits, centred; the filters write that rectangle and nothing else. This
@@ -1097,6 +1098,7 @@ void present_frame() {
         if (frame_surface) SDL_Flip(frame_surface);
         return;
     }
+    if (present_small_window()) return;
     switch (scale_mode) {
         case SCALE_SCALE2X:
             scale_scale2x();

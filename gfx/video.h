@@ -11,6 +11,10 @@ extern int32_t fullscreen;
 extern int32_t zoom_factor;         // 2, 3 or 4: enlargement of the window and of "-fs"
 extern int32_t fullscreen_desktop;  // with fullscreen: at the desktop's own resolution
 extern int32_t desktop_format;      // the enlarged window in the desktop's own pixel format
+// The size of a window the player made (resized, or kept from the last run);
+// 0 for the zoom factor's window.
+extern int32_t window_width;
+extern int32_t window_height;
 
 // The frame every screen is drawn into, and the play area at its top, where the
 // map, its backdrop and the dim panel are drawn (the status lines are below it).
@@ -36,8 +40,9 @@ void reset_video_settings();
 // The size of the display surface for the current settings. desktop_w and
 // desktop_h are the desktop's size as SDL reported it before the mode was set
 // (0 when unknown). Full screen at the desktop's resolution takes the desktop
-// when it holds at least a 2x picture; everything else is 320 x 240 times the
-// zoom factor.
+// when it holds at least a 2x picture; a window the player sized (window_width,
+// window_height) keeps that size; everything else is 320 x 240 times the zoom
+// factor.
 void choose_display_size(int32_t desktop_w, int32_t desktop_h, int32_t* w, int32_t* h);
 
 // The zoom of an enlarged window as large as the desktop holds: the zoom
@@ -51,6 +56,17 @@ int32_t fitting_zoom(int32_t desktop_w, int32_t desktop_h);
 int32_t choose_display_bits(int32_t desktop_bits);
 
 SDL_Surface* video_init();
+
+// After video_init: switches between the window and the full screen at the
+// desktop's own size (the zoom's full screen where that size is unknown),
+// back to the window of the zoom or of the size the player gave it. The frame
+// keeps its pixels (and, where the format allows, the surface itself). Returns
+// 0 when SDL refused the mode and the old one was set again.
+int video_toggle_fullscreen();
+// After video_init: a window of the given size, the picture drawn in it at the
+// largest whole factor that fits. 0 in full screen, for the unscaled window
+// (the frame itself) and when SDL refused the size.
+int video_resize_window(int32_t w, int32_t h);
 void colours_init();
 
 #endif

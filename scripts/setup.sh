@@ -19,9 +19,9 @@ if [ "${1:-}" = "--play" ]; then
 fi
 build=${1:-$top/build}
 
-packages=(build-essential cmake ninja-build pkg-config libsdl1.2-dev libsdl-mixer1.2-dev libmodplug-dev zlib1g-dev)
+packages=(build-essential cmake ninja-build pkg-config libsdl1.2-dev libsdl-mixer1.2-dev libmodplug-dev zlib1g-dev libpng-dev)
 if [ "$play" -eq 0 ]; then
-    packages+=(libgtest-dev libbenchmark-dev xvfb xauth x11-utils x11-apps xdotool libsdl1.2-compat
+    packages+=(libgtest-dev libbenchmark-dev xvfb xauth x11-utils x11-apps xdotool netpbm libsdl1.2-compat
                clang libclang-rt-14-dev clang-tidy-14 valgrind
                debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream man-db groff-base)
 fi

@@ -1,13 +1,22 @@
 #include "shell/cmdline.h"
 
+#include <SDL_mixer.h>
+#include <dlfcn.h>
+#include <libmodplug/modplug.h>
+#include <limits.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
+#include <zlib.h>
 
 #include "floob.h"
+#include "gfx/png.h"
 #include "gfx/scale.h"
 #include "gfx/video.h"
 
 int32_t test_mode = 0;  // 1 with "-t": the level test file, unscaled window
+int32_t command_line_screen = 0;
+int32_t command_line_size = 0;
 const char* language_option = nullptr;
 const char* record_path = nullptr;
 const char* play_path = nullptr;
@@ -37,6 +46,9 @@ static const char* const EXTENSION_HELP_LINES[] = {
     "--record FILE : record the game into FILE (the last game is always kept in replays/last.floobrec)",
     "--play FILE : watch a recording (FILE, or last); Escape ends, Tab pauses, hold F to fast-forward",
     "--verify FILE : play a recording without window or sound, as fast as possible; exit 0 when it plays through",
+    "--version : the game's version and those of the libraries it runs with",
+    "Alt+Enter or F11 : switch between the window and fullscreen",
+    "F12 or Print Screen : save a screenshot in screenshots/",
 };
 
 // The options that take a file name: the variable each sets.
@@ -85,7 +97,34 @@ static const SettingOption* setting_option(const char* arg) {
     return nullptr;
 }
 
+// libmodplug has no call that tells its version: the name of the library
+// file loaded into the process does ("libmodplug.so.1.0.0" is 1.0.0).
+static void print_modplug_version() {
+    Dl_info info;
+    char real[PATH_MAX];
+    const char* version = nullptr;
+    if (dladdr(reinterpret_cast<void*>(&ModPlug_Load), &info) && info.dli_fname && realpath(info.dli_fname, real)) {
+        const char* base = strrchr(real, '/') ? strrchr(real, '/') + 1 : real;
+        static const char PREFIX[] = "libmodplug.so.";
+        if (strncmp(base, PREFIX, sizeof PREFIX - 1) == 0) version = base + sizeof PREFIX - 1;
+    }
+    printf("libmodplug %s\n", version && version[0] ? version : "(linked into the program, version unknown)");
+}
+
+static void print_version() {
+    puts("FLOOB 2 V1.10");
+    const SDL_version* sdl = SDL_Linked_Version();
+    printf("SDL %d.%d.%d\n", sdl->major, sdl->minor, sdl->patch);
+    const SDL_version* mixer = Mix_Linked_Version();
+    printf("SDL_mixer %d.%d.%d\n", mixer->major, mixer->minor, mixer->patch);
+    print_modplug_version();
+    printf("zlib %s\n", zlibVersion());
+    printf("libpng %s\n", png_library_version());
+    fflush(stdout);
+}
+
 int parse_command_line(int argc, char** argv) {
+    command_line_screen = command_line_size = 0;
     language_option = nullptr;
     for (int i = 1; i < argc; i++) {
         const char* arg = argv[i];
@@ -102,6 +141,10 @@ int parse_command_line(int argc, char** argv) {
             *file_option->path = argv[++i];
             continue;
         }
+        if (strcmp(arg, "-fs") == 0 || strcmp(arg, "-fsd") == 0 || strcmp(arg, "-w") == 0 || strcmp(arg, "-t") == 0)
+            command_line_screen = 1;
+        if (strcmp(arg, "-z2") == 0 || strcmp(arg, "-z3") == 0 || strcmp(arg, "-z4") == 0 || strcmp(arg, "-t") == 0)
+            command_line_size = 1;
         if (strcmp(arg, "-fs") == 0) {
             fullscreen = 1;
             fullscreen_desktop = 0;
@@ -130,6 +173,9 @@ int parse_command_line(int argc, char** argv) {
             return 1;
         } else if (strcmp(arg, "--help") == 0) {
             print_long_help();
+            return 1;
+        } else if (strcmp(arg, "--version") == 0) {
+            print_version();
             return 1;
         }
     }

@@ -1,7 +1,9 @@
 #include "shell/controls.h"
 
 #include "floob.h"
+#include "shell/desktop.h"
 #include "shell/frame.h"
+#include "storage/extras.h"
 
 enum { CONTROLS_KEY_STEPS = 7, CONTROLS_PAD_STEPS = 3, CONTROLS_RELEASE_POLL_MS = 10 };
 
@@ -14,7 +16,10 @@ void read_controls(int32_t level, int32_t pause_allowed) {
     poll_events();
     world_read_controls(buttons_held);
     if (escape_or_close) quit_request = 1;
-    if (pause_allowed && level > 0 && (button_released == BTN_PAUSE || button_released == BTN_START) && paused == 0) {
+    // A window that loses the focus in play pauses the game as PAUSE would.
+    int32_t asked = button_released == BTN_PAUSE || button_released == BTN_START ||
+                    (focus_lost && extras_get_int(EXTRAS_PAUSE_ON_FOCUS_LOSS, 0, 1, 1));
+    if (pause_allowed && level > 0 && asked && paused == 0) {
         paused = 1;
         pause_cursor = 2;
         button_released = 0;

@@ -7,6 +7,7 @@
 #include "floob.h"
 #include "shell/controls.h"
 #include "shell/recorder.h"
+#include "shell/desktop.h"
 #include "shell/replay.h"
 #include "shell/signals.h"
 
@@ -358,6 +359,7 @@ static void note_poll() {
     int32_t signal_number = termination_signal;
     frame.signal = (uint8_t)(signal_number == SIGTERM || signal_number == SIGINT ? signal_number : 0);
     frame.skip = (uint8_t)(skip_draw ? 1 : 0);
+    frame.focus = (uint8_t)(focus_lost ? 1 : 0);
     frame.key = (uint16_t)(last_key > 0 && last_key < 0x10000 ? last_key : 0);
     frame.pad = (int16_t)(last_pad_button >= -1 && last_pad_button < 255 ? last_pad_button : -1);
     recorder_note_poll(&frame);
@@ -367,6 +369,7 @@ void poll_events() {
     button_released = 0;
     poll_saw_quit = 0;
     poll_saw_close = 0;
+    focus_lost = 0;
     SDL_Event event;
     int32_t held_before = buttons_held;
     int32_t playback = recorder_state == RECORDER_PLAYING || recorder_state == RECORDER_VERIFYING;
@@ -395,13 +398,18 @@ void poll_events() {
         if (playback) {
             // The viewer's keys steer the playback, never the game.
             if (recorder_playback_controls()) recorder_stop_playback(PLAYBACK_ENDED);
+            focus_lost = recorded.focus;
         } else {
-            // The recorded input stands for this frame; the queue is still
-            // drained so that the player can leave.
+            // The recorded input stands for this frame; the queue is still drained
+            // so that the player can leave; the desktop's keys work as always,
+            // but a lost focus pauses nothing the recording did not.
             while (SDL_PollEvent(&event)) {
+                if (desktop_event(event)) continue;
                 if (event.type == SDL_QUIT) escape_or_close = window_close_seen = 1;
                 if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) escape_or_close = 1;
             }
+            desktop_end_poll();
+            focus_lost = replay_exact_keys() ? recorded.focus : 0;
         }
         note_poll();
         if (playback && recorded.signal) recorder_stop_playback(PLAYBACK_ENDED);
@@ -409,6 +417,7 @@ void poll_events() {
         return;
     }
     while (SDL_PollEvent(&event)) {
+        if (desktop_event(event)) continue;
         switch (event.type) {
             case SDL_KEYDOWN:
                 handle_key_down((int32_t)event.key.keysym.sym);
@@ -436,6 +445,7 @@ void poll_events() {
                 break;
         }
     }
+    desktop_end_poll();
     note_poll();
     end_if_terminated();
 }

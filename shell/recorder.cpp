@@ -1,3 +1,4 @@
+#include "shell/desktop.h"
 #include "shell/recorder.h"
 
 #include <stdio.h>
@@ -262,10 +263,12 @@ enum { PLAYBACK_PAUSE_POLL_MS = 20 };
 static int32_t fast_forward = 0;  // 1 while F is held: the playback runs on the simulated clock
 
 // Drains the queue; 1 for Escape or a closed window, and *tab counts the Tab presses.
+// The desktop's keys (full screen, screenshots) work while watching, as while playing.
 static int32_t drain_viewer_events(int32_t* tab) {
     SDL_Event event;
     int32_t end = 0;
     while (SDL_PollEvent(&event)) {
+        if (desktop_event(event)) continue;
         if (event.type == SDL_QUIT) end = 1;
         if (event.type != SDL_KEYDOWN) continue;
         if (event.key.keysym.sym == SDLK_ESCAPE) end = 1;
@@ -283,6 +286,7 @@ int32_t recorder_playback_controls() {
         end_if_terminated();
         end = drain_viewer_events(&tab);
     }
+    desktop_end_poll();
     int count = 0;
     const Uint8* keys = SDL_GetKeyState(&count);
     int32_t fast = keys && SDLK_f < count && keys[SDLK_f];

@@ -15,6 +15,7 @@
 #include "gfx/video.h"
 #include "shell/cmdline.h"
 #include "shell/controls.h"
+#include "shell/desktop.h"
 #include "shell/frame.h"
 #include "shell/game.h"
 #include "shell/intro.h"
@@ -137,6 +138,8 @@ static void apply_volumes() {
 }
 
 const char* open_game(const GameStart* start) {
+    // The full screen and the window's size of the last run, where the command line chose neither.
+    if (start->player_files) desktop_settings_load(command_line_screen, command_line_size);
     const char* failure = start_video();
     if (failure) return failure;
     if (start->player_files) open_joystick();
@@ -164,6 +167,7 @@ void open_play_resources(const GameStart* start) {
 }
 
 void close_game() {
+    desktop_settings_save();
     music_free(current_module);
     current_module = nullptr;
     if (joystick && SDL_WasInit(SDL_INIT_JOYSTICK)) SDL_JoystickClose(joystick);

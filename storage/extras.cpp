@@ -152,9 +152,11 @@ static int splice(uint32_t start, uint32_t length, const char* with, uint32_t wi
     uint32_t size = extras_length - length + with_length;
     char* text = static_cast<char*>(malloc(size + 1));
     if (!text) return 0;
-    memcpy(text, extras_text, start);
     memcpy(text + start, with, with_length);
-    memcpy(text + start + with_length, extras_text + start + length, extras_length - start - length);
+    if (extras_text) {
+        memcpy(text, extras_text, start);
+        memcpy(text + start + with_length, extras_text + start + length, extras_length - start - length);
+    }
     replace_text(text, size);
     return 1;
 }

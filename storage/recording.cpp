@@ -39,7 +39,8 @@ enum {
     EXT_PAD = 0x02,
     EXT_SIGNAL_SHIFT = 2,
     EXT_SIGNAL_MASK = 0x0C,
-    EXT_RESERVED = 0xF0
+    EXT_FOCUS = 0x10,
+    EXT_RESERVED = 0xE0
 };
 
 enum { SIGNAL_CODE_TERM = 1, SIGNAL_CODE_INT = 2 };
@@ -189,7 +190,7 @@ static uint32_t signal_code(uint8_t signal_number) {
 
 static int same_frame(const RecordedFrame* a, const RecordedFrame* b) {
     return a->held == b->held && a->released == b->released && a->quit == b->quit && a->signal == b->signal &&
-           a->close == b->close && a->skip == b->skip && a->key == b->key && a->pad == b->pad;
+           a->close == b->close && a->skip == b->skip && a->focus == b->focus && a->key == b->key && a->pad == b->pad;
 }
 
 static void put_frames(Output* out, const Recording* recording) {
@@ -205,7 +206,7 @@ static void put_frames(Output* out, const Recording* recording) {
         int32_t run = 1;
         while (i + run < recording->frame_count && same_frame(f, &recording->frames[i + run])) run++;
         uint32_t ext = (f->key != key ? EXT_KEY : 0) | (f->pad != pad ? EXT_PAD : 0) |
-                       (signal_code(f->signal) << EXT_SIGNAL_SHIFT);
+                       (signal_code(f->signal) << EXT_SIGNAL_SHIFT) | (f->focus ? EXT_FOCUS : 0);
         uint32_t second = (uint32_t)released_index(f->released) | (f->quit ? RUN_QUIT : 0) |
                           (f->close ? RUN_CLOSE : 0) | (f->skip ? RUN_SKIP : 0) | (ext ? RUN_EXTENDED : 0);
         put_u8(out, (f->held & 0xFE) | (second ? RUN_MORE : 0));
@@ -456,6 +457,7 @@ static void get_frames(Input* in, Recording* r) {
         f.quit = (second & RUN_QUIT) ? 1 : 0;
         f.close = (second & RUN_CLOSE) ? 1 : 0;
         f.skip = (second & RUN_SKIP) ? 1 : 0;
+        f.focus = (ext & EXT_FOCUS) ? 1 : 0;
         uint32_t signal_value = (ext & EXT_SIGNAL_MASK) >> EXT_SIGNAL_SHIFT;
         if (signal_value > SIGNAL_CODE_INT) FAIL(in, "damaged frame run %d", (int)k);
         f.signal = signal_value == SIGNAL_CODE_TERM ? SIGTERM : signal_value == SIGNAL_CODE_INT ? SIGINT : 0;

@@ -33,7 +33,10 @@ const char* const EXTENSION_HELP =
     "--lang en|de|fr|es : language of the texts (else language= in floob2-extras.cfg, else the locale)\n"
     "--record FILE : record the game into FILE (the last game is always kept in replays/last.floobrec)\n"
     "--play FILE : watch a recording (FILE, or last); Escape ends, Tab pauses, hold F to fast-forward\n"
-    "--verify FILE : play a recording without window or sound, as fast as possible; exit 0 when it plays through\n";
+    "--verify FILE : play a recording without window or sound, as fast as possible; exit 0 when it plays through\n"
+    "--version : the game's version and those of the libraries it runs with\n"
+    "Alt+Enter or F11 : switch between the window and fullscreen\n"
+    "F12 or Print Screen : save a screenshot in screenshots/\n";
 
 struct Settings {
     int32_t scale;
@@ -224,6 +227,36 @@ TEST(CommandLine, LongHelpAddsTheExtensionsAndEndsTheParse) {
     parse({"--record", "-h"}, &help);
     EXPECT_EQ(0, help);
     record_path = nullptr;
+}
+
+TEST(CommandLine, VersionPrintsTheGameAndItsLibrariesAndEnds) {
+    std::string output;
+    int status = run_command(std::string("SDL_VIDEODRIVER=none_such_driver ") + FLOOB_GAME_BINARY + " -z3 --version -h",
+                             &output);
+    EXPECT_EQ(0, status);
+    const SDL_version* sdl = SDL_Linked_Version();
+    std::string sdl_line = "SDL " + std::to_string(sdl->major) + "." + std::to_string(sdl->minor) + "." +
+                           std::to_string(sdl->patch) + "\n";
+    const char* prefixes[] = {"FLOOB 2 V1.10\n", sdl_line.c_str(), "SDL_mixer 1.2.",
+                              "libmodplug ",     "zlib 1.",        "libpng 1."};
+    size_t at = 0;
+    for (const char* prefix : prefixes) {
+        EXPECT_EQ(0u, output.compare(at, strlen(prefix), prefix)) << output;
+        at = output.find('\n', at);
+        ASSERT_NE(std::string::npos, at) << output;
+        at += 1;
+    }
+    EXPECT_EQ(output.size(), at) << "six lines and nothing else";
+    // Only the options that choose them make the last run's screen and size give way.
+    struct Case {
+        std::vector<std::string> args;
+        int32_t screen, size;
+    } cases[] = {{{"-x2", "-b24", "-bd"}, 0, 0}, {{"-w"}, 1, 0}, {{"-fsd"}, 1, 0}, {{"-z3"}, 0, 1}, {{"-t"}, 1, 1}};
+    for (const Case& c : cases) {
+        parse(c.args);
+        EXPECT_EQ(c.screen, command_line_screen) << c.args[0];
+        EXPECT_EQ(c.size, command_line_size) << c.args[0];
+    }
 }
 
 TEST(FatalError, PrintsMessageAndDetailAndEndsWithStatusOne) {
