@@ -6,8 +6,8 @@
 
 #include "floob.h"
 #include "shell/controls.h"
-#include "shell/recorder.h"
 #include "shell/desktop.h"
+#include "shell/recorder.h"
 #include "shell/replay.h"
 #include "shell/signals.h"
 
@@ -35,8 +35,11 @@ static FramePacing pacing = {0, 0, 0, 0, 0};
 // How much later than asked, in ms, a sleep has been seen to end: the
 // largest overshoot of the recent sleeps. It rises at once and falls by one
 // millisecond after FRAME_GRAIN_HOLD sleeps that stayed under it, and starts
-// again from 0 with each new clock or screen.
-enum { FRAME_GRAIN_HOLD = 60, FRAME_GRAIN_TRUSTED = 2 };
+// again from 0 with each new clock or screen. It never counts more than the
+// coarsest scheduler tick, FRAME_GRAIN_MAX: a sleep that ends much later was
+// held up by a busy machine, and a grain as long as a frame would end every
+// wait at once, so that the game would never sleep again and run unpaced.
+enum { FRAME_GRAIN_HOLD = 60, FRAME_GRAIN_TRUSTED = 2, FRAME_GRAIN_MAX = 10 };
 static uint32_t sleep_grain = 0;
 static int32_t sleeps_under_grain = 0;
 
@@ -46,6 +49,7 @@ static void forget_sleep_grain() {
 }
 
 static void note_sleep_overshoot(uint32_t overshoot) {
+    if (overshoot > FRAME_GRAIN_MAX) overshoot = FRAME_GRAIN_MAX;
     if (overshoot >= sleep_grain) {
         sleep_grain = overshoot;
         sleeps_under_grain = 0;

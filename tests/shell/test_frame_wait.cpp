@@ -310,6 +310,20 @@ TEST_F(FrameWait, CoarseSleepsKeepTheGameAtSixtyFramesASecond) {
     }
 }
 
+// One sleep held up far past its frame by a busy machine leaves the pacing as it was.
+TEST_F(FrameWait, OneLongOversleepDoesNotStopThePacing) {
+    for (uint32_t stall_ms : {20u, 40u, 200u}) {
+        frame_timer_reset();
+        clock_oversleep_us = stall_ms * 1000;
+        frame_wait();
+        clock_oversleep_us = 0;
+        sleep_calls = 0;
+        int32_t skipped = 0;
+        EXPECT_NEAR(60.0, logic_rate(0, 0, &skipped), 0.6) << stall_ms << " ms stall";
+        EXPECT_GE(sleep_calls, 1150) << "the frames still sleep after a " << stall_ms << " ms stall";
+    }
+}
+
 // Drawings that fit the slot stay drawn however coarsely sleeps are rounded:
 // the wait ends early rather than oversleeping into the next frame's slot.
 TEST_F(FrameWait, CoarseSleepsDoNotCostDrawingsThatFitTheSlot) {
