@@ -4,32 +4,13 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "storage/bytes.h"
+
 enum { PNG_SIDE_MAX = 16384 };
 
-// The encoded bytes, grown as libpng hands them over.
-struct PngOutput {
-    uint8_t* bytes;
-    size_t used;
-    size_t capacity;
-    int failed;
-};
-
+// The encoded bytes, appended as libpng hands them over.
 static void append_bytes(png_structp png, png_bytep data, png_size_t length) {
-    PngOutput* out = static_cast<PngOutput*>(png_get_io_ptr(png));
-    if (out->failed) return;
-    if (out->used + length > out->capacity) {
-        size_t capacity = out->capacity ? out->capacity : 4096;
-        while (capacity < out->used + length) capacity *= 2;
-        uint8_t* grown = static_cast<uint8_t*>(realloc(out->bytes, capacity));
-        if (!grown) {
-            out->failed = 1;
-            return;
-        }
-        out->bytes = grown;
-        out->capacity = capacity;
-    }
-    memcpy(out->bytes + out->used, data, length);
-    out->used += length;
+    byte_buffer_append(static_cast<ByteBuffer*>(png_get_io_ptr(png)), data, length);
 }
 
 static void flush_nothing(png_structp) {}
@@ -60,8 +41,8 @@ uint8_t* png_encode(const uint8_t* pixels, int32_t width, int32_t height, int32_
         return nullptr;
     }
     // Volatile: the long jump of an error must see the buffer as it is then.
-    PngOutput out = {nullptr, 0, 0, 0};
-    PngOutput* volatile target = &out;
+    ByteBuffer out = {nullptr, 0, 0, 0};
+    ByteBuffer* volatile target = &out;
     if (setjmp(png_jmpbuf(png))) {
         target->failed = 1;
     } else {

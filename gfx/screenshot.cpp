@@ -12,6 +12,7 @@
 #include "gfx/png.h"
 #include "gfx/video.h"
 #include "gfx/window.h"
+#include "storage/userfile.h"
 
 enum {
     SHOT_NAME_MAX = 64,
@@ -60,21 +61,6 @@ uint8_t* surface_rgb(SDL_Surface* surface, const SDL_Rect* rect) {
     return out;
 }
 
-// Writes all bytes; 0 with errno on failure.
-static int write_bytes(int fd, const uint8_t* bytes, uint32_t size) {
-    uint32_t done = 0;
-    while (done < size) {
-        ssize_t n = write(fd, bytes + done, size - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = EIO;
-            return 0;
-        }
-        done += (uint32_t)n;
-    }
-    return 1;
-}
-
 // Gives the written temporary file the first free name of the second: a hard
 // link fails on any name that exists, a dangling link too, so nothing is ever
 // replaced or written through. Returns 0 with errno on failure.
@@ -102,7 +88,7 @@ static int store_png(const uint8_t* png, uint32_t size, char* path, uint32_t pat
     int fd = openat(folder, temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, SHOT_MODE);
     int ok = fd >= 0;
     if (ok) {
-        ok = write_bytes(fd, png, size) && fsync(fd) == 0;
+        ok = write_all(fd, png, size) && fsync(fd) == 0;
         int error = errno;
         if (close(fd) != 0 && ok) ok = 0, error = errno;
         errno = error;

@@ -15,6 +15,7 @@
 
 #include "floob.h"
 #include "storage/archive.h"
+#include "storage/bytes.h"
 #include "storage/text.h"
 #include "storage/userfile.h"
 
@@ -129,28 +130,9 @@ int recording_add_file(Recording* recording, const char* name, int32_t status, c
 
 // ---------------------------------------------------------------- writer
 
-struct Output {
-    uint8_t* bytes;
-    size_t used;
-    size_t room;
-    int failed;
-};
+using Output = ByteBuffer;
 
-static void put_bytes(Output* out, const void* data, size_t count) {
-    if (out->failed) return;
-    if (out->used + count > out->room) {
-        size_t wanted = out->room * 2 + count + 256;
-        uint8_t* bigger = (uint8_t*)realloc(out->bytes, wanted);
-        if (!bigger) {
-            out->failed = 1;
-            return;
-        }
-        out->bytes = bigger;
-        out->room = wanted;
-    }
-    memcpy(out->bytes + out->used, data, count);
-    out->used += count;
-}
+static void put_bytes(Output* out, const void* data, size_t count) { byte_buffer_append(out, data, count); }
 
 static void put_u8(Output* out, uint32_t value) {
     uint8_t b = (uint8_t)value;
@@ -425,21 +407,26 @@ static void get_files(Input* in, Recording* r) {
     }
 }
 
+// Room for count entries of entry_size bytes, once the file is seen to hold
+// the entries it counts (at least least_bytes each), so that a damaged count
+// allocates nothing large; null after a failure.
+static void* get_table(Input* in, int32_t entries, uint32_t least_bytes, int32_t count, size_t entry_size) {
+    if (in->failed) return nullptr;
+    if ((uint64_t)entries * least_bytes > in->size - in->at) {
+        FAIL(in, "truncated at byte %u", (unsigned)in->size);
+        return nullptr;
+    }
+    void* table = malloc(entry_size * (size_t)(count > 0 ? count : 1));
+    if (!table) FAIL(in, "out of memory");
+    return table;
+}
+
 static void get_frames(Input* in, Recording* r) {
     int32_t frames = get_count(in, RECORDING_MAX_FRAMES, "frames");
     int32_t runs = get_count(in, RECORDING_MAX_FRAMES, "runs");
-    if (in->failed) return;
-    // Each run takes at least two bytes, so the count is checked against the
-    // file before the frames are allocated.
-    if ((uint64_t)runs * 2 > in->size - in->at) {
-        FAIL(in, "truncated at byte %u", (unsigned)in->size);
-        return;
-    }
-    r->frames = (RecordedFrame*)malloc(sizeof(RecordedFrame) * (size_t)(frames > 0 ? frames : 1));
-    if (!r->frames) {
-        FAIL(in, "out of memory");
-        return;
-    }
+    // Each run takes at least two bytes.
+    r->frames = static_cast<RecordedFrame*>(get_table(in, runs, 2, frames, sizeof(RecordedFrame)));
+    if (!r->frames) return;
     r->frame_room = frames;
     RecordedFrame f;
     memset(&f, 0, sizeof f);
@@ -504,16 +491,8 @@ static void get_answers(Input* in, Recording* r) {
 
 static void get_checks(Input* in, Recording* r) {
     int32_t checks = get_count(in, RECORDING_MAX_CHECKS, "checks");
-    if (in->failed) return;
-    if ((uint64_t)checks * 13 > in->size - in->at) {
-        FAIL(in, "truncated at byte %u", (unsigned)in->size);
-        return;
-    }
-    r->checks = (RecordedCheck*)malloc(sizeof(RecordedCheck) * (size_t)(checks > 0 ? checks : 1));
-    if (!r->checks) {
-        FAIL(in, "out of memory");
-        return;
-    }
+    r->checks = static_cast<RecordedCheck*>(get_table(in, checks, 13, checks, sizeof(RecordedCheck)));
+    if (!r->checks) return;
     r->check_room = checks;
     uint32_t poll = 0;
     for (int32_t k = 0; k < checks && !in->failed; k++) {

@@ -95,8 +95,7 @@ static int32_t read_disk_file(const char* path, uint8_t* buffer, uint32_t limit,
     return USER_FILE_READ;
 }
 
-// Writes all bytes, going on after short writes and interrupted calls.
-static int write_all(int fd, const uint8_t* data, uint32_t size) {
+int write_all(int fd, const uint8_t* data, uint32_t size) {
     uint32_t done = 0;
     while (done < size) {
         ssize_t n = write(fd, data + done, size - done);

@@ -27,6 +27,10 @@ int32_t read_user_file(const char* path, uint8_t* buffer, uint32_t limit, uint32
 // A write that fails prints one line on standard error naming the file and the reason.
 int write_user_file(const char* path, const void* data, uint32_t size);
 
+// Writes all bytes to fd, going on after short writes and interrupted calls;
+// 0 with errno on failure.
+int write_all(int fd, const uint8_t* data, uint32_t size);
+
 // Takes an exclusive lock on "<path>.lock" beside the file, waiting for
 // another game that holds it, so that a read, change and write of the file
 // is not interleaved with another game's. Returns the lock, or -1 when none
