@@ -130,6 +130,8 @@ int recording_add_file(Recording* recording, const char* name, int32_t status, c
 
 // ---------------------------------------------------------------- writer
 
+static_assert(sizeof(RecordedFrame) == 12, "a frame record without padding bytes");
+
 using Output = ByteBuffer;
 
 static void put_bytes(Output* out, const void* data, size_t count) { byte_buffer_append(out, data, count); }

@@ -36,6 +36,7 @@ struct RecordedFrame {
     uint8_t close;     // 1: the window's close button was used in the poll
     uint8_t skip;      // 1: the frame after the poll was not drawn
     uint8_t focus;     // 1: the window lost the input focus in the poll
+    uint8_t spare;     // always 0: the record has no padding, so records compare whole
     uint16_t key;      // last_key after the poll (recordings of real play only)
     int16_t pad;       // last_pad_button after the poll (the same)
 };
