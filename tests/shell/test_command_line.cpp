@@ -46,20 +46,24 @@ struct Settings {
 };
 
 // Parses the given arguments from the defaults; help is set when "-h" ended it.
+// The arguments live until the next parse, as a program's do, because options
+// such as "--lang" keep a pointer to the word that follows them.
 Settings parse(std::vector<std::string> args, int* help = nullptr) {
     reset_video_settings();
     test_mode = 0;
+    static std::vector<std::string> kept;
+    kept = std::move(args);
     std::vector<char*> argv;
-    std::string program = "floob2";
+    static std::string program = "floob2";
     argv.push_back(&program[0]);
-    for (std::string& arg : args) argv.push_back(&arg[0]);
+    for (std::string& arg : kept) argv.push_back(&arg[0]);
     argv.push_back(nullptr);
     testing::internal::CaptureStdout();
-    int result = parse_command_line((int)args.size() + 1, argv.data());
+    int result = parse_command_line((int)kept.size() + 1, argv.data());
     std::string printed = testing::internal::GetCapturedStdout();
     if (help) *help = result;
     bool long_help = false;
-    for (const std::string& arg : args) {
+    for (const std::string& arg : kept) {
         if (arg == "-h") break;
         if (arg == "--help") long_help = true;
         if (long_help) break;
