@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "storage/archive.h"
+#include "storage/text.h"
 #include "storage/userfile.h"
 
 enum {
@@ -50,8 +51,6 @@ void extras_load() {
 static void ensure_loaded() {
     if (!extras_loaded) extras_load();
 }
-
-static int is_blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
 // One line of the text: where its key and its value lie (both without the
 // blanks around them); key_length 0 for a comment, a blank line or a line

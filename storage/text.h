@@ -1,4 +1,4 @@
-// The word separators of the game's line-based text files (the backdrop table, replays).
+// The word separators of the game's line-based text files (the backdrop table, replays, the settings file).
 #ifndef STORAGE_TEXT_H
 #define STORAGE_TEXT_H
 
